@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds every configuration and runs every test.
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+"$top/scripts/install-deps.sh"
+
+echo "== native build and tests"
+"$top/scripts/build.sh" native
+ctest --test-dir "$top/build/native" --output-on-failure -j "$(nproc)"
+
+echo "== sanitizer build and tests (ASan + UBSan)"
+"$top/scripts/build.sh" asan
+ctest --test-dir "$top/build/asan" --output-on-failure -j "$(nproc)"

@@ -1,0 +1,59 @@
+// CUsbPrinterPort: from a printer's spooler name to an open handle on its
+// USB interface, found through the registry's device tree, and the raw
+// read and device-control pass-through on that handle.
+#pragma once
+
+#include <string>
+
+#include "platform/Services.h"
+#include "platform/Types.h"
+
+namespace marnel {
+
+class CUsbPrinterPort {
+public:
+    explicit CUsbPrinterPort(const PlatformServices& services);
+    virtual ~CUsbPrinterPort();
+
+    CUsbPrinterPort(const CUsbPrinterPort&) = delete;
+    CUsbPrinterPort& operator=(const CUsbPrinterPort&) = delete;
+
+    // Resolves the printer to its device path and opens it with the six
+    // CreateFileA arguments, unchanged. Non-zero when the device is open.
+    BOOL Open(const std::string& printerName, DWORD desiredAccess, DWORD shareMode,
+              void* securityAttributes, DWORD creationDisposition, DWORD flagsAndAttributes,
+              HANDLE templateFile);
+
+    // ReadFile on the device handle, result unchanged.
+    BOOL Read(void* buffer, DWORD bytesToRead, DWORD* bytesRead, void* overlapped);
+
+    // DeviceIoControl on the device handle, result unchanged.
+    BOOL IoControl(DWORD controlCode, void* inBuffer, DWORD inSize, void* outBuffer,
+                   DWORD outSize, DWORD* bytesReturned, void* overlapped);
+
+protected:
+    const PlatformServices& Services() const { return m_services; }
+
+    HANDLE m_hDevice;
+
+private:
+    // Each step writes its outputs only on success.
+    BOOL LookupPrinter(const std::string& printerName, std::string* driverName,
+                       std::string* portName);
+    BOOL FindParentIdPrefix(const std::string& driverName, const std::string& portName,
+                            std::string* parentIdPrefix);
+    BOOL FindUsbDeviceByPrefix(const std::string& parentIdPrefix, std::string* deviceKeyName,
+                               std::string* instanceKeyName, std::string* interfaceClass);
+    BOOL FindInterfaceLink(const std::string& deviceKeyName, const std::string& instanceKeyName,
+                           const std::string& interfaceClass, std::string* devicePath);
+    BOOL FindUsbPrintIds9x(const std::string& driverName, const std::string& portName,
+                           std::string* deviceId, std::string* instanceId);
+    BOOL FindUsbDevice9x(const std::string& deviceId, const std::string& instanceId,
+                         std::string* instancePart, std::string* interfaceClass);
+    BOOL FindInterfaceLink9x(const std::string& instancePart, const std::string& interfaceClass,
+                             std::string* devicePath);
+
+    PlatformServices m_services;
+};
+
+}  // namespace marnel

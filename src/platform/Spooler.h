@@ -1,0 +1,79 @@
+// The print spooler: local printers with their level-2 records, and the raw
+// job that carries firmware to a printer's port. A back end keeps the
+// size-query-then-read dance of the real calls to itself but reports every
+// outcome the core tells apart.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "platform/Types.h"
+
+namespace marnel {
+
+constexpr DWORD kPrinterAttributeWorkOffline = 0x400;  // PRINTER_ATTRIBUTE_WORK_OFFLINE
+
+// The fields of a level-2 printer record (PRINTER_INFO_2) the core reads.
+struct PrinterInfo {
+    std::string printerName;
+    std::string driverName;
+    std::string portName;
+    DWORD attributes = 0;
+};
+
+enum class SpoolerQueryStatus {
+    kOk,              // the records were read
+    kSizeQueryFailed, // the size query failed with an error other than ERROR_INSUFFICIENT_BUFFER
+    kReadFailed,      // the size was had, the read into a buffer of that size failed
+};
+
+struct PrinterList {
+    SpoolerQueryStatus status = SpoolerQueryStatus::kReadFailed;
+    std::vector<PrinterInfo> printers;  // in the spooler's order; valid when kOk
+};
+
+struct PrinterQuery {
+    SpoolerQueryStatus status = SpoolerQueryStatus::kReadFailed;
+    PrinterInfo info;  // valid when kOk
+};
+
+using PrinterHandle = void*;
+
+// The job description of a raw job (DOC_INFO_1).
+struct DocInfo {
+    std::string docName;     // "Updater"
+    const char* outputFile;  // null: no output file
+    std::string dataType;    // "RAW"
+};
+
+class ISpooler {
+public:
+    virtual ~ISpooler() = default;
+
+    // EnumPrintersA(PRINTER_ENUM_LOCAL, no server, level 2): size query, then
+    // the read. A buffer that cannot be allocated throws std::bad_alloc.
+    virtual PrinterList EnumLocalPrinters() = 0;
+
+    // OpenPrinterA(name, no defaults). Non-zero with a handle in *printer.
+    virtual BOOL OpenPrinter(const std::string& printerName, PrinterHandle* printer) = 0;
+
+    // GetPrinterA(level 2): size query, then the read. A buffer that cannot
+    // be allocated throws std::bad_alloc.
+    virtual PrinterQuery GetPrinter(PrinterHandle printer) = 0;
+
+    // ClosePrinter.
+    virtual BOOL ClosePrinter(PrinterHandle printer) = 0;
+
+    // StartDocPrinterA(level 1). Returns the job id, 0 on failure.
+    virtual DWORD StartDocPrinter(PrinterHandle printer, const DocInfo& doc) = 0;
+    virtual BOOL StartPagePrinter(PrinterHandle printer) = 0;
+    // WritePrinter: *written gets the count the spooler took.
+    virtual BOOL WritePrinter(PrinterHandle printer, const void* data, DWORD size,
+                              DWORD* written) = 0;
+    virtual BOOL EndPagePrinter(PrinterHandle printer) = 0;
+    virtual BOOL EndDocPrinter(PrinterHandle printer) = 0;
+    // Deletes the job so that no part of it reaches the device.
+    virtual BOOL CancelJob(PrinterHandle printer, DWORD jobId) = 0;
+};
+
+}  // namespace marnel
