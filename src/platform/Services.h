@@ -5,6 +5,7 @@
 namespace marnel {
 
 class IClock;
+class ICodePage;
 class IDeviceFile;
 class IPlatformVersion;
 class IRegistry;
@@ -16,6 +17,7 @@ struct PlatformServices {
     IRegistry& registry;
     IDeviceFile& deviceFile;
     IClock& clock;
+    ICodePage& codePage;
 };
 
 }  // namespace marnel
