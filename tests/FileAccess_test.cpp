@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "ops/File.h"
+#include "ops/FileErrorReport.h"
 #include "ops/FileException.h"
 #include "sim/MemoryFileSystem.h"
 
@@ -59,6 +60,25 @@ TEST(FileErrorCauses, Win32Codes) {
     };
     for (const Case& c : cases) {
         EXPECT_EQ(FileErrorCauseFromWin32(c.code), c.cause) << "code " << c.code;
+    }
+}
+
+TEST(FileErrorReportTest, MessageNamesThePathOrAnUnnamedFile) {
+    struct Case {
+        Cause cause;
+        const char* path;
+        const char* message;
+    } cases[] = {
+        {Cause::kNone, "x", "No error occurred."},
+        {Cause::kFileNotFound, "C:\\fw\\a.kvf", "C:\\fw\\a.kvf was not found."},
+        {Cause::kSharingViolation, "/tmp/p.bin",
+         "A sharing violation occurred while accessing /tmp/p.bin."},
+        {Cause::kBadSeek, "f", "Seek failed on f"},
+        {Cause::kDiskFull, "", "Disk full while accessing an unnamed file."},
+        {Cause::kEndOfFile, "100%1.bin", "An attempt was made to access 100%1.bin past its end."},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(FileErrorMessage(CFileException(c.cause, c.path)), c.message);
     }
 }
 
