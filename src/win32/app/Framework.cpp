@@ -14,19 +14,6 @@ std::string LoadResString(UINT id) {
     return length > 0 ? std::string(buffer, static_cast<size_t>(length)) : std::string();
 }
 
-BOOL CFont::CreateFontIndirect(const LOGFONTA* pLogFont) {
-    DeleteObject();
-    m_hFont = CreateFontIndirectA(pLogFont);
-    return m_hFont != nullptr;
-}
-
-void CFont::DeleteObject() {
-    if (m_hFont != nullptr) {
-        ::DeleteObject(m_hFont);
-        m_hFont = nullptr;
-    }
-}
-
 CDialog::CDialog(UINT nIDTemplate, HWND hParent) : m_nIDTemplate(nIDTemplate), m_hParent(hParent) {}
 
 const MessageMap* CDialog::GetThisMessageMap() {
@@ -59,6 +46,8 @@ void CDialog::OnOK() { EndDialog(IDOK); }
 void CDialog::OnCancel() { EndDialog(IDCANCEL); }
 
 void CDialog::Default() { m_bDefault = true; }
+
+bool CDialog::PreDispatch(UINT, WPARAM, LPARAM, LRESULT*) { return false; }
 
 void CDialog::ApplyFontToSelfAndChildren(HFONT hFont) {
     SendMessageA(m_hWnd, WM_SETFONT, reinterpret_cast<WPARAM>(hFont), TRUE);
@@ -137,6 +126,11 @@ const MessageMapEntry* CDialog::FindEntry(UINT message, WPARAM wParam) const {
 }
 
 INT_PTR CDialog::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
+    LRESULT hooked = 0;
+    if (PreDispatch(message, wParam, lParam, &hooked)) {
+        SetWindowLongPtrA(m_hWnd, DWLP_MSGRESULT, hooked);
+        return TRUE;
+    }
     if (const MessageMapEntry* entry = FindEntry(message, wParam)) {
         // Handlers may run nested message loops (boxes, dialogs): keep the
         // outer message's request for default processing apart.

@@ -1,6 +1,7 @@
 // The least window framework the program needs: a modal dialog base whose
 // dialog procedure hands each message to a member handler found in the
-// class's message map, a font holder and resource strings. The customs are
+// class's message map, and resource strings. (The font holder is the core's
+// CFont: the fonts it holds are this front end's HFONTs.) The customs are
 // those of the framework the program was designed with: message maps built
 // with BEGIN_MESSAGE_MAP / ON_... / END_MESSAGE_MAP, handlers named On...,
 // OnInitDialog / OnOK / OnCancel as virtual members, Default() for the
@@ -11,6 +12,7 @@
 #define NOMINMAX
 #endif
 #include <windows.h>
+#include <shellapi.h>
 
 #include <string>
 
@@ -146,22 +148,6 @@ AppState& App();
 // The text of string `id` from the program's string table; empty if none.
 std::string LoadResString(UINT id);
 
-// A font object: holds one GDI font or none, and deletes it when it goes.
-class CFont {
-public:
-    CFont() = default;
-    ~CFont() { DeleteObject(); }
-    CFont(const CFont&) = delete;
-    CFont& operator=(const CFont&) = delete;
-
-    BOOL CreateFontIndirect(const LOGFONTA* pLogFont);
-    void DeleteObject();
-    HFONT GetSafeHandle() const { return m_hFont; }
-
-private:
-    HFONT m_hFont = nullptr;
-};
-
 // A modal dialog from a template. Messages reach member handlers through
 // the message map; WM_INITDIALOG reaches OnInitDialog, IDOK and IDCANCEL
 // reach OnOK and OnCancel when the map does not name them.
@@ -188,6 +174,10 @@ protected:
     virtual BOOL OnInitDialog();
     virtual void OnOK();
     virtual void OnCancel();
+
+    // Sees every message after WM_INITDIALOG before the message map does;
+    // true when it took the message, with its result in *pResult.
+    virtual bool PreDispatch(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult);
 
     // Asks for the standard processing of the message being handled: the
     // dialog procedure then leaves it to the dialog manager.
