@@ -121,7 +121,7 @@ public:
     void SetParameterBlock(std::vector<std::uint8_t> block) { m_block = std::move(block); }
     const std::vector<std::uint8_t>& ParameterBlock() const { return m_block; }
     // When on (the default), a store is refused with status 0x01 unless the
-    // written block has 266 bytes, a valid checksum and this model's layout.
+    // written block has 266 bytes and a valid checksum (in either layout).
     void SetVerifyStoredBlock(bool verify) { m_verifyStoredBlock = verify; }
     int StoreCount() const { return m_storeCount; }
 
