@@ -80,9 +80,9 @@ TEST_F(ParameterTransferTest, ReadSendsTheTableRequestsAndDeliversTheBlock) {
 TEST_F(ParameterTransferTest, ReadPollsFourTimesAtHundredMilliseconds) {
     world.device.Faults().busyPolls = 3;  // done at the fourth poll
     ASSERT_EQ(port->ReadParameterBlock(block.data(), 266), 1);
-    EXPECT_EQ(Requests(world.device),
-              Concat({{Identity(), StartParameterRead()}, Repeat(ParameterReadStatus(), 4),
-                      {ParameterDataRead()}}));
+    EXPECT_EQ(Requests(world.device), Concat({{Identity(), StartParameterRead()},
+                                              Repeat(ParameterReadStatus(), 4),
+                                              {ParameterDataRead()}}));
     // Each poll comes after its sleep.
     EXPECT_EQ(RequestTimes(), (std::vector<std::uint64_t>{0, 0, 100, 200, 300, 400, 400}));
 

@@ -32,8 +32,7 @@ bool IsKnownCommand(const std::uint8_t* in, DWORD inSize) {
 
 }  // namespace
 
-SimDevice::SimDevice(SimModel model)
-    : m_model(model), m_block(DefaultParameterBlock(model)) {
+SimDevice::SimDevice(SimModel model) : m_model(model), m_block(DefaultParameterBlock(model)) {
     SetReport(DefaultReportText(model));
     SetVersion(DefaultVersionText(model));
 }
@@ -99,7 +98,9 @@ void SimDevice::ReceiveJob(const std::vector<std::uint8_t>& job) {
     EndJob();
 }
 
-std::uint64_t SimDevice::Now() const { return m_clock != nullptr ? m_clock->NowMs() : 0; }
+std::uint64_t SimDevice::Now() const {
+    return m_clock != nullptr ? m_clock->NowMs() : 0;
+}
 
 void SimDevice::SpendEmptyRead() {
     // A read time-out always takes some time; a zero would let a reader
@@ -154,35 +155,35 @@ BOOL SimDevice::AnswerSet(const std::uint8_t* in, DWORD inSize, SimLogEntry& ent
         return 0;  // the update loader takes print data only
     }
     switch (in[2]) {
-    case kValueCommand:
-        if (!IsKnownCommand(in, inSize)) {
+        case kValueCommand:
+            if (!IsKnownCommand(in, inSize)) {
+                entry.unexpected = true;
+                return 0;
+            }
+            m_command.assign(in, in + inSize);
+            m_statusGets = 0;
+            m_commandDone = false;
+            if (in[3] == kCommandReport) {
+                m_reportActive = true;
+                m_stream = m_report;
+                if (const auto terminator = ReportTerminator()) {
+                    m_stream.push_back(*terminator);
+                }
+                m_streamPos = 0;
+                m_reportBytesSent = 0;
+                m_emptyReadsDone = 0;
+            }
+            return 1;
+        case kValueData:
+            if (inSize == kRequestHeaderSize) {
+                entry.unexpected = true;  // a data write without data
+                return 0;
+            }
+            m_written.assign(in + kRequestHeaderSize, in + inSize);
+            return 1;
+        default:
             entry.unexpected = true;
             return 0;
-        }
-        m_command.assign(in, in + inSize);
-        m_statusGets = 0;
-        m_commandDone = false;
-        if (in[3] == kCommandReport) {
-            m_reportActive = true;
-            m_stream = m_report;
-            if (const auto terminator = ReportTerminator()) {
-                m_stream.push_back(*terminator);
-            }
-            m_streamPos = 0;
-            m_reportBytesSent = 0;
-            m_emptyReadsDone = 0;
-        }
-        return 1;
-    case kValueData:
-        if (inSize == kRequestHeaderSize) {
-            entry.unexpected = true;  // a data write without data
-            return 0;
-        }
-        m_written.assign(in + kRequestHeaderSize, in + inSize);
-        return 1;
-    default:
-        entry.unexpected = true;
-        return 0;
     }
 }
 
@@ -196,9 +197,9 @@ BOOL SimDevice::AnswerGet(const std::uint8_t* in, DWORD inSize, std::uint8_t* ou
         const std::vector<std::uint8_t> serviceIdentity(kServiceIdentity.begin(),
                                                         kServiceIdentity.end());
         const std::vector<std::uint8_t>& reply =
-            m_mode == SimMode::kUpdate ? kUpdateIdentity
-                                       : (m_faults.identityReply ? *m_faults.identityReply
-                                                                 : serviceIdentity);
+            m_mode == SimMode::kUpdate
+                ? kUpdateIdentity
+                : (m_faults.identityReply ? *m_faults.identityReply : serviceIdentity);
         return Deliver(reply, static_cast<DWORD>(reply.size()), out, outSize, bytesReturned, entry);
     }
     if (m_mode == SimMode::kUpdate) {
@@ -232,9 +233,8 @@ BOOL SimDevice::AnswerGet(const std::uint8_t* in, DWORD inSize, std::uint8_t* ou
 BOOL SimDevice::AnswerStatus(std::uint8_t* out, DWORD outSize, DWORD* bytesReturned,
                              SimLogEntry& entry) {
     const std::uint8_t command = m_command[3];
-    const bool failsHere = m_faults.failedStatus &&
-                           (m_faults.failedStatusCommand == 0 ||
-                            m_faults.failedStatusCommand == command);
+    const bool failsHere = m_faults.failedStatus && (m_faults.failedStatusCommand == 0 ||
+                                                     m_faults.failedStatusCommand == command);
     std::uint8_t value = kStatusBusy;
     if (command == kCommandReport) {
         // Line mode: busy while lines remain, done once the last has gone.
@@ -249,8 +249,7 @@ BOOL SimDevice::AnswerStatus(std::uint8_t* out, DWORD outSize, DWORD* bytesRetur
             value = failsHere ? *m_faults.failedStatus : CompleteCommand();
         }
     }
-    const std::vector<std::uint8_t> reply = {m_faults.statusPadding, value,
-                                             m_faults.statusPadding};
+    const std::vector<std::uint8_t> reply = {m_faults.statusPadding, value, m_faults.statusPadding};
     return Deliver(reply, m_faults.statusReplyLength.value_or(kStatusReplySize), out, outSize,
                    bytesReturned, entry);
 }

@@ -81,9 +81,9 @@ struct SimLogEntry {
 struct SimJob {
     SimMode modeOnArrival = SimMode::kService;
     std::uint64_t size = 0;
-    std::uint32_t crc32 = 0;            // of all its bytes (IEEE 802.3 polynomial)
-    std::vector<std::uint8_t> bytes;    // empty when bytes are not kept
-    bool complete = false;              // EndJob was called
+    std::uint32_t crc32 = 0;          // of all its bytes (IEEE 802.3 polynomial)
+    std::vector<std::uint8_t> bytes;  // empty when bytes are not kept
+    bool complete = false;            // EndJob was called
 };
 
 // CRC-32 as zip and Ethernet compute it; `crc` continues an earlier value.
@@ -135,7 +135,9 @@ public:
     void EndJob();
     void ReceiveJob(const std::vector<std::uint8_t>& job);  // one whole job
     void SetKeepJobBytes(bool keep) { m_keepJobBytes = keep; }
-    void SetVersionAfterFirmware(std::optional<std::string> version) { m_versionAfterFirmware = std::move(version); }
+    void SetVersionAfterFirmware(std::optional<std::string> version) {
+        m_versionAfterFirmware = std::move(version);
+    }
     const std::vector<SimJob>& Jobs() const { return m_jobs; }
 
     // The device side of DeviceIoControl and ReadFile.
