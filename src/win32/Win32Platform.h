@@ -5,6 +5,7 @@
 
 #include "platform/Services.h"
 #include "win32/Win32DeviceFile.h"
+#include "win32/Win32FileSystem.h"
 #include "win32/Win32Registry.h"
 #include "win32/Win32Spooler.h"
 #include "win32/Win32System.h"
@@ -19,7 +20,7 @@ public:
 
     PlatformServices Services() {
         return PlatformServices{m_version, m_spooler, m_registry, m_deviceFile, m_clock,
-                                m_codePage};
+                                m_codePage, &m_fileSystem};
     }
 
     Win32PlatformVersion& Version() { return m_version; }
@@ -28,6 +29,7 @@ public:
     Win32DeviceFile& DeviceFile() { return m_deviceFile; }
     Win32Clock& Clock() { return m_clock; }
     Win32CodePage& CodePage() { return m_codePage; }
+    Win32FileSystem& FileSystem() { return m_fileSystem; }
 
 private:
     Win32PlatformVersion m_version;
@@ -36,6 +38,7 @@ private:
     Win32DeviceFile m_deviceFile;
     Win32Clock m_clock;
     Win32CodePage m_codePage;
+    Win32FileSystem m_fileSystem;
 };
 
 }  // namespace marnel
