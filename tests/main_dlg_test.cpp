@@ -9,14 +9,13 @@
 
 #include "ScriptedUi.h"
 #include "app/MainDlg.h"
-#include "platform/Clock.h"
-#include "platform/CodePage.h"
-#include "platform/DeviceFile.h"
-#include "platform/PlatformVersion.h"
-#include "platform/Registry.h"
-#include "platform/Spooler.h"
 #include "protocol/DevicePort.h"
 #include "res/Resource.h"
+#include "sim/MemoryRegistry.h"
+#include "sim/MemorySpooler.h"
+#include "sim/SimDevice.h"
+#include "sim/SimDeviceFile.h"
+#include "sim/SimPlatform.h"
 
 namespace marnel {
 namespace {
@@ -27,121 +26,6 @@ using ::testing::IsEmpty;
 constexpr DWORD kWarning = kMbOk | kMbIconExclamation;
 constexpr DWORD kOffline = kPrinterAttributeWorkOffline;
 constexpr int kFlagUntouched = 7;  // a value selection never writes
-
-// A spooler of local printers that records when it is asked what, and can
-// fail the way the real one does.
-class SelectionSpooler : public ISpooler {
-public:
-    explicit SelectionSpooler(IClock& clock) : m_clock(clock) {}
-    ~SelectionSpooler() override { EXPECT_EQ(0, openHandles) << "printer handle left open"; }
-
-    std::vector<PrinterInfo> printers;
-    SpoolerQueryStatus enumStatus = SpoolerQueryStatus::kOk;
-    bool enumOutOfMemory = false;
-    bool getOutOfMemory = false;
-    SpoolerQueryStatus getStatus = SpoolerQueryStatus::kOk;
-
-    std::vector<std::uint64_t> enumTimes;  // virtual time of each enumeration
-    std::vector<std::string> opened;       // names asked for by OpenPrinter
-    int openHandles = 0;
-
-    void Add(std::string name, std::string driver, DWORD attributes = 0) {
-        printers.push_back({std::move(name), std::move(driver), "USB001", attributes});
-    }
-    PrinterInfo* Find(const std::string& name) {
-        for (auto& printer : printers) {
-            if (printer.printerName == name) {
-                return &printer;
-            }
-        }
-        return nullptr;
-    }
-
-    PrinterList EnumLocalPrinters() override {
-        enumTimes.push_back(m_clock.NowMs());
-        if (enumOutOfMemory) {
-            throw std::bad_alloc();
-        }
-        PrinterList list;
-        list.status = enumStatus;
-        if (enumStatus == SpoolerQueryStatus::kOk) {
-            list.printers = printers;
-        }
-        return list;
-    }
-
-    BOOL OpenPrinter(const std::string& printerName, PrinterHandle* printer) override {
-        opened.push_back(printerName);
-        for (std::size_t i = 0; i < printers.size(); ++i) {
-            if (printers[i].printerName == printerName) {
-                *printer = &printers[i];
-                ++openHandles;
-                return 1;
-            }
-        }
-        return 0;
-    }
-
-    PrinterQuery GetPrinter(PrinterHandle printer) override {
-        if (getOutOfMemory) {
-            throw std::bad_alloc();
-        }
-        PrinterQuery query;
-        query.status = getStatus;
-        query.info = *static_cast<PrinterInfo*>(printer);
-        return query;
-    }
-
-    BOOL ClosePrinter(PrinterHandle) override {
-        --openHandles;
-        return 1;
-    }
-
-    DWORD StartDocPrinter(PrinterHandle, const DocInfo&) override { return Unexpected(); }
-    BOOL StartPagePrinter(PrinterHandle) override { return Unexpected(); }
-    BOOL WritePrinter(PrinterHandle, const void*, DWORD, DWORD*) override { return Unexpected(); }
-    BOOL EndPagePrinter(PrinterHandle) override { return Unexpected(); }
-    BOOL EndDocPrinter(PrinterHandle) override { return Unexpected(); }
-    BOOL CancelJob(PrinterHandle, DWORD) override { return Unexpected(); }
-
-private:
-    static BOOL Unexpected() {
-        ADD_FAILURE() << "printer selection started a print job";
-        return 0;
-    }
-    IClock& m_clock;
-};
-
-// Selection touches neither the registry nor the device.
-class NoRegistry : public IRegistry {
-public:
-    BOOL OpenKey(RegKey, const std::string&, RegKey*) override { return 0; }
-    RegEnumStatus EnumKey(RegKey, DWORD, std::string*, DWORD*) override {
-        return RegEnumStatus::kError;
-    }
-    BOOL QueryValue(RegKey, const std::string&, std::string*) override { return 0; }
-    void CloseKey(RegKey) override {}
-};
-class NoDeviceFile : public IDeviceFile {
-public:
-    HANDLE Open(const std::string&, DWORD, DWORD, void*, DWORD, DWORD, HANDLE) override {
-        return InvalidHandle();
-    }
-    BOOL Read(HANDLE, void*, DWORD, DWORD*, void*) override { return 0; }
-    BOOL IoControl(HANDLE, DWORD, void*, DWORD, void*, DWORD, DWORD*, void*) override { return 0; }
-    BOOL Close(HANDLE) override { return 0; }
-};
-class NtVersion : public IPlatformVersion {
-public:
-    BOOL GetPlatformId(DWORD* platformId) override {
-        *platformId = kPlatformWin32Nt;
-        return 1;
-    }
-};
-class SingleByteCodePage : public ICodePage {
-public:
-    bool IsLeadByte(unsigned char) const override { return false; }
-};
 
 // The main window with the operations it hands over to observed, not run.
 class ObservedDlg : public CQuillKQDlg {
@@ -193,15 +77,36 @@ protected:
         ui.SetTimerHandler([this](DWORD id) { dlg.OnTimer(id); });
         ui.ClearEvents();
     }
-    ~MainDlgTest() override { g_bReportEndsWithEtx = 0; }
+
+    ~MainDlgTest() override {
+        EXPECT_EQ(0u, spooler.OpenHandleCount()) << "printer handle left open";
+        EXPECT_EQ(0u, spooler.BadCloses());
+        EXPECT_THAT(spooler.Jobs(), IsEmpty()) << "selection started a print job";
+        g_bReportEndsWithEtx = 0;
+    }
+
+    void Add(const std::string& name, const std::string& driver, DWORD attributes = 0) {
+        spooler.AddPrinter({name, driver, "USB001", attributes});
+    }
+    void SetOffline(const std::string& name) { spooler.SetAttributes(name, kOffline); }
+    std::size_t Enumerations() const { return spooler.CountCalls("EnumPrinters"); }
+    std::vector<std::string> SpoolerCalls(const std::string& prefix) const {
+        std::vector<std::string> calls;
+        for (const auto& call : spooler.Calls()) {
+            if (call.compare(0, prefix.size(), prefix) == 0) {
+                calls.push_back(call);
+            }
+        }
+        return calls;
+    }
 
     VirtualClock clock;
     ScriptedUi ui{clock};
-    SelectionSpooler spooler{clock};
-    NoRegistry registry;
-    NoDeviceFile deviceFile;
-    NtVersion version;
-    SingleByteCodePage codePage;
+    MemorySpooler spooler;
+    MemoryRegistry registry;
+    SimDeviceFile deviceFile;
+    SimPlatformVersion version;
+    SimCodePage codePage;
     PlatformServices services{version, spooler, registry, deviceFile, clock, codePage};
     ObservedDlg dlg{services, ui};
 };
@@ -222,7 +127,9 @@ class SelectionTest : public MainDlgTest, public ::testing::WithParamInterface<S
 
 TEST_P(SelectionTest, ChoosesTheFirstQualifyingPrinterAndLabelsIt) {
     const SelectionCase& c = GetParam();
-    spooler.printers = c.printers;
+    for (const auto& printer : c.printers) {
+        spooler.AddPrinter(printer);
+    }
     if (c.count > 1) {
         ui.ExpectBox("Many devices are connected.", kWarning);
     }
@@ -299,9 +206,9 @@ INSTANTIATE_TEST_SUITE_P(
     CaseName<SelectionCase>);
 
 TEST_F(MainDlgTest, ManyDevicesWarningComesOnceAndBeforeTheLabel) {
-    spooler.Add("One", "Zarvel KQ-20");
-    spooler.Add("Two", "Zarvel KQ-20");
-    spooler.Add("Three", "Zarvel ZT-1");
+    Add("One", "Zarvel KQ-20");
+    Add("Two", "Zarvel KQ-20");
+    Add("Three", "Zarvel ZT-1");
     ui.ExpectBox("Many devices are connected.", kWarning);
 
     dlg.SelectPrinter();
@@ -310,7 +217,7 @@ TEST_F(MainDlgTest, ManyDevicesWarningComesOnceAndBeforeTheLabel) {
 }
 
 TEST_F(MainDlgTest, SelectionChoosesAfreshButFindingAloneKeepsAStoredName) {
-    spooler.Add("Device", "Zarvel KQ-20");
+    Add("Device", "Zarvel KQ-20");
     dlg.m_strPrinterName = "Earlier";
     EXPECT_EQ(1, dlg.FindDevicePrinters());
     EXPECT_EQ("Earlier", dlg.m_strPrinterName);
@@ -321,9 +228,9 @@ TEST_F(MainDlgTest, SelectionChoosesAfreshButFindingAloneKeepsAStoredName) {
 }
 
 TEST_F(MainDlgTest, FailedEnumerationMeansNoDeviceWithoutAMessage) {
-    spooler.Add("Device", "Zarvel KQ-20");
-    for (auto status : {SpoolerQueryStatus::kSizeQueryFailed, SpoolerQueryStatus::kReadFailed}) {
-        spooler.enumStatus = status;
+    Add("Device", "Zarvel KQ-20");
+    for (auto fault : {SpoolerFault::kSizeQueryFailed, SpoolerFault::kReadFailed}) {
+        spooler.SetEnumFault(fault);
         dlg.m_strPrinterName = "Stale";
         dlg.SelectPrinter();
         EXPECT_EQ("", dlg.m_strPrinterName);
@@ -334,8 +241,8 @@ TEST_F(MainDlgTest, FailedEnumerationMeansNoDeviceWithoutAMessage) {
 }
 
 TEST_F(MainDlgTest, OutOfMemoryWhileListingIsReportedAndCountsAsNoDevice) {
-    spooler.Add("Device", "Zarvel KQ-20");
-    spooler.enumOutOfMemory = true;
+    Add("Device", "Zarvel KQ-20");
+    spooler.SetEnumFault(SpoolerFault::kOutOfMemory);
     ui.ExpectBox("Out of memory.", kWarning);
 
     dlg.SelectPrinter();
@@ -367,10 +274,11 @@ TEST_F(MainDlgTest, ABurstOfChangesLeadsToOneRecheckAfterTheLast) {
     ui.Elapse(50);
     dlg.OnDeviceChange(kDbtDevNodesChanged, 0);
     ui.Elapse(199);
-    EXPECT_THAT(spooler.enumTimes, IsEmpty());
+    EXPECT_EQ(0u, Enumerations());
+    ui.Elapse(1);
+    EXPECT_EQ(1u, Enumerations()) << "re-check 200 ms after the third notification";
     ui.Elapse(5000);
-
-    EXPECT_THAT(spooler.enumTimes, ElementsAre(300u));
+    EXPECT_EQ(1u, Enumerations());
     EXPECT_EQ(0u, dlg.m_nTimer);
     EXPECT_FALSE(ui.TimerPending(kDeviceChangeTimerId));
     EXPECT_THAT(clock.Sleeps(), IsEmpty());
@@ -385,22 +293,22 @@ TEST_F(MainDlgTest, AnotherTimerGoesToDefaultHandling) {
     EXPECT_THAT(ui.Events(), ElementsAre("default"));
     EXPECT_EQ(kDeviceChangeTimerId, dlg.m_nTimer);
     EXPECT_TRUE(ui.TimerPending(kDeviceChangeTimerId));
-    EXPECT_THAT(spooler.enumTimes, IsEmpty());
+    EXPECT_EQ(0u, Enumerations());
 }
 
 TEST_F(MainDlgTest, RecheckKeepsAStoredPrinterThatIsStillOnline) {
-    spooler.Add("Zarvel KQ-10", "Zarvel KQ-10");
+    Add("Zarvel KQ-10", "Zarvel KQ-10");
     dlg.SelectPrinter();
     ASSERT_EQ(0, g_bReportEndsWithEtx);
     // A second device arrives; the stored one stays usable.
-    spooler.Add("Newcomer", "Zarvel ZT-1");
+    Add("Newcomer", "Zarvel ZT-1");
     ui.ClearEvents();
 
     dlg.OnDeviceChange(kDbtDevNodesChanged, 0);
     ui.Elapse(200);
 
-    EXPECT_EQ(1u, spooler.enumTimes.size()) << "no enumeration beyond the first selection";
-    EXPECT_THAT(spooler.opened, ElementsAre("Zarvel KQ-10"));
+    EXPECT_EQ(1u, Enumerations()) << "no enumeration beyond the first selection";
+    EXPECT_THAT(SpoolerCalls("OpenPrinter"), ElementsAre("OpenPrinter Zarvel KQ-10"));
     EXPECT_EQ("Zarvel KQ-10", dlg.m_strPrinterName);
     EXPECT_EQ(0, g_bReportEndsWithEtx);
     EXPECT_THAT(ui.Events(),
@@ -411,7 +319,7 @@ TEST_F(MainDlgTest, RecheckKeepsAStoredPrinterThatIsStillOnline) {
 
 struct LostPrinterCase {
     const char* what;
-    void (*lose)(SelectionSpooler&);
+    void (*lose)(MemorySpooler&);
     bool outOfMemoryBox;
 };
 
@@ -420,7 +328,7 @@ void PrintTo(const LostPrinterCase& c, std::ostream* os) { *os << c.what; }
 class LostPrinterTest : public MainDlgTest, public ::testing::WithParamInterface<LostPrinterCase> {};
 
 TEST_P(LostPrinterTest, RecheckSelectsAgainWhenTheStoredPrinterIsGone) {
-    spooler.Add("Device", "Zarvel KQ-20");
+    Add("Device", "Zarvel KQ-20");
     dlg.SelectPrinter();
     GetParam().lose(spooler);
     ui.ClearEvents();
@@ -433,8 +341,8 @@ TEST_P(LostPrinterTest, RecheckSelectsAgainWhenTheStoredPrinterIsGone) {
 
     EXPECT_EQ("", dlg.m_strPrinterName);
     EXPECT_EQ("- No Device -", ui.Label());
-    EXPECT_EQ(2u, spooler.enumTimes.size());
-    EXPECT_EQ(1200u, spooler.enumTimes.back()) << "discovery after the 1000 ms settle";
+    EXPECT_EQ(2u, Enumerations());
+    EXPECT_EQ(1200u, clock.NowMs()) << "discovery after the 1000 ms settle";
     // The wait cursor covers the sleep and the check, not the discovery.
     ASSERT_GE(ui.Events().size(), 2u);
     EXPECT_EQ("label:- No Device -", ui.Events().back());
@@ -446,28 +354,33 @@ INSTANTIATE_TEST_SUITE_P(
     Ways, LostPrinterTest,
     ::testing::Values(
         LostPrinterCase{"offline",
-                        [](SelectionSpooler& s) { s.Find("Device")->attributes |= kOffline; },
+                        [](MemorySpooler& s) { s.SetAttributes("Device", kOffline); }, false},
+        LostPrinterCase{"deleted", [](MemorySpooler& s) { s.RemovePrinter("Device"); }, false},
+        LostPrinterCase{"not to be opened",
+                        [](MemorySpooler& s) {
+                            s.SetOpenFails("Device");
+                            s.SetAttributes("Device", kOffline);
+                        },
                         false},
-        LostPrinterCase{"deleted", [](SelectionSpooler& s) { s.printers.clear(); }, false},
         LostPrinterCase{"record unreadable",
-                        [](SelectionSpooler& s) {
-                            s.getStatus = SpoolerQueryStatus::kReadFailed;
-                            s.Find("Device")->driverName = "Generic";
+                        [](MemorySpooler& s) {
+                            s.SetGetPrinterFault("Device", SpoolerFault::kReadFailed);
+                            s.SetAttributes("Device", kOffline);
                         },
                         false},
         LostPrinterCase{"out of memory reading the record",
-                        [](SelectionSpooler& s) {
-                            s.getOutOfMemory = true;
-                            s.Find("Device")->driverName = "Generic";
+                        [](MemorySpooler& s) {
+                            s.SetGetPrinterFault("Device", SpoolerFault::kOutOfMemory);
+                            s.SetAttributes("Device", kOffline);
                         },
                         true}),
     CaseName<LostPrinterCase>);
 
 TEST_F(MainDlgTest, RecheckAfterLosingTheDeviceChoosesAnotherOne) {
-    spooler.Add("First", "Zarvel KQ-10");
+    Add("First", "Zarvel KQ-10");
     dlg.SelectPrinter();
-    spooler.Find("First")->attributes |= kOffline;
-    spooler.Add("Zarvel KQ-10 spare", "Zarvel KQ-10");
+    SetOffline("First");
+    Add("Zarvel KQ-10 spare", "Zarvel KQ-10");
 
     dlg.OnDeviceChange(kDbtDevNodesChanged, 0);
     ui.Elapse(200);
@@ -479,14 +392,14 @@ TEST_F(MainDlgTest, RecheckAfterLosingTheDeviceChoosesAnotherOne) {
 
 TEST_F(MainDlgTest, RecheckWithoutAStoredPrinterSelectsAtOnce) {
     dlg.SelectPrinter();
-    spooler.Add("Arrived", "Zarvel ZT-2");
+    Add("Arrived", "Zarvel ZT-2");
     ui.ClearEvents();
 
     dlg.OnDeviceChange(kDbtDevNodesChanged, 0);
     ui.Elapse(200);
 
     EXPECT_THAT(clock.Sleeps(), IsEmpty());
-    EXPECT_THAT(spooler.opened, IsEmpty());
+    EXPECT_THAT(SpoolerCalls("OpenPrinter"), IsEmpty());
     EXPECT_EQ("Arrived", ui.Label());
     EXPECT_THAT(ui.Events(), ElementsAre("timer:1:200", "WM_TIMER:1", "kill:1", "label:Arrived"));
 }
@@ -494,10 +407,10 @@ TEST_F(MainDlgTest, RecheckWithoutAStoredPrinterSelectsAtOnce) {
 TEST_F(MainDlgTest, RecheckDuringABoxCanChangeTheChoice) {
     // A box's modal loop still delivers the timer: the re-check runs while
     // the warning is up, and the outer selection labels what it left.
-    spooler.Add("One", "Zarvel KQ-20");
-    spooler.Add("Two", "Zarvel KQ-20");
+    Add("One", "Zarvel KQ-20");
+    Add("Two", "Zarvel KQ-20");
     ui.ExpectBox("Many devices are connected.", kWarning, kIdOk, [this] {
-        spooler.Find("One")->attributes |= kOffline;
+        SetOffline("One");
         dlg.OnDeviceChange(kDbtDevNodesChanged, 0);
         ui.Elapse(200);
     });
@@ -563,8 +476,8 @@ TEST_F(MainDlgTest, InitialisationOrder) {
     int icon = 0;
     ui.SetIconTitleFont(&font);
     ui.SetAppIcon(&icon);
-    spooler.Add("A", "Zarvel KQ-20");
-    spooler.Add("B", "Zarvel KQ-20");
+    Add("A", "Zarvel KQ-20");
+    Add("B", "Zarvel KQ-20");
     ui.ExpectBox("Many devices are connected.", kWarning);
     {
         ObservedDlg window(services, ui);
