@@ -80,9 +80,9 @@ TEST_F(ParameterTransferTest, ReadSendsTheTableRequestsAndDeliversTheBlock) {
 TEST_F(ParameterTransferTest, ReadPollsFourTimesAtHundredMilliseconds) {
     world.device.Faults().busyPolls = 3;  // done at the fourth poll
     ASSERT_EQ(port->ReadParameterBlock(block.data(), 266), 1);
-    EXPECT_EQ(Requests(world.device),
-              Concat({{Identity(), StartParameterRead()}, Repeat(ParameterReadStatus(), 4),
-                      {ParameterDataRead()}}));
+    EXPECT_EQ(Requests(world.device), Concat({{Identity(), StartParameterRead()},
+                                              Repeat(ParameterReadStatus(), 4),
+                                              {ParameterDataRead()}}));
     // Each poll comes after its sleep.
     EXPECT_EQ(RequestTimes(), (std::vector<std::uint64_t>{0, 0, 100, 200, 300, 400, 400}));
 
@@ -187,11 +187,14 @@ TEST_F(ParameterTransferTest, WriteSendsTheBlockUnchangedThenStores) {
 
 TEST_F(ParameterTransferTest, StoreWaitsThenPollsTenTimes) {
     world.device.Faults().busyPolls = 9;
-    EXPECT_EQ(port->WriteParameterBlock(block.data(), 266), 0)
-        << "the sim refuses a block of the wrong layout only at the tenth poll";
-    EXPECT_EQ(world.device.StoreCount(), 0);
-
     auto good = DefaultParameterBlock(SimModel::kKQ10);
+    auto bad = good;
+    bad[264] ^= 0x01;
+    EXPECT_EQ(port->WriteParameterBlock(bad.data(), 266), 0)
+        << "the sim refuses a bad block only once the busy polls are spent";
+    EXPECT_EQ(world.device.StoreCount(), 0);
+    EXPECT_EQ(port->LastFailure().status, 0x01);
+
     world.device.ClearLog();
     world.clock.ClearSleeps();
     EXPECT_EQ(port->WriteParameterBlock(good.data(), 266), 1);
@@ -265,27 +268,39 @@ TEST_F(ParameterTransferTest, OutOfMemoryIsCaughtInsideTheWrite) {
 }
 
 TEST_F(ParameterTransferTest, TraceSeesEveryRequestWithItsReply) {
-    std::vector<RequestTrace> traces;
+    std::vector<std::string> lines;
+    std::vector<DWORD> codes;
     std::vector<std::vector<std::uint8_t>> replies;
     port->SetRequestObserver([&](const RequestTrace& t) {
-        traces.push_back(t);
+        lines.push_back(FormatRequestTrace(t));
+        codes.push_back(t.controlCode);
         replies.emplace_back(t.replyBytes, t.replyBytes + t.replyLength);
     });
     ASSERT_EQ(port->ReadParameterBlock(block.data(), 266), 1);
     const auto log = world.device.ControlLog();
-    ASSERT_EQ(traces.size(), log.size());
+    ASSERT_EQ(lines.size(), log.size());
     for (std::size_t i = 0; i < log.size(); ++i) {
-        EXPECT_EQ(traces[i].controlCode, log[i].controlCode);
+        EXPECT_EQ(codes[i], log[i].controlCode);
         EXPECT_EQ(replies[i], log[i].reply);
     }
-    EXPECT_EQ(traces.front().request, DeviceRequest::kIdentity);
-    EXPECT_EQ(traces.back().request, DeviceRequest::kParameterDataRead);
+    EXPECT_EQ(lines[0], "identity: GET F0 00 00 [8] -> ok 53 45 52 56 49 43 45 00");
+    EXPECT_EQ(lines[1], "start parameter read: SET F0 00 08 01 -> ok");
+    EXPECT_EQ(lines[2], "parameter read status: GET F0 00 08 01 [3] -> ok 00 00 00");
+    EXPECT_EQ(replies.back().size(), 266u);
 }
 
 class CountedParameterTransferTest : public ParameterTransferTest {
 protected:
     CountedParameterTransferTest() : ParameterTransferTest(SimModel::kZT5) {}
 };
+
+TEST_F(CountedParameterTransferTest, DummyBlockIsStoredWhateverTheModel) {
+    std::vector<std::uint8_t> dummy(266, 0);
+    std::memcpy(dummy.data(), "KQ-10   ", 8);
+    EXPECT_EQ(port->WriteParameterBlock(dummy.data(), 266), 1);
+    EXPECT_EQ(port->ReadParameterBlock(block.data(), 266), 1);
+    EXPECT_EQ(block, dummy);
+}
 
 TEST_F(CountedParameterTransferTest, CountedBlockRoundTrips) {
     ASSERT_EQ(port->ReadParameterBlock(block.data(), 266), 1);
