@@ -178,6 +178,15 @@ TEST_F(DevicePortOnLinuxTest, PrintersWithoutAUsbDeviceDoNotOpen) {
         EXPECT_FALSE(port.Open(name)) << name;
     }
     EXPECT_TRUE(m_kq->VendorRequests().empty());
+
+    // What the expert is told about each.
+    EXPECT_EQ(m_platform->DiagnoseOpenFailure("No_such_printer").rfind("no printer named No_such_printer", 0), 0u);
+    EXPECT_EQ(m_platform->DiagnoseOpenFailure("Office_Laser"),
+              "the printer Office_Laser is not on a USB port (file:" + CupsDir() +
+                  "/out/Office_Laser.bin)");
+    m_kq.reset();  // the device stops answering: it can no longer be told apart
+    EXPECT_EQ(m_platform->DiagnoseOpenFailure("Zarvel_usb"),
+              "no attached USB printer matches usb://Zarvel/KQ-10?serial=KQ10SN0001");
 }
 
 }  // namespace
