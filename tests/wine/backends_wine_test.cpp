@@ -153,9 +153,29 @@ void TestSpooler() {
     CHECK_EQ(query.info.driverName, "Zarvel KQ-10");
     CHECK_EQ(query.info.portName, "USB001");
     CHECK(spooler.ClosePrinter(printer));
+    // The size query on a closed handle fails with ERROR_INVALID_HANDLE, not
+    // ERROR_INSUFFICIENT_BUFFER: that is told apart from a failed read.
+    CHECK_EQ(AsInt(spooler.GetPrinter(printer).status),
+             AsInt(SpoolerQueryStatus::kSizeQueryFailed));
 
     PrinterHandle none = nullptr;
     CHECK(!spooler.OpenPrinter("No Such Printer", &none));
+}
+
+// Last, as it deletes every printer: an empty spooler lists no printers
+// and is no error of the listing.
+void TestEmptySpooler() {
+    Win32Spooler spooler;
+    for (const PrinterInfo& p : spooler.EnumLocalPrinters().printers) {
+        HANDLE printer = nullptr;
+        PRINTER_DEFAULTSA defaults = {nullptr, nullptr, PRINTER_ALL_ACCESS};
+        CHECK(OpenPrinterA(const_cast<LPSTR>(p.printerName.c_str()), &printer, &defaults));
+        CHECK(DeletePrinter(printer));
+        ClosePrinter(printer);
+    }
+    const PrinterList list = spooler.EnumLocalPrinters();
+    CHECK_EQ(AsInt(list.status), AsInt(SpoolerQueryStatus::kOk));
+    CHECK_EQ(list.printers.size(), 0u);
 }
 
 // The raw job's calls reach the spooler with a well-formed DOC_INFO_1 and
@@ -397,6 +417,7 @@ int main(int argc, char** argv) {
         {"kernel", TestDeviceFileAndKernel},
         {"dbcs", TestDoubleByteCodePage},
         {"resolve", TestResolution},
+        {"empty", TestEmptySpooler},
     };
     for (const Group& group : groups) {
         bool run = wanted.empty();
