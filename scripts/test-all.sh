@@ -11,3 +11,7 @@ ctest --test-dir "$top/build/native" --output-on-failure -j "$(nproc)"
 echo "== sanitizer build and tests (ASan + UBSan)"
 "$top/scripts/build.sh" asan
 ctest --test-dir "$top/build/asan" --output-on-failure -j "$(nproc)"
+
+echo "== Windows cross build (MinGW-w64) and its tests under Wine"
+"$top/scripts/build.sh" win64
+ctest --test-dir "$top/build/win64" --output-on-failure

@@ -7,6 +7,7 @@ namespace marnel {
 class IClock;
 class ICodePage;
 class IDeviceFile;
+class IFileSystem;
 class IPlatformVersion;
 class IRegistry;
 class ISpooler;
@@ -18,6 +19,10 @@ struct PlatformServices {
     IDeviceFile& deviceFile;
     IClock& clock;
     ICodePage& codePage;
+    // File access for the commands' files. A pointer with a default so that
+    // a world without files (the protocol's tests) need not name one; the
+    // commands require it.
+    IFileSystem* fileSystem = nullptr;
 };
 
 }  // namespace marnel

@@ -1,0 +1,26 @@
+// The string table as data, so the core can show a string by its id without
+// the resource module. The Windows program's script holds the same texts
+// from the same header.
+#pragma once
+
+#include <string>
+
+#include "platform/Types.h"
+#include "res/Resource.h"
+
+namespace marnel {
+
+// <windows.h> maps LoadString to LoadStringA: declare the real name with the
+// macro out of the way, and answer to the mapped name as well, so a file that
+// includes both headers (in either order) still reaches this table.
+#pragma push_macro("LoadString")
+#undef LoadString
+
+// The text of string `id`, or an empty string when the table has none.
+std::string LoadString(DWORD id);
+
+inline std::string LoadStringA(DWORD id) { return LoadString(id); }
+
+#pragma pop_macro("LoadString")
+
+}  // namespace marnel

@@ -1,0 +1,179 @@
+#include "ops/File.h"
+
+namespace marnel {
+
+void CFile::Throw(const FileError& error) const {
+    // A back end that failed without naming a cause still failed.
+    FileErrorCause cause =
+        error.cause == FileErrorCause::kNone ? FileErrorCause::kGeneric : error.cause;
+    throw CFileException(cause, m_strPath, error.osError);
+}
+
+void CFile::OpenRead(const std::string& path) {
+    Abort();
+    m_strPath = path;
+    FileError error;
+    FileHandle file = nullptr;
+    if (!m_fileSystem.OpenRead(path, &file, &error)) {
+        Throw(error);
+    }
+    m_hFile = file;
+}
+
+void CFile::Create(const std::string& path) {
+    Abort();
+    m_strPath = path;
+    FileError error;
+    FileHandle file = nullptr;
+    if (!m_fileSystem.Create(path, &file, &error)) {
+        Throw(error);
+    }
+    m_hFile = file;
+}
+
+std::uint64_t CFile::GetLength() {
+    if (m_hFile == nullptr) {
+        Throw({FileErrorCause::kInvalidFile, 0});
+    }
+    FileError error;
+    std::uint64_t length = 0;
+    if (!m_fileSystem.GetLength(m_hFile, &length, &error)) {
+        Throw(error);
+    }
+    return length;
+}
+
+DWORD CFile::Read(void* buffer, DWORD count) {
+    if (m_hFile == nullptr) {
+        Throw({FileErrorCause::kInvalidFile, 0});
+    }
+    FileError error;
+    DWORD bytesRead = 0;
+    if (!m_fileSystem.Read(m_hFile, buffer, count, &bytesRead, &error)) {
+        Throw(error);
+    }
+    return bytesRead;
+}
+
+void CFile::ReadExactly(void* buffer, DWORD count) {
+    auto* bytes = static_cast<std::uint8_t*>(buffer);
+    DWORD total = 0;
+    while (total < count) {
+        DWORD got = Read(bytes + total, count - total);
+        if (got == 0) {
+            Throw({FileErrorCause::kEndOfFile, 0});
+        }
+        total += got;
+    }
+}
+
+void CFile::Write(const void* data, DWORD count) {
+    if (m_hFile == nullptr) {
+        Throw({FileErrorCause::kInvalidFile, 0});
+    }
+    FileError error;
+    DWORD written = 0;
+    if (!m_fileSystem.Write(m_hFile, data, count, &written, &error)) {
+        Throw(error);
+    }
+    if (written < count) {
+        Throw({FileErrorCause::kDiskFull, 0});
+    }
+}
+
+void CFile::Close() {
+    if (m_hFile == nullptr) {
+        return;
+    }
+    FileHandle file = m_hFile;
+    m_hFile = nullptr;
+    FileError error;
+    if (!m_fileSystem.Close(file, &error)) {
+        Throw(error);
+    }
+}
+
+void CFile::Abort() {
+    if (m_hFile == nullptr) {
+        return;
+    }
+    FileHandle file = m_hFile;
+    m_hFile = nullptr;
+    FileError ignored;
+    m_fileSystem.Close(file, &ignored);
+}
+
+void CReplacingFile::Throw(const FileError& error) const {
+    FileErrorCause cause =
+        error.cause == FileErrorCause::kNone ? FileErrorCause::kGeneric : error.cause;
+    throw CFileException(cause, m_strTarget, error.osError);
+}
+
+void CReplacingFile::Create(const std::string& target) {
+    Abort();
+    m_strTarget = target;
+    FileError error;
+    FileHandle file = nullptr;
+    std::string tempPath;
+    if (!m_fileSystem.CreateTemporaryBeside(target, &tempPath, &file, &error)) {
+        Throw(error);
+    }
+    m_hFile = file;
+    m_strTempPath = tempPath;
+}
+
+void CReplacingFile::Write(const void* data, DWORD count) {
+    if (m_hFile == nullptr) {
+        Throw({FileErrorCause::kInvalidFile, 0});
+    }
+    FileError error;
+    DWORD written = 0;
+    if (!m_fileSystem.Write(m_hFile, data, count, &written, &error)) {
+        Throw(error);
+    }
+    if (written < count) {
+        Throw({FileErrorCause::kDiskFull, 0});
+    }
+}
+
+void CReplacingFile::Commit() {
+    if (m_hFile == nullptr) {
+        Throw({FileErrorCause::kInvalidFile, 0});
+    }
+    FileHandle file = m_hFile;
+    m_hFile = nullptr;
+    FileError error;
+    // A close can still fail (data that did not reach the disk): the target
+    // must then stay as it was.
+    if (!m_fileSystem.Close(file, &error)) {
+        Abort();
+        Throw(error);
+    }
+    if (!m_fileSystem.Replace(m_strTempPath, m_strTarget, &error)) {
+        Abort();
+        Throw(error);
+    }
+    m_strTempPath.clear();
+}
+
+void CReplacingFile::Abort() {
+    FileError ignored;
+    if (m_hFile != nullptr) {
+        m_fileSystem.Close(m_hFile, &ignored);
+        m_hFile = nullptr;
+    }
+    if (!m_strTempPath.empty()) {
+        m_fileSystem.Remove(m_strTempPath, &ignored);
+        m_strTempPath.clear();
+    }
+}
+
+void SaveFileReplacing(IFileSystem& fileSystem, const std::string& path, const void* data,
+                       DWORD count) {
+    CReplacingFile file(fileSystem);
+    file.Create(path);
+    file.Write(data, count);
+    file.Commit();
+}
+
+}  // namespace marnel

@@ -1,0 +1,84 @@
+// CFile: one open file of a command, over the platform's file access, that
+// raises CFileException (cause and path) on every failure, and
+// CReplacingFile: a save that writes a temporary file in the target's folder
+// and puts it in the target's place only when it is complete, so that a
+// failure part-way leaves the user's earlier file as it was.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "ops/FileException.h"
+#include "platform/FileSystem.h"
+
+namespace marnel {
+
+class CFile {
+public:
+    explicit CFile(IFileSystem& fileSystem) : m_fileSystem(fileSystem) {}
+    ~CFile() { Abort(); }
+
+    CFile(const CFile&) = delete;
+    CFile& operator=(const CFile&) = delete;
+
+    // Opens an existing file for reading only, without sharing.
+    void OpenRead(const std::string& path);
+    // Creates or truncates the file for writing only, without sharing.
+    void Create(const std::string& path);
+
+    std::uint64_t GetLength();
+    // Up to `count` bytes where the last read ended; 0 at the end of the file.
+    DWORD Read(void* buffer, DWORD count);
+    // Exactly `count` bytes, or an end-of-file error when the file ends first.
+    void ReadExactly(void* buffer, DWORD count);
+    // All `count` bytes; storing fewer is a disk-full error.
+    void Write(const void* data, DWORD count);
+
+    // Closes the file; a failing close raises its error.
+    void Close();
+    // Closes the file if it is open and ignores any error.
+    void Abort();
+
+    bool IsOpen() const { return m_hFile != nullptr; }
+    const std::string& GetFilePath() const { return m_strPath; }
+
+private:
+    [[noreturn]] void Throw(const FileError& error) const;
+
+    IFileSystem& m_fileSystem;
+    FileHandle m_hFile = nullptr;
+    std::string m_strPath;
+};
+
+class CReplacingFile {
+public:
+    explicit CReplacingFile(IFileSystem& fileSystem) : m_fileSystem(fileSystem) {}
+    // A file never committed is closed and its temporary file deleted.
+    ~CReplacingFile() { Abort(); }
+
+    CReplacingFile(const CReplacingFile&) = delete;
+    CReplacingFile& operator=(const CReplacingFile&) = delete;
+
+    // Starts the new content of `target`; errors name the target.
+    void Create(const std::string& target);
+    // All `count` bytes; storing fewer is a disk-full error.
+    void Write(const void* data, DWORD count);
+    // Closes the temporary file and puts it in the target's place.
+    void Commit();
+    // Drops the new content; the target stays as it was.
+    void Abort();
+
+private:
+    [[noreturn]] void Throw(const FileError& error) const;
+
+    IFileSystem& m_fileSystem;
+    FileHandle m_hFile = nullptr;
+    std::string m_strTarget;
+    std::string m_strTempPath;
+};
+
+// Writes `data` as the whole new content of `path` through a CReplacingFile.
+void SaveFileReplacing(IFileSystem& fileSystem, const std::string& path, const void* data,
+                       DWORD count);
+
+}  // namespace marnel

@@ -1,0 +1,33 @@
+#include "ops/FileErrorReport.h"
+
+#include "app/AppMessageBox.h"
+#include "app/StringTable.h"
+
+namespace marnel {
+
+std::string FileErrorMessage(const CFileException& error) {
+    std::string text = LoadString(AFX_IDP_FILE_NONE + static_cast<DWORD>(error.m_cause));
+    const std::string name =
+        error.m_strFileName.empty() ? LoadString(AFX_IDS_UNNAMED_FILE) : error.m_strFileName;
+    // Replace every "%1"; a path that itself holds "%1" stays as it is.
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '%' && i + 1 < text.size() && text[i + 1] == '1') {
+            out += name;
+            ++i;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
+void ReportFileError(IUserInterface& ui, const CFileException& error) {
+    AfxMessageBox(ui, FileErrorMessage(error), kMbOk);
+}
+
+void ReportOutOfMemory(IUserInterface& ui) {
+    AfxMessageBox(ui, AFX_IDS_MEMORY_EXCEPTION, kMbOk);
+}
+
+}  // namespace marnel

@@ -1,0 +1,207 @@
+#include "posix/PosixFileSystem.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <vector>
+
+#include "ops/FileException.h"
+
+namespace marnel {
+
+namespace {
+
+struct PosixFile {
+    int fd;
+    bool writing;
+};
+
+bool FailErrno(FileError* error, int errnoValue) {
+    if (error != nullptr) {
+        error->cause = FileErrorCauseFromErrno(errnoValue);
+        error->osError = errnoValue;
+    }
+    return false;
+}
+
+PosixFile* AsFile(FileHandle file) { return static_cast<PosixFile*>(file); }
+
+// Takes the exclusive lock that other users of this tool (and of flock)
+// respect; an open file that another program holds is a sharing violation.
+bool LockOrClose(int fd, FileError* error) {
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        int saved = errno;
+        close(fd);
+        return FailErrno(error, saved);
+    }
+    return true;
+}
+
+bool Wrap(int fd, bool writing, FileHandle* file) {
+    *file = new PosixFile{fd, writing};
+    return true;
+}
+
+mode_t NewFileMode() {
+    mode_t mask = umask(0);
+    umask(mask);
+    return 0666 & ~mask;
+}
+
+}  // namespace
+
+bool PosixFileSystem::OpenRead(const std::string& path, FileHandle* file, FileError* error) {
+    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return FailErrno(error, errno);
+    }
+    struct stat st {};
+    if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+        int saved = S_ISDIR(st.st_mode) ? EISDIR : errno;
+        close(fd);
+        return FailErrno(error, saved);
+    }
+    if (!LockOrClose(fd, error)) {
+        return false;
+    }
+    return Wrap(fd, false, file);
+}
+
+bool PosixFileSystem::Create(const std::string& path, FileHandle* file, FileError* error) {
+    // Truncate only once the lock is held, so a file in use is left alone.
+    int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        return FailErrno(error, errno);
+    }
+    if (!LockOrClose(fd, error)) {
+        return false;
+    }
+    if (ftruncate(fd, 0) != 0) {
+        int saved = errno;
+        close(fd);
+        return FailErrno(error, saved);
+    }
+    return Wrap(fd, true, file);
+}
+
+bool PosixFileSystem::CreateTemporaryBeside(const std::string& target, std::string* tempPath,
+                                            FileHandle* file, FileError* error) {
+    std::size_t slash = target.find_last_of('/');
+    std::string folder = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
+    std::string pattern = folder + ".~mrnXXXXXX";
+    std::vector<char> name(pattern.begin(), pattern.end());
+    name.push_back('\0');
+    int fd = mkstemp(name.data());
+    if (fd < 0) {
+        return FailErrno(error, errno);
+    }
+    // mkstemp makes the file private; the saved file gets the target's mode,
+    // or the one a plain create would give.
+    struct stat st {};
+    mode_t mode = stat(target.c_str(), &st) == 0 ? (st.st_mode & 07777) : NewFileMode();
+    if (fchmod(fd, mode) != 0 || flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        int saved = errno;
+        close(fd);
+        unlink(name.data());
+        return FailErrno(error, saved);
+    }
+    *tempPath = name.data();
+    return Wrap(fd, true, file);
+}
+
+bool PosixFileSystem::GetLength(FileHandle file, std::uint64_t* length, FileError* error) {
+    struct stat st {};
+    if (fstat(AsFile(file)->fd, &st) != 0) {
+        return FailErrno(error, errno);
+    }
+    *length = static_cast<std::uint64_t>(st.st_size);
+    return true;
+}
+
+bool PosixFileSystem::Read(FileHandle file, void* buffer, DWORD count, DWORD* bytesRead,
+                           FileError* error) {
+    *bytesRead = 0;
+    auto* out = static_cast<char*>(buffer);
+    // Fill the request unless the file ends: a short read is not the end.
+    while (*bytesRead < count) {
+        ssize_t got = read(AsFile(file)->fd, out + *bytesRead, count - *bytesRead);
+        if (got < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return FailErrno(error, errno);
+        }
+        if (got == 0) {
+            break;
+        }
+        *bytesRead += static_cast<DWORD>(got);
+    }
+    return true;
+}
+
+bool PosixFileSystem::Write(FileHandle file, const void* data, DWORD count, DWORD* written,
+                            FileError* error) {
+    *written = 0;
+    const auto* in = static_cast<const char*>(data);
+    while (*written < count) {
+        ssize_t put = write(AsFile(file)->fd, in + *written, count - *written);
+        if (put < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return FailErrno(error, errno);
+        }
+        if (put == 0) {
+            break;
+        }
+        *written += static_cast<DWORD>(put);
+    }
+    return true;
+}
+
+bool PosixFileSystem::Close(FileHandle file, FileError* error) {
+    PosixFile* posixFile = AsFile(file);
+    int fd = posixFile->fd;
+    bool writing = posixFile->writing;
+    delete posixFile;
+    // A written file must be on the disk before it may replace another.
+    int syncError = (writing && fsync(fd) != 0 && errno != EINVAL) ? errno : 0;
+    int closeError = close(fd) != 0 ? errno : 0;
+    if (syncError != 0) {
+        return FailErrno(error, syncError);
+    }
+    if (closeError != 0 && closeError != EINTR) {
+        return FailErrno(error, closeError);
+    }
+    return true;
+}
+
+bool PosixFileSystem::Replace(const std::string& source, const std::string& target,
+                              FileError* error) {
+    // A target that another program holds locked is not taken away from it.
+    int fd = open(target.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd >= 0) {
+        bool held = flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+        close(fd);
+        if (held) {
+            return FailErrno(error, EWOULDBLOCK);
+        }
+    }
+    if (rename(source.c_str(), target.c_str()) != 0) {
+        return FailErrno(error, errno);
+    }
+    return true;
+}
+
+bool PosixFileSystem::Remove(const std::string& path, FileError* error) {
+    if (unlink(path.c_str()) != 0) {
+        return FailErrno(error, errno);
+    }
+    return true;
+}
+
+}  // namespace marnel

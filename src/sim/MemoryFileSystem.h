@@ -1,0 +1,93 @@
+// An in-memory file system for the command tests: files by path, opened
+// without sharing as the real back ends do, with fault injection for every
+// failure the commands must report.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/FileSystem.h"
+
+namespace marnel {
+
+class MemoryFileSystem : public IFileSystem {
+public:
+    // Faults of one path. Unset members change nothing.
+    struct Faults {
+        std::optional<FileErrorCause> openFails;     // OpenRead, Create and temporary files beside it
+        std::optional<FileErrorCause> lengthFails;   // GetLength
+        std::optional<std::uint64_t> readErrorAfter; // a read that would pass this offset fails (hardware I/O)
+        std::optional<std::uint64_t> readEndsAt;     // reads deliver nothing past this offset although the length is larger
+        std::optional<DWORD> readChunk;              // each read delivers at most this many bytes
+        std::optional<std::uint64_t> writeErrorAfter; // a write that would pass this offset fails (disk full)
+        std::optional<std::uint64_t> shortWriteAt;   // a write that passes this offset stores only up to it, reporting success
+        bool closeFails = false;                     // closing a written file fails (hardware I/O)
+        bool replaceFails = false;                   // putting a temporary file in this place fails (access denied)
+        bool heldByOtherProgram = false;             // opening it is a sharing violation
+    };
+
+    // A file of `length` bytes whose content is computed from the offset, so
+    // that large files cost no memory. PatternByte gives the content.
+    void AddGeneratedFile(const std::string& path, std::uint64_t length);
+    static std::uint8_t PatternByte(std::uint64_t offset);
+
+    void SetFile(const std::string& path, std::vector<std::uint8_t> content);
+    bool Exists(const std::string& path) const;
+    // The stored content; empty when the file does not exist.
+    std::vector<std::uint8_t> Content(const std::string& path) const;
+    void RemoveFile(const std::string& path);
+
+    Faults& FaultsFor(const std::string& path) { return m_faults[path]; }
+
+    // Handles open now, and every path opened or created so far in order.
+    std::size_t OpenHandleCount() const { return m_open.size(); }
+    const std::vector<std::string>& OpenedPaths() const { return m_openedPaths; }
+    // Paths of every file that exists, the temporaries included.
+    std::vector<std::string> Paths() const;
+
+    bool OpenRead(const std::string& path, FileHandle* file, FileError* error) override;
+    bool Create(const std::string& path, FileHandle* file, FileError* error) override;
+    bool CreateTemporaryBeside(const std::string& target, std::string* tempPath, FileHandle* file,
+                               FileError* error) override;
+    bool GetLength(FileHandle file, std::uint64_t* length, FileError* error) override;
+    bool Read(FileHandle file, void* buffer, DWORD count, DWORD* bytesRead,
+              FileError* error) override;
+    bool Write(FileHandle file, const void* data, DWORD count, DWORD* written,
+               FileError* error) override;
+    bool Close(FileHandle file, FileError* error) override;
+    bool Replace(const std::string& source, const std::string& target, FileError* error) override;
+    bool Remove(const std::string& path, FileError* error) override;
+
+private:
+    struct Node {
+        std::vector<std::uint8_t> data;
+        std::optional<std::uint64_t> generatedLength;
+        std::uint64_t Length() const { return generatedLength ? *generatedLength : data.size(); }
+    };
+    struct OpenFile {
+        std::string path;
+        std::string faultPath;  // the target a temporary file stands for
+        bool writing = false;
+        std::uint64_t position = 0;
+    };
+
+    const Faults* FaultsOf(const std::string& path) const;
+    OpenFile* Find(FileHandle file);
+    bool IsOpen(const std::string& path) const;
+    bool OpenCommon(const std::string& path, const std::string& faultPath, bool writing,
+                    bool mustExist, FileHandle* file, FileError* error);
+
+    std::map<std::string, Node> m_files;
+    std::map<std::string, Faults> m_faults;
+    std::set<OpenFile*> m_open;
+    std::vector<std::unique_ptr<OpenFile>> m_handles;
+    std::vector<std::string> m_openedPaths;
+    unsigned m_nextTemp = 1;
+};
+
+}  // namespace marnel

@@ -1,0 +1,149 @@
+#include "win32/Win32FileSystem.h"
+
+#include <windows.h>
+
+#include "ops/FileException.h"
+
+namespace marnel {
+
+namespace {
+
+bool FailLastError(FileError* error) {
+    ::DWORD code = ::GetLastError();
+    if (error != nullptr) {
+        error->cause = FileErrorCauseFromWin32(code);
+        error->osError = static_cast<long>(code);
+    }
+    return false;
+}
+
+::HANDLE AsHandle(FileHandle file) { return static_cast<::HANDLE>(file); }
+
+bool OpenWith(const std::string& path, ::DWORD access, ::DWORD disposition, FileHandle* file,
+              FileError* error) {
+    ::HANDLE handle = ::CreateFileA(path.c_str(), access, 0 /* no sharing */, nullptr,
+                                    disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        return FailLastError(error);
+    }
+    *file = handle;
+    return true;
+}
+
+// The folder part of a path, found a character at a time so that a
+// double-byte character whose second byte is a backslash does not end it.
+std::string FolderOf(const std::string& path) {
+    std::size_t cut = std::string::npos;
+    for (std::size_t i = 0; i < path.size(); ++i) {
+        unsigned char c = static_cast<unsigned char>(path[i]);
+        if (::IsDBCSLeadByte(c) && i + 1 < path.size()) {
+            ++i;
+            continue;
+        }
+        if (c == '\\' || c == '/' || c == ':') {
+            cut = i;
+        }
+    }
+    if (cut == std::string::npos) {
+        return ".";
+    }
+    return path.substr(0, cut + 1);
+}
+
+}  // namespace
+
+bool Win32FileSystem::OpenRead(const std::string& path, FileHandle* file, FileError* error) {
+    return OpenWith(path, GENERIC_READ, OPEN_EXISTING, file, error);
+}
+
+bool Win32FileSystem::Create(const std::string& path, FileHandle* file, FileError* error) {
+    return OpenWith(path, GENERIC_WRITE, CREATE_ALWAYS, file, error);
+}
+
+bool Win32FileSystem::CreateTemporaryBeside(const std::string& target, std::string* tempPath,
+                                            FileHandle* file, FileError* error) {
+    char name[MAX_PATH];
+    // Makes an empty file with a unique name in the target's folder.
+    if (::GetTempFileNameA(FolderOf(target).c_str(), "mrn", 0, name) == 0) {
+        return FailLastError(error);
+    }
+    if (!OpenWith(name, GENERIC_WRITE, CREATE_ALWAYS, file, error)) {
+        ::DeleteFileA(name);
+        return false;
+    }
+    *tempPath = name;
+    return true;
+}
+
+bool Win32FileSystem::GetLength(FileHandle file, std::uint64_t* length, FileError* error) {
+    LARGE_INTEGER size;
+    if (!::GetFileSizeEx(AsHandle(file), &size)) {
+        return FailLastError(error);
+    }
+    *length = static_cast<std::uint64_t>(size.QuadPart);
+    return true;
+}
+
+bool Win32FileSystem::Read(FileHandle file, void* buffer, DWORD count, DWORD* bytesRead,
+                           FileError* error) {
+    *bytesRead = 0;
+    auto* out = static_cast<char*>(buffer);
+    while (*bytesRead < count) {
+        ::DWORD got = 0;
+        if (!::ReadFile(AsHandle(file), out + *bytesRead, count - *bytesRead, &got, nullptr)) {
+            return FailLastError(error);
+        }
+        if (got == 0) {
+            break;
+        }
+        *bytesRead += got;
+    }
+    return true;
+}
+
+bool Win32FileSystem::Write(FileHandle file, const void* data, DWORD count, DWORD* written,
+                            FileError* error) {
+    ::DWORD put = 0;
+    if (!::WriteFile(AsHandle(file), data, count, &put, nullptr)) {
+        *written = put;
+        return FailLastError(error);
+    }
+    *written = put;
+    return true;
+}
+
+bool Win32FileSystem::Close(FileHandle file, FileError* error) {
+    ::HANDLE handle = AsHandle(file);
+    // Only a written file has anything to flush; on a read handle the call
+    // fails with access denied, which is no error of the close.
+    ::DWORD flushError = 0;
+    if (!::FlushFileBuffers(handle)) {
+        flushError = ::GetLastError();
+    }
+    if (!::CloseHandle(handle)) {
+        return FailLastError(error);
+    }
+    if (flushError != 0 && flushError != ERROR_ACCESS_DENIED && flushError != ERROR_INVALID_HANDLE) {
+        ::SetLastError(flushError);
+        return FailLastError(error);
+    }
+    return true;
+}
+
+bool Win32FileSystem::Replace(const std::string& source, const std::string& target,
+                              FileError* error) {
+    if (!::MoveFileExA(source.c_str(), target.c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        return FailLastError(error);
+    }
+    return true;
+}
+
+bool Win32FileSystem::Remove(const std::string& path, FileError* error) {
+    if (!::DeleteFileA(path.c_str())) {
+        return FailLastError(error);
+    }
+    return true;
+}
+
+}  // namespace marnel

@@ -1,0 +1,25 @@
+// File access through CreateFileA / ReadFile / WriteFile / MoveFileExA,
+// every file opened without sharing.
+#pragma once
+
+#include "platform/FileSystem.h"
+
+namespace marnel {
+
+class Win32FileSystem : public IFileSystem {
+public:
+    bool OpenRead(const std::string& path, FileHandle* file, FileError* error) override;
+    bool Create(const std::string& path, FileHandle* file, FileError* error) override;
+    bool CreateTemporaryBeside(const std::string& target, std::string* tempPath, FileHandle* file,
+                               FileError* error) override;
+    bool GetLength(FileHandle file, std::uint64_t* length, FileError* error) override;
+    bool Read(FileHandle file, void* buffer, DWORD count, DWORD* bytesRead,
+              FileError* error) override;
+    bool Write(FileHandle file, const void* data, DWORD count, DWORD* written,
+               FileError* error) override;
+    bool Close(FileHandle file, FileError* error) override;
+    bool Replace(const std::string& source, const std::string& target, FileError* error) override;
+    bool Remove(const std::string& path, FileError* error) override;
+};
+
+}  // namespace marnel

@@ -1,0 +1,30 @@
+// Small kernel back ends: the platform version, the clock and the active
+// ANSI code page's lead bytes.
+#pragma once
+
+#include "platform/Clock.h"
+#include "platform/CodePage.h"
+#include "platform/PlatformVersion.h"
+
+namespace marnel {
+
+// GetVersionExA with a 148-byte OSVERSIONINFOA, size field 148, rest zero.
+class Win32PlatformVersion : public IPlatformVersion {
+public:
+    BOOL GetPlatformId(DWORD* platformId) override;
+};
+
+// Sleep and GetTickCount64.
+class Win32Clock : public IClock {
+public:
+    void Sleep(DWORD milliseconds) override;
+    std::uint64_t NowMs() override;
+};
+
+// IsDBCSLeadByte in the active ANSI code page.
+class Win32CodePage : public ICodePage {
+public:
+    bool IsLeadByte(unsigned char byte) const override;
+};
+
+}  // namespace marnel

@@ -1,0 +1,220 @@
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <vector>
+
+#include "ops/File.h"
+#include "ops/FileErrorReport.h"
+#include "ops/FileException.h"
+#include "sim/MemoryFileSystem.h"
+
+namespace marnel {
+namespace {
+
+using Cause = FileErrorCause;
+
+TEST(FileErrorCauses, ErrnoValues) {
+    struct Case {
+        int value;
+        Cause cause;
+    } cases[] = {
+        {0, Cause::kNone},
+        {ENOENT, Cause::kFileNotFound},
+        {ENOTDIR, Cause::kBadPath},
+        {ENAMETOOLONG, Cause::kBadPath},
+        {EMFILE, Cause::kTooManyOpenFiles},
+        {EACCES, Cause::kAccessDenied},
+        {EROFS, Cause::kAccessDenied},
+        {EISDIR, Cause::kAccessDenied},
+        {EBADF, Cause::kInvalidFile},
+        {ESPIPE, Cause::kBadSeek},
+        {EIO, Cause::kHardIo},
+        {EWOULDBLOCK, Cause::kSharingViolation},
+        {ENOLCK, Cause::kLockViolation},
+        {ENOSPC, Cause::kDiskFull},
+        {EDQUOT, Cause::kDiskFull},
+        {EINVAL, Cause::kGeneric},
+        {123456, Cause::kGeneric},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(FileErrorCauseFromErrno(c.value), c.cause) << "errno " << c.value;
+    }
+}
+
+TEST(FileErrorCauses, Win32Codes) {
+    struct Case {
+        unsigned long code;
+        Cause cause;
+    } cases[] = {
+        {0, Cause::kNone},
+        {2, Cause::kFileNotFound},       {3, Cause::kBadPath},
+        {123, Cause::kBadPath},          {4, Cause::kTooManyOpenFiles},
+        {5, Cause::kAccessDenied},       {19, Cause::kAccessDenied},
+        {6, Cause::kInvalidFile},        {16, Cause::kRemoveCurrentDir},
+        {82, Cause::kDirectoryFull},     {131, Cause::kBadSeek},
+        {23, Cause::kHardIo},            {30, Cause::kHardIo},
+        {32, Cause::kSharingViolation},  {33, Cause::kLockViolation},
+        {39, Cause::kDiskFull},          {112, Cause::kDiskFull},
+        {38, Cause::kEndOfFile},         {87, Cause::kGeneric},
+        {0xFFFFFFFFul, Cause::kGeneric},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(FileErrorCauseFromWin32(c.code), c.cause) << "code " << c.code;
+    }
+}
+
+TEST(FileErrorReportTest, MessageNamesThePathOrAnUnnamedFile) {
+    struct Case {
+        Cause cause;
+        const char* path;
+        const char* message;
+    } cases[] = {
+        {Cause::kNone, "x", "No error occurred."},
+        {Cause::kFileNotFound, "C:\\fw\\a.kvf", "C:\\fw\\a.kvf was not found."},
+        {Cause::kSharingViolation, "/tmp/p.bin",
+         "A sharing violation occurred while accessing /tmp/p.bin."},
+        {Cause::kBadSeek, "f", "Seek failed on f"},
+        {Cause::kDiskFull, "", "Disk full while accessing an unnamed file."},
+        {Cause::kEndOfFile, "100%1.bin", "An attempt was made to access 100%1.bin past its end."},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(FileErrorMessage(CFileException(c.cause, c.path)), c.message);
+    }
+}
+
+// Runs `body` and returns the cause and path of the file error it raises.
+template <typename Body>
+CFileException Caught(Body body) {
+    try {
+        body();
+    } catch (const CFileException& e) {
+        return e;
+    }
+    ADD_FAILURE() << "no file error raised";
+    return CFileException(Cause::kNone, "");
+}
+
+std::vector<std::uint8_t> Bytes(std::size_t n, std::uint8_t seed) {
+    std::vector<std::uint8_t> v(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        v[i] = static_cast<std::uint8_t>(seed + i * 7);
+    }
+    return v;
+}
+
+TEST(CFileTest, OpenFailuresCarryCauseAndPath) {
+    MemoryFileSystem fs;
+    fs.SetFile("C:\\held.bin", Bytes(4, 1));
+    fs.FaultsFor("C:\\held.bin").heldByOtherProgram = true;
+    CFile file(fs);
+    CFileException missing = Caught([&] { file.OpenRead("C:\\none.bin"); });
+    EXPECT_EQ(missing.m_cause, Cause::kFileNotFound);
+    EXPECT_EQ(missing.m_strFileName, "C:\\none.bin");
+    CFileException held = Caught([&] { file.OpenRead("C:\\held.bin"); });
+    EXPECT_EQ(held.m_cause, Cause::kSharingViolation);
+    EXPECT_EQ(held.m_strFileName, "C:\\held.bin");
+    EXPECT_EQ(fs.OpenHandleCount(), 0u);
+}
+
+TEST(CFileTest, NoSharingBetweenTwoOpeners) {
+    MemoryFileSystem fs;
+    fs.SetFile("a", Bytes(4, 1));
+    CFile first(fs);
+    first.OpenRead("a");
+    CFile second(fs);
+    EXPECT_EQ(Caught([&] { second.OpenRead("a"); }).m_cause, Cause::kSharingViolation);
+    first.Close();
+    second.OpenRead("a");
+    EXPECT_EQ(second.GetLength(), 4u);
+}
+
+TEST(CFileTest, ReadExactlyCopesWithShortReadsAndFailsAtTheEnd) {
+    MemoryFileSystem fs;
+    std::vector<std::uint8_t> content = Bytes(266, 3);
+    fs.SetFile("p", content);
+    fs.FaultsFor("p").readChunk = 100;
+    {
+        CFile file(fs);
+        file.OpenRead("p");
+        std::vector<std::uint8_t> got(266);
+        file.ReadExactly(got.data(), 266);
+        EXPECT_EQ(got, content);
+    }
+    // The length says 266 but the reads end after 200 bytes.
+    fs.FaultsFor("p").readEndsAt = 200;
+    CFile file(fs);
+    file.OpenRead("p");
+    EXPECT_EQ(file.GetLength(), 266u);
+    std::vector<std::uint8_t> got(266);
+    CFileException e = Caught([&] { file.ReadExactly(got.data(), 266); });
+    EXPECT_EQ(e.m_cause, Cause::kEndOfFile);
+    EXPECT_EQ(e.m_strFileName, "p");
+}
+
+TEST(CFileTest, ShortWriteIsDiskFull) {
+    MemoryFileSystem fs;
+    fs.FaultsFor("out").shortWriteAt = 10;
+    CFile file(fs);
+    file.Create("out");
+    std::vector<std::uint8_t> data = Bytes(20, 0);
+    EXPECT_EQ(Caught([&] { file.Write(data.data(), 20); }).m_cause, Cause::kDiskFull);
+}
+
+TEST(CFileTest, DestructionClosesTheFile) {
+    MemoryFileSystem fs;
+    fs.SetFile("a", Bytes(4, 1));
+    {
+        CFile file(fs);
+        file.OpenRead("a");
+        EXPECT_EQ(fs.OpenHandleCount(), 1u);
+    }
+    EXPECT_EQ(fs.OpenHandleCount(), 0u);
+}
+
+// A save that fails anywhere leaves the earlier file whole and no
+// temporary file behind; a save that completes replaces it.
+TEST(ReplacingSave, FailuresLeaveTheEarlierFileIntact) {
+    const std::vector<std::uint8_t> earlier = Bytes(300, 9);
+    const std::vector<std::uint8_t> fresh = Bytes(266, 1);
+    struct Case {
+        const char* name;
+        void (*inject)(MemoryFileSystem::Faults&);
+        Cause cause;
+    } cases[] = {
+        {"write error", [](MemoryFileSystem::Faults& f) { f.writeErrorAfter = 100; }, Cause::kDiskFull},
+        {"short write", [](MemoryFileSystem::Faults& f) { f.shortWriteAt = 265; }, Cause::kDiskFull},
+        {"close fails", [](MemoryFileSystem::Faults& f) { f.closeFails = true; }, Cause::kHardIo},
+        {"replace fails", [](MemoryFileSystem::Faults& f) { f.replaceFails = true; }, Cause::kAccessDenied},
+        {"held by another program", [](MemoryFileSystem::Faults& f) { f.heldByOtherProgram = true; },
+         Cause::kSharingViolation},
+        {"folder not writable",
+         [](MemoryFileSystem::Faults& f) { f.openFails = Cause::kAccessDenied; }, Cause::kAccessDenied},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        MemoryFileSystem fs;
+        fs.SetFile("/home/u/params.bin", earlier);
+        c.inject(fs.FaultsFor("/home/u/params.bin"));
+        CFileException e = Caught(
+            [&] { SaveFileReplacing(fs, "/home/u/params.bin", fresh.data(), 266); });
+        EXPECT_EQ(e.m_cause, c.cause);
+        EXPECT_EQ(e.m_strFileName, "/home/u/params.bin");
+        EXPECT_EQ(fs.Content("/home/u/params.bin"), earlier);
+        EXPECT_EQ(fs.Paths(), std::vector<std::string>{"/home/u/params.bin"});
+        EXPECT_EQ(fs.OpenHandleCount(), 0u);
+    }
+}
+
+TEST(ReplacingSave, CompleteSaveReplacesTheTargetInItsFolder) {
+    MemoryFileSystem fs;
+    fs.SetFile("/home/u/params.bin", Bytes(300, 9));
+    const std::vector<std::uint8_t> fresh = Bytes(266, 1);
+    SaveFileReplacing(fs, "/home/u/params.bin", fresh.data(), 266);
+    EXPECT_EQ(fs.Content("/home/u/params.bin"), fresh);
+    EXPECT_EQ(fs.Paths(), std::vector<std::string>{"/home/u/params.bin"});
+    ASSERT_FALSE(fs.OpenedPaths().empty());
+    EXPECT_EQ(fs.OpenedPaths()[0].rfind("/home/u/", 0), 0u) << "temporary file beside the target";
+}
+
+}  // namespace
+}  // namespace marnel
