@@ -1,7 +1,142 @@
+// The vendor request channel: the two control operations, the identity
+// check and status polling, on which every transfer is built.
 #include "protocol/DevicePort.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "platform/Clock.h"
 
 namespace marnel {
 
 int g_bReportEndsWithEtx = 0;
+
+CDevicePort::CDevicePort(const PlatformServices& services) : CUsbPrinterPort(services) {}
+
+CDevicePort::~CDevicePort() = default;
+
+BOOL CDevicePort::Open(const std::string& printerName) {
+    return CUsbPrinterPort::Open(printerName, kOpenDesiredAccess, kOpenShareMode, nullptr,
+                                 kOpenCreationDisposition, kOpenFlagsAndAttributes, nullptr);
+}
+
+BOOL CDevicePort::IsServiceMode() {
+    BeginTransfer();
+    return CheckServiceMode();
+}
+
+BOOL CDevicePort::CheckServiceMode() {
+    auto request = kIdentityRequest;
+    std::uint8_t reply[kIdentityReplySize] = {};
+    DWORD returned = 0;
+    if (!VendorGet(DeviceRequest::kIdentity, request.data(), request.size(), reply, sizeof reply,
+                   &returned)) {
+        return Fail(DeviceRequest::kIdentity, FailureKind::kControlFailed);
+    }
+    if (returned != kIdentityReplySize ||
+        std::memcmp(reply, kServiceIdentity.data(), kIdentityReplySize) != 0) {
+        DeviceFailure failure;
+        failure.request = DeviceRequest::kIdentity;
+        failure.kind = FailureKind::kWrongIdentity;
+        failure.bytesReturned = returned;
+        return Fail(failure);
+    }
+    return 1;
+}
+
+BOOL CDevicePort::VendorSet(DeviceRequest request, std::uint8_t* buffer, DWORD length) {
+    DWORD returned = 0;
+    const BOOL ok = IoControl(kIoctlVendorSetCommand, buffer, length, nullptr, 0, &returned, nullptr);
+    Trace(request, kIoctlVendorSetCommand, buffer, length, 0, ok, nullptr, 0);
+    return ok;
+}
+
+BOOL CDevicePort::VendorGet(DeviceRequest request, std::uint8_t* buffer, DWORD length,
+                            std::uint8_t* reply, DWORD capacity, DWORD* bytesReturned) {
+    const BOOL ok =
+        IoControl(kIoctlVendorGetCommand, buffer, length, reply, capacity, bytesReturned, nullptr);
+    // The driver's count is not trusted beyond the buffer it was given.
+    Trace(request, kIoctlVendorGetCommand, buffer, length, capacity, ok, reply,
+          ok ? std::min(*bytesReturned, capacity) : 0);
+    return ok;
+}
+
+BOOL CDevicePort::ReadByte(std::uint8_t* byte, DWORD* bytesRead) {
+    *bytesRead = 0;
+    const BOOL ok = Read(byte, 1, bytesRead, nullptr);
+    Trace(DeviceRequest::kReportRead, 0, nullptr, 0, 1, ok, byte,
+          ok ? std::min<DWORD>(*bytesRead, 1) : 0);
+    return ok;
+}
+
+BOOL CDevicePort::PollStatus(DeviceRequest request, std::uint8_t* command, DWORD length,
+                             const PollSchedule& schedule) {
+    IClock& clock = Services().clock;
+    // Set once: a get that succeeds without delivering byte 1 leaves the
+    // last value there (busy before any answer).
+    auto status = kStatusReplyInitial;
+    if (schedule.waitBeforeMs != 0) {
+        clock.Sleep(schedule.waitBeforeMs);
+    }
+    DeviceFailure exhausted;
+    exhausted.request = request;
+    exhausted.kind = FailureKind::kPollsExhausted;
+    for (int poll = 0; poll < schedule.maxPolls; ++poll) {
+        clock.Sleep(schedule.intervalMs);
+        DWORD returned = 0;
+        if (!VendorGet(request, command, length, status.data(), status.size(), &returned)) {
+            ++exhausted.failedPolls;
+            continue;
+        }
+        const std::uint8_t value = status[kStatusByteIndex];
+        if (value == kStatusBusy) {
+            ++exhausted.busyPolls;
+            continue;
+        }
+        if (value == kStatusDone) {
+            return 1;
+        }
+        DeviceFailure failed;
+        failed.request = request;
+        failed.kind = FailureKind::kFailedStatus;
+        failed.status = value;
+        return Fail(failed);
+    }
+    return Fail(exhausted);
+}
+
+BOOL CDevicePort::Fail(DeviceRequest request, FailureKind kind) {
+    DeviceFailure failure;
+    failure.request = request;
+    failure.kind = kind;
+    return Fail(failure);
+}
+
+BOOL CDevicePort::Fail(const DeviceFailure& failure) {
+    m_lastFailure = failure;
+    return 0;
+}
+
+void CDevicePort::Trace(DeviceRequest request, DWORD controlCode, const std::uint8_t* requestBytes,
+                        DWORD requestLength, DWORD replyCapacity, BOOL ok,
+                        const std::uint8_t* reply, DWORD replyLength) {
+    if (!m_observer) {
+        return;
+    }
+    RequestTrace trace;
+    trace.request = request;
+    trace.controlCode = controlCode;
+    trace.requestBytes = requestBytes;
+    trace.requestLength = requestLength;
+    trace.replyCapacity = replyCapacity;
+    trace.ok = ok;
+    trace.replyBytes = reply;
+    trace.replyLength = replyLength;
+    m_observer(trace);
+}
+
+std::vector<std::uint8_t> CDevicePort::AllocateRequestBuffer(std::size_t size) {
+    return std::vector<std::uint8_t>(size);
+}
 
 }  // namespace marnel

@@ -4,8 +4,11 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "device/UsbPrinterPort.h"
+#include "protocol/DeviceFailure.h"
+#include "protocol/VendorRequests.h"
 
 namespace marnel {
 
@@ -15,30 +18,83 @@ extern int g_bReportEndsWithEtx;
 
 class CDevicePort : public CUsbPrinterPort {
 public:
+    // The CreateFileA arguments of the one-argument Open.
+    static constexpr DWORD kOpenDesiredAccess = 0xC0000000;   // GENERIC_READ | GENERIC_WRITE
+    static constexpr DWORD kOpenShareMode = 0;                // no sharing
+    static constexpr DWORD kOpenCreationDisposition = 3;      // OPEN_EXISTING
+    static constexpr DWORD kOpenFlagsAndAttributes = 0x80;    // FILE_ATTRIBUTE_NORMAL
+
+    static constexpr std::uint64_t kDefaultReportSilenceLimitMs = 5000;
+
     explicit CDevicePort(const PlatformServices& services);
     ~CDevicePort() override;
 
     // Open(name) with GENERIC_READ | GENERIC_WRITE, no sharing, OPEN_EXISTING,
-    // FILE_ATTRIBUTE_NORMAL.
+    // FILE_ATTRIBUTE_NORMAL, no security attributes, no template.
     BOOL Open(const std::string& printerName);
 
-    // 1 when the device answers the identity request with "SERVICE" and a zero byte.
+    // 1 when the device answers the identity request with "SERVICE" and a
+    // zero byte, in exactly 8 bytes.
     BOOL IsServiceMode();
 
-    // 1 when the block was read and its checksum is valid.
+    // 1 when the block was read and its checksum is valid. `size` is the
+    // capacity of the data get and must be at least 266: the checksum is
+    // verified over the first 266 bytes. Once the data get succeeded, the
+    // buffer holds what the device delivered, valid or not; bytes it did not
+    // deliver keep their earlier content, so callers pass a zeroed buffer.
     BOOL ReadParameterBlock(std::uint8_t* block, DWORD size);
-    // 1 when the device reported the block stored.
+
+    // 1 when the device reported the block stored. Sends the bytes as they
+    // are; the checksum is the device's business.
     BOOL WriteParameterBlock(const std::uint8_t* data, DWORD length);
-    // 1 when the report ended by its rule.
+
+    // 1 when the report ended by its rule (g_bReportEndsWithEtx). Stores the
+    // bytes from the start of the buffer and nothing else.
     BOOL ReadReport(std::uint8_t* buffer, DWORD size);
-    // Non-zero when the version was delivered.
+
+    // Non-zero when the version was delivered into the buffer.
     BOOL ReadVersion(std::uint8_t* buffer, DWORD size);
 
     // How long a report may go without a byte before it ends in failure.
     void SetReportSilenceLimitMs(std::uint64_t milliseconds) { m_reportSilenceLimitMs = milliseconds; }
+    std::uint64_t ReportSilenceLimitMs() const { return m_reportSilenceLimitMs; }
+
+    // The cause of the last failed transfer; kind kNone after a success.
+    const DeviceFailure& LastFailure() const { return m_lastFailure; }
+
+    // Sees every vendor request and data-pipe read with its reply bytes.
+    void SetRequestObserver(RequestObserver observer) { m_observer = std::move(observer); }
+
+protected:
+    // Allocates the request buffer of a block write; may throw std::bad_alloc
+    // (a test seam for exhausted memory).
+    virtual std::vector<std::uint8_t> AllocateRequestBuffer(std::size_t size);
 
 private:
-    std::uint64_t m_reportSilenceLimitMs = 5000;
+    BOOL VendorSet(DeviceRequest request, std::uint8_t* buffer, DWORD length);
+    BOOL VendorGet(DeviceRequest request, std::uint8_t* buffer, DWORD length, std::uint8_t* reply,
+                   DWORD capacity, DWORD* bytesReturned);
+    BOOL ReadByte(std::uint8_t* byte, DWORD* bytesRead);
+
+    // Status polling after a command set that succeeded: a wait, then up to
+    // maxPolls of sleep + status get with the command's own buffer.
+    BOOL PollStatus(DeviceRequest request, std::uint8_t* command, DWORD length,
+                    const PollSchedule& schedule);
+
+    // Identity check that records its cause of failure.
+    BOOL CheckServiceMode();
+
+    void BeginTransfer() { m_lastFailure = DeviceFailure{}; }
+    BOOL Fail(DeviceRequest request, FailureKind kind);
+    BOOL Fail(const DeviceFailure& failure);
+
+    void Trace(DeviceRequest request, DWORD controlCode, const std::uint8_t* requestBytes,
+               DWORD requestLength, DWORD replyCapacity, BOOL ok, const std::uint8_t* reply,
+               DWORD replyLength);
+
+    std::uint64_t m_reportSilenceLimitMs = kDefaultReportSilenceLimitMs;
+    DeviceFailure m_lastFailure;
+    RequestObserver m_observer;
 };
 
 }  // namespace marnel

@@ -1,6 +1,6 @@
 #include "win32/Win32DeviceFile.h"
 
-#include <windows.h>
+#include "win32/WindowsApi.h"
 
 namespace marnel {
 

@@ -1,13 +1,6 @@
 #include "win32/Win32Spooler.h"
 
-#include <windows.h>
-#include <winspool.h>
-
-// winspool.h maps these names to their A/W variants; here they name the
-// members of ISpooler, and the A calls are spelled out.
-#undef OpenPrinter
-#undef GetPrinter
-#undef StartDocPrinter
+#include "win32/WindowsApi.h"
 
 #include <vector>
 

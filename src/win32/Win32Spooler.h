@@ -4,6 +4,9 @@
 // EndDocPrinter, SetJobA to delete a job).
 #pragma once
 
+// First, so that the spooler macros are gone before the interface is read.
+#include "win32/WindowsApi.h"
+
 #include "platform/Spooler.h"
 
 namespace marnel {

@@ -1,6 +1,6 @@
 #include "win32/Win32System.h"
 
-#include <windows.h>
+#include "win32/WindowsApi.h"
 
 #include <cstring>
 

@@ -1,0 +1,95 @@
+// The report over the data pipe and the version text.
+#include "platform/Clock.h"
+#include "protocol/DevicePort.h"
+
+namespace marnel {
+
+BOOL CDevicePort::ReadReport(std::uint8_t* buffer, DWORD size) {
+    BeginTransfer();
+    if (!CheckServiceMode()) {
+        return 0;
+    }
+    auto command = kReportCommand;
+    if (!VendorSet(DeviceRequest::kStartReport, command.data(), command.size())) {
+        return Fail(DeviceRequest::kStartReport, FailureKind::kControlFailed);
+    }
+    const bool etxMode = g_bReportEndsWithEtx == 1;
+    auto status = kStatusReplyInitial;  // set once for the whole report
+
+    // The device may fall silent; a read that succeeds without a byte is
+    // what a read time-out looks like, and only time tells silence apart
+    // from a slow device.
+    IClock& clock = Services().clock;
+    std::uint64_t lastByteMs = clock.NowMs();
+
+    DWORD stored = 0;
+    std::uint8_t byte = 0;
+    DWORD got = 0;
+    if (!ReadByte(&byte, &got)) {
+        return Fail(DeviceRequest::kReportRead, FailureKind::kReadFailed);
+    }
+    for (;;) {
+        if (stored >= size) {
+            return Fail(DeviceRequest::kReportRead, FailureKind::kBufferFull);
+        }
+        if (got != 0) {
+            lastByteMs = clock.NowMs();
+            if (etxMode && byte == kReportEtx) {
+                return 1;
+            }
+            buffer[stored++] = byte;
+            if (!etxMode && byte == kReportLineFeed) {
+                DWORD returned = 0;
+                if (VendorGet(DeviceRequest::kReportStatus, command.data(), command.size(),
+                              status.data(), status.size(), &returned) &&
+                    status[kStatusByteIndex] != kStatusBusy) {
+                    if (status[kStatusByteIndex] == kStatusDone) {
+                        return 1;
+                    }
+                    DeviceFailure failed;
+                    failed.request = DeviceRequest::kReportStatus;
+                    failed.kind = FailureKind::kFailedStatus;
+                    failed.status = status[kStatusByteIndex];
+                    return Fail(failed);
+                }
+                // A failed or busy answer sends the reader back to the pipe.
+            }
+        } else {
+            const std::uint64_t silentMs = clock.NowMs() - lastByteMs;
+            if (silentMs >= m_reportSilenceLimitMs) {
+                DeviceFailure silent;
+                silent.request = DeviceRequest::kReportRead;
+                silent.kind = FailureKind::kDeviceSilent;
+                silent.silentMs = silentMs;
+                return Fail(silent);
+            }
+        }
+        byte = 0;
+        if (!ReadByte(&byte, &got)) {
+            return Fail(DeviceRequest::kReportRead, FailureKind::kReadFailed);
+        }
+    }
+}
+
+BOOL CDevicePort::ReadVersion(std::uint8_t* buffer, DWORD size) {
+    BeginTransfer();
+    if (!CheckServiceMode()) {
+        return 0;
+    }
+    auto command = kVersionCommand;
+    if (!VendorSet(DeviceRequest::kStartVersionRead, command.data(), command.size())) {
+        return Fail(DeviceRequest::kStartVersionRead, FailureKind::kControlFailed);
+    }
+    if (!PollStatus(DeviceRequest::kVersionStatus, command.data(), command.size(), kVersionPolls)) {
+        return 0;
+    }
+    auto dataRead = kVersionDataRead;
+    DWORD returned = 0;  // not examined: the reply is placed as delivered
+    if (!VendorGet(DeviceRequest::kVersionDataRead, dataRead.data(), dataRead.size(), buffer, size,
+                   &returned)) {
+        return Fail(DeviceRequest::kVersionDataRead, FailureKind::kControlFailed);
+    }
+    return 1;
+}
+
+}  // namespace marnel

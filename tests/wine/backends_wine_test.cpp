@@ -1,0 +1,338 @@
+// The Windows back ends against a real (Wine) registry and spooler: the
+// prefix is prepared by run-in-wine.sh from machine.reg. Checks the calls'
+// 256-character and 256-byte limits, the spooler's level-2 records, the
+// device file, and the port's resolution from a printer name to the
+// device's symbolic link through the real registry.
+#include <cstdio>
+#include <iostream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "device/UsbPrinterPort.h"
+#include "win32/Win32Platform.h"
+#include "win32/WindowsApi.h"
+
+namespace marnel {
+namespace {
+
+int g_checks = 0;
+int g_failures = 0;
+
+template <typename A, typename B>
+void CheckEqual(const A& actual, const B& expected, const char* what, int line) {
+    ++g_checks;
+    if (!(actual == expected)) {
+        ++g_failures;
+        std::cout << "FAILED line " << line << ": " << what << "\n  actual:   [" << actual
+                  << "]\n  expected: [" << expected << "]\n";
+    }
+}
+
+#define CHECK_EQ(actual, expected) CheckEqual((actual), (expected), #actual, __LINE__)
+#define CHECK(condition) CheckEqual(static_cast<bool>(condition), true, #condition, __LINE__)
+
+int AsInt(SpoolerQueryStatus status) { return static_cast<int>(status); }
+
+const char kUsbPrintNt[] = "SYSTEM\\CurrentControlSet\\Enum\\USBPRINT";
+const char kLimits[] = "SOFTWARE\\Marnel\\WineTest\\Limits";
+const char kKq10Link[] =
+    "\\\\?\\USB#VID_1A2B&PID_0010#KQ10SN0001#{a5dcbf10-6530-11d2-901f-00c04fb951ed}";
+const char kKq10Link9x[] = "\\\\.\\KQ10SN0001#{28d78fad-5a12-11d1-ae5b-0000f803a8c2}";
+
+std::vector<std::string> ListSubkeys(IRegistry& registry, RegKey key, DWORD* lastError) {
+    std::vector<std::string> names;
+    for (DWORD index = 0;; ++index) {
+        std::string name;
+        const RegEnumStatus status = registry.EnumKey(key, index, &name, lastError);
+        if (status != RegEnumStatus::kOk) {
+            names.push_back(status == RegEnumStatus::kNoMoreItems ? "<end>" : "<error>");
+            return names;
+        }
+        names.push_back(name);
+    }
+}
+
+std::string Joined(const std::vector<std::string>& names) {
+    std::ostringstream out;
+    for (const std::string& name : names) {
+        out << name << ';';
+    }
+    return out.str();
+}
+
+void TestRegistryKeysAndValues() {
+    Win32Registry registry;
+    RegKey usbPrint = nullptr;
+    CHECK(registry.OpenKey(kLocalMachine, kUsbPrintNt, &usbPrint));
+    RegKey missing = nullptr;
+    CHECK(!registry.OpenKey(kLocalMachine, "SYSTEM\\CurrentControlSet\\Enum\\NoSuchBus", &missing));
+
+    DWORD lastError = 0;
+    CHECK_EQ(Joined(ListSubkeys(registry, usbPrint, &lastError)),
+             "GenericLaser;ZarvelKQ-10A1B2;<end>;");
+    CHECK_EQ(lastError, static_cast<DWORD>(ERROR_NO_MORE_ITEMS));
+
+    // Keys open relative to their parent.
+    RegKey device = nullptr;
+    RegKey instance = nullptr;
+    CHECK(registry.OpenKey(usbPrint, "ZarvelKQ-10A1B2", &device));
+    CHECK(registry.OpenKey(device, "8&11223344&0&USB001", &instance));
+    std::string bytes;
+    CHECK(registry.QueryValue(instance, "DeviceDesc", &bytes));
+    CHECK_EQ(bytes, std::string("Zarvel KQ-10\0", 13));
+    std::string untouched = "before";
+    CHECK(!registry.QueryValue(instance, "NoSuchValue", &untouched));
+    CHECK_EQ(untouched, "before");
+
+    // A closed key answers no more reads.
+    registry.CloseKey(instance);
+    CHECK(!registry.QueryValue(instance, "DeviceDesc", &bytes));
+    registry.CloseKey(device);
+    registry.CloseKey(usbPrint);
+}
+
+void TestRegistryLimits() {
+    Win32Registry registry;
+    RegKey limits = nullptr;
+    CHECK(registry.OpenKey(kLocalMachine, kLimits, &limits));
+
+    struct ValueCase {
+        const char* name;
+        bool readable;
+        std::string bytes;
+    };
+    const ValueCase cases[] = {
+        {"Text255", true, std::string(255, 'x') + '\0'},  // fills the buffer with its terminator
+        {"Text256", false, ""},                         // the terminator does not fit
+        {"Binary256", true, std::string(256, 'Z')},      // fits exactly, no terminator
+        {"Binary257", false, ""},
+        {"Empty", true, std::string(1, '\0')},
+    };
+    for (const ValueCase& c : cases) {
+        std::string bytes;
+        const BOOL ok = registry.QueryValue(limits, c.name, &bytes);
+        CHECK_EQ(ok != 0, c.readable);
+        if (ok && c.readable) {
+            CHECK_EQ(bytes.size(), c.bytes.size());
+            CHECK_EQ(bytes == c.bytes, true);
+        }
+    }
+
+    // A 255-character name fits the 256-character buffer; a longer one ends
+    // the listing with ERROR_MORE_DATA, which the core must see as an error.
+    DWORD lastError = 0;
+    CHECK_EQ(Joined(ListSubkeys(registry, limits, &lastError)),
+             std::string(255, 'k') + ";<error>;");
+    CHECK_EQ(lastError, static_cast<DWORD>(ERROR_MORE_DATA));
+    registry.CloseKey(limits);
+}
+
+void TestSpooler() {
+    Win32Spooler spooler;
+    const PrinterList list = spooler.EnumLocalPrinters();
+    CHECK_EQ(AsInt(list.status), AsInt(SpoolerQueryStatus::kOk));
+    std::string seen;
+    for (const PrinterInfo& p : list.printers) {
+        std::ostringstream line;
+        line << p.printerName << '|' << p.driverName << '|' << p.portName << '|' << std::hex
+             << (p.attributes & 0x440) << ';';
+        seen += line.str();
+    }
+    CHECK_EQ(seen,
+             "Office Laser|Generic Laser|USB002|40;Zarvel KQ-10|Zarvel KQ-10|USB001|40;"
+             "Zarvel ZT-5|Zarvel ZT-5|USB003|440;");
+
+    PrinterHandle printer = nullptr;
+    CHECK(spooler.OpenPrinter("Zarvel KQ-10", &printer));
+    const PrinterQuery query = spooler.GetPrinter(printer);
+    CHECK_EQ(AsInt(query.status), AsInt(SpoolerQueryStatus::kOk));
+    CHECK_EQ(query.info.printerName, "Zarvel KQ-10");
+    CHECK_EQ(query.info.driverName, "Zarvel KQ-10");
+    CHECK_EQ(query.info.portName, "USB001");
+    CHECK(spooler.ClosePrinter(printer));
+
+    PrinterHandle none = nullptr;
+    CHECK(!spooler.OpenPrinter("No Such Printer", &none));
+}
+
+void TestDeviceFileAndKernel() {
+    Win32Platform platform;
+    Win32DeviceFile& file = platform.DeviceFile();
+
+    char folder[MAX_PATH];
+    CHECK(GetTempPathA(MAX_PATH, folder) != 0);
+    const std::string path = std::string(folder) + "marnel-device-file.bin";
+    HANDLE out = file.Open(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                           nullptr);
+    CHECK(out != InvalidHandle());
+    ::DWORD written = 0;
+    CHECK(WriteFile(out, "\x01\x02\x03\x04\x05", 5, &written, nullptr));
+    CHECK(file.Close(out));
+
+    HANDLE in = file.Open(path, GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                          nullptr);
+    CHECK(in != InvalidHandle());
+    unsigned char buffer[8] = {};
+    DWORD count = 99;
+    CHECK(file.Read(in, buffer, 3, &count, nullptr));
+    CHECK_EQ(count, 3u);
+    CHECK_EQ(static_cast<int>(buffer[2]), 3);
+    CHECK(file.Read(in, buffer, 8, &count, nullptr));
+    CHECK_EQ(count, 2u);
+    CHECK(file.Read(in, buffer, 8, &count, nullptr));  // end of file: success, no bytes
+    CHECK_EQ(count, 0u);
+    // A plain file knows no printer-class control codes.
+    DWORD returned = 0;
+    CHECK(!file.IoControl(in, 0x22003C, buffer, 3, buffer, 3, &returned, nullptr));
+    CHECK(file.Close(in));
+    CHECK(!file.Close(in));
+    DeleteFileA(path.c_str());
+
+    CHECK(file.Open(path, GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                    nullptr) == InvalidHandle());
+
+    DWORD platformId = 0;
+    CHECK(platform.Version().GetPlatformId(&platformId));
+    CHECK_EQ(platformId, kPlatformWin32Nt);
+
+    const std::uint64_t before = platform.Clock().NowMs();
+    platform.Clock().Sleep(40);
+    CHECK(platform.Clock().NowMs() - before >= 30);
+
+    CHECK(!platform.CodePage().IsLeadByte('A'));
+    CHECK_EQ(platform.CodePage().IsLeadByte(0x82), IsDBCSLeadByte(0x82) != 0);
+}
+
+// Records what the port asks of the device file and passes it on to the
+// real one. Wine has no device behind the link, so its open fails; the
+// path asked for is the result under test.
+class RecordingDeviceFile : public IDeviceFile {
+public:
+    explicit RecordingDeviceFile(IDeviceFile& real) : m_real(real) {}
+
+    HANDLE Open(const std::string& path, DWORD desiredAccess, DWORD shareMode,
+                void* securityAttributes, DWORD creationDisposition, DWORD flagsAndAttributes,
+                HANDLE templateFile) override {
+        m_paths.push_back(path);
+        m_lastAccess = desiredAccess;
+        m_lastDisposition = creationDisposition;
+        return m_real.Open(path, desiredAccess, shareMode, securityAttributes,
+                           creationDisposition, flagsAndAttributes, templateFile);
+    }
+    BOOL Read(HANDLE device, void* buffer, DWORD bytesToRead, DWORD* bytesRead,
+              void* overlapped) override {
+        return m_real.Read(device, buffer, bytesToRead, bytesRead, overlapped);
+    }
+    BOOL IoControl(HANDLE device, DWORD controlCode, void* inBuffer, DWORD inSize,
+                   void* outBuffer, DWORD outSize, DWORD* bytesReturned,
+                   void* overlapped) override {
+        return m_real.IoControl(device, controlCode, inBuffer, inSize, outBuffer, outSize,
+                                bytesReturned, overlapped);
+    }
+    BOOL Close(HANDLE device) override {
+        ++m_closes;
+        return m_real.Close(device);
+    }
+
+    std::vector<std::string> m_paths;
+    DWORD m_lastAccess = 0;
+    DWORD m_lastDisposition = 0;
+    int m_closes = 0;
+
+private:
+    IDeviceFile& m_real;
+};
+
+// Reports the 95/98/Me platform id so the other chain of walks runs
+// against the same real registry.
+class Windows9xVersion : public IPlatformVersion {
+public:
+    BOOL GetPlatformId(DWORD* platformId) override {
+        *platformId = kPlatformWin32Windows;
+        return 1;
+    }
+};
+
+struct ResolveCase {
+    const char* printerName;
+    bool nineX;
+    std::vector<std::string> pathsOpened;
+};
+
+void TestResolution() {
+    const ResolveCase cases[] = {
+        {"Zarvel KQ-10", false, {kKq10Link}},
+        {"zarvel kq-10", false, {kKq10Link}},  // the spooler's names ignore case
+        {"Zarvel KQ-10", true, {kKq10Link9x}},
+        // The laser's USB printer node names a parent that has no USB device node.
+        {"Office Laser", false, {}},
+        // No USB printer node at all for this queue's port.
+        {"Zarvel ZT-5", false, {}},
+        {"No Such Printer", false, {}},
+        {"", false, {}},
+    };
+    for (const ResolveCase& c : cases) {
+        Win32Platform platform;
+        Windows9xVersion version9x;
+        RecordingDeviceFile deviceFile(platform.DeviceFile());
+        const PlatformServices services{
+            c.nineX ? static_cast<IPlatformVersion&>(version9x) : platform.Version(),
+            platform.Spooler(),
+            platform.Registry(),
+            deviceFile,
+            platform.Clock(),
+            platform.CodePage()};
+        {
+            CUsbPrinterPort port(services);
+            const BOOL opened = port.Open(c.printerName, GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+            std::cout << "resolve [" << c.printerName << "]" << (c.nineX ? " (9x)" : "")
+                      << " -> " << (deviceFile.m_paths.empty() ? "<none>" : deviceFile.m_paths[0])
+                      << "\n";
+            CHECK_EQ(Joined(deviceFile.m_paths), Joined(c.pathsOpened));
+            // Nothing answers behind the link under Wine.
+            CHECK(!opened);
+            if (!c.pathsOpened.empty()) {
+                CHECK_EQ(deviceFile.m_lastAccess,
+                         static_cast<DWORD>(GENERIC_READ | GENERIC_WRITE));
+                CHECK_EQ(deviceFile.m_lastDisposition, static_cast<DWORD>(OPEN_EXISTING));
+            }
+        }
+        CHECK_EQ(deviceFile.m_closes, 0);  // a port whose open failed closes nothing
+    }
+}
+
+}  // namespace
+}  // namespace marnel
+
+// Runs the groups named on the command line, or every group.
+int main(int argc, char** argv) {
+    using namespace marnel;
+    const std::vector<std::string> wanted(argv + 1, argv + argc);
+    struct Group {
+        const char* name;
+        void (*run)();
+    };
+    const Group groups[] = {
+        {"registry", TestRegistryKeysAndValues},
+        {"limits", TestRegistryLimits},
+        {"spooler", TestSpooler},
+        {"kernel", TestDeviceFileAndKernel},
+        {"resolve", TestResolution},
+    };
+    for (const Group& group : groups) {
+        bool run = wanted.empty();
+        for (const std::string& name : wanted) {
+            run = run || name == group.name;
+        }
+        if (run) {
+            const int failuresBefore = g_failures;
+            group.run();
+            std::cout << (g_failures == failuresBefore ? "ok     " : "FAILED ") << group.name
+                      << "\n";
+        }
+    }
+    std::cout << g_checks << " checks, " << g_failures << " failed\n";
+    return g_failures == 0 && g_checks > 0 ? 0 : 1;
+}
