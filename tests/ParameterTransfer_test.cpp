@@ -265,21 +265,25 @@ TEST_F(ParameterTransferTest, OutOfMemoryIsCaughtInsideTheWrite) {
 }
 
 TEST_F(ParameterTransferTest, TraceSeesEveryRequestWithItsReply) {
-    std::vector<RequestTrace> traces;
+    std::vector<std::string> lines;
+    std::vector<DWORD> codes;
     std::vector<std::vector<std::uint8_t>> replies;
     port->SetRequestObserver([&](const RequestTrace& t) {
-        traces.push_back(t);
+        lines.push_back(FormatRequestTrace(t));
+        codes.push_back(t.controlCode);
         replies.emplace_back(t.replyBytes, t.replyBytes + t.replyLength);
     });
     ASSERT_EQ(port->ReadParameterBlock(block.data(), 266), 1);
     const auto log = world.device.ControlLog();
-    ASSERT_EQ(traces.size(), log.size());
+    ASSERT_EQ(lines.size(), log.size());
     for (std::size_t i = 0; i < log.size(); ++i) {
-        EXPECT_EQ(traces[i].controlCode, log[i].controlCode);
+        EXPECT_EQ(codes[i], log[i].controlCode);
         EXPECT_EQ(replies[i], log[i].reply);
     }
-    EXPECT_EQ(traces.front().request, DeviceRequest::kIdentity);
-    EXPECT_EQ(traces.back().request, DeviceRequest::kParameterDataRead);
+    EXPECT_EQ(lines[0], "identity: GET F0 00 00 [8] -> ok 53 45 52 56 49 43 45 00");
+    EXPECT_EQ(lines[1], "start parameter read: SET F0 00 08 01 -> ok");
+    EXPECT_EQ(lines[2], "parameter read status: GET F0 00 08 01 [3] -> ok 00 00 00");
+    EXPECT_EQ(replies.back().size(), 266u);
 }
 
 class CountedParameterTransferTest : public ParameterTransferTest {

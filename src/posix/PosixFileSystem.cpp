@@ -46,6 +46,18 @@ bool Wrap(int fd, bool writing, FileHandle* file) {
     return true;
 }
 
+// A missing folder is a bad path, as on Windows; only a missing file in an
+// existing folder is "not found".
+int MissingCause(const std::string& path, int errnoValue) {
+    if (errnoValue != ENOENT) {
+        return errnoValue;
+    }
+    std::size_t slash = path.find_last_of('/');
+    std::string folder = slash == std::string::npos ? "." : path.substr(0, slash == 0 ? 1 : slash);
+    struct stat st {};
+    return stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode) ? ENOENT : ENOTDIR;
+}
+
 mode_t NewFileMode() {
     mode_t mask = umask(0);
     umask(mask);
@@ -57,7 +69,7 @@ mode_t NewFileMode() {
 bool PosixFileSystem::OpenRead(const std::string& path, FileHandle* file, FileError* error) {
     int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
-        return FailErrno(error, errno);
+        return FailErrno(error, MissingCause(path, errno));
     }
     struct stat st {};
     if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
@@ -75,7 +87,7 @@ bool PosixFileSystem::Create(const std::string& path, FileHandle* file, FileErro
     // Truncate only once the lock is held, so a file in use is left alone.
     int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
     if (fd < 0) {
-        return FailErrno(error, errno);
+        return FailErrno(error, MissingCause(path, errno));
     }
     if (!LockOrClose(fd, error)) {
         return false;
@@ -97,7 +109,7 @@ bool PosixFileSystem::CreateTemporaryBeside(const std::string& target, std::stri
     name.push_back('\0');
     int fd = mkstemp(name.data());
     if (fd < 0) {
-        return FailErrno(error, errno);
+        return FailErrno(error, MissingCause(target, errno));
     }
     // mkstemp makes the file private; the saved file gets the target's mode,
     // or the one a plain create would give.

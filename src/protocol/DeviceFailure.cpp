@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "protocol/VendorRequests.h"
+
 namespace marnel {
 
 const char* DeviceRequestName(DeviceRequest request) {
@@ -68,6 +70,52 @@ std::string DescribeFailure(const DeviceFailure& failure) {
         break;
     }
     return std::string(DeviceRequestName(failure.request)) + ": " + detail;
+}
+
+namespace {
+
+void AppendHex(std::string& out, const std::uint8_t* bytes, DWORD length) {
+    static const char kHex[] = "0123456789ABCDEF";
+    for (DWORD i = 0; i < length; ++i) {
+        out += ' ';
+        out += kHex[bytes[i] >> 4];
+        out += kHex[bytes[i] & 0x0F];
+    }
+}
+
+}  // namespace
+
+std::string FormatRequestTrace(const RequestTrace& trace) {
+    std::string line = DeviceRequestName(trace.request);
+    line += ": ";
+    const bool isRead = trace.controlCode == 0;
+    const bool isGet = trace.controlCode == kIoctlVendorGetCommand;
+    if (isRead) {
+        line += "READ";
+    } else if (isGet) {
+        line += "GET";
+    } else if (trace.controlCode == kIoctlVendorSetCommand) {
+        line += "SET";
+    } else {
+        char code[24];
+        std::snprintf(code, sizeof code, "IOCTL 0x%06X", static_cast<unsigned>(trace.controlCode));
+        line += code;
+    }
+    if (trace.requestBytes != nullptr) {
+        AppendHex(line, trace.requestBytes, trace.requestLength);
+    }
+    if (isRead || isGet) {
+        line += " [" + std::to_string(trace.replyCapacity) + "]";
+    }
+    line += trace.ok ? " -> ok" : " -> FAILED";
+    if (trace.ok && (isRead || isGet)) {
+        if (trace.replyLength == 0) {
+            line += isRead ? " (no byte)" : " (no bytes)";
+        } else if (trace.replyBytes != nullptr) {
+            AppendHex(line, trace.replyBytes, trace.replyLength);
+        }
+    }
+    return line;
 }
 
 }  // namespace marnel

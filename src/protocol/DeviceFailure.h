@@ -76,4 +76,10 @@ struct RequestTrace {
 
 using RequestObserver = std::function<void(const RequestTrace&)>;
 
+// One line per request for a trace, bytes in hex, e.g.
+//   "identity: GET F0 00 00 [8] -> ok 53 45 52 56 49 43 45 00"
+//   "start report: SET F0 00 08 04 -> ok"
+//   "report data read: READ [1] -> ok (no byte)"
+std::string FormatRequestTrace(const RequestTrace& trace);
+
 }  // namespace marnel

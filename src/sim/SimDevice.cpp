@@ -49,12 +49,44 @@ void SimDevice::SetVersion(const std::string& version) {
     m_versionReply.push_back(0x00);
 }
 
-void SimDevice::ReceiveFirmwareJob(std::vector<std::uint8_t> job) {
-    m_firmwareJobs.push_back(std::move(job));
-    if (m_mode == SimMode::kUpdate && m_versionAfterFirmware) {
+std::uint32_t Crc32(const std::uint8_t* data, std::size_t size, std::uint32_t crc) {
+    crc = ~crc;
+    for (std::size_t i = 0; i < size; ++i) {
+        crc ^= data[i];
+        for (int bit = 0; bit < 8; ++bit) {
+            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+        }
+    }
+    return ~crc;
+}
+
+void SimDevice::ReceiveJobData(const std::uint8_t* data, std::size_t size) {
+    if (m_jobs.empty() || m_jobs.back().complete) {
+        SimJob job;
+        job.modeOnArrival = m_mode;
+        m_jobs.push_back(std::move(job));
+    }
+    SimJob& job = m_jobs.back();
+    job.size += size;
+    job.crc32 = Crc32(data, size, job.crc32);
+    if (m_keepJobBytes && size != 0) {
+        job.bytes.insert(job.bytes.end(), data, data + size);
+    }
+}
+
+void SimDevice::EndJob() {
+    ReceiveJobData(nullptr, 0);  // an empty job is a job all the same
+    SimJob& job = m_jobs.back();
+    job.complete = true;
+    if (job.modeOnArrival == SimMode::kUpdate && m_versionAfterFirmware) {
         SetVersion(*m_versionAfterFirmware);
         m_mode = SimMode::kService;
     }
+}
+
+void SimDevice::ReceiveJob(const std::vector<std::uint8_t>& job) {
+    ReceiveJobData(job.data(), job.size());
+    EndJob();
 }
 
 std::uint64_t SimDevice::Now() const { return m_clock != nullptr ? m_clock->NowMs() : 0; }

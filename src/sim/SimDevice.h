@@ -77,6 +77,18 @@ struct SimLogEntry {
     bool unexpected = false;            // a request this device does not know
 };
 
+// A print job as the device received it.
+struct SimJob {
+    SimMode modeOnArrival = SimMode::kService;
+    std::uint64_t size = 0;
+    std::uint32_t crc32 = 0;            // of all its bytes (IEEE 802.3 polynomial)
+    std::vector<std::uint8_t> bytes;    // empty when bytes are not kept
+    bool complete = false;              // EndJob was called
+};
+
+// CRC-32 as zip and Ethernet compute it; `crc` continues an earlier value.
+std::uint32_t Crc32(const std::uint8_t* data, std::size_t size, std::uint32_t crc = 0);
+
 class SimDevice {
 public:
     explicit SimDevice(SimModel model = SimModel::kKQ10);
@@ -113,12 +125,18 @@ public:
     void SetVerifyStoredBlock(bool verify) { m_verifyStoredBlock = verify; }
     int StoreCount() const { return m_storeCount; }
 
-    // A firmware job reaching the device through the spooler. In update mode
-    // it is kept; if a restart version was set, the device then comes back
-    // in service mode with that version.
-    void ReceiveFirmwareJob(std::vector<std::uint8_t> job);
+    // A print job reaching the device through the spooler, handed over in
+    // pieces as the spooler passes them on: the device records its size and
+    // CRC-32, and its bytes unless told not to (a very large job need not be
+    // held in memory to be checked). When a job ends in update mode and a
+    // restart version was set, the device comes back in service mode with
+    // that version, as after a firmware update.
+    void ReceiveJobData(const std::uint8_t* data, std::size_t size);
+    void EndJob();
+    void ReceiveJob(const std::vector<std::uint8_t>& job);  // one whole job
+    void SetKeepJobBytes(bool keep) { m_keepJobBytes = keep; }
     void SetVersionAfterFirmware(std::optional<std::string> version) { m_versionAfterFirmware = std::move(version); }
-    const std::vector<std::vector<std::uint8_t>>& FirmwareJobs() const { return m_firmwareJobs; }
+    const std::vector<SimJob>& Jobs() const { return m_jobs; }
 
     // The device side of DeviceIoControl and ReadFile.
     BOOL IoControl(DWORD controlCode, const std::uint8_t* in, DWORD inSize, std::uint8_t* out,
@@ -170,7 +188,8 @@ private:
     std::size_t m_reportBytesSent = 0;
     int m_emptyReadsDone = 0;
 
-    std::vector<std::vector<std::uint8_t>> m_firmwareJobs;
+    std::vector<SimJob> m_jobs;
+    bool m_keepJobBytes = true;
     std::optional<std::string> m_versionAfterFirmware;
 
     std::vector<SimLogEntry> m_log;

@@ -1,0 +1,274 @@
+#include "posix/UsbDiscovery.h"
+
+#include <libusb.h>
+
+#include <memory>
+
+namespace marnel {
+
+namespace {
+
+constexpr std::uint8_t kClassPrinter = 7;
+constexpr std::uint8_t kSubclassPrinter = 1;
+constexpr std::uint8_t kRequestGetDeviceId = 0;  // printer class GET_DEVICE_ID
+constexpr std::uint8_t kClassInterfaceIn = 0xA1;
+constexpr int kDeviceIdCapacity = 1024;
+
+struct PrinterInterface {
+    std::uint8_t number = 0;
+    std::uint8_t altSetting = 0;
+    std::uint8_t bulkIn = 0;
+    std::uint8_t bulkOut = 0;
+    std::uint16_t inPacketSize = 0;
+};
+
+bool FindPrinterInterface(libusb_device* device, PrinterInterface* found) {
+    libusb_config_descriptor* config = nullptr;
+    if (libusb_get_active_config_descriptor(device, &config) != 0 &&
+        libusb_get_config_descriptor(device, 0, &config) != 0) {
+        return false;
+    }
+    bool ok = false;
+    for (int i = 0; i < config->bNumInterfaces && !ok; ++i) {
+        const libusb_interface& iface = config->interface[i];
+        for (int a = 0; a < iface.num_altsetting && !ok; ++a) {
+            const libusb_interface_descriptor& alt = iface.altsetting[a];
+            if (alt.bInterfaceClass != kClassPrinter || alt.bInterfaceSubClass != kSubclassPrinter) {
+                continue;
+            }
+            PrinterInterface p;
+            p.number = alt.bInterfaceNumber;
+            p.altSetting = alt.bAlternateSetting;
+            for (int e = 0; e < alt.bNumEndpoints; ++e) {
+                const libusb_endpoint_descriptor& ep = alt.endpoint[e];
+                if ((ep.bmAttributes & LIBUSB_TRANSFER_TYPE_MASK) != LIBUSB_TRANSFER_TYPE_BULK) {
+                    continue;
+                }
+                if (ep.bEndpointAddress & LIBUSB_ENDPOINT_IN) {
+                    if (!p.bulkIn) {
+                        p.bulkIn = ep.bEndpointAddress;
+                        p.inPacketSize = ep.wMaxPacketSize & 0x7FF;
+                    }
+                } else if (!p.bulkOut) {
+                    p.bulkOut = ep.bEndpointAddress;
+                }
+            }
+            *found = p;
+            ok = true;
+        }
+    }
+    libusb_free_config_descriptor(config);
+    return ok;
+}
+
+std::string StringDescriptor(libusb_device_handle* handle, std::uint8_t index) {
+    if (!index) {
+        return std::string();
+    }
+    unsigned char text[256] = {};
+    const int n = libusb_get_string_descriptor_ascii(handle, index, text, sizeof text - 1);
+    return n > 0 ? std::string(reinterpret_cast<char*>(text), static_cast<std::size_t>(n))
+                 : std::string();
+}
+
+// The IEEE 1284 device ID: a big-endian length that counts itself, then the text.
+std::string ReadDeviceId(libusb_device_handle* handle, const PrinterInterface& iface,
+                         unsigned timeoutMs) {
+    unsigned char reply[kDeviceIdCapacity] = {};
+    const int n = libusb_control_transfer(
+        handle, kClassInterfaceIn, kRequestGetDeviceId, 0,
+        static_cast<std::uint16_t>((iface.number << 8) | iface.altSetting), reply,
+        sizeof reply, timeoutMs);
+    if (n < 2) {
+        return std::string();
+    }
+    std::size_t length = (static_cast<std::size_t>(reply[0]) << 8) | reply[1];
+    if (length < 2 || length > static_cast<std::size_t>(n)) {
+        length = static_cast<std::size_t>(n);  // some devices count wrongly: trust the transfer
+    }
+    std::string id(reinterpret_cast<char*>(reply) + 2, length - 2);
+    const std::size_t nul = id.find('\0');
+    return nul == std::string::npos ? id : id.substr(0, nul);
+}
+
+struct DeviceList {
+    libusb_device** devices = nullptr;
+    ssize_t count = 0;
+    ~DeviceList() {
+        if (devices) {
+            libusb_free_device_list(devices, 1);
+        }
+    }
+};
+
+}  // namespace
+
+LibusbSession::LibusbSession() {
+    const int r = libusb_init(&m_pContext);
+    if (r != 0) {
+        m_pContext = nullptr;
+        m_strInitError = "libusb_init: " + LibusbErrorText(r);
+    }
+}
+
+LibusbSession::~LibusbSession() {
+    if (m_pContext) {
+        libusb_exit(m_pContext);
+    }
+}
+
+std::string LibusbErrorText(int code) {
+    std::string text = libusb_error_name(code);
+    switch (code) {
+    case LIBUSB_ERROR_PIPE:
+        return text + " (the device stalled the request)";
+    case LIBUSB_ERROR_TIMEOUT:
+        return text + " (the device did not answer in time)";
+    case LIBUSB_ERROR_NO_DEVICE:
+        return text + " (the device was disconnected)";
+    case LIBUSB_ERROR_ACCESS:
+        return text + " (no permission to open the device)";
+    case LIBUSB_ERROR_BUSY:
+        return text + " (the interface is held by another program)";
+    default:
+        return text;
+    }
+}
+
+bool ListUsbPrinters(LibusbSession& session, unsigned timeoutMs,
+                     std::vector<UsbPrinterDevice>* devices, std::string* error) {
+    if (!session.Context()) {
+        *error = session.InitError();
+        return false;
+    }
+    DeviceList list;
+    list.count = libusb_get_device_list(session.Context(), &list.devices);
+    if (list.count < 0) {
+        *error = "listing USB devices: " + LibusbErrorText(static_cast<int>(list.count));
+        return false;
+    }
+    std::vector<UsbPrinterDevice> found;
+    for (ssize_t i = 0; i < list.count; ++i) {
+        libusb_device* device = list.devices[i];
+        libusb_device_descriptor desc;
+        PrinterInterface iface;
+        if (libusb_get_device_descriptor(device, &desc) != 0 ||
+            !FindPrinterInterface(device, &iface)) {
+            continue;
+        }
+        UsbPrinterDevice printer;
+        printer.vendorId = desc.idVendor;
+        printer.productId = desc.idProduct;
+        printer.busNumber = libusb_get_bus_number(device);
+        printer.address = libusb_get_device_address(device);
+        printer.interfaceNumber = iface.number;
+        libusb_device_handle* handle = nullptr;
+        const int r = libusb_open(device, &handle);
+        if (r == 0) {
+            printer.serial = StringDescriptor(handle, desc.iSerialNumber);
+            printer.deviceId = ReadDeviceId(handle, iface, timeoutMs);
+            printer.manufacturer = DeviceIdField(printer.deviceId, "MFG", "MANUFACTURER");
+            printer.model = DeviceIdField(printer.deviceId, "MDL", "MODEL");
+            if (printer.manufacturer.empty() || printer.model.empty()) {
+                printer.manufacturer = StringDescriptor(handle, desc.iManufacturer);
+                printer.model = StringDescriptor(handle, desc.iProduct);
+            }
+            libusb_close(handle);
+        } else {
+            *error = "opening USB device " + UsbDeviceKeyName(printer) + ": " + LibusbErrorText(r);
+        }
+        found.push_back(printer);
+    }
+    *devices = std::move(found);
+    return true;
+}
+
+bool OpenUsbPrinter(LibusbSession& session, const UsbInterfaceAddress& address,
+                    OpenedUsbPrinter* printer, std::string* error) {
+    if (!session.Context()) {
+        *error = session.InitError();
+        return false;
+    }
+    DeviceList list;
+    list.count = libusb_get_device_list(session.Context(), &list.devices);
+    if (list.count < 0) {
+        *error = "listing USB devices: " + LibusbErrorText(static_cast<int>(list.count));
+        return false;
+    }
+    *error = "no such USB printer attached";
+    for (ssize_t i = 0; i < list.count; ++i) {
+        libusb_device* device = list.devices[i];
+        libusb_device_descriptor desc;
+        PrinterInterface iface;
+        if (libusb_get_device_descriptor(device, &desc) != 0 ||
+            desc.idVendor != address.vendorId || desc.idProduct != address.productId) {
+            continue;
+        }
+        if (address.byLocation && (libusb_get_bus_number(device) != address.busNumber ||
+                                   libusb_get_device_address(device) != address.address)) {
+            continue;
+        }
+        if (!FindPrinterInterface(device, &iface)) {
+            continue;
+        }
+        libusb_device_handle* handle = nullptr;
+        const int r = libusb_open(device, &handle);
+        if (r != 0) {
+            *error = "opening the USB printer: " + LibusbErrorText(r);
+            continue;
+        }
+        if (!address.byLocation && StringDescriptor(handle, desc.iSerialNumber) != address.serial) {
+            libusb_close(handle);
+            continue;
+        }
+        printer->handle = handle;
+        printer->interfaceNumber = iface.number;
+        printer->bulkIn = iface.bulkIn;
+        printer->bulkOut = iface.bulkOut;
+        printer->inPacketSize = iface.inPacketSize;
+        error->clear();
+        return true;
+    }
+    return false;
+}
+
+bool SendRawToUsbPrinter(LibusbSession& session, const UsbInterfaceAddress& address,
+                         std::FILE* data, unsigned timeoutMs, std::string* error) {
+    OpenedUsbPrinter printer;
+    if (!OpenUsbPrinter(session, address, &printer, error)) {
+        return false;
+    }
+    bool ok = false;
+    if (!printer.bulkOut) {
+        *error = "the printer interface has no bulk OUT pipe";
+    } else {
+        libusb_set_auto_detach_kernel_driver(printer.handle, 1);
+        const int claim = libusb_claim_interface(printer.handle, printer.interfaceNumber);
+        if (claim != 0) {
+            *error = "claiming the printer interface: " + LibusbErrorText(claim);
+        } else {
+            std::unique_ptr<unsigned char[]> piece(new unsigned char[65536]);
+            ok = std::fseek(data, 0, SEEK_SET) == 0;
+            std::size_t n = 0;
+            while (ok && (n = std::fread(piece.get(), 1, 65536, data)) > 0) {
+                int sent = 0;
+                const int r = libusb_bulk_transfer(printer.handle, printer.bulkOut, piece.get(),
+                                                   static_cast<int>(n), &sent, timeoutMs);
+                if (r != 0 || sent != static_cast<int>(n)) {
+                    *error = "sending to the printer: " + LibusbErrorText(r ? r : LIBUSB_ERROR_IO);
+                    ok = false;
+                }
+            }
+            if (ok && std::ferror(data)) {
+                *error = "reading the spooled job back";
+                ok = false;
+            }
+            // Releasing with automatic detach gives the interface back to the kernel driver.
+            libusb_release_interface(printer.handle, printer.interfaceNumber);
+        }
+    }
+    libusb_close(printer.handle);
+    return ok;
+}
+
+}  // namespace marnel

@@ -1,0 +1,71 @@
+// Names that tie a USB printer-class device to the rest of the system: its
+// IEEE 1284 device ID, the usb:// URI a CUPS queue names it by, and the
+// interface path the port resolution opens. Pure string work, no libusb.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace marnel {
+
+// One attached USB printer-class device, as discovery found it.
+struct UsbPrinterDevice {
+    std::uint16_t vendorId = 0;
+    std::uint16_t productId = 0;
+    std::uint8_t busNumber = 0;
+    std::uint8_t address = 0;
+    std::uint8_t interfaceNumber = 0;  // the first interface of class 7, subclass 1
+    std::string serial;                // empty when the device has none
+    std::string deviceId;              // the IEEE 1284 device ID, empty when unavailable
+    std::string manufacturer;          // MFG of the device ID (or the manufacturer string)
+    std::string model;                 // MDL of the device ID (or the product string)
+};
+
+// The printer interface class the interface paths carry (GUID_DEVINTERFACE_USBPRINT).
+extern const char kUsbPrintInterfaceClass[];
+
+// The value of `key` (MFG, MDL, ...) in an IEEE 1284 device ID, or of its long
+// form (MANUFACTURER, MODEL); empty when absent. Keys ignore letter case.
+std::string DeviceIdField(const std::string& deviceId, const std::string& key,
+                          const std::string& longKey);
+
+// The driver name a device of this maker and model is installed with
+// ("Zarvel KQ-10").
+std::string DriverNameOf(const UsbPrinterDevice& device);
+
+// True for the maker's own devices: MFG "Zarvel", MDL beginning "KQ-" or "ZT-"
+// (letter case ignored).
+bool IsServiceableDevice(const UsbPrinterDevice& device);
+
+// The device URI as the CUPS usb back end writes it:
+// usb://MAKE/MODEL?serial=SERIAL (percent-encoded; no serial part without one).
+std::string UsbDeviceUri(const UsbPrinterDevice& device);
+
+// True when a queue's device URI names this device: a usb:// URI whose make
+// and model match (letter case ignored) and whose serial, when it has one,
+// is the device's.
+bool UsbUriNamesDevice(const std::string& uri, const UsbPrinterDevice& device);
+
+// The instance id of the device below Enum\USB\VID_xxxx&PID_xxxx: its serial
+// when that is a plain word, otherwise its bus location "BUSbbb&DEVddd"
+// (never a serial, which may not hold "&").
+std::string UsbInstanceId(const UsbPrinterDevice& device, bool serialIsUnique);
+
+// "VID_1A2B&PID_0010"
+std::string UsbDeviceKeyName(const UsbPrinterDevice& device);
+
+// \\?\USB#VID_1A2B&PID_0010#<instance>#{28d78fad-...}
+std::string UsbInterfacePath(const UsbPrinterDevice& device, const std::string& instanceId);
+
+// The parts of an interface path; false when `path` is not one.
+struct UsbInterfaceAddress {
+    std::uint16_t vendorId = 0;
+    std::uint16_t productId = 0;
+    std::string serial;      // set when the instance is a serial
+    bool byLocation = false; // set when the instance is a bus location
+    std::uint8_t busNumber = 0;
+    std::uint8_t address = 0;
+};
+bool ParseUsbInterfacePath(const std::string& path, UsbInterfaceAddress* address);
+
+}  // namespace marnel

@@ -1,0 +1,123 @@
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "ops/File.h"
+#include "posix/PosixFileSystem.h"
+
+namespace marnel {
+namespace {
+
+// A fresh folder under the system's temporary directory, removed afterwards.
+class PosixFiles : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const char* base = std::getenv("TMPDIR");
+        std::string pattern = std::string(base != nullptr ? base : "/tmp") + "/marnel-fs-XXXXXX";
+        std::vector<char> name(pattern.begin(), pattern.end());
+        name.push_back('\0');
+        ASSERT_NE(mkdtemp(name.data()), nullptr);
+        dir = name.data();
+    }
+    void TearDown() override {
+        std::string command = "rm -rf '" + dir + "'";
+        ASSERT_EQ(std::system(command.c_str()), 0);
+    }
+
+    std::string Path(const std::string& name) const { return dir + "/" + name; }
+    void Put(const std::string& name, const std::string& content) const {
+        std::ofstream(Path(name), std::ios::binary) << content;
+    }
+    std::string Get(const std::string& name) const {
+        std::ifstream in(Path(name), std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+    std::size_t EntryCount() const {
+        std::string command = "test $(ls -A '" + dir + "' | wc -l) -eq ";
+        for (std::size_t n = 0; n < 10; ++n) {
+            if (std::system((command + std::to_string(n)).c_str()) == 0) {
+                return n;
+            }
+        }
+        return 99;
+    }
+
+    template <typename Body>
+    FileErrorCause CauseOf(Body body) {
+        try {
+            body();
+        } catch (const CFileException& e) {
+            return e.m_cause;
+        }
+        return FileErrorCause::kNone;
+    }
+
+    PosixFileSystem fs;
+    std::string dir;
+};
+
+TEST_F(PosixFiles, ReadsLengthAndBytes) {
+    Put("a.bin", std::string("\x01\x00\x02", 3));
+    CFile file(fs);
+    file.OpenRead(Path("a.bin"));
+    EXPECT_EQ(file.GetLength(), 3u);
+    char buffer[8] = {};
+    EXPECT_EQ(file.Read(buffer, 8), 3u);
+    EXPECT_EQ(file.Read(buffer, 8), 0u);
+    EXPECT_EQ(std::string(buffer, 3), std::string("\x01\x00\x02", 3));
+}
+
+TEST_F(PosixFiles, OpenErrorsMapToTheirCauses) {
+    Put("plain", "x");
+    CFile file(fs);
+    EXPECT_EQ(CauseOf([&] { file.OpenRead(Path("missing")); }), FileErrorCause::kFileNotFound);
+    EXPECT_EQ(CauseOf([&] { file.OpenRead(Path("plain/below")); }), FileErrorCause::kBadPath);
+    EXPECT_EQ(CauseOf([&] { file.OpenRead(dir); }), FileErrorCause::kAccessDenied);
+}
+
+TEST_F(PosixFiles, AFileHeldByAnotherProgramIsASharingViolation) {
+    Put("held.bin", "data");
+    int other = open(Path("held.bin").c_str(), O_RDONLY);
+    ASSERT_GE(other, 0);
+    ASSERT_EQ(flock(other, LOCK_EX | LOCK_NB), 0);
+    CFile file(fs);
+    EXPECT_EQ(CauseOf([&] { file.OpenRead(Path("held.bin")); }), FileErrorCause::kSharingViolation);
+    // A save over it fails too, and leaves it as it was.
+    EXPECT_EQ(CauseOf([&] { SaveFileReplacing(fs, Path("held.bin"), "new", 3); }),
+              FileErrorCause::kSharingViolation);
+    close(other);
+    EXPECT_EQ(Get("held.bin"), "data");
+    EXPECT_EQ(EntryCount(), 1u) << "no temporary file left behind";
+}
+
+TEST_F(PosixFiles, ReplacingSaveKeepsTheModeAndLeavesNoTemporary) {
+    Put("params.bin", std::string(300, 'o'));
+    ASSERT_EQ(chmod(Path("params.bin").c_str(), 0640), 0);
+    std::string fresh(266, 'n');
+    SaveFileReplacing(fs, Path("params.bin"), fresh.data(), 266);
+    EXPECT_EQ(Get("params.bin"), fresh);
+    struct stat st {};
+    ASSERT_EQ(stat(Path("params.bin").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
+    EXPECT_EQ(EntryCount(), 1u);
+
+    SaveFileReplacing(fs, Path("new.txt"), "r", 1);
+    EXPECT_EQ(Get("new.txt"), "r");
+}
+
+TEST_F(PosixFiles, SaveIntoAMissingFolderIsABadPath) {
+    EXPECT_EQ(CauseOf([&] { SaveFileReplacing(fs, Path("no/such.bin"), "x", 1); }),
+              FileErrorCause::kBadPath);
+}
+
+}  // namespace
+}  // namespace marnel

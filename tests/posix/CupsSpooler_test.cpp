@@ -1,0 +1,252 @@
+// The CUPS spooler against a private CUPS server started by the test fixture
+// (cups_server.sh): listing, offline states and raw jobs that land whole or
+// not at all.
+#include "posix/CupsSpooler.h"
+
+#include <cups/cups.h>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdint>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace marnel {
+namespace {
+
+constexpr DWORD kPiece = 1048576;
+
+std::string ServerDir() {
+    const char* dir = std::getenv("MARNEL_TEST_CUPS_DIR");
+    return dir ? dir : "";
+}
+
+bool ServerRunning() {
+    const std::string dir = ServerDir();
+    return !dir.empty() && std::ifstream(dir + "/cupsd.pid").good();
+}
+
+#define REQUIRE_CUPS_SERVER()                                                    \
+    if (!ServerRunning()) {                                                      \
+        GTEST_SKIP() << "no private CUPS server (cupsd or lpadmin not installed)"; \
+    }
+
+std::string OutputFile(const std::string& queue) { return ServerDir() + "/out/" + queue + ".bin"; }
+
+bool ReadFile(const std::string& path, std::vector<std::uint8_t>* bytes) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        return false;
+    }
+    bytes->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return true;
+}
+
+std::vector<std::uint8_t> Pattern(std::size_t size) {
+    std::vector<std::uint8_t> bytes(size);
+    std::uint32_t x = 2463534242u;
+    for (auto& b : bytes) {
+        x ^= x << 13;
+        x ^= x >> 17;
+        x ^= x << 5;
+        b = static_cast<std::uint8_t>(x);
+    }
+    return bytes;
+}
+
+// Waits until CUPS has finished with the job one way or another.
+ipp_jstate_t WaitForJob(const std::string& queue, int jobId) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (std::chrono::steady_clock::now() < deadline) {
+        cups_job_t* jobs = nullptr;
+        const int count = cupsGetJobs2(CUPS_HTTP_DEFAULT, &jobs, queue.c_str(), 0,
+                                       CUPS_WHICHJOBS_ALL);
+        ipp_jstate_t state = IPP_JSTATE_PENDING;
+        for (int i = 0; i < count; ++i) {
+            if (jobs[i].id == jobId) {
+                state = jobs[i].state;
+            }
+        }
+        cupsFreeJobs(count, jobs);
+        if (state >= IPP_JSTATE_CANCELED) {
+            return state;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return IPP_JSTATE_PENDING;
+}
+
+class CupsSpoolerTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        REQUIRE_CUPS_SERVER();
+        m_spooler = std::make_unique<CupsSpooler>(ServerDir() + "/cups.sock");
+    }
+
+    // Sends `bytes` the way the firmware download does: pieces of at most 1 MiB.
+    int SendJob(const std::string& queue, const std::vector<std::uint8_t>& bytes,
+                std::vector<DWORD>* writes) {
+        PrinterHandle printer = nullptr;
+        EXPECT_TRUE(m_spooler->OpenPrinter(queue, &printer)) << m_spooler->LastError();
+        const DWORD jobId = m_spooler->StartDocPrinter(printer, {"Updater", nullptr, "RAW"});
+        EXPECT_NE(jobId, 0u) << m_spooler->LastError();
+        EXPECT_TRUE(m_spooler->StartPagePrinter(printer));
+        for (std::size_t at = 0; at < bytes.size(); at += kPiece) {
+            const DWORD piece = static_cast<DWORD>(std::min<std::size_t>(kPiece, bytes.size() - at));
+            DWORD written = 0;
+            EXPECT_TRUE(m_spooler->WritePrinter(printer, bytes.data() + at, piece, &written))
+                << m_spooler->LastError();
+            EXPECT_EQ(written, piece);
+            writes->push_back(piece);
+        }
+        EXPECT_TRUE(m_spooler->EndPagePrinter(printer));
+        EXPECT_TRUE(m_spooler->EndDocPrinter(printer)) << m_spooler->LastError();
+        EXPECT_TRUE(m_spooler->ClosePrinter(printer));
+        return static_cast<int>(jobId);
+    }
+
+    std::unique_ptr<CupsSpooler> m_spooler;
+};
+
+TEST_F(CupsSpoolerTest, ListsLocalQueuesWithDriverPortAndOfflineState) {
+    const PrinterList list = m_spooler->EnumLocalPrinters();
+    ASSERT_EQ(list.status, SpoolerQueryStatus::kOk) << m_spooler->LastError();
+    std::map<std::string, PrinterInfo> byName;
+    for (const PrinterInfo& p : list.printers) {
+        byName[p.printerName] = p;
+    }
+    struct Expected {
+        const char* name;
+        const char* driver;
+        DWORD attributes;
+    };
+    const Expected expected[] = {
+        {"Zarvel_KQ-10", "Zarvel KQ-10", 0},
+        {"Zarvel_ZT-5", "Zarvel ZT-5", 0},
+        {"zarvel_lower", "zarvel kq-20", 0},  // make-and-model as the queue has it
+        {"Zarvel_stopped", "Zarvel KQ-30", kPrinterAttributeWorkOffline},
+        {"Zarvel_rejecting", "Zarvel ZT-7", kPrinterAttributeWorkOffline},
+        {"Office_Laser", "Generic Office Laser", 0},
+    };
+    for (const Expected& e : expected) {
+        SCOPED_TRACE(e.name);
+        ASSERT_EQ(byName.count(e.name), 1u);
+        const PrinterInfo& p = byName[e.name];
+        EXPECT_EQ(p.driverName, e.driver);
+        EXPECT_EQ(p.portName, "file:" + OutputFile(e.name));
+        EXPECT_EQ(p.attributes, e.attributes);
+    }
+}
+
+TEST_F(CupsSpoolerTest, OpenAndGetPrinterReadTheQueueAfresh) {
+    PrinterHandle printer = nullptr;
+    ASSERT_TRUE(m_spooler->OpenPrinter("Zarvel_stopped", &printer));
+    PrinterQuery query = m_spooler->GetPrinter(printer);
+    ASSERT_EQ(query.status, SpoolerQueryStatus::kOk);
+    EXPECT_EQ(query.info.printerName, "Zarvel_stopped");
+    EXPECT_EQ(query.info.driverName, "Zarvel KQ-30");
+    EXPECT_EQ(query.info.attributes, kPrinterAttributeWorkOffline);
+    EXPECT_TRUE(m_spooler->ClosePrinter(printer));
+
+    ASSERT_TRUE(m_spooler->OpenPrinter("Zarvel_ZT-5", &printer));
+    query = m_spooler->GetPrinter(printer);
+    EXPECT_EQ(query.info.attributes, 0u);
+    EXPECT_EQ(query.info.portName, "file:" + OutputFile("Zarvel_ZT-5"));
+    m_spooler->ClosePrinter(printer);
+
+    EXPECT_FALSE(m_spooler->OpenPrinter("No_such_queue", &printer));
+    EXPECT_FALSE(m_spooler->OpenPrinter("", &printer));
+}
+
+TEST_F(CupsSpoolerTest, JobsLandByteIdenticalInOneOrTwoPieces) {
+    struct Case {
+        const char* queue;
+        std::size_t size;
+        std::vector<DWORD> writes;
+    };
+    const Case cases[] = {
+        {"Job_exact", kPiece, {kPiece}},
+        {"Job_plus_one", kPiece + 1, {kPiece, 1}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.queue);
+        const std::vector<std::uint8_t> bytes = Pattern(c.size);
+        std::vector<DWORD> writes;
+        const int jobId = SendJob(c.queue, bytes, &writes);
+        EXPECT_EQ(writes, c.writes);
+        ASSERT_EQ(WaitForJob(c.queue, jobId), IPP_JSTATE_COMPLETED);
+        std::vector<std::uint8_t> landed;
+        ASSERT_TRUE(ReadFile(OutputFile(c.queue), &landed));
+        EXPECT_EQ(landed.size(), bytes.size());
+        EXPECT_TRUE(landed == bytes) << "the queue's file differs from what was sent";
+    }
+}
+
+TEST_F(CupsSpoolerTest, CancelledEmptyOrAbandonedJobsLandNothing) {
+    const std::vector<std::uint8_t> bytes = Pattern(kPiece);
+    PrinterHandle printer = nullptr;
+
+    // Cancelled half way.
+    ASSERT_TRUE(m_spooler->OpenPrinter("Job_cancel", &printer));
+    DWORD jobId = m_spooler->StartDocPrinter(printer, {"Updater", nullptr, "RAW"});
+    ASSERT_NE(jobId, 0u) << m_spooler->LastError();
+    DWORD written = 0;
+    ASSERT_TRUE(m_spooler->WritePrinter(printer, bytes.data(), kPiece, &written));
+    EXPECT_TRUE(m_spooler->CancelJob(printer, jobId)) << m_spooler->LastError();
+    EXPECT_FALSE(m_spooler->WritePrinter(printer, bytes.data(), 1, &written));
+    EXPECT_FALSE(m_spooler->EndDocPrinter(printer));
+    m_spooler->ClosePrinter(printer);
+    EXPECT_EQ(WaitForJob("Job_cancel", static_cast<int>(jobId)), IPP_JSTATE_CANCELED);
+
+    // Empty: CUPS would hold it forever; it is refused and cancelled.
+    ASSERT_TRUE(m_spooler->OpenPrinter("Job_empty", &printer));
+    const DWORD emptyId = m_spooler->StartDocPrinter(printer, {"Updater", nullptr, "RAW"});
+    ASSERT_NE(emptyId, 0u);
+    EXPECT_FALSE(m_spooler->EndDocPrinter(printer));
+    EXPECT_NE(m_spooler->LastError().find("empty"), std::string::npos);
+    m_spooler->ClosePrinter(printer);
+    EXPECT_EQ(WaitForJob("Job_empty", static_cast<int>(emptyId)), IPP_JSTATE_CANCELED);
+
+    // Closed with the document still open, as after a failed file read.
+    ASSERT_TRUE(m_spooler->OpenPrinter("Job_failed", &printer));
+    const DWORD openId = m_spooler->StartDocPrinter(printer, {"Updater", nullptr, "RAW"});
+    ASSERT_NE(openId, 0u);
+    ASSERT_TRUE(m_spooler->WritePrinter(printer, bytes.data(), kPiece, &written));
+    m_spooler->ClosePrinter(printer);
+    EXPECT_EQ(WaitForJob("Job_failed", static_cast<int>(openId)), IPP_JSTATE_CANCELED);
+
+    std::vector<std::uint8_t> landed;
+    for (const char* queue : {"Job_cancel", "Job_empty", "Job_failed"}) {
+        EXPECT_FALSE(ReadFile(OutputFile(queue), &landed) && !landed.empty())
+            << queue << " received " << landed.size() << " bytes";
+    }
+}
+
+TEST_F(CupsSpoolerTest, RejectingQueueRefusesTheJob) {
+    PrinterHandle printer = nullptr;
+    ASSERT_TRUE(m_spooler->OpenPrinter("Zarvel_rejecting", &printer));
+    EXPECT_EQ(m_spooler->StartDocPrinter(printer, {"Updater", nullptr, "RAW"}), 0u);
+    EXPECT_FALSE(m_spooler->LastError().empty());
+    DWORD written = 0;
+    const std::uint8_t byte = 0x55;
+    EXPECT_FALSE(m_spooler->WritePrinter(printer, &byte, 1, &written));
+    m_spooler->ClosePrinter(printer);
+}
+
+TEST(CupsSpoolerNoServer, ListingFailsWhenNoServerAnswers) {
+    CupsSpooler spooler("/nonexistent/cups.sock");
+    const PrinterList list = spooler.EnumLocalPrinters();
+    EXPECT_NE(list.status, SpoolerQueryStatus::kOk);
+    EXPECT_TRUE(list.printers.empty());
+    EXPECT_FALSE(spooler.LastError().empty());
+    PrinterHandle printer = nullptr;
+    EXPECT_FALSE(spooler.OpenPrinter("Zarvel_KQ-10", &printer));
+}
+
+}  // namespace
+}  // namespace marnel

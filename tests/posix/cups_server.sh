@@ -1,0 +1,130 @@
+#!/bin/sh
+# A private CUPS server for the spooler tests: a Unix socket in DIR, no
+# network, and a fixed set of queues whose jobs land in DIR/out/QUEUE.bin.
+# usage: cups_server.sh start DIR | stop DIR
+# Without cupsd it starts nothing and the tests skip.
+set -e
+cmd=$1
+dir=$2
+[ -n "$dir" ] || { echo "usage: $0 start|stop DIR" >&2; exit 2; }
+
+add_queue() {  # name, make-and-model, [stopped|rejecting]
+    q=$1
+    nick=$2
+    cat >"$dir/ppd/$q.ppd" <<EOC
+*PPD-Adobe: "4.3"
+*FormatVersion: "4.3"
+*FileVersion: "1.0"
+*LanguageVersion: English
+*LanguageEncoding: ISOLatin1
+*PCFileName: "TEST.PPD"
+*Manufacturer: "Test"
+*Product: "($nick)"
+*ModelName: "$nick"
+*ShortNickName: "$nick"
+*NickName: "$nick"
+*PSVersion: "(3010.000) 0"
+*cupsVersion: 2.4
+*cupsFilter: "application/vnd.cups-raw 0 $dir/filter/rawcopy"
+*OpenUI *PageSize: PickOne
+*DefaultPageSize: Letter
+*PageSize Letter/Letter: ""
+*CloseUI: *PageSize
+EOC
+    # lpadmin warns that PPD drivers are deprecated; keep that out of the test log.
+    lpadmin -h "$dir/cups.sock" -p "$q" -D "$nick" -v "file:$dir/out/$q.bin" -P "$dir/ppd/$q.ppd" -E \
+        2>>"$dir/log/lpadmin"
+    case ${3:-} in
+    stopped) cupsdisable -h "$dir/cups.sock" "$q" ;;
+    rejecting) cupsreject -h "$dir/cups.sock" "$q" ;;
+    esac
+}
+
+case $cmd in
+start)
+    if ! command -v cupsd >/dev/null 2>&1 || ! command -v lpadmin >/dev/null 2>&1; then
+        echo "cupsd or lpadmin is not installed: no CUPS server" >&2
+        rm -rf "$dir"
+        exit 0
+    fi
+    [ ! -f "$dir/cupsd.pid" ] || "$0" stop "$dir" || true
+    rm -rf "$dir"
+    mkdir -p "$dir/etc" "$dir/spool" "$dir/cache" "$dir/state" "$dir/log" "$dir/tmp" \
+        "$dir/out" "$dir/filter" "$dir/ppd"
+    chmod 755 "$dir"
+    # As root the jobs run as lp; otherwise everything runs as the caller.
+    users="User lp
+Group lp
+SystemGroup root"
+    if [ "$(id -u)" -ne 0 ]; then
+        users="SystemGroup $(id -gn)"
+    fi
+    chmod 777 "$dir/out"
+    cat >"$dir/etc/cups-files.conf" <<EOC
+ServerRoot $dir/etc
+RequestRoot $dir/spool
+CacheDir $dir/cache
+StateDir $dir/state
+TempDir $dir/tmp
+ServerBin /usr/lib/cups
+DataDir /usr/share/cups
+AccessLog $dir/log/access_log
+ErrorLog $dir/log/error_log
+PageLog $dir/log/page_log
+FileDevice Yes
+$users
+EOC
+    cat >"$dir/etc/cupsd.conf" <<EOC
+LogLevel warn
+Listen $dir/cups.sock
+Browsing Off
+BrowseLocalProtocols none
+DefaultAuthType None
+WebInterface No
+PreserveJobHistory Yes
+<Location />
+  Order allow,deny
+  Allow from @LOCAL
+</Location>
+<Policy default>
+  <Limit All>
+    Order deny,allow
+  </Limit>
+</Policy>
+EOC
+    # A raw queue writes its file: device only when a filter runs.
+    printf '#!/bin/sh\nif [ -n "$6" ]; then exec cat -- "$6"; else exec cat; fi\n' \
+        >"$dir/filter/rawcopy"
+    chmod 755 "$dir/filter/rawcopy"
+    cupsd -f -c "$dir/etc/cupsd.conf" -s "$dir/etc/cups-files.conf" </dev/null \
+        >"$dir/log/stdout" 2>&1 &
+    echo $! >"$dir/cupsd.pid"
+    # lpstat exits 0 even without a scheduler: wait for its words.
+    i=0
+    until lpstat -h "$dir/cups.sock" -r 2>/dev/null | grep -q "is running"; do
+        i=$((i + 1))
+        [ $i -lt 200 ] || { echo "cupsd did not start" >&2; cat "$dir/log/stdout" >&2; exit 1; }
+        sleep 0.05
+    done
+    add_queue Zarvel_KQ-10 "Zarvel KQ-10"
+    add_queue Zarvel_ZT-5 "Zarvel ZT-5"
+    add_queue zarvel_lower "zarvel kq-20"
+    add_queue Zarvel_stopped "Zarvel KQ-30" stopped
+    add_queue Zarvel_rejecting "Zarvel ZT-7" rejecting
+    add_queue Office_Laser "Generic Office Laser"
+    for q in Job_exact Job_plus_one Job_cancel Job_empty Job_failed Job_perf Job_platform; do
+        add_queue "$q" "Zarvel KQ-10"
+    done
+    ;;
+stop)
+    [ -f "$dir/cupsd.pid" ] || exit 0
+    pid=$(cat "$dir/cupsd.pid")
+    kill "$pid" 2>/dev/null || true
+    while kill -0 "$pid" 2>/dev/null; do sleep 0.05; done
+    rm -f "$dir/cupsd.pid"
+    ;;
+*)
+    echo "usage: $0 start|stop DIR" >&2
+    exit 2
+    ;;
+esac
