@@ -80,9 +80,9 @@ TEST_F(ParameterTransferTest, ReadSendsTheTableRequestsAndDeliversTheBlock) {
 TEST_F(ParameterTransferTest, ReadPollsFourTimesAtHundredMilliseconds) {
     world.device.Faults().busyPolls = 3;  // done at the fourth poll
     ASSERT_EQ(port->ReadParameterBlock(block.data(), 266), 1);
-    EXPECT_EQ(Requests(world.device),
-              Concat({{Identity(), StartParameterRead()}, Repeat(ParameterReadStatus(), 4),
-                      {ParameterDataRead()}}));
+    EXPECT_EQ(Requests(world.device), Concat({{Identity(), StartParameterRead()},
+                                              Repeat(ParameterReadStatus(), 4),
+                                              {ParameterDataRead()}}));
     // Each poll comes after its sleep.
     EXPECT_EQ(RequestTimes(), (std::vector<std::uint64_t>{0, 0, 100, 200, 300, 400, 400}));
 
@@ -187,11 +187,14 @@ TEST_F(ParameterTransferTest, WriteSendsTheBlockUnchangedThenStores) {
 
 TEST_F(ParameterTransferTest, StoreWaitsThenPollsTenTimes) {
     world.device.Faults().busyPolls = 9;
-    EXPECT_EQ(port->WriteParameterBlock(block.data(), 266), 0)
-        << "the sim refuses a block of the wrong layout only at the tenth poll";
-    EXPECT_EQ(world.device.StoreCount(), 0);
-
     auto good = DefaultParameterBlock(SimModel::kKQ10);
+    auto bad = good;
+    bad[264] ^= 0x01;
+    EXPECT_EQ(port->WriteParameterBlock(bad.data(), 266), 0)
+        << "the sim refuses a bad block only once the busy polls are spent";
+    EXPECT_EQ(world.device.StoreCount(), 0);
+    EXPECT_EQ(port->LastFailure().status, 0x01);
+
     world.device.ClearLog();
     world.clock.ClearSleeps();
     EXPECT_EQ(port->WriteParameterBlock(good.data(), 266), 1);
@@ -290,6 +293,14 @@ class CountedParameterTransferTest : public ParameterTransferTest {
 protected:
     CountedParameterTransferTest() : ParameterTransferTest(SimModel::kZT5) {}
 };
+
+TEST_F(CountedParameterTransferTest, DummyBlockIsStoredWhateverTheModel) {
+    std::vector<std::uint8_t> dummy(266, 0);
+    std::memcpy(dummy.data(), "KQ-10   ", 8);
+    EXPECT_EQ(port->WriteParameterBlock(dummy.data(), 266), 1);
+    EXPECT_EQ(port->ReadParameterBlock(block.data(), 266), 1);
+    EXPECT_EQ(block, dummy);
+}
 
 TEST_F(CountedParameterTransferTest, CountedBlockRoundTrips) {
     ASSERT_EQ(port->ReadParameterBlock(block.data(), 266), 1);

@@ -77,9 +77,13 @@ TEST_F(ReportTransferTest, LineModeFailedStatusEndsAtOnce) {
 }
 
 TEST_F(ReportTransferTest, OtherModesEndMarkerIsJustAByte) {
-    UseDevice(SimModel::kKQ10, std::string("A\x03" "B\n", 4));
+    UseDevice(SimModel::kKQ10, std::string("A\x03"
+                                           "B\n",
+                                           4));
     EXPECT_EQ(Read(), 1);
-    EXPECT_EQ(Text().substr(0, 5), std::string("A\x03" "B\n\0", 5));
+    EXPECT_EQ(Text().substr(0, 5), std::string("A\x03"
+                                               "B\n\0",
+                                               5));
 
     // The flag, not the device, picks the rule: a KQ-10 report read in ETX
     // mode never ends, since the KQ-10 sends no ETX.

@@ -60,14 +60,18 @@ public:
     HANDLE Handle() const { return m_hDevice; }
 };
 
-constexpr char kDevicePath[] = "\\\\?\\usb#vid_1a2b&pid_0010#kq0001#{28d78fad-5a12-11d1-ae5b-0000f803a8c2}";
+constexpr char kDevicePath[] =
+    "\\\\?\\usb#vid_1a2b&pid_0010#kq0001#{28d78fad-5a12-11d1-ae5b-0000f803a8c2}";
 
 // A simulated world around one device, sharing one clock.
 struct SimWorld {
     explicit SimWorld(SimModel model = SimModel::kKQ10, IClock* realClock = nullptr)
-        : device(model),
-          services{version, spooler, registry, files,
-                   realClock != nullptr ? *realClock : static_cast<IClock&>(clock), codePage} {
+        : device(model), services{version,
+                                  spooler,
+                                  registry,
+                                  files,
+                                  realClock != nullptr ? *realClock : static_cast<IClock&>(clock),
+                                  codePage} {
         if (realClock == nullptr) {
             device.SetClock(&clock);
         }
@@ -77,10 +81,9 @@ struct SimWorld {
     // A port opened on the device with the one-argument Open's arguments.
     std::unique_ptr<TestPort> OpenPort() {
         auto port = std::make_unique<TestPort>(services);
-        port->Adopt(files.Open(kDevicePath, CDevicePort::kOpenDesiredAccess,
-                               CDevicePort::kOpenShareMode, nullptr,
-                               CDevicePort::kOpenCreationDisposition,
-                               CDevicePort::kOpenFlagsAndAttributes, nullptr));
+        port->Adopt(files.Open(
+            kDevicePath, CDevicePort::kOpenDesiredAccess, CDevicePort::kOpenShareMode, nullptr,
+            CDevicePort::kOpenCreationDisposition, CDevicePort::kOpenFlagsAndAttributes, nullptr));
         return port;
     }
 
@@ -105,7 +108,9 @@ struct Request {
 };
 
 inline void PrintTo(const Request& r, std::ostream* os) {
-    *os << (r.code == kIoctlVendorSetCommand ? "SET" : r.code == kIoctlVendorGetCommand ? "GET" : "???");
+    *os << (r.code == kIoctlVendorSetCommand   ? "SET"
+            : r.code == kIoctlVendorGetCommand ? "GET"
+                                               : "???");
     for (std::uint8_t b : r.bytes) {
         static const char kHex[] = "0123456789ABCDEF";
         *os << ' ' << kHex[b >> 4] << kHex[b & 15];
@@ -129,17 +134,39 @@ inline std::vector<Request> Requests(const SimDevice& device) {
 }
 
 // The requests of the table, by name.
-inline Request Identity() { return Get({0xF0, 0x00, 0x00}, 8); }
-inline Request StartParameterRead() { return Set({0xF0, 0x00, 0x08, 0x01}); }
-inline Request ParameterReadStatus() { return Get({0xF0, 0x00, 0x08, 0x01}, 3); }
-inline Request ParameterDataRead() { return Get({0xF0, 0x00, 0x0A, 0x01}, 266); }
-inline Request StoreParameters() { return Set({0xF0, 0x00, 0x08, 0x02, 0x02}); }
-inline Request StoreStatus() { return Get({0xF0, 0x00, 0x08, 0x02, 0x02}, 3); }
-inline Request StartVersionRead() { return Set({0xF0, 0x00, 0x08, 0x03}); }
-inline Request VersionStatus() { return Get({0xF0, 0x00, 0x08, 0x03}, 3); }
-inline Request VersionDataRead() { return Get({0xF0, 0x00, 0x0A, 0x03}, 9); }
-inline Request StartReport() { return Set({0xF0, 0x00, 0x08, 0x04}); }
-inline Request ReportStatus() { return Get({0xF0, 0x00, 0x08, 0x04}, 3); }
+inline Request Identity() {
+    return Get({0xF0, 0x00, 0x00}, 8);
+}
+inline Request StartParameterRead() {
+    return Set({0xF0, 0x00, 0x08, 0x01});
+}
+inline Request ParameterReadStatus() {
+    return Get({0xF0, 0x00, 0x08, 0x01}, 3);
+}
+inline Request ParameterDataRead() {
+    return Get({0xF0, 0x00, 0x0A, 0x01}, 266);
+}
+inline Request StoreParameters() {
+    return Set({0xF0, 0x00, 0x08, 0x02, 0x02});
+}
+inline Request StoreStatus() {
+    return Get({0xF0, 0x00, 0x08, 0x02, 0x02}, 3);
+}
+inline Request StartVersionRead() {
+    return Set({0xF0, 0x00, 0x08, 0x03});
+}
+inline Request VersionStatus() {
+    return Get({0xF0, 0x00, 0x08, 0x03}, 3);
+}
+inline Request VersionDataRead() {
+    return Get({0xF0, 0x00, 0x0A, 0x03}, 9);
+}
+inline Request StartReport() {
+    return Set({0xF0, 0x00, 0x08, 0x04});
+}
+inline Request ReportStatus() {
+    return Get({0xF0, 0x00, 0x08, 0x04}, 3);
+}
 
 inline std::vector<Request> Repeat(const Request& r, int times) {
     return std::vector<Request>(static_cast<std::size_t>(times), r);

@@ -8,7 +8,8 @@ namespace marnel {
 void SteadyClock::Sleep(DWORD milliseconds) {
     // sleep_for may return early on a signal; sleeping to a deadline on the
     // steady clock keeps the whole wait.
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
     std::this_thread::sleep_until(deadline);
 }
 

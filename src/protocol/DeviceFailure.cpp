@@ -8,20 +8,34 @@ namespace marnel {
 
 const char* DeviceRequestName(DeviceRequest request) {
     switch (request) {
-    case DeviceRequest::kNone: return "none";
-    case DeviceRequest::kIdentity: return "identity";
-    case DeviceRequest::kStartParameterRead: return "start parameter read";
-    case DeviceRequest::kParameterReadStatus: return "parameter read status";
-    case DeviceRequest::kParameterDataRead: return "parameter data read";
-    case DeviceRequest::kParameterDataWrite: return "parameter data write";
-    case DeviceRequest::kStoreParameters: return "store parameters";
-    case DeviceRequest::kStoreStatus: return "store status";
-    case DeviceRequest::kStartVersionRead: return "start version read";
-    case DeviceRequest::kVersionStatus: return "version status";
-    case DeviceRequest::kVersionDataRead: return "version data read";
-    case DeviceRequest::kStartReport: return "start report";
-    case DeviceRequest::kReportStatus: return "report status";
-    case DeviceRequest::kReportRead: return "report data read";
+        case DeviceRequest::kNone:
+            return "none";
+        case DeviceRequest::kIdentity:
+            return "identity";
+        case DeviceRequest::kStartParameterRead:
+            return "start parameter read";
+        case DeviceRequest::kParameterReadStatus:
+            return "parameter read status";
+        case DeviceRequest::kParameterDataRead:
+            return "parameter data read";
+        case DeviceRequest::kParameterDataWrite:
+            return "parameter data write";
+        case DeviceRequest::kStoreParameters:
+            return "store parameters";
+        case DeviceRequest::kStoreStatus:
+            return "store status";
+        case DeviceRequest::kStartVersionRead:
+            return "start version read";
+        case DeviceRequest::kVersionStatus:
+            return "version status";
+        case DeviceRequest::kVersionDataRead:
+            return "version data read";
+        case DeviceRequest::kStartReport:
+            return "start report";
+        case DeviceRequest::kReportStatus:
+            return "report status";
+        case DeviceRequest::kReportRead:
+            return "report data read";
     }
     return "unknown request";
 }
@@ -29,45 +43,45 @@ const char* DeviceRequestName(DeviceRequest request) {
 std::string DescribeFailure(const DeviceFailure& failure) {
     char detail[160] = "";
     switch (failure.kind) {
-    case FailureKind::kNone:
-        return {};
-    case FailureKind::kControlFailed:
-        std::snprintf(detail, sizeof detail, "the control request failed");
-        break;
-    case FailureKind::kWrongIdentity:
-        std::snprintf(detail, sizeof detail,
-                      "the device is not in service mode (no \"SERVICE\" answer; %u bytes returned)",
-                      static_cast<unsigned>(failure.bytesReturned));
-        break;
-    case FailureKind::kFailedStatus:
-        std::snprintf(detail, sizeof detail, "the device reported failure (status 0x%02X)",
-                      static_cast<unsigned>(failure.status));
-        break;
-    case FailureKind::kPollsExhausted:
-        std::snprintf(detail, sizeof detail,
-                      "no completion after %d polls (%d busy, %d failed requests)",
-                      failure.busyPolls + failure.failedPolls, failure.busyPolls,
-                      failure.failedPolls);
-        break;
-    case FailureKind::kReadFailed:
-        std::snprintf(detail, sizeof detail, "the read failed");
-        break;
-    case FailureKind::kBufferFull:
-        std::snprintf(detail, sizeof detail, "the report is longer than the buffer");
-        break;
-    case FailureKind::kDeviceSilent:
-        std::snprintf(detail, sizeof detail, "the device sent nothing for %llu ms",
-                      static_cast<unsigned long long>(failure.silentMs));
-        break;
-    case FailureKind::kOutOfMemory:
-        std::snprintf(detail, sizeof detail, "out of memory");
-        break;
-    case FailureKind::kBadChecksum:
-        std::snprintf(detail, sizeof detail, "the block's checksum does not hold");
-        break;
-    case FailureKind::kBufferTooSmall:
-        std::snprintf(detail, sizeof detail, "the buffer cannot hold a parameter block");
-        break;
+        case FailureKind::kNone:
+            return {};
+        case FailureKind::kControlFailed:
+            std::snprintf(detail, sizeof detail, "the control request failed");
+            break;
+        case FailureKind::kWrongIdentity:
+            std::snprintf(
+                detail, sizeof detail,
+                "the device is not in service mode (no \"SERVICE\" answer; %u bytes returned)",
+                static_cast<unsigned>(failure.bytesReturned));
+            break;
+        case FailureKind::kFailedStatus:
+            std::snprintf(detail, sizeof detail, "the device reported failure (status 0x%02X)",
+                          static_cast<unsigned>(failure.status));
+            break;
+        case FailureKind::kPollsExhausted:
+            std::snprintf(
+                detail, sizeof detail, "no completion after %d polls (%d busy, %d failed requests)",
+                failure.busyPolls + failure.failedPolls, failure.busyPolls, failure.failedPolls);
+            break;
+        case FailureKind::kReadFailed:
+            std::snprintf(detail, sizeof detail, "the read failed");
+            break;
+        case FailureKind::kBufferFull:
+            std::snprintf(detail, sizeof detail, "the report is longer than the buffer");
+            break;
+        case FailureKind::kDeviceSilent:
+            std::snprintf(detail, sizeof detail, "the device sent nothing for %llu ms",
+                          static_cast<unsigned long long>(failure.silentMs));
+            break;
+        case FailureKind::kOutOfMemory:
+            std::snprintf(detail, sizeof detail, "out of memory");
+            break;
+        case FailureKind::kBadChecksum:
+            std::snprintf(detail, sizeof detail, "the block's checksum does not hold");
+            break;
+        case FailureKind::kBufferTooSmall:
+            std::snprintf(detail, sizeof detail, "the buffer cannot hold a parameter block");
+            break;
     }
     return std::string(DeviceRequestName(failure.request)) + ": " + detail;
 }

@@ -46,7 +46,8 @@ BOOL CDevicePort::CheckServiceMode() {
 
 BOOL CDevicePort::VendorSet(DeviceRequest request, std::uint8_t* buffer, DWORD length) {
     DWORD returned = 0;
-    const BOOL ok = IoControl(kIoctlVendorSetCommand, buffer, length, nullptr, 0, &returned, nullptr);
+    const BOOL ok =
+        IoControl(kIoctlVendorSetCommand, buffer, length, nullptr, 0, &returned, nullptr);
     Trace(request, kIoctlVendorSetCommand, buffer, length, 0, ok, nullptr, 0);
     return ok;
 }

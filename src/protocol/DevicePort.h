@@ -19,10 +19,10 @@ extern int g_bReportEndsWithEtx;
 class CDevicePort : public CUsbPrinterPort {
 public:
     // The CreateFileA arguments of the one-argument Open.
-    static constexpr DWORD kOpenDesiredAccess = 0xC0000000;   // GENERIC_READ | GENERIC_WRITE
-    static constexpr DWORD kOpenShareMode = 0;                // no sharing
-    static constexpr DWORD kOpenCreationDisposition = 3;      // OPEN_EXISTING
-    static constexpr DWORD kOpenFlagsAndAttributes = 0x80;    // FILE_ATTRIBUTE_NORMAL
+    static constexpr DWORD kOpenDesiredAccess = 0xC0000000;  // GENERIC_READ | GENERIC_WRITE
+    static constexpr DWORD kOpenShareMode = 0;               // no sharing
+    static constexpr DWORD kOpenCreationDisposition = 3;     // OPEN_EXISTING
+    static constexpr DWORD kOpenFlagsAndAttributes = 0x80;   // FILE_ATTRIBUTE_NORMAL
 
     static constexpr std::uint64_t kDefaultReportSilenceLimitMs = 5000;
 
@@ -56,7 +56,9 @@ public:
     BOOL ReadVersion(std::uint8_t* buffer, DWORD size);
 
     // How long a report may go without a byte before it ends in failure.
-    void SetReportSilenceLimitMs(std::uint64_t milliseconds) { m_reportSilenceLimitMs = milliseconds; }
+    void SetReportSilenceLimitMs(std::uint64_t milliseconds) {
+        m_reportSilenceLimitMs = milliseconds;
+    }
     std::uint64_t ReportSilenceLimitMs() const { return m_reportSilenceLimitMs; }
 
     // The cause of the last failed transfer; kind kNone after a success.

@@ -18,10 +18,9 @@ struct DataSpan {
 
 std::int32_t CountedLength(const std::uint8_t* block) {
     const std::uint8_t* p = block + kCountedLengthOffset;
-    const std::uint32_t raw = static_cast<std::uint32_t>(p[0]) |
-                              (static_cast<std::uint32_t>(p[1]) << 8) |
-                              (static_cast<std::uint32_t>(p[2]) << 16) |
-                              (static_cast<std::uint32_t>(p[3]) << 24);
+    const std::uint32_t raw =
+        static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
+        (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
     std::int32_t value;
     std::memcpy(&value, &raw, sizeof value);  // two's complement, without UB
     return value;
@@ -61,8 +60,9 @@ std::string TagText(const std::uint8_t* block) {
 }  // namespace
 
 ParameterLayout DetectParameterLayout(const std::uint8_t* block) {
-    return std::memcmp(block, kFixedLayoutTag, kFixedLayoutTagSize) == 0 ? ParameterLayout::kFixed
-                                                                         : ParameterLayout::kCounted;
+    return std::memcmp(block, kFixedLayoutTag, kFixedLayoutTagSize) == 0
+               ? ParameterLayout::kFixed
+               : ParameterLayout::kCounted;
 }
 
 std::uint16_t ChecksumForSum(std::uint32_t sum) {

@@ -52,15 +52,15 @@ constexpr std::array<std::uint8_t, 3> kIdentityRequest = {kVendorRequestCode, kV
 constexpr std::array<std::uint8_t, 4> kParameterReadCommand = {
     kVendorRequestCode, kValueHigh, kValueCommand, kCommandParameterRead};
 // parameter data read (get, reply capacity = the caller's block size, 266): F0 00 0A 01
-constexpr std::array<std::uint8_t, 4> kParameterDataRead = {
-    kVendorRequestCode, kValueHigh, kValueData, kCommandParameterRead};
+constexpr std::array<std::uint8_t, 4> kParameterDataRead = {kVendorRequestCode, kValueHigh,
+                                                            kValueData, kCommandParameterRead};
 // parameter data write (set): F0 00 0A followed by the block's bytes
 // unchanged, 269 bytes in all for a 266-byte block.
 constexpr std::array<std::uint8_t, 3> kParameterDataWriteHeader = {kVendorRequestCode, kValueHigh,
                                                                    kValueData};
 // store parameters (set) and its status (get, 3-byte reply): F0 00 08 02 02
-constexpr std::array<std::uint8_t, 5> kStoreCommand = {
-    kVendorRequestCode, kValueHigh, kValueCommand, kCommandStore, kCommandStore};
+constexpr std::array<std::uint8_t, 5> kStoreCommand = {kVendorRequestCode, kValueHigh,
+                                                       kValueCommand, kCommandStore, kCommandStore};
 
 // start version read (set) and its status (get, 3-byte reply): F0 00 08 03
 constexpr std::array<std::uint8_t, 4> kVersionCommand = {kVendorRequestCode, kValueHigh,
@@ -79,8 +79,8 @@ constexpr std::array<std::uint8_t, 4> kReportCommand = {kVendorRequestCode, kVal
 // Identity: a device in service mode answers exactly these 8 bytes, "SERVICE"
 // and a zero byte; the count of bytes returned must be 8 as well.
 constexpr std::size_t kIdentityReplySize = 8;
-constexpr std::array<std::uint8_t, kIdentityReplySize> kServiceIdentity = {
-    'S', 'E', 'R', 'V', 'I', 'C', 'E', 0x00};
+constexpr std::array<std::uint8_t, kIdentityReplySize> kServiceIdentity = {'S', 'E', 'R', 'V',
+                                                                           'I', 'C', 'E', 0x00};
 
 // Status reply: 3 bytes, only byte 1 is looked at. The reply buffer starts
 // as 00 02 00 (busy) and is not refilled between polls.

@@ -81,9 +81,9 @@ struct SimLogEntry {
 struct SimJob {
     SimMode modeOnArrival = SimMode::kService;
     std::uint64_t size = 0;
-    std::uint32_t crc32 = 0;            // of all its bytes (IEEE 802.3 polynomial)
-    std::vector<std::uint8_t> bytes;    // empty when bytes are not kept
-    bool complete = false;              // EndJob was called
+    std::uint32_t crc32 = 0;          // of all its bytes (IEEE 802.3 polynomial)
+    std::vector<std::uint8_t> bytes;  // empty when bytes are not kept
+    bool complete = false;            // EndJob was called
 };
 
 // CRC-32 as zip and Ethernet compute it; `crc` continues an earlier value.
@@ -121,7 +121,7 @@ public:
     void SetParameterBlock(std::vector<std::uint8_t> block) { m_block = std::move(block); }
     const std::vector<std::uint8_t>& ParameterBlock() const { return m_block; }
     // When on (the default), a store is refused with status 0x01 unless the
-    // written block has 266 bytes, a valid checksum and this model's layout.
+    // written block has 266 bytes and a valid checksum (in either layout).
     void SetVerifyStoredBlock(bool verify) { m_verifyStoredBlock = verify; }
     int StoreCount() const { return m_storeCount; }
 
@@ -135,7 +135,9 @@ public:
     void EndJob();
     void ReceiveJob(const std::vector<std::uint8_t>& job);  // one whole job
     void SetKeepJobBytes(bool keep) { m_keepJobBytes = keep; }
-    void SetVersionAfterFirmware(std::optional<std::string> version) { m_versionAfterFirmware = std::move(version); }
+    void SetVersionAfterFirmware(std::optional<std::string> version) {
+        m_versionAfterFirmware = std::move(version);
+    }
     const std::vector<SimJob>& Jobs() const { return m_jobs; }
 
     // The device side of DeviceIoControl and ReadFile.

@@ -31,8 +31,14 @@ void SimDeviceFile::Detach(const std::string& path) {
 HANDLE SimDeviceFile::Open(const std::string& path, DWORD desiredAccess, DWORD shareMode,
                            void* securityAttributes, DWORD creationDisposition,
                            DWORD flagsAndAttributes, HANDLE templateFile) {
-    OpenCall call{path,          desiredAccess, shareMode,     securityAttributes,
-                  creationDisposition, flagsAndAttributes, templateFile, InvalidHandle()};
+    OpenCall call{path,
+                  desiredAccess,
+                  shareMode,
+                  securityAttributes,
+                  creationDisposition,
+                  flagsAndAttributes,
+                  templateFile,
+                  InvalidHandle()};
     const std::string key = Key(path);
     const auto found = m_devices.find(key);
     bool inUse = false;

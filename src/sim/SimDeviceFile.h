@@ -40,9 +40,8 @@ public:
                 HANDLE templateFile) override;
     BOOL Read(HANDLE device, void* buffer, DWORD bytesToRead, DWORD* bytesRead,
               void* overlapped) override;
-    BOOL IoControl(HANDLE device, DWORD controlCode, void* inBuffer, DWORD inSize,
-                   void* outBuffer, DWORD outSize, DWORD* bytesReturned,
-                   void* overlapped) override;
+    BOOL IoControl(HANDLE device, DWORD controlCode, void* inBuffer, DWORD inSize, void* outBuffer,
+                   DWORD outSize, DWORD* bytesReturned, void* overlapped) override;
     BOOL Close(HANDLE device) override;
 
     const std::vector<OpenCall>& Opens() const { return m_opens; }

@@ -49,7 +49,9 @@ void FillSettings(std::uint8_t* data, std::size_t length, SimModel model) {
 
 }  // namespace
 
-const char* SimModelName(SimModel model) { return Facts(model).name; }
+const char* SimModelName(SimModel model) {
+    return Facts(model).name;
+}
 
 std::optional<SimModel> ParseSimModel(const std::string& name) {
     for (const ModelFacts& facts : kModels) {
@@ -118,6 +120,8 @@ std::string DefaultReportText(SimModel model) {
     return report;
 }
 
-std::string DefaultVersionText(SimModel model) { return Facts(model).version; }
+std::string DefaultVersionText(SimModel model) {
+    return Facts(model).version;
+}
 
 }  // namespace marnel
