@@ -77,10 +77,15 @@ std::unique_ptr<CDevicePort> DeviceCommands::OpenPort() {
         port->SetRequestObserver(MakeHexTracer(m_console.err));
     }
     if (!port->Open(printer)) {
-        m_console.Failure(LoadString(IDS_FAILED_CONNECT),
-                          printer.empty() ? "no Zarvel device found; see 'marnel list'"
-                                          : "printer \"" + printer + "\" on " +
-                                                m_world.Description());
+        std::string detail = printer.empty() ? "no Zarvel device found on " +
+                                                   m_world.Description() + "; see 'marnel list'"
+                                             : "printer \"" + printer + "\" on " +
+                                                   m_world.Description();
+        const std::string cause = m_world.LastError();
+        if (!cause.empty()) {
+            detail += ": " + cause;
+        }
+        m_console.Failure(LoadString(IDS_FAILED_CONNECT), detail);
         return nullptr;
     }
     return port;

@@ -17,6 +17,9 @@ public:
 
     // "simulated KQ-10", "this machine": for diagnostics.
     virtual std::string Description() const = 0;
+
+    // Why the last device or spooler call failed, for the expert; empty when unknown.
+    virtual std::string LastError() const { return std::string(); }
 };
 
 // The simulated world with one device of `model` ("KQ-10", "ZT-5", ...).
