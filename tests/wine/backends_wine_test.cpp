@@ -1,15 +1,15 @@
 // The Windows back ends against a real (Wine) registry and spooler: the
 // prefix is prepared by run-in-wine.sh from machine.reg. Checks the calls'
 // 256-character and 256-byte limits, the spooler's level-2 records, the
-// device file, and the port's resolution from a printer name to the
-// device's symbolic link through the real registry.
+// device file, and CDevicePort's resolution from a printer name to the
+// device's symbolic link through the real registry and spooler.
 #include <cstdio>
 #include <iostream>
 #include <sstream>
 #include <string>
 #include <vector>
 
-#include "device/UsbPrinterPort.h"
+#include "protocol/DevicePort.h"
 #include "win32/Win32Platform.h"
 #include "win32/WindowsApi.h"
 
@@ -38,6 +38,8 @@ const char kUsbPrintNt[] = "SYSTEM\\CurrentControlSet\\Enum\\USBPRINT";
 const char kLimits[] = "SOFTWARE\\Marnel\\WineTest\\Limits";
 const char kKq10Link[] =
     "\\\\?\\USB#VID_1A2B&PID_0010#KQ10SN0001#{a5dcbf10-6530-11d2-901f-00c04fb951ed}";
+const char kKq10SecondLink[] =
+    "\\\\?\\USB#VID_1A2B&PID_0010#KQ10SN0002#{a5dcbf10-6530-11d2-901f-00c04fb951ed}";
 const char kKq10Link9x[] = "\\\\.\\KQ10SN0001#{28d78fad-5a12-11d1-ae5b-0000f803a8c2}";
 
 std::vector<std::string> ListSubkeys(IRegistry& registry, RegKey key, DWORD* lastError) {
@@ -141,7 +143,7 @@ void TestSpooler() {
     }
     CHECK_EQ(seen,
              "Office Laser|Generic Laser|USB002|40;Zarvel KQ-10|Zarvel KQ-10|USB001|40;"
-             "Zarvel ZT-5|Zarvel ZT-5|USB003|440;");
+             "Zarvel KQ-10 (copy 2)|Zarvel KQ-10|USB004|40;Zarvel ZT-5|Zarvel ZT-5|USB003|440;");
 
     PrinterHandle printer = nullptr;
     CHECK(spooler.OpenPrinter("Zarvel KQ-10", &printer));
@@ -151,9 +153,29 @@ void TestSpooler() {
     CHECK_EQ(query.info.driverName, "Zarvel KQ-10");
     CHECK_EQ(query.info.portName, "USB001");
     CHECK(spooler.ClosePrinter(printer));
+    // The size query on a closed handle fails with ERROR_INVALID_HANDLE, not
+    // ERROR_INSUFFICIENT_BUFFER: that is told apart from a failed read.
+    CHECK_EQ(AsInt(spooler.GetPrinter(printer).status),
+             AsInt(SpoolerQueryStatus::kSizeQueryFailed));
 
     PrinterHandle none = nullptr;
     CHECK(!spooler.OpenPrinter("No Such Printer", &none));
+}
+
+// Last, as it deletes every printer: an empty spooler lists no printers
+// and is no error of the listing.
+void TestEmptySpooler() {
+    Win32Spooler spooler;
+    for (const PrinterInfo& p : spooler.EnumLocalPrinters().printers) {
+        HANDLE printer = nullptr;
+        PRINTER_DEFAULTSA defaults = {nullptr, nullptr, PRINTER_ALL_ACCESS};
+        CHECK(OpenPrinterA(const_cast<LPSTR>(p.printerName.c_str()), &printer, &defaults));
+        CHECK(DeletePrinter(printer));
+        ClosePrinter(printer);
+    }
+    const PrinterList list = spooler.EnumLocalPrinters();
+    CHECK_EQ(AsInt(list.status), AsInt(SpoolerQueryStatus::kOk));
+    CHECK_EQ(list.printers.size(), 0u);
 }
 
 // The raw job's calls reach the spooler with a well-formed DOC_INFO_1 and
@@ -283,8 +305,11 @@ public:
                 void* securityAttributes, DWORD creationDisposition, DWORD flagsAndAttributes,
                 HANDLE templateFile) override {
         m_paths.push_back(path);
-        m_lastAccess = desiredAccess;
-        m_lastDisposition = creationDisposition;
+        std::ostringstream arguments;
+        arguments << std::hex << desiredAccess << ' ' << shareMode << ' ' << securityAttributes
+                  << ' ' << creationDisposition << ' ' << flagsAndAttributes << ' '
+                  << templateFile;
+        m_lastArguments = arguments.str();
         return m_real.Open(path, desiredAccess, shareMode, securityAttributes,
                            creationDisposition, flagsAndAttributes, templateFile);
     }
@@ -304,8 +329,7 @@ public:
     }
 
     std::vector<std::string> m_paths;
-    DWORD m_lastAccess = 0;
-    DWORD m_lastDisposition = 0;
+    std::string m_lastArguments;
     int m_closes = 0;
 
 private:
@@ -332,6 +356,7 @@ void TestResolution() {
     const ResolveCase cases[] = {
         {"Zarvel KQ-10", false, {kKq10Link}},
         {"zarvel kq-10", false, {kKq10Link}},  // the spooler's names ignore case
+        {"Zarvel KQ-10 (copy 2)", false, {kKq10SecondLink}},  // same driver, other port
         {"Zarvel KQ-10", true, {kKq10Link9x}},
         // The laser's USB printer node names a parent that has no USB device node.
         {"Office Laser", false, {}},
@@ -352,9 +377,8 @@ void TestResolution() {
             platform.Clock(),
             platform.CodePage()};
         {
-            CUsbPrinterPort port(services);
-            const BOOL opened = port.Open(c.printerName, GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+            CDevicePort port(services);
+            const BOOL opened = port.Open(c.printerName);
             std::cout << "resolve [" << c.printerName << "]" << (c.nineX ? " (9x)" : "")
                       << " -> " << (deviceFile.m_paths.empty() ? "<none>" : deviceFile.m_paths[0])
                       << "\n";
@@ -362,9 +386,12 @@ void TestResolution() {
             // Nothing answers behind the link under Wine.
             CHECK(!opened);
             if (!c.pathsOpened.empty()) {
-                CHECK_EQ(deviceFile.m_lastAccess,
-                         static_cast<DWORD>(GENERIC_READ | GENERIC_WRITE));
-                CHECK_EQ(deviceFile.m_lastDisposition, static_cast<DWORD>(OPEN_EXISTING));
+                // GENERIC_READ | GENERIC_WRITE, no sharing, no security attributes,
+                // OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, no template.
+                std::ostringstream expected;
+                expected << std::hex << 0xC0000000u << " 0 " << static_cast<void*>(nullptr)
+                         << " 3 80 " << static_cast<void*>(nullptr);
+                CHECK_EQ(deviceFile.m_lastArguments, expected.str());
             }
         }
         CHECK_EQ(deviceFile.m_closes, 0);  // a port whose open failed closes nothing
@@ -390,6 +417,7 @@ int main(int argc, char** argv) {
         {"kernel", TestDeviceFileAndKernel},
         {"dbcs", TestDoubleByteCodePage},
         {"resolve", TestResolution},
+        {"empty", TestEmptySpooler},
     };
     for (const Group& group : groups) {
         bool run = wanted.empty();
