@@ -64,10 +64,14 @@ int RunCli(int argc, const char* const* argv, Console& console, IFileSystem& fil
         ->required()
         ->check(CLI::ExistingFile);
     auto* version = app.add_subcommand("version", "Print the device's firmware version");
+    auto* selfTest = app.add_subcommand(
+        "self-test",
+        "Run every device transfer once and show each step: read the parameters, write a "
+        "dummy block and the original back, read again and compare, version, report");
     auto* inspect = app.add_subcommand(
         "inspect", "Check a parameter FILE without a device: layout, model, checksum");
     inspect->add_option("FILE", command.file, "Parameter file to check")->required();
-    for (CLI::App* sub : {list, report, getParams, putParams, version, inspect}) {
+    for (CLI::App* sub : {list, report, getParams, putParams, version, selfTest, inspect}) {
         sub->callback([&command, sub] { command.name = sub->get_name(); });
     }
 
@@ -108,6 +112,9 @@ int RunCli(int argc, const char* const* argv, Console& console, IFileSystem& fil
     }
     if (command.name == "put-params") {
         return commands.PutParams(command.file);
+    }
+    if (command.name == "self-test") {
+        return commands.SelfTest();
     }
     return commands.Version();
 }

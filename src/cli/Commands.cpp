@@ -4,7 +4,9 @@
 #include <cstdio>
 #include <ostream>
 
+#include "app/SelfTest.h"
 #include "app/StringTable.h"
+#include "cli/ConsoleBoxes.h"
 #include "cli/ExitStatus.h"
 #include "cli/Trace.h"
 #include "device/PrinterSelection.h"
@@ -247,6 +249,31 @@ int DeviceCommands::Version() {
         m_console.out << version << '\n';
     }
     return kExitSuccess;
+}
+
+int DeviceCommands::SelfTest() {
+    // The test opens the port itself: "Error: Create" is its own first step.
+    const std::string printer = ChoosePrinter();
+    CDevicePort port(m_world.Services());
+    if (m_options.trace) {
+        port.SetRequestObserver(MakeHexTracer(m_console.err));
+    }
+    ConsoleBoxes boxes(m_console);
+    RunSelfTest(port, printer, boxes);
+
+    int status = kExitSuccess;
+    nlohmann::json steps = nlohmann::json::array();
+    for (const ShownBox& box : boxes.Boxes()) {
+        const bool failed = box.text.rfind("Error: ", 0) == 0;
+        if (failed && status == kExitSuccess) {
+            status = box.text == "Error: Create" ? kExitNoDevice : kExitDeviceFailed;
+        }
+        steps.push_back({{"text", box.text}, {"failed", failed}});
+    }
+    if (m_console.json) {
+        m_console.Result({{"ok", status == kExitSuccess}, {"steps", steps}});
+    }
+    return status;
 }
 
 int InspectParameterFile(const Console& console, IFileSystem& files, const std::string& file) {

@@ -33,6 +33,7 @@ public:
     int GetParams(const std::string& file);
     int PutParams(const std::string& file);
     int Version();
+    int SelfTest();
 
 private:
     // The printer to work with: --printer, or the first qualifying one.

@@ -286,5 +286,24 @@ TEST_F(CliTest, SimulateTakesAModelAndRefusesAnUnknownOne) {
     EXPECT_THAT(Err(), HasSubstr("QQ-1"));
 }
 
+TEST_F(CliTest, SelfTestShowsItsStepsInOrder) {
+    m_world.AddDevice();
+    EXPECT_EQ(RunOnWorld({"self-test"}), kExitSuccess);
+    EXPECT_THAT(Out(), ::testing::StartsWith(
+                           "Start Self Test\nSuccess: Create\nSuccess: GetParam\n"
+                           "Success: PutParam dummy\nSuccess: PutParam original\n"
+                           "Success: GetParam2\nSuccess: Compare\nSuccess: GetVersion (1.05)\n"
+                           "Success: GetReport\nZarvel KQ-10 Service Report\r\n"));
+}
+
+TEST_F(CliTest, SelfTestExitStatusFollowsTheFirstFailedStep) {
+    EXPECT_EQ(RunOnWorld({"self-test"}), kExitNoDevice);
+    EXPECT_EQ(Out(), "Start Self Test\nError: Create\n");
+
+    m_world.AddDevice().device.Faults().busyPolls = 100;
+    EXPECT_EQ(RunOnWorld({"self-test"}), kExitDeviceFailed);
+    EXPECT_THAT(Out(), ::testing::EndsWith("Success: Create\nError: GetParam\n"));
+}
+
 }  // namespace
 }  // namespace marnel::cli
