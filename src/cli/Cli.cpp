@@ -68,10 +68,22 @@ int RunCli(int argc, const char* const* argv, Console& console, IFileSystem& fil
         "self-test",
         "Run every device transfer once and show each step: read the parameters, write a "
         "dummy block and the original back, read again and compare, version, report");
+    DeviceCommands::FirmwareOptions firmwareOptions;
+    auto* firmware = app.add_subcommand(
+        "firmware",
+        "Send a firmware FILE to the device as a raw print job, once the device has been "
+        "restarted in its VERSION UP mode");
+    firmware->add_option("FILE", command.file, "Firmware file (*.kvf or any file)")->required();
+    firmware->add_flag("--yes", firmwareOptions.yes,
+                       "Do not wait for Enter: poll every second until the device leaves service "
+                       "mode");
+    firmware->add_option("--timeout", firmwareOptions.timeoutSeconds,
+                         "How long --yes waits for the update mode, in seconds (default 60)")
+        ->type_name("SECONDS");
     auto* inspect = app.add_subcommand(
         "inspect", "Check a parameter FILE without a device: layout, model, checksum");
     inspect->add_option("FILE", command.file, "Parameter file to check")->required();
-    for (CLI::App* sub : {list, report, getParams, putParams, version, selfTest, inspect}) {
+    for (CLI::App* sub : {list, report, getParams, putParams, version, selfTest, firmware, inspect}) {
         sub->callback([&command, sub] { command.name = sub->get_name(); });
     }
 
@@ -112,6 +124,9 @@ int RunCli(int argc, const char* const* argv, Console& console, IFileSystem& fil
     }
     if (command.name == "put-params") {
         return commands.PutParams(command.file);
+    }
+    if (command.name == "firmware") {
+        return commands.Firmware(command.file, firmwareOptions);
     }
     if (command.name == "self-test") {
         return commands.SelfTest();
