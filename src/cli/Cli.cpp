@@ -27,10 +27,13 @@ int RunCli(int argc, const char* const* argv, Console& console, IFileSystem& fil
     CLI::App app{
         "marnel - service tool for Zarvel KQ and ZT series USB devices.\n"
         "Names the attached device, fetches its report, backs up and restores its\n"
-        "266-byte parameter block. Without --simulate it works on this machine's\n"
+        "266-byte parameter block, sends it new firmware and runs its self test.\n"
+        "Without --simulate it works on this machine's\n"
         "CUPS queues and USB devices; with --simulate on a built-in simulated device.",
         "marnel"};
     app.require_subcommand(1);
+    app.set_version_flag("--version", "marnel 2.01");
+    app.set_help_all_flag("--help-all", "Print this help and the help of every command");
     app.footer(
         "Exit status: 0 success, 1 the device refused or a transfer failed,\n"
         "2 usage or file error, 3 no device could be opened.\n"
@@ -92,6 +95,8 @@ int RunCli(int argc, const char* const* argv, Console& console, IFileSystem& fil
     } catch (const CLI::CallForHelp& e) {
         return app.exit(e, console.out, console.err);
     } catch (const CLI::CallForAllHelp& e) {
+        return app.exit(e, console.out, console.err);
+    } catch (const CLI::CallForVersion& e) {
         return app.exit(e, console.out, console.err);
     } catch (const CLI::ParseError& e) {
         app.exit(e, console.out, console.err);
