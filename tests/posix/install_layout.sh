@@ -14,6 +14,6 @@ if [ "$2" = 1 ]; then
     [ -x "$scratch/bin/marnel" ] || { echo "missing: bin/marnel" >&2; exit 1; }
     page="$scratch/share/man/man1/marnel.1"
     [ -f "$page" ] || { echo "missing: share/man/man1/marnel.1" >&2; exit 1; }
-    grep -q 'self-test' "$page" || { echo "the manual page lacks the commands' help" >&2; exit 1; }
+    grep -q 'firmware' "$page" || { echo "the manual page lacks the commands' help" >&2; exit 1; }
 fi
 echo "installed: $(cd "$scratch" && find . -type f | sort | tr '\n' ' ')"
