@@ -21,8 +21,10 @@ constexpr DWORD kPrompt = kMbOkCancel | kMbIconExclamation;
 
 class CommandTest : public ::testing::Test {
 protected:
-    CommandTest() : installed(&world.AddDevice(SimDeviceSetup(SimModel::kKQ10))), ui(world.Clock()),
-                    dlg(world.Services(), ui) {
+    CommandTest()
+        : installed(&world.AddDevice(SimDeviceSetup(SimModel::kKQ10))),
+          ui(world.Clock()),
+          dlg(world.Services(), ui) {
         dlg.m_strPrinterName = "Zarvel KQ-10";
         g_bReportEndsWithEtx = 0;  // the KQ-10's line-mode report
     }

@@ -47,15 +47,24 @@ TEST(FileErrorCauses, Win32Codes) {
         Cause cause;
     } cases[] = {
         {0, Cause::kNone},
-        {2, Cause::kFileNotFound},       {3, Cause::kBadPath},
-        {123, Cause::kBadPath},          {4, Cause::kTooManyOpenFiles},
-        {5, Cause::kAccessDenied},       {19, Cause::kAccessDenied},
-        {6, Cause::kInvalidFile},        {16, Cause::kRemoveCurrentDir},
-        {82, Cause::kDirectoryFull},     {131, Cause::kBadSeek},
-        {23, Cause::kHardIo},            {30, Cause::kHardIo},
-        {32, Cause::kSharingViolation},  {33, Cause::kLockViolation},
-        {39, Cause::kDiskFull},          {112, Cause::kDiskFull},
-        {38, Cause::kEndOfFile},         {87, Cause::kGeneric},
+        {2, Cause::kFileNotFound},
+        {3, Cause::kBadPath},
+        {123, Cause::kBadPath},
+        {4, Cause::kTooManyOpenFiles},
+        {5, Cause::kAccessDenied},
+        {19, Cause::kAccessDenied},
+        {6, Cause::kInvalidFile},
+        {16, Cause::kRemoveCurrentDir},
+        {82, Cause::kDirectoryFull},
+        {131, Cause::kBadSeek},
+        {23, Cause::kHardIo},
+        {30, Cause::kHardIo},
+        {32, Cause::kSharingViolation},
+        {33, Cause::kLockViolation},
+        {39, Cause::kDiskFull},
+        {112, Cause::kDiskFull},
+        {38, Cause::kEndOfFile},
+        {87, Cause::kGeneric},
         {0xFFFFFFFFul, Cause::kGeneric},
     };
     for (const Case& c : cases) {
@@ -181,22 +190,27 @@ TEST(ReplacingSave, FailuresLeaveTheEarlierFileIntact) {
         void (*inject)(MemoryFileSystem::Faults&);
         Cause cause;
     } cases[] = {
-        {"write error", [](MemoryFileSystem::Faults& f) { f.writeErrorAfter = 100; }, Cause::kDiskFull},
-        {"short write", [](MemoryFileSystem::Faults& f) { f.shortWriteAt = 265; }, Cause::kDiskFull},
+        {"write error", [](MemoryFileSystem::Faults& f) { f.writeErrorAfter = 100; },
+         Cause::kDiskFull},
+        {"short write", [](MemoryFileSystem::Faults& f) { f.shortWriteAt = 265; },
+         Cause::kDiskFull},
         {"close fails", [](MemoryFileSystem::Faults& f) { f.closeFails = true; }, Cause::kHardIo},
-        {"replace fails", [](MemoryFileSystem::Faults& f) { f.replaceFails = true; }, Cause::kAccessDenied},
-        {"held by another program", [](MemoryFileSystem::Faults& f) { f.heldByOtherProgram = true; },
+        {"replace fails", [](MemoryFileSystem::Faults& f) { f.replaceFails = true; },
+         Cause::kAccessDenied},
+        {"held by another program",
+         [](MemoryFileSystem::Faults& f) { f.heldByOtherProgram = true; },
          Cause::kSharingViolation},
         {"folder not writable",
-         [](MemoryFileSystem::Faults& f) { f.openFails = Cause::kAccessDenied; }, Cause::kAccessDenied},
+         [](MemoryFileSystem::Faults& f) { f.openFails = Cause::kAccessDenied; },
+         Cause::kAccessDenied},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         MemoryFileSystem fs;
         fs.SetFile("/home/u/params.bin", earlier);
         c.inject(fs.FaultsFor("/home/u/params.bin"));
-        CFileException e = Caught(
-            [&] { SaveFileReplacing(fs, "/home/u/params.bin", fresh.data(), 266); });
+        CFileException e =
+            Caught([&] { SaveFileReplacing(fs, "/home/u/params.bin", fresh.data(), 266); });
         EXPECT_EQ(e.m_cause, c.cause);
         EXPECT_EQ(e.m_strFileName, "/home/u/params.bin");
         EXPECT_EQ(fs.Content("/home/u/params.bin"), earlier);

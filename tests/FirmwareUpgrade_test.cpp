@@ -181,7 +181,8 @@ TEST_F(FirmwareUpgrade, ASpoolerFailureCancelsTheJobAndSaysSo) {
         window.m_strPrinterName = "Zarvel ZT-5";
         other.Files().AddGeneratedFile("/fw/zt.kvf", 2 * kPiece + 10);
         c.inject(other.Spooler());
-        otherUi.ExpectBox(kVersionUp, kPrompt, kIdOk, [&] { device.device.SetMode(SimMode::kUpdate); });
+        otherUi.ExpectBox(kVersionUp, kPrompt, kIdOk,
+                          [&] { device.device.SetMode(SimMode::kUpdate); });
         otherUi.ExpectBox("Failed to send the firmware.", kWarning);
         window.DownloadFirmware("/fw/zt.kvf");
         EXPECT_TRUE(device.device.Jobs().empty());

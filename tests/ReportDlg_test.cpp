@@ -79,11 +79,12 @@ TEST_F(ReportWindow, InitialisationGivesTheFontToTheButtonsOnlyAndRegistersTheLa
     dialog.m_pFont = &font;
     EXPECT_EQ(dialog.OnInitDialog(window), 1);
 
-    std::vector<std::pair<int, FontHandle>> fonts = {{-1, &fontObject}, {1003, &fontObject},
-                                                     {2, &fontObject}};
+    std::vector<std::pair<int, FontHandle>> fonts = {
+        {-1, &fontObject}, {1003, &fontObject}, {2, &fontObject}};
     EXPECT_EQ(window.fonts, fonts) << "the text field keeps its fixed-width font";
     EXPECT_EQ(window.texts[1004], "line 1\r\nline 2\r\n");
-    const std::vector<std::pair<int, std::uint32_t>> expected = {{2, 0x03}, {1003, 0x03}, {1004, 0x30}};
+    const std::vector<std::pair<int, std::uint32_t>> expected = {
+        {2, 0x03}, {1003, 0x03}, {1004, 0x30}};
     std::vector<std::pair<int, std::uint32_t>> items;
     for (const ANCHOR_ITEM& item : dialog.m_layout.Items()) {
         items.emplace_back(item.nID, item.dwFlags);

@@ -60,7 +60,7 @@ TEST_F(SelfTestRun, TheDummyBlockIsTheKq10TagAndZeros) {
     ui.ExpectBox("Start Self Test", kPlain);
     ui.ExpectBox("Success: Create", kInformation);
     ui.ExpectBox("Success: GetParam", kInformation);
-    ui.ExpectBox("Success: PutParam dummy", kInformation,  kIdOk,
+    ui.ExpectBox("Success: PutParam dummy", kInformation, kIdOk,
                  [&] { dummy = Device().ParameterBlock(); });
     ui.ExpectBox("Success: PutParam original", kInformation);
     ui.ExpectBox("Success: GetParam2", kInformation);

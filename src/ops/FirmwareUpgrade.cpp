@@ -89,8 +89,7 @@ void CQuillKQDlg::DownloadFirmware(const std::string& path) {
                     break;
                 }
                 DWORD written = 0;
-                if (!spooler.WritePrinter(printer, buffer.get(), got, &written) ||
-                    written != got) {
+                if (!spooler.WritePrinter(printer, buffer.get(), got, &written) || written != got) {
                     throw SpoolerFailure();
                 }
             }

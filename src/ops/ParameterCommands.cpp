@@ -45,7 +45,8 @@ void CQuillKQDlg::OnGetParameters() {
         AfxMessageBox(m_ui, IDS_FAILED_GET_PARAMETERS);
     } else {
         std::string path;
-        if (m_ui.ShowFileDialog(ParameterFileDialog(FileDialogKind::kSave, m_strParamPath), &path)) {
+        if (m_ui.ShowFileDialog(ParameterFileDialog(FileDialogKind::kSave, m_strParamPath),
+                                &path)) {
             m_strParamPath = path;
             try {
                 SaveFileReplacing(*m_services.fileSystem, path, block, kParameterFileSize);

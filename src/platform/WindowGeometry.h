@@ -30,11 +30,11 @@ struct Point {
 // A paint context (HDC) handed through to the drawing call.
 using PaintContext = void*;
 
-constexpr int kSmCxHScroll = 21;  // SM_CXHSCROLL: width of a horizontal scroll bar's arrow
-constexpr int kSmCyHScroll = 3;   // SM_CYHSCROLL: height of a horizontal scroll bar
-constexpr unsigned kDfcScroll = 3;            // DFC_SCROLL
-constexpr unsigned kDfcsScrollSizeGrip = 8;   // DFCS_SCROLLSIZEGRIP
-constexpr int kHtBottomRight = 17;            // HTBOTTOMRIGHT
+constexpr int kSmCxHScroll = 21;    // SM_CXHSCROLL: width of a horizontal scroll bar's arrow
+constexpr int kSmCyHScroll = 3;     // SM_CYHSCROLL: height of a horizontal scroll bar
+constexpr unsigned kDfcScroll = 3;  // DFC_SCROLL
+constexpr unsigned kDfcsScrollSizeGrip = 8;  // DFCS_SCROLLSIZEGRIP
+constexpr int kHtBottomRight = 17;           // HTBOTTOMRIGHT
 
 class IWindowGeometry {
 public:

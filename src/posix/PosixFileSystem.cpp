@@ -28,7 +28,9 @@ bool FailErrno(FileError* error, int errnoValue) {
     return false;
 }
 
-PosixFile* AsFile(FileHandle file) { return static_cast<PosixFile*>(file); }
+PosixFile* AsFile(FileHandle file) {
+    return static_cast<PosixFile*>(file);
+}
 
 // Takes the exclusive lock that other users of this tool (and of flock)
 // respect; an open file that another program holds is a sharing violation.

@@ -186,8 +186,8 @@ bool MemoryFileSystem::Read(FileHandle file, void* buffer, DWORD count, DWORD* b
     *bytesRead = 0;
     OpenFile* open = Find(file);
     if (open == nullptr || open->writing) {
-        return Fail(error, open == nullptr ? FileErrorCause::kInvalidFile
-                                           : FileErrorCause::kAccessDenied);
+        return Fail(error,
+                    open == nullptr ? FileErrorCause::kInvalidFile : FileErrorCause::kAccessDenied);
     }
     const Node& node = m_files[open->path];
     const Faults* faults = FaultsOf(open->faultPath);
@@ -195,7 +195,8 @@ bool MemoryFileSystem::Read(FileHandle file, void* buffer, DWORD count, DWORD* b
     if (faults != nullptr && faults->readEndsAt) {
         end = std::min(end, *faults->readEndsAt);
     }
-    std::uint64_t want = std::min<std::uint64_t>(count, end > open->position ? end - open->position : 0);
+    std::uint64_t want =
+        std::min<std::uint64_t>(count, end > open->position ? end - open->position : 0);
     if (faults != nullptr && faults->readChunk) {
         want = std::min<std::uint64_t>(want, *faults->readChunk);
     }
@@ -219,8 +220,8 @@ bool MemoryFileSystem::Write(FileHandle file, const void* data, DWORD count, DWO
     *written = 0;
     OpenFile* open = Find(file);
     if (open == nullptr || !open->writing) {
-        return Fail(error, open == nullptr ? FileErrorCause::kInvalidFile
-                                           : FileErrorCause::kAccessDenied);
+        return Fail(error,
+                    open == nullptr ? FileErrorCause::kInvalidFile : FileErrorCause::kAccessDenied);
     }
     const Faults* faults = FaultsOf(open->faultPath);
     if (faults != nullptr && faults->writeErrorAfter &&
@@ -228,7 +229,8 @@ bool MemoryFileSystem::Write(FileHandle file, const void* data, DWORD count, DWO
         return Fail(error, FileErrorCause::kDiskFull);
     }
     std::uint64_t store = count;
-    if (faults != nullptr && faults->shortWriteAt && open->position + count > *faults->shortWriteAt) {
+    if (faults != nullptr && faults->shortWriteAt &&
+        open->position + count > *faults->shortWriteAt) {
         store = *faults->shortWriteAt > open->position ? *faults->shortWriteAt - open->position : 0;
     }
     Node& node = m_files[open->path];

@@ -19,16 +19,20 @@ class MemoryFileSystem : public IFileSystem {
 public:
     // Faults of one path. Unset members change nothing.
     struct Faults {
-        std::optional<FileErrorCause> openFails;     // OpenRead, Create and temporary files beside it
-        std::optional<FileErrorCause> lengthFails;   // GetLength
-        std::optional<std::uint64_t> readErrorAfter; // a read that would pass this offset fails (hardware I/O)
-        std::optional<std::uint64_t> readEndsAt;     // reads deliver nothing past this offset although the length is larger
-        std::optional<DWORD> readChunk;              // each read delivers at most this many bytes
-        std::optional<std::uint64_t> writeErrorAfter; // a write that would pass this offset fails (disk full)
-        std::optional<std::uint64_t> shortWriteAt;   // a write that passes this offset stores only up to it, reporting success
-        bool closeFails = false;                     // closing a written file fails (hardware I/O)
-        bool replaceFails = false;                   // putting a temporary file in this place fails (access denied)
-        bool heldByOtherProgram = false;             // opening it is a sharing violation
+        std::optional<FileErrorCause> openFails;  // OpenRead, Create and temporary files beside it
+        std::optional<FileErrorCause> lengthFails;  // GetLength
+        std::optional<std::uint64_t>
+            readErrorAfter;  // a read that would pass this offset fails (hardware I/O)
+        std::optional<std::uint64_t>
+            readEndsAt;  // reads deliver nothing past this offset although the length is larger
+        std::optional<DWORD> readChunk;  // each read delivers at most this many bytes
+        std::optional<std::uint64_t>
+            writeErrorAfter;  // a write that would pass this offset fails (disk full)
+        std::optional<std::uint64_t> shortWriteAt;  // a write that passes this offset stores only
+                                                    // up to it, reporting success
+        bool closeFails = false;                    // closing a written file fails (hardware I/O)
+        bool replaceFails = false;  // putting a temporary file in this place fails (access denied)
+        bool heldByOtherProgram = false;  // opening it is a sharing violation
     };
 
     // A file of `length` bytes whose content is computed from the offset, so

@@ -17,12 +17,14 @@ bool FailLastError(FileError* error) {
     return false;
 }
 
-::HANDLE AsHandle(FileHandle file) { return static_cast<::HANDLE>(file); }
+::HANDLE AsHandle(FileHandle file) {
+    return static_cast<::HANDLE>(file);
+}
 
 bool OpenWith(const std::string& path, ::DWORD access, ::DWORD disposition, FileHandle* file,
               FileError* error) {
-    ::HANDLE handle = ::CreateFileA(path.c_str(), access, 0 /* no sharing */, nullptr,
-                                    disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ::HANDLE handle = ::CreateFileA(path.c_str(), access, 0 /* no sharing */, nullptr, disposition,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         return FailLastError(error);
     }
@@ -123,7 +125,8 @@ bool Win32FileSystem::Close(FileHandle file, FileError* error) {
     if (!::CloseHandle(handle)) {
         return FailLastError(error);
     }
-    if (flushError != 0 && flushError != ERROR_ACCESS_DENIED && flushError != ERROR_INVALID_HANDLE) {
+    if (flushError != 0 && flushError != ERROR_ACCESS_DENIED &&
+        flushError != ERROR_INVALID_HANDLE) {
         ::SetLastError(flushError);
         return FailLastError(error);
     }

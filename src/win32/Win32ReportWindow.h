@@ -20,12 +20,16 @@ public:
     bool IsWindow() const override { return m_geometry.IsWindow(); }
     Rect GetClientRect() const override { return m_geometry.GetClientRect(); }
     bool HasChild(int id) const override { return m_geometry.HasChild(id); }
-    bool GetChildRect(int id, Rect* rect) const override { return m_geometry.GetChildRect(id, rect); }
+    bool GetChildRect(int id, Rect* rect) const override {
+        return m_geometry.GetChildRect(id, rect);
+    }
     void MoveChild(int id, std::int32_t left, std::int32_t top, std::int32_t width,
                    std::int32_t height) override {
         m_geometry.MoveChild(id, left, top, width, height);
     }
-    void InvalidateRect(const Rect& rect, bool erase) override { m_geometry.InvalidateRect(rect, erase); }
+    void InvalidateRect(const Rect& rect, bool erase) override {
+        m_geometry.InvalidateRect(rect, erase);
+    }
     void InvalidateAll(bool erase) override { m_geometry.InvalidateAll(erase); }
     Point ScreenToClient(Point screen) const override { return m_geometry.ScreenToClient(screen); }
     int GetSystemMetrics(int index) const override { return m_geometry.GetSystemMetrics(index); }

@@ -47,8 +47,8 @@ bool Win32WindowGeometry::GetChildRect(int id, Rect* rect) const {
     return true;
 }
 
-void Win32WindowGeometry::MoveChild(int id, std::int32_t left, std::int32_t top,
-                                    std::int32_t width, std::int32_t height) {
+void Win32WindowGeometry::MoveChild(int id, std::int32_t left, std::int32_t top, std::int32_t width,
+                                    std::int32_t height) {
     HWND child = ::GetDlgItem(m_hWnd, id);
     if (child != nullptr) {
         ::MoveWindow(child, left, top, width, height, TRUE);
