@@ -204,8 +204,8 @@ void Screenshot(const std::string& unixPath, HWND hWnd) {
     std::string crop = std::to_string(rc.right + 24 - left) + "x" +
                        std::to_string(rc.bottom + 24 - top) + "+" + std::to_string(left) + "+" +
                        std::to_string(top);
-    std::string command = "\"" + g_importExe + "\" -window root -crop " + crop + " +repage \"" +
-                          unixPath + "\"";
+    std::string command =
+        "\"" + g_importExe + "\" -window root -crop " + crop + " +repage \"" + unixPath + "\"";
     STARTUPINFOA si = {};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi = {};
@@ -224,8 +224,8 @@ void Screenshot(const std::string& unixPath, HWND hWnd) {
 // --- Resources of the program ----------------------------------------------
 
 struct Item {
-    int classAtom;         // 0x80 button, 0x81 edit, 0x82 static
-    const char* text;      // null: an ordinal (the icon) in `ordinal`
+    int classAtom;     // 0x80 button, 0x81 edit, 0x82 static
+    const char* text;  // null: an ordinal (the icon) in `ordinal`
     int ordinal;
     int id;
     short x, y, cx, cy;
@@ -314,8 +314,9 @@ void CheckTemplate(HMODULE hModule, int templateId, const Template& want) {
     std::string name = "template " + std::to_string(templateId);
     const BYTE* data = nullptr;
     size_t size = 0;
-    if (!Check(ResourceData(hModule, MAKEINTRESOURCEA(5), MAKEINTRESOURCEA(templateId), &data, &size),
-               name + " is in the program")) {
+    if (!Check(
+            ResourceData(hModule, MAKEINTRESOURCEA(5), MAKEINTRESOURCEA(templateId), &data, &size),
+            name + " is in the program")) {
         return;
     }
     TemplateReader r(data, size);
@@ -324,9 +325,9 @@ void CheckTemplate(HMODULE hModule, int templateId, const Template& want) {
     DWORD exStyle = 0;
     if (size >= 4 && data[2] == 0xFF && data[3] == 0xFF) {
         extended = true;
-        r.Word();  // version
-        r.Word();  // signature
-        r.Dword(); // help id
+        r.Word();   // version
+        r.Word();   // signature
+        r.Dword();  // help id
         exStyle = r.Dword();
         style = r.Dword();
     } else {
@@ -388,10 +389,10 @@ void CheckTemplate(HMODULE hModule, int templateId, const Template& want) {
         for (WORD b = 0; b < extra; ++b) {
             r.Byte();
         }
-        std::string what = name + " control " + std::to_string(i + 1) + " (id " +
-                           std::to_string(w.id) + ")";
-        bool textOk = w.text != nullptr ? (textOrdinal == -1 && text == w.text)
-                                        : textOrdinal == w.ordinal;
+        std::string what =
+            name + " control " + std::to_string(i + 1) + " (id " + std::to_string(w.id) + ")";
+        bool textOk =
+            w.text != nullptr ? (textOrdinal == -1 && text == w.text) : textOrdinal == w.ordinal;
         Check(id == w.id && classAtom == w.classAtom && textOk,
               what + " class " + Hex(static_cast<unsigned long>(classAtom)) + " text \"" + text +
                   "\"");
@@ -521,7 +522,16 @@ int CheckResources(const std::string& exe) {
     const DWORD child = WS_CHILD | WS_VISIBLE;
     const DWORD button = child | BS_PUSHBUTTON | WS_TABSTOP;
     CheckTemplate(hModule, IDD_ABOUTBOX,
-                  {false, 0x80C800C0, 0, 0, 0, 196, 55, TXT_ABOUT_CAPTION, 8, "MS Sans Serif",
+                  {false,
+                   0x80C800C0,
+                   0,
+                   0,
+                   0,
+                   196,
+                   55,
+                   TXT_ABOUT_CAPTION,
+                   8,
+                   "MS Sans Serif",
                    {
                        {0x82, nullptr, IDR_MAINFRAME, -1, 8, 12, 20, 20, child | SS_ICON},
                        {0x82, TXT_ABOUT_VERSION, 0, -1, 40, 12, 88, 9,
@@ -531,7 +541,15 @@ int CheckResources(const std::string& exe) {
                         child | BS_DEFPUSHBUTTON | WS_GROUP | WS_TABSTOP},
                    }});
     CheckTemplate(hModule, IDD_MAIN_DIALOG,
-                  {true, 0x90C800C0, WS_EX_APPWINDOW, 0, 0, 76, 125, TXT_MAIN_CAPTION, 8,
+                  {true,
+                   0x90C800C0,
+                   WS_EX_APPWINDOW,
+                   0,
+                   0,
+                   76,
+                   125,
+                   TXT_MAIN_CAPTION,
+                   8,
                    "MS Sans Serif",
                    {
                        {0x82, "", 0, IDC_DEVICE_NAME, 0, 6, 75, 8, child | SS_CENTER | WS_GROUP},
@@ -543,7 +561,16 @@ int CheckResources(const std::string& exe) {
                        {0x82, "", 0, -1, 6, 79, 64, 1, child | SS_GRAYFRAME | SS_SUNKEN},
                    }});
     CheckTemplate(hModule, IDD_REPORT,
-                  {false, 0x80CD0040, 0, 0, 0, 273, 195, TXT_REPORT_CAPTION, 9, "Courier New",
+                  {false,
+                   0x80CD0040,
+                   0,
+                   0,
+                   0,
+                   273,
+                   195,
+                   TXT_REPORT_CAPTION,
+                   9,
+                   "Courier New",
                    {
                        {0x80, TXT_SAVE, 0, IDC_SAVE, 164, 179, 48, 12, 0x50010000},
                        {0x80, TXT_CLOSE, 0, IDCANCEL, 216, 179, 48, 12, 0x50010000},
@@ -576,7 +603,8 @@ void CheckMainWindowLooks(HWND hMain) {
     LONG style = GetWindowLongA(hMain, GWL_STYLE);
     LONG exStyle = GetWindowLongA(hMain, GWL_EXSTYLE);
     Check(WindowText(hMain) == TXT_MAIN_CAPTION, "main window caption \"Marnel\"");
-    Check((exStyle & WS_EX_APPWINDOW) != 0 && (style & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME)) == 0,
+    Check((exStyle & WS_EX_APPWINDOW) != 0 &&
+              (style & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME)) == 0,
           "main window: own taskbar button, no minimise, maximise or sizing");
     RECT rcWindow, rcWork;
     GetWindowRect(hMain, &rcWindow);
@@ -594,8 +622,8 @@ void CheckMainWindowLooks(HWND hMain) {
          hChild = GetWindow(hChild, GW_HWNDNEXT)) {
         RECT rc;
         GetWindowRect(hChild, &rc);
-        if (GetDlgCtrlID(hChild) == 0xFFFF && rc.top >= rcPut.bottom && rc.bottom <= rcFirmware.top &&
-            rc.bottom - rc.top <= 3) {
+        if (GetDlgCtrlID(hChild) == 0xFFFF && rc.top >= rcPut.bottom &&
+            rc.bottom <= rcFirmware.top && rc.bottom - rc.top <= 3) {
             ruleFound = true;
         }
     }
@@ -625,14 +653,20 @@ void CheckAboutBox(Program& program, HWND hMain, const std::string& shot) {
 std::string g_scenarioDir;
 std::string g_shotDir;
 
-std::string Scenario(const char* name) { return g_scenarioDir + "\\" + name; }
-std::string Shot(const char* name) { return g_shotDir.empty() ? "" : g_shotDir + "/" + name; }
+std::string Scenario(const char* name) {
+    return g_scenarioDir + "\\" + name;
+}
+std::string Shot(const char* name) {
+    return g_shotDir.empty() ? "" : g_shotDir + "/" + name;
+}
 
 void CaseNoDevice(const std::string& exe) {
     Program program;
-    if (!Check(program.Start(exe, Scenario("none.scn")), "no device: start")) return;
+    if (!Check(program.Start(exe, Scenario("none.scn")), "no device: start"))
+        return;
     HWND hMain = WaitMainWindow(program, "no device");
-    if (!hMain) return;
+    if (!hMain)
+        return;
     Check(WaitLabel(hMain, IDS_NO_DEVICE_TEXT, 2000),
           "no device: label \"" + ItemText(hMain, IDC_DEVICE_NAME) + "\"");
     Check(FindWindowOf(program.Pid(), IsMessageBox, false) == nullptr, "no device: no message");
@@ -641,9 +675,11 @@ void CaseNoDevice(const std::string& exe) {
 
 void CaseOneDevice(const std::string& exe) {
     Program first;
-    if (!Check(first.Start(exe, Scenario("one.scn")), "one device: start")) return;
+    if (!Check(first.Start(exe, Scenario("one.scn")), "one device: start"))
+        return;
     HWND hMain = WaitMainWindow(first, "one device");
-    if (!hMain) return;
+    if (!hMain)
+        return;
     Check(WaitLabel(hMain, "Zarvel KQ-10", 2000),
           "one device: label \"" + ItemText(hMain, IDC_DEVICE_NAME) + "\"");
     CheckMainWindowLooks(hMain);
@@ -681,9 +717,11 @@ void CaseOneDevice(const std::string& exe) {
 
 void CaseTwoDevices(const std::string& exe) {
     Program program;
-    if (!Check(program.Start(exe, Scenario("two.scn")), "two devices: start")) return;
+    if (!Check(program.Start(exe, Scenario("two.scn")), "two devices: start"))
+        return;
     HWND hBox = WaitWindowOf(program.Pid(), IsMessageBox, 15000);
-    if (!Check(hBox != nullptr, "two devices: a message box appears")) return;
+    if (!Check(hBox != nullptr, "two devices: a message box appears"))
+        return;
     std::string text = ItemText(hBox, 0xFFFF);
     Check(text == IDS_MANY_DEVICES_TEXT, "two devices: the box says \"" + text + "\"");
     HWND hMain = FindWindowOf(program.Pid(), IsMainWindow, false);
@@ -692,7 +730,8 @@ void CaseTwoDevices(const std::string& exe) {
     Screenshot(Shot("many-devices.png"), hBox);
     Check(PressAndWaitClosed(hBox, IDOK), "two devices: \"OK\" closes the box");
     hMain = WaitMainWindow(program, "two devices");
-    if (!hMain) return;
+    if (!hMain)
+        return;
     Check(WaitLabel(hMain, "Zarvel KQ-10", 2000),
           "two devices: label names the first, \"" + ItemText(hMain, IDC_DEVICE_NAME) + "\"");
     Check(FindWindowOf(program.Pid(), IsMessageBox, false) == nullptr,
@@ -702,9 +741,11 @@ void CaseTwoDevices(const std::string& exe) {
 
 void CaseDeviceGoesOffline(const std::string& exe) {
     Program program;
-    if (!Check(program.Start(exe, Scenario("offline.scn")), "offline: start")) return;
+    if (!Check(program.Start(exe, Scenario("offline.scn")), "offline: start"))
+        return;
     HWND hMain = WaitMainWindow(program, "offline");
-    if (!hMain) return;
+    if (!hMain)
+        return;
     Check(WaitLabel(hMain, "Zarvel KQ-10", 2000), "offline: label names the device at start");
 
     // The printer goes offline. A notification of another kind starts no re-check.
@@ -745,11 +786,13 @@ int RunSimCases(const std::string& exe) {
 
 int RunProductCase(const std::string& exe, const std::string& expected, const std::string& shot) {
     Program program;
-    if (!Check(program.Start(exe, ""), "product: start")) return 0;
+    if (!Check(program.Start(exe, ""), "product: start"))
+        return 0;
     HWND hMain = WaitMainWindow(program, "product");
-    if (!hMain) return 0;
-    Check(WaitLabel(hMain, expected, 2000),
-          "product: label \"" + ItemText(hMain, IDC_DEVICE_NAME) + "\" (want \"" + expected + "\")");
+    if (!hMain)
+        return 0;
+    Check(WaitLabel(hMain, expected, 2000), "product: label \"" + ItemText(hMain, IDC_DEVICE_NAME) +
+                                                "\" (want \"" + expected + "\")");
     Screenshot(shot, hMain);
     ExitProgram(program, hMain, "product");
     return 0;
