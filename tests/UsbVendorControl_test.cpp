@@ -24,19 +24,19 @@ struct Case {
 // must become on the wire.
 TEST(UsbVendorControl, SetupPacketsOfEveryRequest) {
     const Case cases[] = {
-        {"identity", kUsbPrintVendorGetCommand, {0xF0, 0x00, 0x00}, 8, 0,
+        {"identity", kIoctlVendorGetCommand, {0xF0, 0x00, 0x00}, 8, 0,
          {0xC1, 0xF0, 0x00, 0x00, 0x00, 0x00, 0x08, 0x00}},
-        {"start parameter read", kUsbPrintVendorSetCommand, {0xF0, 0x00, 0x08, 0x01}, 0, 0,
+        {"start parameter read", kIoctlVendorSetCommand, {0xF0, 0x00, 0x08, 0x01}, 0, 0,
          {0x41, 0xF0, 0x08, 0x00, 0x00, 0x00, 0x01, 0x00}},
-        {"parameter read status", kUsbPrintVendorGetCommand, {0xF0, 0x00, 0x08, 0x01}, 3, 0,
+        {"parameter read status", kIoctlVendorGetCommand, {0xF0, 0x00, 0x08, 0x01}, 3, 0,
          {0xC1, 0xF0, 0x08, 0x00, 0x00, 0x00, 0x03, 0x00}},
-        {"parameter data read", kUsbPrintVendorGetCommand, {0xF0, 0x00, 0x0A, 0x01}, 266, 0,
+        {"parameter data read", kIoctlVendorGetCommand, {0xF0, 0x00, 0x0A, 0x01}, 266, 0,
          {0xC1, 0xF0, 0x0A, 0x00, 0x00, 0x00, 0x0A, 0x01}},
-        {"store parameters", kUsbPrintVendorSetCommand, {0xF0, 0x00, 0x08, 0x02, 0x02}, 0, 0,
+        {"store parameters", kIoctlVendorSetCommand, {0xF0, 0x00, 0x08, 0x02, 0x02}, 0, 0,
          {0x41, 0xF0, 0x08, 0x00, 0x00, 0x00, 0x02, 0x00}},
-        {"version data on interface 1", kUsbPrintVendorGetCommand, {0xF0, 0x00, 0x0A, 0x03}, 9,
+        {"version data on interface 1", kIoctlVendorGetCommand, {0xF0, 0x00, 0x0A, 0x03}, 9,
          1, {0xC1, 0xF0, 0x0A, 0x00, 0x01, 0x00, 0x09, 0x00}},
-        {"high value byte", kUsbPrintVendorSetCommand, {0xF0, 0x12, 0x34}, 0, 2,
+        {"high value byte", kIoctlVendorSetCommand, {0xF0, 0x12, 0x34}, 0, 2,
          {0x41, 0xF0, 0x34, 0x12, 0x02, 0x00, 0x00, 0x00}},
     };
     for (const Case& c : cases) {
@@ -56,7 +56,7 @@ TEST(UsbVendorControl, SetSendsBytesFromOffsetThreeAndGetReadsIntoReply) {
         write.push_back(static_cast<std::uint8_t>(i * 7));
     }
     UsbControlTransfer set;
-    ASSERT_TRUE(TranslateVendorRequest(kUsbPrintVendorSetCommand, write.data(), 269, nullptr, 0,
+    ASSERT_TRUE(TranslateVendorRequest(kIoctlVendorSetCommand, write.data(), 269, nullptr, 0,
                                        0, &set));
     EXPECT_FALSE(set.IsIn());
     EXPECT_EQ(set.wLength, 266);
@@ -65,14 +65,14 @@ TEST(UsbVendorControl, SetSendsBytesFromOffsetThreeAndGetReadsIntoReply) {
     const std::uint8_t status[] = {0xF0, 0x00, 0x08, 0x04};
     std::uint8_t reply[3] = {};
     UsbControlTransfer get;
-    ASSERT_TRUE(TranslateVendorRequest(kUsbPrintVendorGetCommand, status, 4, reply, 3, 0, &get));
+    ASSERT_TRUE(TranslateVendorRequest(kIoctlVendorGetCommand, status, 4, reply, 3, 0, &get));
     EXPECT_TRUE(get.IsIn());
     EXPECT_EQ(get.data, reply);
 
     UsbControlTransfer identity;
     const std::uint8_t ident[] = {0xF0, 0x00, 0x00};
     ASSERT_TRUE(
-        TranslateVendorRequest(kUsbPrintVendorSetCommand, ident, 3, nullptr, 0, 0, &identity));
+        TranslateVendorRequest(kIoctlVendorSetCommand, ident, 3, nullptr, 0, 0, &identity));
     EXPECT_EQ(identity.data, nullptr);  // no data stage at all
 }
 
@@ -82,10 +82,10 @@ TEST(UsbVendorControl, RefusesWhatCannotBeCarried) {
     UsbControlTransfer t;
     t.bRequest = 0x55;
     EXPECT_FALSE(TranslateVendorRequest(0x220034, request, 4, reply, 3, 0, &t));
-    EXPECT_FALSE(TranslateVendorRequest(kUsbPrintVendorGetCommand, request, 2, reply, 3, 0, &t));
-    EXPECT_FALSE(TranslateVendorRequest(kUsbPrintVendorGetCommand, nullptr, 0, reply, 3, 0, &t));
+    EXPECT_FALSE(TranslateVendorRequest(kIoctlVendorGetCommand, request, 2, reply, 3, 0, &t));
+    EXPECT_FALSE(TranslateVendorRequest(kIoctlVendorGetCommand, nullptr, 0, reply, 3, 0, &t));
     EXPECT_FALSE(
-        TranslateVendorRequest(kUsbPrintVendorGetCommand, request, 4, reply, 0x10000, 0, &t));
+        TranslateVendorRequest(kIoctlVendorGetCommand, request, 4, reply, 0x10000, 0, &t));
     EXPECT_EQ(t.bRequest, 0x55);  // untouched on failure
 }
 

@@ -16,7 +16,7 @@ std::array<std::uint8_t, 8> UsbControlTransfer::SetupBytes() const {
 bool TranslateVendorRequest(DWORD controlCode, const void* request, DWORD requestSize,
                             void* reply, DWORD replyCapacity, std::uint8_t interfaceNumber,
                             UsbControlTransfer* transfer) {
-    constexpr DWORD kHeaderBytes = 3;  // bRequest, wValue high, wValue low
+    constexpr DWORD kHeaderBytes = kRequestHeaderSize;  // bRequest, wValue high, wValue low
     constexpr DWORD kMaxDataStage = 0xFFFF;
     if (request == nullptr || requestSize < kHeaderBytes) {
         return false;
@@ -26,7 +26,7 @@ bool TranslateVendorRequest(DWORD controlCode, const void* request, DWORD reques
     t.bRequest = bytes[0];
     t.wValue = static_cast<std::uint16_t>((bytes[1] << 8) | bytes[2]);
     t.wIndex = interfaceNumber;
-    if (controlCode == kUsbPrintVendorSetCommand) {
+    if (controlCode == kIoctlVendorSetCommand) {
         const DWORD dataBytes = requestSize - kHeaderBytes;
         if (dataBytes > kMaxDataStage) {
             return false;
@@ -35,7 +35,7 @@ bool TranslateVendorRequest(DWORD controlCode, const void* request, DWORD reques
         t.wLength = static_cast<std::uint16_t>(dataBytes);
         // libusb takes a non-const buffer for both directions; an OUT stage is only read.
         t.data = dataBytes ? const_cast<std::uint8_t*>(bytes + kHeaderBytes) : nullptr;
-    } else if (controlCode == kUsbPrintVendorGetCommand) {
+    } else if (controlCode == kIoctlVendorGetCommand) {
         if (replyCapacity > kMaxDataStage || (replyCapacity > 0 && reply == nullptr)) {
             return false;
         }

@@ -8,12 +8,9 @@
 #include <cstdint>
 
 #include "platform/Types.h"
+#include "protocol/VendorRequests.h"
 
 namespace marnel {
-
-// Control codes of the printing class driver.
-constexpr DWORD kUsbPrintVendorSetCommand = 0x220038;  // IOCTL_USBPRINT_VENDOR_SET_COMMAND
-constexpr DWORD kUsbPrintVendorGetCommand = 0x22003C;  // IOCTL_USBPRINT_VENDOR_GET_COMMAND
 
 // The one pair of choices that public documentation leaves open: the request
 // is addressed to the printer interface (recipient interface, wIndex = its

@@ -44,13 +44,13 @@ protected:
 
     BOOL Set(std::vector<std::uint8_t> request) {
         DWORD returned = 99;
-        return m_file->IoControl(m_handle, kUsbPrintVendorSetCommand, request.data(),
+        return m_file->IoControl(m_handle, kIoctlVendorSetCommand, request.data(),
                                  static_cast<DWORD>(request.size()), nullptr, 0, &returned, nullptr);
     }
 
     BOOL Get(std::vector<std::uint8_t> request, std::vector<std::uint8_t>* reply,
              DWORD* returned) {
-        return m_file->IoControl(m_handle, kUsbPrintVendorGetCommand, request.data(),
+        return m_file->IoControl(m_handle, kIoctlVendorGetCommand, request.data(),
                                  static_cast<DWORD>(request.size()), reply->data(),
                                  static_cast<DWORD>(reply->size()), returned, nullptr);
     }

@@ -8,9 +8,10 @@ cmd=$1
 dir=$2
 [ -n "$dir" ] || { echo "usage: $0 start|stop DIR" >&2; exit 2; }
 
-add_queue() {  # name, make-and-model, [stopped|rejecting]
+add_queue() {  # name, make-and-model, [stopped|rejecting|-], [device URI]
     q=$1
     nick=$2
+    uri=${4:-file:$dir/out/$q.bin}
     cat >"$dir/ppd/$q.ppd" <<EOC
 *PPD-Adobe: "4.3"
 *FormatVersion: "4.3"
@@ -32,7 +33,7 @@ add_queue() {  # name, make-and-model, [stopped|rejecting]
 *CloseUI: *PageSize
 EOC
     # lpadmin warns that PPD drivers are deprecated; keep that out of the test log.
-    lpadmin -h "$dir/cups.sock" -p "$q" -D "$nick" -v "file:$dir/out/$q.bin" -P "$dir/ppd/$q.ppd" -E \
+    lpadmin -h "$dir/cups.sock" -p "$q" -D "$nick" -v "$uri" -P "$dir/ppd/$q.ppd" -E \
         2>>"$dir/log/lpadmin"
     case ${3:-} in
     stopped) cupsdisable -h "$dir/cups.sock" "$q" ;;
@@ -112,6 +113,8 @@ EOC
     add_queue Zarvel_stopped "Zarvel KQ-30" stopped
     add_queue Zarvel_rejecting "Zarvel ZT-7" rejecting
     add_queue Office_Laser "Generic Office Laser"
+    # The emulated USB printer's queue, as the CUPS usb back end would name it.
+    add_queue Zarvel_usb "Zarvel KQ-10" - "usb://Zarvel/KQ-10?serial=KQ10SN0001"
     for q in Job_exact Job_plus_one Job_cancel Job_empty Job_failed Job_perf Job_platform; do
         add_queue "$q" "Zarvel KQ-10"
     done

@@ -1,0 +1,91 @@
+#include "posix/PosixPlatform.h"
+
+#include "platform/CodePage.h"
+#include "platform/PlatformVersion.h"
+#include "posix/CupsSpooler.h"
+#include "posix/PosixFileSystem.h"
+#include "posix/PosixSpooler.h"
+#include "posix/SteadyClock.h"
+#include "posix/UsbDiscovery.h"
+#include "posix/UsbRegistry.h"
+
+namespace marnel {
+
+// The resolution's NT-family walks are the ones the presented registry answers.
+class PosixPlatform::Version : public IPlatformVersion {
+public:
+    BOOL GetPlatformId(DWORD* platformId) override {
+        *platformId = kPlatformWin32Nt;
+        return 1;
+    }
+};
+
+// Printer and device names here are single-byte text.
+class PosixPlatform::CodePage : public ICodePage {
+public:
+    bool IsLeadByte(unsigned char) const override { return false; }
+};
+
+PosixPlatform::PosixPlatform() : PosixPlatform(Options()) {}
+
+PosixPlatform::PosixPlatform(const Options& options)
+    : m_options(options),
+      m_pSession(std::make_unique<LibusbSession>()),
+      m_pCups(std::make_unique<CupsSpooler>(options.cupsServer)),
+      m_pDeviceFile(std::make_unique<LibusbDeviceFile>(*m_pSession, options.timeouts)),
+      m_pClock(std::make_unique<SteadyClock>()),
+      m_pFileSystem(std::make_unique<PosixFileSystem>()),
+      m_pVersion(std::make_unique<Version>()),
+      m_pCodePage(std::make_unique<CodePage>()) {
+    m_pSpooler = std::make_unique<PosixSpooler>(
+        *m_pCups, *m_pSession,
+        [this](std::vector<UsbPrinterDevice>* devices) { return ListDevices(devices); },
+        options.sendTimeoutMs);
+    m_pRegistry = std::make_unique<UsbRegistry>(
+        [this](std::vector<UsbPrinterDevice>* devices, std::vector<QueuePort>* queues) {
+            std::vector<CupsSpooler::Queue> cupsQueues;
+            m_pCups->ListQueues(&cupsQueues);  // no CUPS: devices with their own ports only
+            for (const CupsSpooler::Queue& queue : cupsQueues) {
+                queues->push_back({queue.makeAndModel, queue.deviceUri});
+            }
+            return ListDevices(devices);
+        },
+        options.refreshInterval);
+    m_pServices.reset(new PlatformServices{*m_pVersion, *m_pSpooler, *m_pRegistry,
+                                           *m_pDeviceFile, *m_pClock, *m_pCodePage,
+                                           m_pFileSystem.get()});
+}
+
+PosixPlatform::~PosixPlatform() = default;
+
+bool PosixPlatform::ListDevices(std::vector<UsbPrinterDevice>* devices) {
+    const auto now = std::chrono::steady_clock::now();
+    if (!m_bDevicesValid || now - m_devicesAt >= m_options.refreshInterval) {
+        std::string error;
+        m_bDevicesValid = ListUsbPrinters(*m_pSession, m_options.timeouts.controlMs, &m_devices,
+                                          &error);
+        m_strUsbError = m_bDevicesValid ? std::string() : error;
+        if (!m_bDevicesValid) {
+            m_devices.clear();
+        }
+        m_devicesAt = now;
+    }
+    *devices = m_devices;
+    return m_bDevicesValid;
+}
+
+std::vector<UsbPrinterDevice> PosixPlatform::UsbPrinters() {
+    std::vector<UsbPrinterDevice> devices;
+    ListDevices(&devices);
+    return devices;
+}
+
+std::string PosixPlatform::LastDeviceError() const { return m_pDeviceFile->LastError(); }
+
+std::string PosixPlatform::LastSpoolerError() const { return m_pSpooler->LastError(); }
+
+std::string PosixPlatform::UsbError() const {
+    return m_pSession->Context() ? m_strUsbError : m_pSession->InitError();
+}
+
+}  // namespace marnel

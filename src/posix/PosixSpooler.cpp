@@ -1,0 +1,259 @@
+#include "posix/PosixSpooler.h"
+
+#include <cstdio>
+
+#include "posix/CupsSpooler.h"
+#include "posix/UsbDiscovery.h"
+
+namespace marnel {
+
+struct PosixSpooler::Handle {
+    PrinterHandle cups = nullptr;  // set for a CUPS queue
+    QueuelessPrinter direct;       // otherwise the device itself
+    std::FILE* job = nullptr;      // the job being collected
+    DWORD jobId = 0;
+    unsigned long long jobBytes = 0;
+    bool failed = false;
+
+    void DropJob() {
+        if (job) {
+            std::fclose(job);
+        }
+        job = nullptr;
+        jobId = 0;
+        jobBytes = 0;
+        failed = false;
+    }
+};
+
+PosixSpooler::PosixSpooler(CupsSpooler& cups, LibusbSession& session, DeviceLister listDevices,
+                           unsigned sendTimeoutMs)
+    : m_cups(cups),
+      m_session(session),
+      m_listDevices(std::move(listDevices)),
+      m_sendTimeoutMs(sendTimeoutMs) {}
+
+PosixSpooler::~PosixSpooler() = default;
+
+const std::string& PosixSpooler::LastError() const {
+    return m_strLastError.empty() ? m_cups.LastError() : m_strLastError;
+}
+
+std::vector<PosixSpooler::QueuelessPrinter> PosixSpooler::QueuelessPrinters(
+    const std::vector<std::string>& queueUris) {
+    std::vector<QueuelessPrinter> printers;
+    std::vector<UsbPrinterDevice> devices;
+    if (!m_listDevices || !m_listDevices(&devices)) {
+        return printers;
+    }
+    for (const UsbPrinterDevice& device : devices) {
+        if (!IsServiceableDevice(device)) {
+            continue;
+        }
+        bool queued = false;
+        for (const std::string& uri : queueUris) {
+            queued = queued || UsbUriNamesDevice(uri, device);
+        }
+        if (queued) {
+            continue;
+        }
+        QueuelessPrinter p;
+        p.device = device;
+        p.info.driverName = DriverNameOf(device);
+        p.info.portName = UsbDeviceUri(device);
+        // Two alike devices must not share a name: the second is "... (2)".
+        int same = 1;
+        for (const QueuelessPrinter& earlier : printers) {
+            same += earlier.info.driverName == p.info.driverName ? 1 : 0;
+        }
+        p.info.printerName =
+            same == 1 ? p.info.driverName : p.info.driverName + " (" + std::to_string(same) + ")";
+        printers.push_back(p);
+    }
+    return printers;
+}
+
+PrinterList PosixSpooler::EnumLocalPrinters() {
+    m_strLastError.clear();
+    PrinterList list;
+    std::vector<CupsSpooler::Queue> queues;
+    const bool cupsOk = m_cups.ListQueues(&queues);
+    std::vector<std::string> uris;
+    for (const CupsSpooler::Queue& queue : queues) {
+        list.printers.push_back(CupsSpooler::ToPrinterInfo(queue));
+        uris.push_back(queue.deviceUri);
+    }
+    for (const QueuelessPrinter& p : QueuelessPrinters(uris)) {
+        list.printers.push_back(p.info);
+    }
+    // Without CUPS the devices alone still make a listing.
+    list.status = cupsOk || !list.printers.empty() ? SpoolerQueryStatus::kOk
+                                                   : SpoolerQueryStatus::kSizeQueryFailed;
+    return list;
+}
+
+BOOL PosixSpooler::OpenPrinter(const std::string& printerName, PrinterHandle* printer) {
+    m_strLastError.clear();
+    if (printerName.empty()) {
+        return 0;
+    }
+    PrinterHandle cups = nullptr;
+    if (m_cups.OpenPrinter(printerName, &cups)) {
+        auto* h = new Handle;
+        h->cups = cups;
+        *printer = h;
+        return 1;
+    }
+    std::vector<CupsSpooler::Queue> queues;
+    m_cups.ListQueues(&queues);
+    std::vector<std::string> uris;
+    for (const CupsSpooler::Queue& queue : queues) {
+        uris.push_back(queue.deviceUri);
+    }
+    for (const QueuelessPrinter& p : QueuelessPrinters(uris)) {
+        if (p.info.printerName == printerName) {
+            auto* h = new Handle;
+            h->direct = p;
+            *printer = h;
+            return 1;
+        }
+    }
+    m_strLastError = "no printer named " + printerName;
+    return 0;
+}
+
+PrinterQuery PosixSpooler::GetPrinter(PrinterHandle printer) {
+    auto* h = static_cast<Handle*>(printer);
+    if (!h) {
+        return PrinterQuery();
+    }
+    if (h->cups) {
+        return m_cups.GetPrinter(h->cups);
+    }
+    PrinterQuery query;
+    query.status = SpoolerQueryStatus::kOk;
+    query.info = h->direct.info;
+    return query;
+}
+
+BOOL PosixSpooler::ClosePrinter(PrinterHandle printer) {
+    auto* h = static_cast<Handle*>(printer);
+    if (!h) {
+        return 0;
+    }
+    const BOOL ok = h->cups ? m_cups.ClosePrinter(h->cups) : 1;
+    h->DropJob();  // an unfinished job is discarded, never sent
+    delete h;
+    return ok;
+}
+
+DWORD PosixSpooler::StartDocPrinter(PrinterHandle printer, const DocInfo& doc) {
+    auto* h = static_cast<Handle*>(printer);
+    m_strLastError.clear();
+    if (!h) {
+        return 0;
+    }
+    if (h->cups) {
+        return m_cups.StartDocPrinter(h->cups, doc);
+    }
+    if (h->job || doc.dataType != "RAW" || doc.outputFile) {
+        m_strLastError = h->job ? "a job is already open on this printer"
+                                : "only raw jobs to the device are supported";
+        return 0;
+    }
+    h->job = std::tmpfile();
+    if (!h->job) {
+        m_strLastError = "no temporary file for the job";
+        return 0;
+    }
+    h->jobId = m_nextJobId++;
+    return h->jobId;
+}
+
+BOOL PosixSpooler::StartPagePrinter(PrinterHandle printer) {
+    auto* h = static_cast<Handle*>(printer);
+    return !h ? 0 : h->cups ? m_cups.StartPagePrinter(h->cups) : (h->job ? 1 : 0);
+}
+
+BOOL PosixSpooler::WritePrinter(PrinterHandle printer, const void* data, DWORD size,
+                                DWORD* written) {
+    auto* h = static_cast<Handle*>(printer);
+    if (written) {
+        *written = 0;
+    }
+    if (!h) {
+        return 0;
+    }
+    if (h->cups) {
+        return m_cups.WritePrinter(h->cups, data, size, written);
+    }
+    if (!h->job || h->failed) {
+        m_strLastError = "no open job to write to";
+        return 0;
+    }
+    if (std::fwrite(data, 1, size, h->job) != size) {
+        m_strLastError = "the temporary file of the job is full";
+        h->failed = true;
+        return 0;
+    }
+    h->jobBytes += size;
+    if (written) {
+        *written = size;
+    }
+    return 1;
+}
+
+BOOL PosixSpooler::EndPagePrinter(PrinterHandle printer) {
+    auto* h = static_cast<Handle*>(printer);
+    return !h ? 0 : h->cups ? m_cups.EndPagePrinter(h->cups) : (h->job ? 1 : 0);
+}
+
+BOOL PosixSpooler::EndDocPrinter(PrinterHandle printer) {
+    auto* h = static_cast<Handle*>(printer);
+    if (!h) {
+        return 0;
+    }
+    if (h->cups) {
+        return m_cups.EndDocPrinter(h->cups);
+    }
+    if (!h->job) {
+        m_strLastError = "no open job to end";
+        return 0;
+    }
+    bool ok = false;
+    if (h->failed) {
+        // m_strLastError already says why
+    } else if (h->jobBytes == 0) {
+        m_strLastError = "an empty job is not sent";
+    } else if (std::fflush(h->job) != 0) {
+        m_strLastError = "the temporary file of the job could not be written";
+    } else {
+        UsbInterfaceAddress address;
+        address.vendorId = h->direct.device.vendorId;
+        address.productId = h->direct.device.productId;
+        address.byLocation = true;
+        address.busNumber = h->direct.device.busNumber;
+        address.address = h->direct.device.address;
+        ok = SendRawToUsbPrinter(m_session, address, h->job, m_sendTimeoutMs, &m_strLastError);
+    }
+    h->DropJob();
+    return ok ? 1 : 0;
+}
+
+BOOL PosixSpooler::CancelJob(PrinterHandle printer, DWORD jobId) {
+    auto* h = static_cast<Handle*>(printer);
+    if (!h) {
+        return 0;
+    }
+    if (h->cups) {
+        return m_cups.CancelJob(h->cups, jobId);
+    }
+    if (!h->job || h->jobId != jobId) {
+        m_strLastError = "no such job";
+        return 0;
+    }
+    h->DropJob();
+    return 1;
+}
+
+}  // namespace marnel

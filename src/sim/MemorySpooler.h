@@ -1,0 +1,118 @@
+// An in-memory print spooler: local printers with their level-2 records in
+// the spooler's order, and raw jobs that are recorded piece by piece and
+// handed to a callback when they end (the simulated device takes them from
+// there). Every call is logged; faults can be injected where the real
+// spooler can fail.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/Spooler.h"
+
+namespace marnel {
+
+enum class SpoolerFault {
+    kNone,
+    kSizeQueryFailed,  // the size query fails with an error other than ERROR_INSUFFICIENT_BUFFER
+    kReadFailed,       // the read into the buffer of the reported size fails
+    kOutOfMemory,      // the buffer cannot be allocated (std::bad_alloc)
+};
+
+// One raw job as the spooler saw it.
+struct SpoolerJob {
+    enum class State { kOpen, kDelivered, kCancelled, kAbandoned };
+
+    DWORD jobId = 0;
+    std::string printerName;
+    std::string portName;
+    std::string docName;
+    bool hasOutputFile = false;
+    std::string outputFile;
+    std::string dataType;
+    int pagesStarted = 0;
+    int pagesEnded = 0;
+    std::vector<std::uint8_t> data;  // what the spooler took, in order
+    std::vector<DWORD> writeSizes;   // the size asked of each WritePrinter
+    State state = State::kOpen;
+};
+
+class MemorySpooler : public ISpooler {
+public:
+    // Adds a local printer after the ones already there.
+    void AddPrinter(const PrinterInfo& printer);
+    bool RemovePrinter(const std::string& printerName);
+    // Changes a printer's attributes (e.g. to set it working offline).
+    bool SetAttributes(const std::string& printerName, DWORD attributes);
+    const std::vector<PrinterInfo>& Printers() const { return m_printers; }
+
+    // Fault injection.
+    void SetEnumFault(SpoolerFault fault) { m_enumFault = fault; }
+    void SetOpenFails(const std::string& printerName, bool fails = true);
+    void SetGetPrinterFault(const std::string& printerName, SpoolerFault fault);
+    void SetStartDocFails(bool fails) { m_startDocFails = fails; }
+    // The WritePrinter call number `index` (0-based, counted over all jobs)
+    // fails and takes nothing.
+    void FailWrite(std::size_t index) { m_failedWrites.insert(index); }
+    // The WritePrinter call number `index` takes only `bytes` bytes.
+    void ShortWrite(std::size_t index, DWORD bytes) { m_shortWrites[index] = bytes; }
+
+    // A job that ends (EndDocPrinter) is handed over here.
+    void OnJobDelivered(std::function<void(const SpoolerJob&)> callback) {
+        m_onDelivered = std::move(callback);
+    }
+
+    // What the callers did.
+    const std::vector<std::string>& Calls() const {
+        return m_calls;
+    }  // "OpenPrinter Zarvel KQ-10", ...
+    std::size_t CountCalls(const std::string& call) const;
+    void ClearCalls() { m_calls.clear(); }
+    std::size_t OpenHandleCount() const { return m_handles.size(); }
+    std::size_t BadCloses() const { return m_badCloses; }
+    const std::vector<SpoolerJob>& Jobs() const { return m_jobs; }
+
+    PrinterList EnumLocalPrinters() override;
+    BOOL OpenPrinter(const std::string& printerName, PrinterHandle* printer) override;
+    PrinterQuery GetPrinter(PrinterHandle printer) override;
+    BOOL ClosePrinter(PrinterHandle printer) override;
+    DWORD StartDocPrinter(PrinterHandle printer, const DocInfo& doc) override;
+    BOOL StartPagePrinter(PrinterHandle printer) override;
+    BOOL WritePrinter(PrinterHandle printer, const void* data, DWORD size, DWORD* written) override;
+    BOOL EndPagePrinter(PrinterHandle printer) override;
+    BOOL EndDocPrinter(PrinterHandle printer) override;
+    BOOL CancelJob(PrinterHandle printer, DWORD jobId) override;
+
+private:
+    struct Handle {
+        std::string printerName;
+        std::size_t job = 0;  // index + 1 in m_jobs of the job in progress, 0 when none
+    };
+
+    PrinterInfo* FindPrinter(const std::string& printerName);
+    Handle* FindHandle(PrinterHandle printer);
+    SpoolerJob* JobOf(PrinterHandle printer);
+
+    std::vector<PrinterInfo> m_printers;
+    SpoolerFault m_enumFault = SpoolerFault::kNone;
+    std::set<std::string> m_openFails;
+    std::map<std::string, SpoolerFault> m_getPrinterFaults;
+    bool m_startDocFails = false;
+    std::set<std::size_t> m_failedWrites;
+    std::map<std::size_t, DWORD> m_shortWrites;
+    std::size_t m_writeCalls = 0;
+    std::function<void(const SpoolerJob&)> m_onDelivered;
+
+    std::vector<std::string> m_calls;
+    std::map<PrinterHandle, Handle> m_handles;
+    std::size_t m_nextHandle = 1;
+    std::size_t m_badCloses = 0;
+    std::vector<SpoolerJob> m_jobs;
+};
+
+}  // namespace marnel

@@ -1,0 +1,129 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "device/AnsiText.h"
+#include "sim/SimPlatform.h"
+
+namespace marnel {
+namespace {
+
+// A double-byte code page shaped like the common East Asian ones: lead bytes
+// 0x81-0x9F and 0xE0-0xFC, trail bytes that include the ASCII letters.
+SimCodePage DoubleByte() {
+    SimCodePage codePage;
+    codePage.AddLeadByteRange(0x81, 0x9F);
+    codePage.AddLeadByteRange(0xE0, 0xFC);
+    return codePage;
+}
+
+struct TextCase {
+    const char* text;
+    const char* other;
+    bool expected;
+};
+
+TEST(AnsiText, EqualsIgnoringCase) {
+    const SimCodePage codePage = DoubleByte();
+    const TextCase cases[] = {
+        {"Zarvel KQ-10", "zARVEL kq-10", true},
+        {"Zarvel KQ-10", "Zarvel KQ-1", false},
+        {"", "", true},
+        {"{28D78FAD-5A12}", "{28d78fad-5a12}", true},
+        // Same characters, but the trail byte 'a' / 'A' must not fold.
+        {"KQ\x83"
+         "a",
+         "KQ\x83"
+         "A",
+         false},
+        {"\x83"
+         "a\x83"
+         "a",
+         "\x83"
+         "a\x83"
+         "a",
+         true},
+        // Letters around a double-byte character still fold.
+        {"k\x83"
+         "aq",
+         "K\x83"
+         "aQ",
+         true},
+        // Non-ASCII single bytes are compared as they are.
+        {"\xE9", "\xC9", false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(AnsiEqualsNoCase(codePage, c.text, c.other), c.expected)
+            << '"' << c.text << "\" vs \"" << c.other << '"';
+    }
+}
+
+TEST(AnsiText, StartsWithIgnoringCase) {
+    const SimCodePage codePage = DoubleByte();
+    const TextCase cases[] = {
+        {"Zarvel KQ-10", "Zarvel KQ-", true},
+        {"zarvel zt-5", "Zarvel ZT-", true},
+        {"Zarvel KQ-10 (copy 1)", "Zarvel KQ-10", true},
+        {"Zarvel KQ", "Zarvel KQ-", false},  // shorter than the prefix
+        {"Zarvel KQ", "Zarvel KQ", true},
+        {"Zarvel KX-10", "Zarvel KQ-", false},
+        {"anything", "", true},
+        {"\x83"
+         "a-10",
+         "\x83"
+         "A",
+         false},  // trail byte never folds
+        {"\x83"
+         "a-10",
+         "\x83"
+         "a-",
+         true},
+        {"\x83"
+         "a-10",
+         "\x83", false},  // the prefix would split a character
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(AnsiStartsWithNoCase(codePage, c.text, c.other), c.expected)
+            << '"' << c.text << "\" starts with \"" << c.other << '"';
+    }
+}
+
+TEST(AnsiText, FindsFirstOccurrenceOnACharacterBoundary) {
+    const SimCodePage codePage = DoubleByte();
+    struct FindCase {
+        const char* text;
+        const char* what;
+        std::size_t expected;
+    };
+    const FindCase cases[] = {
+        {"8&11223344&0&USB001", "USB001", 13},
+        {"8&11223344&0&USB001", "usb001", std::string::npos},  // case-sensitive
+        {"VID_1A2B&VID_0010", "VID", 0},
+        {"abc", "", 0},
+        {"", "a", std::string::npos},
+        // "\x83V" is one character: the V inside it is no match, the next is.
+        {"\x83VID_VID", "VID", 5},
+        {"\x83VID", "VID", std::string::npos},
+        // A trail byte that equals '{' is not a brace.
+        {"\x83{x{y", "{", 3},
+        // A lone lead byte at the end stands for itself.
+        {"ab\x83", "\x83", 2},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(AnsiFind(codePage, c.text, c.what), c.expected)
+            << '"' << c.what << "\" in \"" << c.text << '"';
+    }
+}
+
+TEST(AnsiText, SingleByteCodePageTreatsEveryByteAlone) {
+    const SimCodePage codePage;
+    EXPECT_EQ(AnsiFind(codePage, "\x83VID", "VID"), 1u);
+    EXPECT_TRUE(AnsiEqualsNoCase(codePage,
+                                 "\x83"
+                                 "a",
+                                 "\x83"
+                                 "A"));
+}
+
+}  // namespace
+}  // namespace marnel

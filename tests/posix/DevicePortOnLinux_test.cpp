@@ -1,0 +1,180 @@
+// The core's device port, unchanged, on the Linux platform: a CUPS queue
+// name resolved through the presented registry to an emulated USB printer,
+// and the protocol's transfers over libusb.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "EmulatedPrinter.h"
+#include "posix/PosixPlatform.h"
+#include "protocol/DeviceFailure.h"
+#include "protocol/DevicePort.h"
+#include "protocol/ParameterBlock.h"
+
+namespace marnel {
+namespace {
+
+std::string CupsDir() {
+    const char* dir = std::getenv("MARNEL_TEST_CUPS_DIR");
+    return dir ? dir : "";
+}
+
+std::vector<std::uint8_t> Kq10Block(std::uint8_t seed) {
+    ParameterBlockBytes block{};
+    std::memcpy(block.data(), "KQ-10 \0\0", 8);
+    for (std::size_t i = 0; i < kFixedDataSize; ++i) {
+        block[kFixedDataOffset + i] = static_cast<std::uint8_t>(seed + i * 3);
+    }
+    StoreParameterChecksum(block);
+    return std::vector<std::uint8_t>(block.begin(), block.end());
+}
+
+class DevicePortOnLinuxTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!UnderUmockdev()) {
+            GTEST_SKIP() << "needs umockdev-wrapper (package umockdev)";
+        }
+        if (CupsDir().empty() || !std::ifstream(CupsDir() + "/cupsd.pid").good()) {
+            GTEST_SKIP() << "no private CUPS server (cupsd or lpadmin not installed)";
+        }
+        m_testbed = std::make_unique<UsbTestbed>();
+        m_kq = std::make_unique<EmulatedPrinter>(*m_testbed, EmulatedPrinter::Identity());
+        EmulatedPrinter::Identity zt;
+        zt.productId = 0x0020;
+        zt.model = "ZT-5";
+        zt.serial = "ZT5SN0042";
+        zt.address = 3;
+        m_zt = std::make_unique<EmulatedPrinter>(*m_testbed, zt);
+        PosixPlatform::Options options;
+        options.cupsServer = CupsDir() + "/cups.sock";
+        options.timeouts = {300, 300};
+        options.refreshInterval = std::chrono::milliseconds(0);
+        m_platform = std::make_unique<PosixPlatform>(options);
+    }
+
+    std::unique_ptr<UsbTestbed> m_testbed;
+    std::unique_ptr<EmulatedPrinter> m_kq;
+    std::unique_ptr<EmulatedPrinter> m_zt;
+    std::unique_ptr<PosixPlatform> m_platform;
+};
+
+TEST_F(DevicePortOnLinuxTest, QueueNameOpensTheDeviceAndParametersGoBothWays) {
+    EmulatedPrinter::Script script;
+    script.busyPolls = 2;
+    script.parameters = Kq10Block(7);
+    script.version = {'2', '.', '0', '1', ' ', 'K', 'Q', 0, 0};
+    m_kq->SetScript(script);
+
+    CDevicePort port(m_platform->Services());
+    ASSERT_TRUE(port.Open("Zarvel_usb")) << m_platform->LastDeviceError();
+    EXPECT_TRUE(port.IsServiceMode());
+
+    std::vector<std::uint8_t> block(266);
+    ASSERT_TRUE(port.ReadParameterBlock(block.data(), 266)) << DescribeFailure(port.LastFailure());
+    EXPECT_EQ(block, script.parameters);
+    const std::vector<std::string> read = m_kq->VendorRequests();
+    const std::vector<std::string> expectedRead = {
+        "ctrl C1 F0 00 00 00 00 08 00",  // identity (IsServiceMode)
+        "ctrl C1 F0 00 00 00 00 08 00",  // identity (the transfer's own check)
+        "ctrl 41 F0 08 00 00 00 01 00 : 01",
+        "ctrl C1 F0 08 00 00 00 03 00",
+        "ctrl C1 F0 08 00 00 00 03 00",
+        "ctrl C1 F0 08 00 00 00 03 00",
+        "ctrl C1 F0 0A 00 00 00 0A 01",
+    };
+    EXPECT_EQ(read, expectedRead);
+
+    const std::vector<std::uint8_t> replacement = Kq10Block(99);
+    ASSERT_TRUE(port.WriteParameterBlock(replacement.data(), 266))
+        << DescribeFailure(port.LastFailure());
+    EXPECT_EQ(m_kq->StoredParameters(), replacement);
+
+    std::uint8_t version[9] = {};
+    ASSERT_TRUE(port.ReadVersion(version, 9));
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(version)), "2.01 KQ");
+    EXPECT_TRUE(m_zt->VendorRequests().empty()) << "the other printer was spoken to";
+}
+
+TEST_F(DevicePortOnLinuxTest, ReportComesOverBulkInWithTheDriverDetachedOnlyMeanwhile) {
+    EmulatedPrinter::Script script;
+    const std::string text = "MODEL ZT-5\r\nPRINTED 12345\r\n";
+    script.report.assign(text.begin(), text.end());
+    script.report.push_back(0x03);
+    m_zt->SetScript(script);
+    g_bReportEndsWithEtx = 1;
+    std::vector<std::uint8_t> report(4096, 0);
+    {
+        CDevicePort port(m_platform->Services());
+        ASSERT_TRUE(port.Open("Zarvel ZT-5")) << m_platform->LastDeviceError();  // no queue
+        ASSERT_TRUE(port.ReadReport(report.data(), 4096)) << DescribeFailure(port.LastFailure());
+        EXPECT_FALSE(m_zt->KernelDriverBound());
+    }
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(report.data())), text);
+    EXPECT_TRUE(m_zt->KernelDriverBound()) << "destroying the port gives the driver back";
+    std::vector<std::string> usb;
+    for (const std::string& entry : m_zt->Log()) {
+        if (entry.compare(0, 4, "ctrl") != 0) {
+            usb.push_back(entry);
+        }
+    }
+    EXPECT_EQ(usb, (std::vector<std::string>{"detach usblp", "claim 0", "bulk-in 4096",
+                                              "release 0", "attach"}));
+}
+
+TEST_F(DevicePortOnLinuxTest, StallAndSilenceEndTransfersInBoundedTime) {
+    g_bReportEndsWithEtx = 1;
+    EmulatedPrinter::Script stalled;
+    stalled.stallBulkIn = true;
+    m_kq->SetScript(stalled);
+    std::vector<std::uint8_t> report(4096, 0);
+    {
+        CDevicePort port(m_platform->Services());
+        ASSERT_TRUE(port.Open("Zarvel_usb"));
+        EXPECT_FALSE(port.ReadReport(report.data(), 4096));
+        EXPECT_EQ(port.LastFailure().kind, FailureKind::kReadFailed);
+        EXPECT_NE(m_platform->LastDeviceError().find("LIBUSB_ERROR_PIPE"), std::string::npos);
+    }
+    EXPECT_TRUE(m_kq->KernelDriverBound());
+
+    // A report that never comes: each read times out without a byte, and the
+    // port gives up after its silence limit.
+    m_kq->SetScript(EmulatedPrinter::Script());
+    const auto start = std::chrono::steady_clock::now();
+    {
+        CDevicePort port(m_platform->Services());
+        ASSERT_TRUE(port.Open("Zarvel_usb"));
+        port.SetReportSilenceLimitMs(900);
+        EXPECT_FALSE(port.ReadReport(report.data(), 4096));
+        EXPECT_EQ(port.LastFailure().kind, FailureKind::kDeviceSilent);
+    }
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(3000));
+    EXPECT_TRUE(m_kq->KernelDriverBound());
+
+    // A device that answers nothing at all fails its identity after one time-out.
+    EmulatedPrinter::Script silent;
+    silent.mode = EmulatedPrinter::Mode::kSilent;
+    CDevicePort port(m_platform->Services());
+    ASSERT_TRUE(port.Open("Zarvel_usb"));
+    m_kq->SetScript(silent);
+    const auto asked = std::chrono::steady_clock::now();
+    EXPECT_FALSE(port.IsServiceMode());
+    EXPECT_LT(std::chrono::steady_clock::now() - asked, std::chrono::milliseconds(1500));
+}
+
+TEST_F(DevicePortOnLinuxTest, PrintersWithoutAUsbDeviceDoNotOpen) {
+    for (const char* name : {"Office_Laser", "Zarvel_KQ-10", "No_such_printer", ""}) {
+        CDevicePort port(m_platform->Services());
+        EXPECT_FALSE(port.Open(name)) << name;
+    }
+    EXPECT_TRUE(m_kq->VendorRequests().empty());
+}
+
+}  // namespace
+}  // namespace marnel

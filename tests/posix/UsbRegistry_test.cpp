@@ -1,0 +1,251 @@
+// How attached USB printers and their queues are named and presented as the
+// registry tree the port resolution walks.
+#include "posix/UsbRegistry.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "posix/UsbPrinterNames.h"
+
+namespace marnel {
+namespace {
+
+UsbPrinterDevice Device(const std::string& model, const std::string& serial,
+                        std::uint8_t address = 2) {
+    UsbPrinterDevice d;
+    d.vendorId = 0x1a2b;
+    d.productId = 0x0010;
+    d.busNumber = 1;
+    d.address = address;
+    d.serial = serial;
+    d.manufacturer = "Zarvel";
+    d.model = model;
+    return d;
+}
+
+TEST(UsbPrinterNames, DeviceIdFieldsAndServiceableModels) {
+    const std::string id = "MANUFACTURER:Zarvel;MDL: ZT-5 ;CMD:ZQ;";
+    EXPECT_EQ(DeviceIdField(id, "MFG", "MANUFACTURER"), "Zarvel");
+    EXPECT_EQ(DeviceIdField(id, "MDL", "MODEL"), "ZT-5");
+    EXPECT_EQ(DeviceIdField(id, "SN", "SERIALNUMBER"), "");
+    EXPECT_EQ(DeviceIdField("mfg:zarvel;", "MFG", "MANUFACTURER"), "zarvel");
+
+    struct Case {
+        const char* mfg;
+        const char* mdl;
+        bool serviceable;
+    } cases[] = {{"Zarvel", "KQ-10", true}, {"ZARVEL", "zt-5", true}, {"Zarvel", "KQ10", false},
+                 {"Zarvel", "XP-1", false}, {"Zarvell", "KQ-10", false}, {"", "KQ-10", false}};
+    for (const Case& c : cases) {
+        UsbPrinterDevice d;
+        d.manufacturer = c.mfg;
+        d.model = c.mdl;
+        EXPECT_EQ(IsServiceableDevice(d), c.serviceable) << c.mfg << " " << c.mdl;
+    }
+}
+
+TEST(UsbPrinterNames, QueueUrisNameTheirDevice) {
+    const UsbPrinterDevice kq = Device("KQ-10", "KQ10SN0001");
+    EXPECT_EQ(UsbDeviceUri(kq), "usb://Zarvel/KQ-10?serial=KQ10SN0001");
+    UsbPrinterDevice spaced = Device("KQ 10", "");
+    EXPECT_EQ(UsbDeviceUri(spaced), "usb://Zarvel/KQ%2010");
+
+    struct Case {
+        const char* uri;
+        bool names;
+    } cases[] = {
+        {"usb://Zarvel/KQ-10?serial=KQ10SN0001", true},
+        {"usb://zarvel/kq-10?serial=KQ10SN0001&interface=0", true},
+        {"usb://Zarvel/KQ-10", true},  // a queue made without the serial
+        {"usb://Zarvel/KQ-10?serial=KQ10SN0002", false},
+        {"usb://Zarvel/KQ-10?serial=kq10sn0001", false},  // serials are exact
+        {"usb://Zarvel/KQ-100?serial=KQ10SN0001", false},
+        {"file:/tmp/out.bin", false},
+        {"ipp://host/printers/KQ-10", false},
+        {"usb://Zarvel", false},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(UsbUriNamesDevice(c.uri, kq), c.names) << c.uri;
+    }
+    EXPECT_TRUE(UsbUriNamesDevice("usb://Zarvel/KQ%2010", spaced));
+}
+
+TEST(UsbPrinterNames, InterfacePathsRoundTrip) {
+    const UsbPrinterDevice kq = Device("KQ-10", "KQ10SN0001", 7);
+    const std::string bySerial = UsbInterfacePath(kq, UsbInstanceId(kq, true));
+    EXPECT_EQ(bySerial,
+              "\\\\?\\USB#VID_1A2B&PID_0010#KQ10SN0001#{28d78fad-5a12-11d1-ae5b-0000f803a8c2}");
+    UsbInterfaceAddress a;
+    ASSERT_TRUE(ParseUsbInterfacePath(bySerial, &a));
+    EXPECT_EQ(a.vendorId, 0x1a2b);
+    EXPECT_EQ(a.productId, 0x0010);
+    EXPECT_EQ(a.serial, "KQ10SN0001");
+    EXPECT_FALSE(a.byLocation);
+
+    // A serial shared by two devices, one that would not survive the path,
+    // or none at all gives way to the bus location.
+    const struct {
+        UsbPrinterDevice device;
+        bool serialUnique;
+    } located[] = {{kq, false}, {Device("KQ-10", "A#B&C", 7), true}, {Device("KQ-10", "", 7), true}};
+    for (const auto& c : located) {
+        const std::string path = UsbInterfacePath(c.device, UsbInstanceId(c.device, c.serialUnique));
+        ASSERT_TRUE(ParseUsbInterfacePath(path, &a)) << path;
+        EXPECT_TRUE(a.byLocation) << path;
+        EXPECT_EQ(a.busNumber, 1);
+        EXPECT_EQ(a.address, 7);
+    }
+    for (const char* bad : {"", "/dev/usb/lp0",
+                            "\\\\?\\USB#VID_1A2B#KQ10SN0001#{28d78fad-5a12-11d1-ae5b-0000f803a8c2}",
+                            "\\\\?\\USB#VID_1A2B&PID_0010#KQ10SN0001#{other}",
+                            "\\\\?\\USB#VID_1A2G&PID_0010#KQ10SN0001#{28d78fad-5a12-11d1-ae5b-0000f803a8c2}",
+                            "\\\\?\\USB#VID_1A2B&PID_0010#BUS999&DEV1#{28d78fad-5a12-11d1-ae5b-0000f803a8c2}"}) {
+        EXPECT_FALSE(ParseUsbInterfacePath(bad, &a)) << bad;
+    }
+}
+
+// Reads the presented registry through the interface, the way the walks do.
+class RegistryReader {
+public:
+    explicit RegistryReader(IRegistry& registry) : m_registry(registry) {}
+
+    std::vector<std::string> Subkeys(const std::string& path) {
+        std::vector<std::string> names;
+        RegKey key = nullptr;
+        if (!m_registry.OpenKey(kLocalMachine, path, &key)) {
+            return {"<cannot open>"};
+        }
+        std::string name;
+        DWORD error = 0;
+        for (DWORD i = 0;; ++i) {
+            const RegEnumStatus status = m_registry.EnumKey(key, i, &name, &error);
+            if (status == RegEnumStatus::kNoMoreItems) {
+                break;
+            }
+            names.push_back(status == RegEnumStatus::kOk ? name : "<error " + std::to_string(error) + ">");
+        }
+        m_registry.CloseKey(key);
+        return names;
+    }
+
+    std::string Value(const std::string& path, const std::string& value) {
+        RegKey key = nullptr;
+        if (!m_registry.OpenKey(kLocalMachine, path, &key)) {
+            return "<cannot open>";
+        }
+        std::string bytes;
+        const BOOL ok = m_registry.QueryValue(key, value, &bytes);
+        m_registry.CloseKey(key);
+        return ok ? bytes : "<unreadable>";
+    }
+
+private:
+    IRegistry& m_registry;
+};
+
+TEST(UsbRegistry, PresentsQueuedAndQueuelessDevicesAsTheWalksExpect) {
+    const std::vector<UsbPrinterDevice> devices = {Device("KQ-10", "KQ10SN0001", 2),
+                                                   Device("ZT-5", "ZT5SN7", 3)};
+    const std::vector<QueuePort> queues = {
+        {"Zarvel KQ-10", "usb://Zarvel/KQ-10?serial=KQ10SN0001"},
+        {"Generic Laser", "ipp://printer.local/ipp/print"},
+    };
+    int fetches = 0;
+    UsbRegistry registry(
+        [&](std::vector<UsbPrinterDevice>* d, std::vector<QueuePort>* q) {
+            ++fetches;
+            *d = devices;
+            *q = queues;
+            return true;
+        },
+        std::chrono::milliseconds(0));
+    RegistryReader reader(registry);
+
+    const std::string usbPrint = "SYSTEM\\CurrentControlSet\\Enum\\USBPRINT";
+    ASSERT_EQ(reader.Subkeys(usbPrint), (std::vector<std::string>{"ZarvelKQ-10", "ZarvelZT-5"}));
+    const std::vector<std::string> kq = reader.Subkeys(usbPrint + "\\ZarvelKQ-10");
+    ASSERT_EQ(kq.size(), 1u);
+    const std::string port = "usb://Zarvel/KQ-10?serial=KQ10SN0001";
+    ASSERT_GT(kq[0].size(), port.size() + 1);
+    EXPECT_EQ(kq[0].substr(kq[0].size() - port.size() - 1), "&" + port);
+    const std::string prefix = kq[0].substr(0, kq[0].size() - port.size() - 1);
+    EXPECT_EQ(reader.Value(usbPrint + "\\ZarvelKQ-10\\" + kq[0], "DeviceDesc"),
+              std::string("Zarvel KQ-10\0", 13));
+    // The device without a queue carries the port its queue would have.
+    const std::vector<std::string> zt = reader.Subkeys(usbPrint + "\\ZarvelZT-5");
+    ASSERT_EQ(zt.size(), 1u);
+    EXPECT_NE(zt[0].find("&usb://Zarvel/ZT-5?serial=ZT5SN7"), std::string::npos);
+
+    const std::string usb = "SYSTEM\\CurrentControlSet\\Enum\\USB\\VID_1A2B&PID_0010";
+    EXPECT_EQ(reader.Subkeys(usb), (std::vector<std::string>{"KQ10SN0001", "ZT5SN7"}));
+    EXPECT_EQ(reader.Value(usb + "\\KQ10SN0001", "ParentIdPrefix"), prefix + '\0');
+    EXPECT_EQ(reader.Value(usb + "\\KQ10SN0001\\Device Parameters", "SymbolicName"),
+              std::string("\\??\\USB#VID_1A2B&PID_0010#KQ10SN0001#"
+                          "{28d78fad-5a12-11d1-ae5b-0000f803a8c2}") + '\0');
+
+    const std::string classes = "SYSTEM\\CurrentControlSet\\Control\\DeviceClasses\\"
+                                "{28D78FAD-5A12-11D1-AE5B-0000F803A8C2}";  // any letter case
+    const std::vector<std::string> links = reader.Subkeys(classes);
+    ASSERT_EQ(links.size(), 2u);
+    EXPECT_EQ(links[0], "##?#USB#VID_1A2B&PID_0010#KQ10SN0001#{28d78fad-5a12-11d1-ae5b-0000f803a8c2}");
+    EXPECT_EQ(reader.Value(classes + "\\" + links[0] + "\\#", "SymbolicLink"),
+              std::string("\\\\?\\USB#VID_1A2B&PID_0010#KQ10SN0001#"
+                          "{28d78fad-5a12-11d1-ae5b-0000f803a8c2}") + '\0');
+    EXPECT_EQ(reader.Value(classes + "\\" + links[0] + "\\#", "Missing"), "<unreadable>");
+    EXPECT_EQ(reader.Subkeys("SYSTEM\\CurrentControlSet\\Enum\\NOSUCH"),
+              (std::vector<std::string>{"<cannot open>"}));
+    EXPECT_GT(fetches, 1);  // every walk looked afresh
+}
+
+TEST(UsbRegistry, KeepsTheLimitsOfTheRealCalls) {
+    // A driver name of 255 characters still lists and reads (256 bytes with
+    // its terminator); one of 256 makes a key name the listing cannot return.
+    const UsbPrinterDevice device = Device("KQ-10", "SN1");
+    for (std::size_t length : {255u, 256u}) {
+        SCOPED_TRACE(length);
+        const std::string driver(length, 'Z');
+        UsbRegistry registry([&](std::vector<UsbPrinterDevice>* d, std::vector<QueuePort>* q) {
+            *d = {device};
+            *q = {{driver, "usb://Zarvel/KQ-10?serial=SN1"}};
+            return true;
+        });
+        RegistryReader reader(registry);
+        const std::string usbPrint = "SYSTEM\\CurrentControlSet\\Enum\\USBPRINT";
+        const std::vector<std::string> models = reader.Subkeys(usbPrint);
+        ASSERT_EQ(models.size(), 1u);
+        if (length == 256) {
+            EXPECT_EQ(models[0], "<error 234>");
+            continue;
+        }
+        ASSERT_EQ(models[0], driver);
+        const std::vector<std::string> printers = reader.Subkeys(usbPrint + "\\" + driver);
+        ASSERT_EQ(printers.size(), 1u);
+        EXPECT_EQ(reader.Value(usbPrint + "\\" + driver + "\\" + printers[0], "DeviceDesc"),
+                  driver + '\0');
+    }
+}
+
+TEST(UsbRegistry, SnapshotStaysWhileKeysAreOpen) {
+    std::vector<UsbPrinterDevice> devices = {Device("KQ-10", "A1")};
+    UsbRegistry registry(
+        [&](std::vector<UsbPrinterDevice>* d, std::vector<QueuePort>* q) {
+            *d = devices;
+            q->clear();
+            return true;
+        },
+        std::chrono::milliseconds(0));
+    RegKey outer = nullptr;
+    ASSERT_TRUE(registry.OpenKey(kLocalMachine, "SYSTEM\\CurrentControlSet\\Enum\\USB", &outer));
+    devices.clear();  // the device goes away in the middle of a walk
+    RegKey inner = nullptr;
+    ASSERT_TRUE(registry.OpenKey(kLocalMachine, "SYSTEM\\CurrentControlSet\\Enum\\USB\\VID_1A2B&PID_0010\\A1", &inner));
+    registry.CloseKey(inner);
+    registry.CloseKey(outer);
+    // The next walk sees it gone.
+    EXPECT_FALSE(registry.OpenKey(kLocalMachine, "SYSTEM\\CurrentControlSet\\Enum\\USB\\VID_1A2B&PID_0010", &outer));
+}
+
+}  // namespace
+}  // namespace marnel
