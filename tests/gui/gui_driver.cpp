@@ -776,11 +776,64 @@ void CaseDeviceGoesOffline(const std::string& exe) {
     ExitProgram(program, hMain, "offline");
 }
 
+// Drops files on the main window through the test build's WM_COPYDATA hook.
+bool DropFiles(HWND hMain, const std::vector<std::string>& paths) {
+    std::string list;
+    for (const std::string& path : paths) {
+        list += path;
+        list.push_back('\0');
+    }
+    COPYDATASTRUCT data = {};
+    data.dwData = marnel::kSimDropFilesData;
+    data.cbData = static_cast<DWORD>(list.size());
+    data.lpData = &list[0];
+    DWORD_PTR result = 0;
+    return SendMessageTimeoutA(hMain, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data),
+                               SMTO_NORMAL, 5000, &result) != 0 &&
+           result != 0;
+}
+
+void CaseDropLongPath(const std::string& exe) {
+    Program program;
+    if (!Check(program.Start(exe, Scenario("one.scn")), "drop: start")) return;
+    HWND hMain = WaitMainWindow(program, "drop");
+    if (!hMain) return;
+    // A first path of 300 characters that no program could open whole if it
+    // were cut to 259: the firmware upgrade must see every character of it.
+    std::string longPath = "C:\\";
+    while (longPath.size() < 290) {
+        longPath += "firmware-folder-with-a-long-name\\";
+    }
+    longPath = longPath.substr(0, 290) + "\\fw.kvf";
+    Check(longPath.size() > 259, "drop: the first path has " + std::to_string(longPath.size()) +
+                                     " characters");
+    if (!Check(DropFiles(hMain, {longPath, "C:\\second.kvf", "C:\\third.kvf"}),
+               "drop: three files dropped")) {
+        return;
+    }
+    HWND hBox = WaitWindowOf(program.Pid(), IsMessageBox, 5000);
+    if (!Check(hBox != nullptr, "drop: the firmware upgrade answers with a box")) return;
+    std::string text = ItemText(hBox, 0xFFFF);
+    bool whole = text == IDS_VERSION_UP_TEXT || text.find(longPath) != std::string::npos;
+    Check(whole, "drop: the first file reached the upgrade whole: \"" + text.substr(0, 80) +
+                     (text.size() > 80 ? "...\"" : "\""));
+    Check(text.find("second.kvf") == std::string::npos &&
+              text.find("third.kvf") == std::string::npos,
+          "drop: the other files are not used");
+    PostMessageA(GetDlgItem(hBox, text == IDS_VERSION_UP_TEXT ? IDCANCEL : IDOK), BM_CLICK, 0, 0);
+    Check(WaitFor([&] { return !IsWindow(hBox); }, 5000), "drop: the box closes");
+    Sleep(500);
+    Check(FindWindowOf(program.Pid(), IsMessageBox, false) == nullptr,
+          "drop: one file, one download");
+    ExitProgram(program, hMain, "drop");
+}
+
 int RunSimCases(const std::string& exe) {
     CaseNoDevice(exe);
     CaseOneDevice(exe);
     CaseTwoDevices(exe);
     CaseDeviceGoesOffline(exe);
+    CaseDropLongPath(exe);
     return 0;
 }
 
