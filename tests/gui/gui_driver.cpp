@@ -4,12 +4,13 @@
 // resources built into the program.
 //
 //   gui_driver resources EXE
-//   gui_driver sim EXE SCENARIO_DIR [SHOT_DIR IMPORT_EXE]
-//   gui_driver product EXE EXPECTED_LABEL [SHOT_PATH IMPORT_EXE]
+//   gui_driver sim EXE SCENARIO_DIR [SHOT_DIR UNIX_SHELL]
+//   gui_driver product EXE EXPECTED_LABEL [SHOT_PATH UNIX_SHELL]
 //
 // SCENARIO_DIR is a Windows path; SHOT_DIR and SHOT_PATH are Unix paths for
-// ImageMagick's import, which runs as a Unix program through Wine. Prints one
-// line per check; exits 0 when every check passed.
+// ImageMagick, which runs through UNIX_SHELL (the Windows path of /bin/sh) as
+// Unix programs under Wine. Prints one line per check; exits 0 when every
+// check passed.
 #include <windows.h>
 
 #include <cstdio>
@@ -188,15 +189,65 @@ private:
 
 // --- Screenshots -----------------------------------------------------------
 
-std::string g_importExe;  // Windows path of ImageMagick's import
+std::string g_unixShell;  // Windows path of the Unix shell, for ImageMagick
 
-// Grabs the screen around `hWnd` (a margin of 24 pixels) into `unixPath`.
+// Wine's drive Z: is the Unix root.
+std::string WindowsPathOf(const std::string& unixPath) {
+    std::string path = "Z:" + unixPath;
+    for (char& c : path) {
+        if (c == '/')
+            c = '\\';
+    }
+    return path;
+}
+
+// Runs `script` with the Unix shell (a Unix program, started through Wine)
+// and waits until `result` (a Unix path) exists: Wine does not wait for a
+// Unix child to end, so the script renames its output when it is complete.
+bool RunUnix(const std::string& script, const std::string& result) {
+    std::string command = "\"" + g_unixShell + "\" -c \"" + script + "\"";
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi = {};
+    if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
+                        &pi)) {
+        std::printf("     cannot start the Unix shell (%lu)\n", GetLastError());
+        return false;
+    }
+    CloseHandle(pi.hProcess);
+    CloseHandle(pi.hThread);
+    std::string path = WindowsPathOf(result);
+    return WaitFor([&] { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; },
+                   15000);
+}
+
+// Reads a binary PPM (P6, 8 bits).
+bool ReadPpm(const std::string& unixPath, int* width, int* height,
+             std::vector<unsigned char>* rgb) {
+    FILE* file = std::fopen(WindowsPathOf(unixPath).c_str(), "rb");
+    if (file == nullptr) {
+        return false;
+    }
+    int maxValue = 0;
+    bool ok = std::fscanf(file, "P6 %d %d %d", width, height, &maxValue) == 3 && maxValue == 255 &&
+              std::fgetc(file) != EOF && *width > 0 && *height > 0;
+    if (ok) {
+        rgb->resize(static_cast<size_t>(*width) * static_cast<size_t>(*height) * 3);
+        ok = std::fread(rgb->data(), 1, rgb->size(), file) == rgb->size();
+    }
+    std::fclose(file);
+    return ok;
+}
+
+// Grabs the screen around `hWnd` (a margin of 24 pixels) into the PNG file
+// `unixPath` with ImageMagick. Wine puts a window on the X display some time
+// after it counts as visible, and under load that can take seconds: grab
+// until the X display shows, at a few points inside the window, what Wine
+// drew there, and two grabs in a row agree; keep the last one.
 void Screenshot(const std::string& unixPath, HWND hWnd) {
-    if (g_importExe.empty() || unixPath.empty()) {
+    if (g_unixShell.empty() || unixPath.empty()) {
         return;
     }
-    // Give the window a moment to be mapped and painted before the grab.
-    Sleep(1000);
     RECT rc;
     GetWindowRect(hWnd, &rc);
     int left = rc.left > 24 ? rc.left - 24 : 0;
@@ -204,21 +255,48 @@ void Screenshot(const std::string& unixPath, HWND hWnd) {
     std::string crop = std::to_string(rc.right + 24 - left) + "x" +
                        std::to_string(rc.bottom + 24 - top) + "+" + std::to_string(left) + "+" +
                        std::to_string(top);
-    std::string command =
-        "\"" + g_importExe + "\" -window root -crop " + crop + " +repage \"" + unixPath + "\"";
-    STARTUPINFOA si = {};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi = {};
-    if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
-                        &pi)) {
-        std::printf("     screenshot %s: cannot start import (%lu)\n", unixPath.c_str(),
-                    GetLastError());
-        return;
+    std::string probe = unixPath + ".ppm";
+    std::vector<unsigned char> previous;
+    bool same = false;
+    for (int attempt = 0; attempt < 40 && !same; ++attempt) {
+        DeleteFileA(WindowsPathOf(probe).c_str());
+        int width = 0, height = 0;
+        std::vector<unsigned char> rgb;
+        if (!RunUnix("import -window root -crop " + crop + " +repage -depth 8 'ppm:" + probe +
+                         ".part' && mv '" + probe + ".part' '" + probe + "'",
+                     probe) ||
+            !ReadPpm(probe, &width, &height, &rgb)) {
+            continue;
+        }
+        HDC hScreen = GetDC(nullptr);
+        same = true;
+        for (int i = 1; i <= 7 && same; ++i) {
+            int x = rc.left + (rc.right - rc.left) * i / 8;
+            int y = rc.top + (rc.bottom - rc.top) * (8 - i) / 8;
+            COLORREF drawn = GetPixel(hScreen, x, y);
+            size_t at = (static_cast<size_t>(y - top) * static_cast<size_t>(width) +
+                         static_cast<size_t>(x - left)) *
+                        3;
+            same = x - left < width && y - top < height && drawn != CLR_INVALID &&
+                   rgb[at] == GetRValue(drawn) && rgb[at + 1] == GetGValue(drawn) &&
+                   rgb[at + 2] == GetBValue(drawn);
+        }
+        ReleaseDC(nullptr, hScreen);
+        // Painting may still go on: keep a grab only when the one before it
+        // was the same.
+        same = same && rgb == previous;
+        previous.swap(rgb);
+        if (!same) {
+            Sleep(200);
+        }
     }
-    WaitForSingleObject(pi.hProcess, 15000);
-    CloseHandle(pi.hProcess);
-    CloseHandle(pi.hThread);
-    std::printf("     screenshot %s\n", unixPath.c_str());
+    // The picture kept is the grab just checked.
+    DeleteFileA(WindowsPathOf(unixPath).c_str());
+    bool saved = same && RunUnix("convert '" + probe + "' 'png:" + unixPath + ".part' && mv '" +
+                                     unixPath + ".part' '" + unixPath + "'",
+                                 unixPath);
+    DeleteFileA(WindowsPathOf(probe).c_str());
+    Check(saved, "screenshot " + unixPath);
 }
 
 // --- Resources of the program ----------------------------------------------
@@ -622,7 +700,7 @@ void CheckMainWindowLooks(HWND hMain) {
          hChild = GetWindow(hChild, GW_HWNDNEXT)) {
         RECT rc;
         GetWindowRect(hChild, &rc);
-        if (GetDlgCtrlID(hChild) == 0xFFFF && rc.top >= rcPut.bottom &&
+        if ((GetDlgCtrlID(hChild) & 0xFFFF) == 0xFFFF && rc.top >= rcPut.bottom &&
             rc.bottom <= rcFirmware.top && rc.bottom - rc.top <= 3) {
             ruleFound = true;
         }
@@ -788,16 +866,18 @@ bool DropFiles(HWND hMain, const std::vector<std::string>& paths) {
     data.cbData = static_cast<DWORD>(list.size());
     data.lpData = &list[0];
     DWORD_PTR result = 0;
-    return SendMessageTimeoutA(hMain, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data),
-                               SMTO_NORMAL, 5000, &result) != 0 &&
+    return SendMessageTimeoutA(hMain, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data), SMTO_NORMAL,
+                               5000, &result) != 0 &&
            result != 0;
 }
 
 void CaseDropLongPath(const std::string& exe) {
     Program program;
-    if (!Check(program.Start(exe, Scenario("one.scn")), "drop: start")) return;
+    if (!Check(program.Start(exe, Scenario("one.scn")), "drop: start"))
+        return;
     HWND hMain = WaitMainWindow(program, "drop");
-    if (!hMain) return;
+    if (!hMain)
+        return;
     // A first path of 300 characters that no program could open whole if it
     // were cut to 259: the firmware upgrade must see every character of it.
     std::string longPath = "C:\\";
@@ -805,21 +885,22 @@ void CaseDropLongPath(const std::string& exe) {
         longPath += "firmware-folder-with-a-long-name\\";
     }
     longPath = longPath.substr(0, 290) + "\\fw.kvf";
-    Check(longPath.size() > 259, "drop: the first path has " + std::to_string(longPath.size()) +
-                                     " characters");
+    Check(longPath.size() > 259,
+          "drop: the first path has " + std::to_string(longPath.size()) + " characters");
     if (!Check(DropFiles(hMain, {longPath, "C:\\second.kvf", "C:\\third.kvf"}),
                "drop: three files dropped")) {
         return;
     }
     HWND hBox = WaitWindowOf(program.Pid(), IsMessageBox, 5000);
-    if (!Check(hBox != nullptr, "drop: the firmware upgrade answers with a box")) return;
+    if (!Check(hBox != nullptr, "drop: the firmware upgrade answers with a box"))
+        return;
     std::string text = ItemText(hBox, 0xFFFF);
     bool whole = text == IDS_VERSION_UP_TEXT || text.find(longPath) != std::string::npos;
     Check(whole, "drop: the first file reached the upgrade whole: \"" + text.substr(0, 80) +
                      (text.size() > 80 ? "...\"" : "\""));
-    Check(text.find("second.kvf") == std::string::npos &&
-              text.find("third.kvf") == std::string::npos,
-          "drop: the other files are not used");
+    Check(
+        text.find("second.kvf") == std::string::npos && text.find("third.kvf") == std::string::npos,
+        "drop: the other files are not used");
     PostMessageA(GetDlgItem(hBox, text == IDS_VERSION_UP_TEXT ? IDCANCEL : IDOK), BM_CLICK, 0, 0);
     Check(WaitFor([&] { return !IsWindow(hBox); }, 5000), "drop: the box closes");
     Sleep(500);
@@ -862,19 +943,19 @@ int main(int argc, char** argv) {
         g_scenarioDir = args[2];
         if (args.size() == 5) {
             g_shotDir = args[3];
-            g_importExe = args[4];
+            g_unixShell = args[4];
         }
         RunSimCases(args[1]);
     } else if ((args.size() == 3 || args.size() == 5) && args[0] == "product") {
         if (args.size() == 5) {
-            g_importExe = args[4];
+            g_unixShell = args[4];
         }
         RunProductCase(args[1], args[2], args.size() == 5 ? args[3] : "");
     } else {
         std::fprintf(stderr,
                      "usage: gui_driver resources EXE\n"
-                     "       gui_driver sim EXE SCENARIO_DIR [SHOT_DIR IMPORT_EXE]\n"
-                     "       gui_driver product EXE EXPECTED_LABEL [SHOT_PATH IMPORT_EXE]\n");
+                     "       gui_driver sim EXE SCENARIO_DIR [SHOT_DIR UNIX_SHELL]\n"
+                     "       gui_driver product EXE EXPECTED_LABEL [SHOT_PATH UNIX_SHELL]\n");
         return 2;
     }
     std::printf("%d checks, %d failed, %lu ms\n", g_checks, g_failures, GetTickCount() - start);

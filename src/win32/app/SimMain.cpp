@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include <shlobj.h>
+
 #include "platform/Spooler.h"
 #include "sim/Scenario.h"
 #include "sim/SimWorld.h"
@@ -47,12 +49,14 @@ class CSimulatedMachine : public marnel::IMessageHook {
 public:
     CSimulatedMachine(marnel::SimWorld& world, marnel::Scenario scenario)
         : m_world(world), m_scenario(std::move(scenario)) {
+        int otherPorts = 0;
         for (const marnel::ScenarioPrinter& printer : m_scenario.states[0].printers) {
             marnel::SimModel model;
             if (ModelOfDriver(printer.driver, &model)) {
-                m_world.AddDevice(printer.name, printer.driver, model);
+                m_world.AddDevice(marnel::SimDeviceSetup(model, printer.name, printer.driver));
             } else {
-                m_world.AddPrinter(printer.name, printer.driver);
+                m_world.AddOtherPrinter(printer.name, printer.driver,
+                                        "USB1" + std::to_string(10 + otherPorts++));
             }
         }
         // Remember each printer's record (its port above all), so that a
