@@ -25,7 +25,7 @@ protected:
         return times;
     }
 
-    SimWorld world;
+    DeviceBench world;
     std::unique_ptr<TestPort> port = world.OpenPort();
     std::vector<std::uint8_t> block = std::vector<std::uint8_t>(kParameterBlockSize, 0);
 };

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "SimPortHarness.h"
+#include "sim/SimWorld.h"
 
 namespace marnel {
 namespace {
@@ -10,7 +11,7 @@ namespace {
 using namespace test;
 
 TEST(PortHandleTest, ClosedUntilOpenedAndClosedOnceOnDestruction) {
-    SimWorld world;
+    DeviceBench world;
     {
         TestPort never(world.services);
         EXPECT_EQ(never.Handle(), InvalidHandle());
@@ -30,7 +31,7 @@ TEST(PortHandleTest, ClosedUntilOpenedAndClosedOnceOnDestruction) {
 }
 
 TEST(PortHandleTest, DeviceOpensForOneHandleAtATime) {
-    SimWorld world;
+    DeviceBench world;
     auto first = world.OpenPort();
     auto second = world.OpenPort();
     EXPECT_NE(first->Handle(), InvalidHandle());
@@ -43,7 +44,7 @@ TEST(PortHandleTest, DeviceOpensForOneHandleAtATime) {
 }
 
 TEST(PortHandleTest, PathsAreMatchedIgnoringCaseAndUnknownPathsFail) {
-    SimWorld world;
+    DeviceBench world;
     std::string upper = kDevicePath;
     for (char& c : upper) {
         c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
@@ -62,7 +63,7 @@ TEST(PortHandleTest, PathsAreMatchedIgnoringCaseAndUnknownPathsFail) {
 }
 
 TEST(PortHandleTest, ReadAndIoControlPassThroughUnchanged) {
-    SimWorld world(SimModel::kZT5);
+    DeviceBench world(SimModel::kZT5);
     auto port = world.OpenPort();
 
     std::uint8_t request[] = {0xF0, 0x00, 0x08, 0x04};
@@ -91,7 +92,7 @@ TEST(PortHandleTest, ReadAndIoControlPassThroughUnchanged) {
 }
 
 TEST(PortHandleTest, ClosedOrUnpluggedPortFailsInThePlatformCall) {
-    SimWorld world;
+    DeviceBench world;
     TestPort closed(world.services);
     std::uint8_t byte = 0;
     DWORD got = 0;
@@ -107,11 +108,41 @@ TEST(PortHandleTest, ClosedOrUnpluggedPortFailsInThePlatformCall) {
     EXPECT_TRUE(world.device.Log().empty());
 }
 
-TEST(PortHandleTest, OneArgumentOpenFailsWithoutAResolvablePrinter) {
+TEST(PortHandleTest, OneArgumentOpenResolvesThePrinterWithFixedArguments) {
     SimWorld world;
-    CDevicePort port(world.services);
-    EXPECT_EQ(port.Open(""), 0);
-    EXPECT_TRUE(world.files.Opens().empty());
+    SimInstalledDevice& kq10 = world.AddDevice();
+    SimInstalledDevice& zt5 = world.AddDevice(SimDeviceSetup(SimModel::kZT5));
+    {
+        CDevicePort port(world.Services());
+        ASSERT_EQ(port.Open("Zarvel ZT-5"), 1);
+        const auto& call = world.DeviceFile().Opens().back();
+        EXPECT_EQ(call.path, zt5.devicePath);
+        EXPECT_EQ(call.desiredAccess, 0xC0000000u);  // GENERIC_READ | GENERIC_WRITE
+        EXPECT_EQ(call.shareMode, 0u);
+        EXPECT_EQ(call.securityAttributes, nullptr);
+        EXPECT_EQ(call.creationDisposition, 3u);    // OPEN_EXISTING
+        EXPECT_EQ(call.flagsAndAttributes, 0x80u);  // FILE_ATTRIBUTE_NORMAL
+        EXPECT_EQ(call.templateFile, nullptr);
+        EXPECT_EQ(port.IsServiceMode(), 1);
+        EXPECT_EQ(zt5.device.Log().size(), 1u);
+        EXPECT_TRUE(kq10.device.Log().empty());
+
+        // The device is taken, whichever of its paths the next open uses.
+        world.Version().SetPlatformId(kPlatformWin32Windows);
+        CDevicePort second(world.Services());
+        EXPECT_EQ(second.Open("Zarvel ZT-5"), 0);
+        EXPECT_EQ(world.DeviceFile().Opens().back().path, zt5.devicePath9x);
+    }
+    EXPECT_EQ(world.DeviceFile().OpenHandleCount(), 0u);
+
+    CDevicePort again(world.Services());
+    EXPECT_EQ(again.Open("Zarvel ZT-5"), 1) << "free again once the first port is gone";
+
+    world.Unplug("Zarvel KQ-10");
+    CDevicePort unplugged(world.Services());
+    EXPECT_EQ(unplugged.Open("Zarvel KQ-10"), 0);
+    CDevicePort unnamed(world.Services());
+    EXPECT_EQ(unnamed.Open(""), 0);
 }
 
 }  // namespace

@@ -15,7 +15,7 @@ protected:
     // Line mode is the KQ-10's (a device without ETX); ETX mode any other.
     void UseDevice(SimModel model, const std::string& report) {
         port.reset();
-        world = std::make_unique<SimWorld>(model);
+        world = std::make_unique<DeviceBench>(model);
         world->device.SetReport(std::vector<std::uint8_t>(report.begin(), report.end()));
         port = world->OpenPort();
         g_bReportEndsWithEtx = model == SimModel::kKQ10 ? 0 : 1;
@@ -29,7 +29,7 @@ protected:
     std::string Text() const { return std::string(buffer.begin(), buffer.end()); }
     SimDevice& device() { return world->device; }
 
-    std::unique_ptr<SimWorld> world;
+    std::unique_ptr<DeviceBench> world;
     std::unique_ptr<TestPort> port;
     std::vector<std::uint8_t> buffer;
 };

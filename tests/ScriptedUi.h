@@ -81,6 +81,8 @@ public:
     // "label:- No Device -", "wait+", "wait-", "timer:1:200", "default".
     const std::vector<std::string>& Events() const { return m_events; }
     void ClearEvents() { m_events.clear(); }
+    // Adds a test's own mark to the event log, to check order against it.
+    void Note(std::string event) { m_events.push_back(std::move(event)); }
     const std::vector<FileDialogRequest>& FileDialogs() const { return m_fileDialogs; }
     const std::string& Label() const { return m_label; }
     int WaitCursorDepth() const { return m_waitDepth; }

@@ -39,7 +39,7 @@ TEST(SimDeviceTest, JobsArriveInPiecesAndAreChecked) {
 }
 
 TEST(SimDeviceTest, FirmwareInUpdateModeRestartsWithTheNewVersion) {
-    SimWorld world(SimModel::kKQ10);
+    DeviceBench world(SimModel::kKQ10);
     world.device.SetMode(SimMode::kUpdate);
     world.device.SetVersionAfterFirmware(std::string("1.06"));
     auto port = world.OpenPort();

@@ -63,9 +63,9 @@ public:
 constexpr char kDevicePath[] =
     "\\\\?\\usb#vid_1a2b&pid_0010#kq0001#{28d78fad-5a12-11d1-ae5b-0000f803a8c2}";
 
-// A simulated world around one device, sharing one clock.
-struct SimWorld {
-    explicit SimWorld(SimModel model = SimModel::kKQ10, IClock* realClock = nullptr)
+// One device on the simulated device file, sharing one clock; no printers.
+struct DeviceBench {
+    explicit DeviceBench(SimModel model = SimModel::kKQ10, IClock* realClock = nullptr)
         : device(model), services{version,
                                   spooler,
                                   registry,

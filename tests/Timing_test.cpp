@@ -16,7 +16,7 @@ using namespace test;
 
 TEST(TimingTest, ParameterReadTakesItsSleepFloor) {
     SteadyClock clock;
-    SimWorld world(SimModel::kKQ10, &clock);
+    DeviceBench world(SimModel::kKQ10, &clock);
     world.device.Faults().busyPolls = 3;  // all four polls are used: 400 ms of sleeps
     auto port = world.OpenPort();
     std::vector<std::uint8_t> block(266, 0);

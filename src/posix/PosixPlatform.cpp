@@ -80,6 +80,40 @@ std::vector<UsbPrinterDevice> PosixPlatform::UsbPrinters() {
     return devices;
 }
 
+std::string PosixPlatform::DiagnoseOpenFailure(const std::string& printerName) {
+    if (printerName.empty()) {
+        return "no printer is chosen";
+    }
+    ISpooler& spooler = *m_pSpooler;
+    PrinterHandle printer = nullptr;
+    if (!spooler.OpenPrinter(printerName, &printer)) {
+        const std::string cause = m_pSpooler->LastError();
+        return "no printer named " + printerName + (cause.empty() ? "" : " (" + cause + ")");
+    }
+    const PrinterQuery query = spooler.GetPrinter(printer);
+    spooler.ClosePrinter(printer);
+    if (query.status != SpoolerQueryStatus::kOk) {
+        return "the printer " + printerName + " could not be read: " + m_pSpooler->LastError();
+    }
+    const std::string& port = query.info.portName;
+    if (port.compare(0, 6, "usb://") != 0) {
+        return "the printer " + printerName + " is not on a USB port (" + port + ")";
+    }
+    std::vector<UsbPrinterDevice> devices;
+    if (!ListDevices(&devices)) {
+        return "USB devices cannot be listed: " + UsbError();
+    }
+    for (const UsbPrinterDevice& device : devices) {
+        if (UsbUriNamesDevice(port, device)) {
+            const std::string cause = m_pDeviceFile->LastError();
+            return "the USB printer " + port + " is attached but could not be used" +
+                   (cause.empty() ? std::string() : ": " + cause);
+        }
+    }
+    return "no attached USB printer matches " + port +
+           (UsbError().empty() ? std::string() : " (" + UsbError() + ")");
+}
+
 std::string PosixPlatform::LastDeviceError() const { return m_pDeviceFile->LastError(); }
 
 std::string PosixPlatform::LastSpoolerError() const { return m_pSpooler->LastError(); }

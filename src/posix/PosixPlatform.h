@@ -52,6 +52,11 @@ public:
     // Why USB devices cannot be seen at all (libusb did not start); empty when they can.
     std::string UsbError() const;
 
+    // Why `printerName` does not lead to an open device, in one line for the
+    // expert: no such printer, a port that is not a USB printer, no attached
+    // device matching it, or the device's own error (permission, busy...).
+    std::string DiagnoseOpenFailure(const std::string& printerName);
+
     // The attached USB printer-class devices as last seen.
     std::vector<UsbPrinterDevice> UsbPrinters();
 

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <new>
 
+#include "sim/SimDevice.h"
+
 namespace marnel {
 
 namespace {
@@ -212,7 +214,11 @@ BOOL MemorySpooler::WritePrinter(PrinterHandle printer, const void* data, DWORD 
         taken = std::min(size, shortWrite->second);
     }
     const auto* bytes = static_cast<const std::uint8_t*>(data);
-    job->data.insert(job->data.end(), bytes, bytes + taken);
+    if (m_keepJobData) {
+        job->data.insert(job->data.end(), bytes, bytes + taken);
+    }
+    job->size += taken;
+    job->crc32 = Crc32(bytes, taken, job->crc32);
     *written = taken;
     return 1;
 }
@@ -237,6 +243,10 @@ BOOL MemorySpooler::EndDocPrinter(PrinterHandle printer) {
     handle->job = 0;
     if (job->state != SpoolerJob::State::kOpen) {
         return 0;  // cancelled meanwhile
+    }
+    if (m_endDocFails) {
+        job->state = SpoolerJob::State::kAbandoned;
+        return 0;
     }
     job->state = SpoolerJob::State::kDelivered;
     if (m_onDelivered) {

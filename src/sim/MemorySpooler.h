@@ -37,7 +37,9 @@ struct SpoolerJob {
     std::string dataType;
     int pagesStarted = 0;
     int pagesEnded = 0;
-    std::vector<std::uint8_t> data;  // what the spooler took, in order
+    std::vector<std::uint8_t> data;  // what the spooler took, in order (unless not kept)
+    std::uint64_t size = 0;          // bytes taken, kept or not
+    std::uint32_t crc32 = 0;         // CRC-32 of the bytes taken, kept or not
     std::vector<DWORD> writeSizes;   // the size asked of each WritePrinter
     State state = State::kOpen;
 };
@@ -61,6 +63,11 @@ public:
     void FailWrite(std::size_t index) { m_failedWrites.insert(index); }
     // The WritePrinter call number `index` takes only `bytes` bytes.
     void ShortWrite(std::size_t index, DWORD bytes) { m_shortWrites[index] = bytes; }
+    // EndDocPrinter fails: the job is not delivered.
+    void SetEndDocFails(bool fails) { m_endDocFails = fails; }
+    // Off: a job's bytes are only counted and checksummed, so that a very
+    // large job costs the spooler no memory.
+    void SetKeepJobData(bool keep) { m_keepJobData = keep; }
 
     // A job that ends (EndDocPrinter) is handed over here.
     void OnJobDelivered(std::function<void(const SpoolerJob&)> callback) {
@@ -103,6 +110,8 @@ private:
     std::set<std::string> m_openFails;
     std::map<std::string, SpoolerFault> m_getPrinterFaults;
     bool m_startDocFails = false;
+    bool m_endDocFails = false;
+    bool m_keepJobData = true;
     std::set<std::size_t> m_failedWrites;
     std::map<std::size_t, DWORD> m_shortWrites;
     std::size_t m_writeCalls = 0;

@@ -41,9 +41,12 @@ HANDLE SimDeviceFile::Open(const std::string& path, DWORD desiredAccess, DWORD s
                   InvalidHandle()};
     const std::string key = Key(path);
     const auto found = m_devices.find(key);
+    // Exclusive per device, not per path: one device may answer at several.
     bool inUse = false;
-    for (const auto& [handle, attachment] : m_handles) {
-        inUse = inUse || (attachment.key == key && attachment.device != nullptr);
+    if (found != m_devices.end()) {
+        for (const auto& [handle, attachment] : m_handles) {
+            inUse = inUse || attachment.device == found->second;
+        }
     }
     if (found != m_devices.end() && !inUse) {
         const HANDLE handle = reinterpret_cast<HANDLE>(m_nextHandle);

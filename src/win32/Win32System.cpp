@@ -12,6 +12,11 @@ BOOL Win32PlatformVersion::GetPlatformId(DWORD* platformId) {
     OSVERSIONINFOA info;
     std::memset(&info, 0, sizeof info);
     info.dwOSVersionInfoSize = sizeof info;
+    // The platform id is what is asked, not the version numbers that newer
+    // SDKs deprecate the call for.
+#ifdef _MSC_VER
+#pragma warning(suppress : 4996)
+#endif
     if (!GetVersionExA(&info)) {
         return 0;
     }

@@ -44,6 +44,10 @@ protected:
         if (CupsDir().empty() || !std::ifstream(CupsDir() + "/cupsd.pid").good()) {
             GTEST_SKIP() << "no private CUPS server (cupsd or lpadmin not installed)";
         }
+        const std::string hasQueue = "lpstat -h " + CupsDir() + "/cups.sock -v Zarvel_usb >/dev/null 2>&1";
+        if (std::system(hasQueue.c_str()) != 0) {
+            GTEST_SKIP() << "no usb:// queue on the private CUPS server (cupsd not run as root)";
+        }
         m_testbed = std::make_unique<UsbTestbed>();
         m_kq = std::make_unique<EmulatedPrinter>(*m_testbed, EmulatedPrinter::Identity());
         EmulatedPrinter::Identity zt;
@@ -174,6 +178,15 @@ TEST_F(DevicePortOnLinuxTest, PrintersWithoutAUsbDeviceDoNotOpen) {
         EXPECT_FALSE(port.Open(name)) << name;
     }
     EXPECT_TRUE(m_kq->VendorRequests().empty());
+
+    // What the expert is told about each.
+    EXPECT_EQ(m_platform->DiagnoseOpenFailure("No_such_printer").rfind("no printer named No_such_printer", 0), 0u);
+    EXPECT_EQ(m_platform->DiagnoseOpenFailure("Office_Laser"),
+              "the printer Office_Laser is not on a USB port (file:" + CupsDir() +
+                  "/out/Office_Laser.bin)");
+    m_kq.reset();  // the device stops answering: it can no longer be told apart
+    EXPECT_EQ(m_platform->DiagnoseOpenFailure("Zarvel_usb"),
+              "no attached USB printer matches usb://Zarvel/KQ-10?serial=KQ10SN0001");
 }
 
 }  // namespace

@@ -32,6 +32,10 @@ protected:
         if (CupsDir().empty() || !std::ifstream(CupsDir() + "/cupsd.pid").good()) {
             GTEST_SKIP() << "no private CUPS server (cupsd or lpadmin not installed)";
         }
+        const std::string hasQueue = "lpstat -h " + CupsDir() + "/cups.sock -v Zarvel_usb >/dev/null 2>&1";
+        if (std::system(hasQueue.c_str()) != 0) {
+            GTEST_SKIP() << "no usb:// queue on the private CUPS server (cupsd not run as root)";
+        }
         m_testbed = std::make_unique<UsbTestbed>();
         m_kq = std::make_unique<EmulatedPrinter>(*m_testbed, EmulatedPrinter::Identity());
         EmulatedPrinter::Identity zt;

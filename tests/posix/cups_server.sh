@@ -114,7 +114,10 @@ EOC
     add_queue Zarvel_rejecting "Zarvel ZT-7" rejecting
     add_queue Office_Laser "Generic Office Laser"
     # The emulated USB printer's queue, as the CUPS usb back end would name it.
-    add_queue Zarvel_usb "Zarvel KQ-10" - "usb://Zarvel/KQ-10?serial=KQ10SN0001"
+    # Only a cupsd run as root may use the usb back end; the tests that need
+    # this queue skip without it.
+    add_queue Zarvel_usb "Zarvel KQ-10" - "usb://Zarvel/KQ-10?serial=KQ10SN0001" ||
+        echo "no usb:// queue: cupsd does not run as root" >&2
     for q in Job_exact Job_plus_one Job_cancel Job_empty Job_failed Job_perf Job_platform; do
         add_queue "$q" "Zarvel KQ-10"
     done

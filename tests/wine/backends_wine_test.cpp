@@ -1,15 +1,15 @@
 // The Windows back ends against a real (Wine) registry and spooler: the
 // prefix is prepared by run-in-wine.sh from machine.reg. Checks the calls'
 // 256-character and 256-byte limits, the spooler's level-2 records, the
-// device file, and the port's resolution from a printer name to the
-// device's symbolic link through the real registry.
+// device file, and CDevicePort's resolution from a printer name to the
+// device's symbolic link through the real registry and spooler.
 #include <cstdio>
 #include <iostream>
 #include <sstream>
 #include <string>
 #include <vector>
 
-#include "device/UsbPrinterPort.h"
+#include "protocol/DevicePort.h"
 #include "win32/Win32Platform.h"
 #include "win32/WindowsApi.h"
 
@@ -38,6 +38,8 @@ const char kUsbPrintNt[] = "SYSTEM\\CurrentControlSet\\Enum\\USBPRINT";
 const char kLimits[] = "SOFTWARE\\Marnel\\WineTest\\Limits";
 const char kKq10Link[] =
     "\\\\?\\USB#VID_1A2B&PID_0010#KQ10SN0001#{a5dcbf10-6530-11d2-901f-00c04fb951ed}";
+const char kKq10SecondLink[] =
+    "\\\\?\\USB#VID_1A2B&PID_0010#KQ10SN0002#{a5dcbf10-6530-11d2-901f-00c04fb951ed}";
 const char kKq10Link9x[] = "\\\\.\\KQ10SN0001#{28d78fad-5a12-11d1-ae5b-0000f803a8c2}";
 
 std::vector<std::string> ListSubkeys(IRegistry& registry, RegKey key, DWORD* lastError) {
@@ -141,7 +143,7 @@ void TestSpooler() {
     }
     CHECK_EQ(seen,
              "Office Laser|Generic Laser|USB002|40;Zarvel KQ-10|Zarvel KQ-10|USB001|40;"
-             "Zarvel ZT-5|Zarvel ZT-5|USB003|440;");
+             "Zarvel KQ-10 (copy 2)|Zarvel KQ-10|USB004|40;Zarvel ZT-5|Zarvel ZT-5|USB003|440;");
 
     PrinterHandle printer = nullptr;
     CHECK(spooler.OpenPrinter("Zarvel KQ-10", &printer));
@@ -151,9 +153,49 @@ void TestSpooler() {
     CHECK_EQ(query.info.driverName, "Zarvel KQ-10");
     CHECK_EQ(query.info.portName, "USB001");
     CHECK(spooler.ClosePrinter(printer));
+    // The size query on a closed handle fails with ERROR_INVALID_HANDLE, not
+    // ERROR_INSUFFICIENT_BUFFER: that is told apart from a failed read.
+    CHECK_EQ(AsInt(spooler.GetPrinter(printer).status),
+             AsInt(SpoolerQueryStatus::kSizeQueryFailed));
 
     PrinterHandle none = nullptr;
     CHECK(!spooler.OpenPrinter("No Such Printer", &none));
+}
+
+// Last, as it deletes every printer: an empty spooler lists no printers
+// and is no error of the listing.
+void TestEmptySpooler() {
+    Win32Spooler spooler;
+    for (const PrinterInfo& p : spooler.EnumLocalPrinters().printers) {
+        HANDLE printer = nullptr;
+        PRINTER_DEFAULTSA defaults = {nullptr, nullptr, PRINTER_ALL_ACCESS};
+        CHECK(OpenPrinterA(const_cast<LPSTR>(p.printerName.c_str()), &printer, &defaults));
+        CHECK(DeletePrinter(printer));
+        ClosePrinter(printer);
+    }
+    const PrinterList list = spooler.EnumLocalPrinters();
+    CHECK_EQ(AsInt(list.status), AsInt(SpoolerQueryStatus::kOk));
+    CHECK_EQ(list.printers.size(), 0u);
+}
+
+// The raw job's calls reach the spooler with a well-formed DOC_INFO_1 and
+// the job they made can be deleted. (Wine cannot deliver to a USB port, so
+// the end of the document is not looked at.)
+void TestRawJob() {
+    Win32Spooler spooler;
+    PrinterHandle printer = nullptr;
+    CHECK(spooler.OpenPrinter("Zarvel KQ-10", &printer));
+    const DWORD job = spooler.StartDocPrinter(printer, DocInfo{"Updater", nullptr, "RAW"});
+    CHECK(job != 0);
+    CHECK(spooler.StartPagePrinter(printer));
+    DWORD written = 0;
+    CHECK(spooler.WritePrinter(printer, "\x1b@firmware", 10, &written));
+    CHECK_EQ(written, 10u);
+    CHECK(spooler.CancelJob(printer, job));
+    CHECK(!spooler.CancelJob(printer, job + 1000));  // no such job
+    spooler.EndPagePrinter(printer);
+    spooler.EndDocPrinter(printer);
+    CHECK(spooler.ClosePrinter(printer));
 }
 
 void TestDeviceFileAndKernel() {
@@ -196,12 +238,60 @@ void TestDeviceFileAndKernel() {
     CHECK(platform.Version().GetPlatformId(&platformId));
     CHECK_EQ(platformId, kPlatformWin32Nt);
 
+    // The tick count moves in steps of up to 16 ms, so allow for one step.
     const std::uint64_t before = platform.Clock().NowMs();
-    platform.Clock().Sleep(40);
-    CHECK(platform.Clock().NowMs() - before >= 30);
+    platform.Clock().Sleep(60);
+    const std::uint64_t after = platform.Clock().NowMs();
+    CHECK(after >= before + 60 - 16);
 
-    CHECK(!platform.CodePage().IsLeadByte('A'));
-    CHECK_EQ(platform.CodePage().IsLeadByte(0x82), IsDBCSLeadByte(0x82) != 0);
+}
+
+// Run with the Japanese ANSI code page (932, set up by the test's
+// environment): lead bytes come from the system, and a key name of 128
+// double-byte characters is 256 bytes, one more than the listing's buffer
+// holds with its terminator.
+void TestDoubleByteCodePage() {
+    CHECK_EQ(GetACP(), 932u);
+    Win32CodePage codePage;
+    struct LeadCase {
+        unsigned char byte;
+        bool lead;
+    };
+    const LeadCase leads[] = {{0x82, true}, {0x95, true}, {0xE0, true}, {'A', false},
+                              {0x5C, false}, {0xA1, false}, {0x80, false}};
+    for (const LeadCase& c : leads) {
+        CHECK_EQ(codePage.IsLeadByte(c.byte), c.lead);
+    }
+
+    // U+8868 is 95 5C in code page 932: its trail byte is a backslash.
+    const std::wstring fits(127, L'\x8868');
+    const std::wstring tooLong(128, L'\x8868');
+    HKEY wide = nullptr;
+    CHECK(RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Marnel\\WineTest\\Wide", 0, nullptr, 0,
+                          KEY_ALL_ACCESS, nullptr, &wide, nullptr) == ERROR_SUCCESS);
+    for (const std::wstring& name : {fits, tooLong}) {
+        HKEY child = nullptr;
+        CHECK(RegCreateKeyExW(wide, name.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &child,
+                              nullptr) == ERROR_SUCCESS);
+        RegCloseKey(child);
+    }
+    RegCloseKey(wide);
+
+    Win32Registry registry;
+    RegKey key = nullptr;
+    CHECK(registry.OpenKey(kLocalMachine, "SOFTWARE\\Marnel\\WineTest\\Wide", &key));
+    std::string expected;
+    for (int i = 0; i < 127; ++i) {
+        expected += "\x95\x5C";
+    }
+    DWORD lastError = 0;
+    CHECK_EQ(Joined(ListSubkeys(registry, key, &lastError)) == expected + ";<error>;", true);
+    CHECK_EQ(lastError, static_cast<DWORD>(ERROR_MORE_DATA));
+    // The name as listed opens the key again.
+    RegKey child = nullptr;
+    CHECK(registry.OpenKey(key, expected, &child));
+    registry.CloseKey(child);
+    registry.CloseKey(key);
 }
 
 // Records what the port asks of the device file and passes it on to the
@@ -215,8 +305,11 @@ public:
                 void* securityAttributes, DWORD creationDisposition, DWORD flagsAndAttributes,
                 HANDLE templateFile) override {
         m_paths.push_back(path);
-        m_lastAccess = desiredAccess;
-        m_lastDisposition = creationDisposition;
+        std::ostringstream arguments;
+        arguments << std::hex << desiredAccess << ' ' << shareMode << ' ' << securityAttributes
+                  << ' ' << creationDisposition << ' ' << flagsAndAttributes << ' '
+                  << templateFile;
+        m_lastArguments = arguments.str();
         return m_real.Open(path, desiredAccess, shareMode, securityAttributes,
                            creationDisposition, flagsAndAttributes, templateFile);
     }
@@ -236,8 +329,7 @@ public:
     }
 
     std::vector<std::string> m_paths;
-    DWORD m_lastAccess = 0;
-    DWORD m_lastDisposition = 0;
+    std::string m_lastArguments;
     int m_closes = 0;
 
 private:
@@ -264,6 +356,7 @@ void TestResolution() {
     const ResolveCase cases[] = {
         {"Zarvel KQ-10", false, {kKq10Link}},
         {"zarvel kq-10", false, {kKq10Link}},  // the spooler's names ignore case
+        {"Zarvel KQ-10 (copy 2)", false, {kKq10SecondLink}},  // same driver, other port
         {"Zarvel KQ-10", true, {kKq10Link9x}},
         // The laser's USB printer node names a parent that has no USB device node.
         {"Office Laser", false, {}},
@@ -284,9 +377,8 @@ void TestResolution() {
             platform.Clock(),
             platform.CodePage()};
         {
-            CUsbPrinterPort port(services);
-            const BOOL opened = port.Open(c.printerName, GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+            CDevicePort port(services);
+            const BOOL opened = port.Open(c.printerName);
             std::cout << "resolve [" << c.printerName << "]" << (c.nineX ? " (9x)" : "")
                       << " -> " << (deviceFile.m_paths.empty() ? "<none>" : deviceFile.m_paths[0])
                       << "\n";
@@ -294,9 +386,12 @@ void TestResolution() {
             // Nothing answers behind the link under Wine.
             CHECK(!opened);
             if (!c.pathsOpened.empty()) {
-                CHECK_EQ(deviceFile.m_lastAccess,
-                         static_cast<DWORD>(GENERIC_READ | GENERIC_WRITE));
-                CHECK_EQ(deviceFile.m_lastDisposition, static_cast<DWORD>(OPEN_EXISTING));
+                // GENERIC_READ | GENERIC_WRITE, no sharing, no security attributes,
+                // OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, no template.
+                std::ostringstream expected;
+                expected << std::hex << 0xC0000000u << " 0 " << static_cast<void*>(nullptr)
+                         << " 3 80 " << static_cast<void*>(nullptr);
+                CHECK_EQ(deviceFile.m_lastArguments, expected.str());
             }
         }
         CHECK_EQ(deviceFile.m_closes, 0);  // a port whose open failed closes nothing
@@ -318,8 +413,11 @@ int main(int argc, char** argv) {
         {"registry", TestRegistryKeysAndValues},
         {"limits", TestRegistryLimits},
         {"spooler", TestSpooler},
+        {"job", TestRawJob},
         {"kernel", TestDeviceFileAndKernel},
+        {"dbcs", TestDoubleByteCodePage},
         {"resolve", TestResolution},
+        {"empty", TestEmptySpooler},
     };
     for (const Group& group : groups) {
         bool run = wanted.empty();

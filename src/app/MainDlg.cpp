@@ -1,0 +1,193 @@
+#include "app/MainDlg.h"
+
+#include <new>
+
+#include "app/AppMessageBox.h"
+#include "app/StringTable.h"
+#include "device/AnsiText.h"
+#include "platform/Clock.h"
+#include "platform/CodePage.h"
+#include "protocol/DevicePort.h"
+#include "res/Resource.h"
+
+namespace marnel {
+
+const char* const g_apszPrinterPrefixes[3] = {
+    "Zarvel KQ-",    // driver name of the KQ series
+    "Zarvel ZT-",    // driver name of the ZT series
+    "Zarvel KQ-10",  // printer name of the model with the line-mode report
+};
+
+CQuillKQDlg::CQuillKQDlg(const PlatformServices& services, IUserInterface& ui)
+    : m_services(services), m_ui(ui) {
+    m_hIcon = m_ui.LoadAppIcon(IDR_MAINFRAME);
+}
+
+CQuillKQDlg::~CQuillKQDlg() = default;
+
+BOOL CQuillKQDlg::OnInitDialog() {
+    // "&About Marnel..." at the end of the system menu, after a separator.
+    if (m_ui.HasSystemMenu()) {
+        const std::string about = LoadString(IDS_ABOUTBOX);
+        if (!about.empty()) {
+            m_ui.AppendSystemMenuSeparator();
+            m_ui.AppendSystemMenuItem(IDM_ABOUTBOX, about);
+        }
+    }
+
+    m_ui.SetBigIcon(m_hIcon);
+
+    // The user's icon-title font for the window and its controls; without
+    // it they keep the template's font.
+    if (m_font.Attach(m_ui.CreateIconTitleFont(), m_ui)) {
+        m_ui.ApplyFontToMainWindow(m_font.GetSafeHandle());
+    }
+
+    SelectPrinter();
+
+    m_ui.AcceptDroppedFiles(true);
+    return 1;
+}
+
+void CQuillKQDlg::OnSysCommand(DWORD nID, std::intptr_t /*lParam*/) {
+    if ((nID & kSysCommandMask) != IDM_ABOUTBOX) {
+        m_ui.DefaultProcessing();
+        return;
+    }
+    if (m_ui.IsShiftDown()) {
+        SelfTest();
+    } else {
+        m_ui.RunAboutBox(m_font.GetSafeHandle());
+    }
+}
+
+void CQuillKQDlg::OnDropFiles(IDroppedFiles& drop) {
+    // The drop is released on every way out, an exception included.
+    struct FinishDrop {
+        IDroppedFiles& drop;
+        ~FinishDrop() { drop.Finish(); }
+    } finish{drop};
+
+    m_ui.BringToForeground();
+    if (drop.Count() >= 1) {
+        // Only the first file counts; its extension is not looked at, and it
+        // does not become the firmware dialog's remembered file.
+        const std::string path = drop.Path(0);
+        DownloadFirmware(path);
+    }
+}
+
+BOOL CQuillKQDlg::OnDeviceChange(DWORD nEventType, DWORD /*dwData*/) {
+    if (nEventType == kDbtDevNodesChanged) {
+        // Restarting the timer replaces it: a burst of notifications leads
+        // to one re-check after the last of them.
+        m_nTimer = m_ui.SetTimer(kDeviceChangeTimerId, kDeviceChangeDelayMs);
+    }
+    return 1;
+}
+
+void CQuillKQDlg::OnTimer(DWORD nIDEvent) {
+    if (nIDEvent != m_nTimer) {
+        m_ui.DefaultProcessing();
+        return;
+    }
+    m_ui.KillTimer(m_nTimer);
+    m_nTimer = 0;
+
+    if (m_strPrinterName.empty()) {
+        SelectPrinter();
+        return;
+    }
+    // While the stored printer stays usable the choice stands, even if
+    // other devices arrived meanwhile.
+    if (!ConfirmStoredPrinter()) {
+        SelectPrinter();
+    }
+}
+
+bool CQuillKQDlg::ConfirmStoredPrinter() {
+    m_ui.BeginWaitCursor();
+    // Give a device that is coming or going time to settle in the spooler.
+    m_services.clock.Sleep(kRecheckSettleMs);
+
+    bool confirmed = false;
+    ISpooler& spooler = m_services.spooler;
+    PrinterHandle printer = nullptr;
+    if (spooler.OpenPrinter(m_strPrinterName, &printer) && printer != nullptr) {
+        try {
+            const PrinterQuery query = spooler.GetPrinter(printer);
+            confirmed = query.status == SpoolerQueryStatus::kOk &&
+                        (query.info.attributes & kPrinterAttributeWorkOffline) == 0;
+        } catch (const std::bad_alloc&) {
+            AfxMessageBox(m_ui, AFX_IDS_MEMORY_EXCEPTION, kMbOk);
+            confirmed = false;
+        }
+        spooler.ClosePrinter(printer);
+    }
+
+    m_ui.EndWaitCursor();
+    return confirmed;
+}
+
+void CQuillKQDlg::SelectPrinter() {
+    m_strPrinterName.clear();
+    const int count = FindDevicePrinters();
+    if (count > 1) {
+        // Modal: the label follows only once the box is closed.
+        AfxMessageBox(m_ui, IDS_MANY_DEVICES, kMbOk);
+    }
+    UpdateDeviceLabel();
+}
+
+bool CQuillKQDlg::IsDevicePrinter(const PrinterInfo& record) const {
+    const ICodePage& codePage = m_services.codePage;
+    const bool driverMatches =
+        AnsiStartsWithNoCase(codePage, record.driverName,
+                             g_apszPrinterPrefixes[kPrinterPrefixKQ]) ||
+        AnsiStartsWithNoCase(codePage, record.driverName, g_apszPrinterPrefixes[kPrinterPrefixZT]);
+    if (!driverMatches) {
+        return false;
+    }
+    return (record.attributes & kPrinterAttributeWorkOffline) == 0;
+}
+
+int CQuillKQDlg::FindDevicePrinters() {
+    int count = 0;
+    try {
+        const PrinterList list = m_services.spooler.EnumLocalPrinters();
+        if (list.status != SpoolerQueryStatus::kOk || list.printers.empty()) {
+            throw ERROR_NO_ENUM_PRINTERS;
+        }
+        for (const PrinterInfo& record : list.printers) {
+            if (!IsDevicePrinter(record)) {
+                continue;
+            }
+            if (m_strPrinterName.empty()) {
+                m_strPrinterName = record.printerName;
+                // The flag follows the printer's own name, which the user may
+                // have changed; the driver name qualified it.
+                g_bReportEndsWithEtx =
+                    AnsiStartsWithNoCase(m_services.codePage, m_strPrinterName,
+                                         g_apszPrinterPrefixes[kPrinterPrefixKQ10])
+                        ? 0
+                        : 1;
+            }
+            ++count;
+        }
+    } catch (ERROR_NO) {
+        // No printers to be had is no error of its own: the label says so.
+    } catch (const std::bad_alloc&) {
+        AfxMessageBox(m_ui, AFX_IDS_MEMORY_EXCEPTION, kMbOk);
+    }
+    return count;
+}
+
+void CQuillKQDlg::UpdateDeviceLabel() {
+    if (!m_strPrinterName.empty()) {
+        m_ui.SetDeviceLabel(m_strPrinterName);
+    } else {
+        m_ui.SetDeviceLabel(LoadString(IDS_NO_DEVICE));
+    }
+}
+
+}  // namespace marnel

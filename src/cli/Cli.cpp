@@ -1,0 +1,115 @@
+#include "cli/Cli.h"
+
+#include <ostream>
+#include <stdexcept>
+
+#include <CLI/CLI.hpp>
+
+#include "cli/Commands.h"
+#include "cli/ExitStatus.h"
+
+namespace marnel::cli {
+
+namespace {
+
+constexpr const char* kDefaultModel = "KQ-10";
+
+struct ParsedCommand {
+    std::string name;
+    std::string file;
+    std::string outputFile;
+};
+
+}  // namespace
+
+int RunCli(int argc, const char* const* argv, Console& console, IFileSystem& files,
+           const WorldFactory& makeWorld) {
+    CLI::App app{
+        "marnel - service tool for Zarvel KQ and ZT series USB devices.\n"
+        "Names the attached device, fetches its report, backs up and restores its\n"
+        "266-byte parameter block. Without --simulate it works on this machine's\n"
+        "CUPS queues and USB devices; with --simulate on a built-in simulated device.",
+        "marnel"};
+    app.require_subcommand(1);
+    app.footer(
+        "Exit status: 0 success, 1 the device refused or a transfer failed,\n"
+        "2 usage or file error, 3 no device could be opened.\n"
+        "inspect: 0 valid, 1 invalid, 2 file error.");
+
+    GlobalOptions options;
+    std::string simulateModel;
+    app.add_option("--printer", options.printer,
+                   "Printer (queue) name of the device; default: the first Zarvel device found");
+    CLI::Option* simulate =
+        app.add_option("--simulate", simulateModel,
+                       "Use the built-in simulated device instead of real hardware; MODEL is one "
+                       "of " + SimulatedModelNames() + " (default " + kDefaultModel + ")")
+            ->expected(0, 1)
+            ->type_name("[=MODEL]");
+    app.add_flag("--json", console.json, "Print each result as one JSON object");
+    app.add_flag("--trace", options.trace,
+                 "Print every vendor request and reply in hex on standard error");
+
+    ParsedCommand command;
+    auto* list = app.add_subcommand("list", "List the local printers and show which one is chosen");
+    auto* report = app.add_subcommand("report", "Print the device's report");
+    report->add_option("-o,--output", command.outputFile, "Save the report to FILE instead")
+        ->type_name("FILE");
+    auto* getParams =
+        app.add_subcommand("get-params", "Read the 266-byte parameter block and save it to FILE");
+    getParams->add_option("FILE", command.file, "Parameter file to write")->required();
+    auto* putParams = app.add_subcommand(
+        "put-params", "Write a 266-byte parameter FILE into the device and have it stored");
+    putParams->add_option("FILE", command.file, "Parameter file to send")
+        ->required()
+        ->check(CLI::ExistingFile);
+    auto* version = app.add_subcommand("version", "Print the device's firmware version");
+    auto* inspect = app.add_subcommand(
+        "inspect", "Check a parameter FILE without a device: layout, model, checksum");
+    inspect->add_option("FILE", command.file, "Parameter file to check")->required();
+    for (CLI::App* sub : {list, report, getParams, putParams, version, inspect}) {
+        sub->callback([&command, sub] { command.name = sub->get_name(); });
+    }
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::CallForHelp& e) {
+        return app.exit(e, console.out, console.err);
+    } catch (const CLI::CallForAllHelp& e) {
+        return app.exit(e, console.out, console.err);
+    } catch (const CLI::ParseError& e) {
+        app.exit(e, console.out, console.err);
+        return kExitUsage;
+    }
+    if (simulate->count() > 0) {
+        options.simulateModel = simulateModel.empty() ? std::string(kDefaultModel) : simulateModel;
+    }
+
+    if (command.name == "inspect") {
+        return InspectParameterFile(console, files, command.file);
+    }
+
+    std::unique_ptr<DeviceWorld> world;
+    try {
+        world = makeWorld(options.simulateModel);
+    } catch (const std::invalid_argument& e) {
+        console.Failure(e.what());
+        return kExitUsage;
+    }
+    DeviceCommands commands(console, *world, files, options);
+    if (command.name == "list") {
+        return commands.List();
+    }
+    if (command.name == "report") {
+        return commands.Report(command.outputFile);
+    }
+    if (command.name == "get-params") {
+        return commands.GetParams(command.file);
+    }
+    if (command.name == "put-params") {
+        return commands.PutParams(command.file);
+    }
+    return commands.Version();
+}
+
+}  // namespace marnel::cli

@@ -1,0 +1,27 @@
+// The marnel command line: parses the arguments, picks the world (the
+// simulated device or this machine) and runs one command.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "cli/Console.h"
+#include "cli/DeviceWorld.h"
+
+namespace marnel {
+class IFileSystem;
+}
+
+namespace marnel::cli {
+
+// Makes the world: the simulated one for a model, or this machine for none.
+using WorldFactory =
+    std::function<std::unique_ptr<DeviceWorld>(const std::optional<std::string>& simulateModel)>;
+
+// Runs the tool and returns its exit status.
+int RunCli(int argc, const char* const* argv, Console& console, IFileSystem& files,
+           const WorldFactory& makeWorld);
+
+}  // namespace marnel::cli

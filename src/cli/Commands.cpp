@@ -1,0 +1,299 @@
+#include "cli/Commands.h"
+
+#include <array>
+#include <cstdio>
+#include <ostream>
+
+#include "app/StringTable.h"
+#include "cli/ExitStatus.h"
+#include "cli/Trace.h"
+#include "device/PrinterSelection.h"
+#include "ops/File.h"
+#include "ops/FileErrorReport.h"
+#include "platform/Spooler.h"
+#include "protocol/DevicePort.h"
+#include "protocol/ParameterBlock.h"
+#include "res/Resource.h"
+
+namespace marnel::cli {
+
+namespace {
+
+constexpr DWORD kReportBufferSize = 4096;
+constexpr DWORD kVersionBufferSize = 9;
+
+// The text of a buffer the device filled: up to the first zero byte or the
+// end of the buffer, whichever comes first.
+std::string TextUpToZero(const std::uint8_t* bytes, std::size_t size) {
+    std::size_t length = 0;
+    while (length < size && bytes[length] != 0) {
+        ++length;
+    }
+    return std::string(reinterpret_cast<const char*>(bytes), length);
+}
+
+std::string Hex16(std::uint16_t value) {
+    char text[8];
+    std::snprintf(text, sizeof text, "0x%04X", value);
+    return text;
+}
+
+}  // namespace
+
+DeviceCommands::DeviceCommands(const Console& console, DeviceWorld& world, IFileSystem& files,
+                               const GlobalOptions& options)
+    : m_console(console), m_world(world), m_files(files), m_options(options) {}
+
+std::string DeviceCommands::ChoosePrinter() {
+    const PlatformServices& services = m_world.Services();
+    std::string chosen = m_options.printer;
+    if (chosen.empty()) {
+        const PrinterList list = services.spooler.EnumLocalPrinters();
+        int count = 0;
+        for (const PrinterInfo& record : list.printers) {
+            if (!IsDevicePrinter(services.codePage, record)) {
+                continue;
+            }
+            if (chosen.empty()) {
+                chosen = record.printerName;
+            }
+            ++count;
+        }
+        if (count > 1) {
+            m_console.Warning(LoadString(IDS_MANY_DEVICES) + " Using \"" + chosen +
+                              "\"; choose another with --printer.");
+        }
+    }
+    if (!chosen.empty()) {
+        g_bReportEndsWithEtx = ReportEndsWithEtxFor(services.codePage, chosen);
+    }
+    return chosen;
+}
+
+std::unique_ptr<CDevicePort> DeviceCommands::OpenPort() {
+    const std::string printer = ChoosePrinter();
+    auto port = std::make_unique<CDevicePort>(m_world.Services());
+    if (m_options.trace) {
+        port->SetRequestObserver(MakeHexTracer(m_console.err));
+    }
+    if (!port->Open(printer)) {
+        std::string detail = printer.empty() ? "no Zarvel device found on " +
+                                                   m_world.Description() + "; see 'marnel list'"
+                                             : "printer \"" + printer + "\" on " +
+                                                   m_world.Description();
+        const std::string cause = m_world.LastError();
+        if (!cause.empty()) {
+            detail += ": " + cause;
+        }
+        m_console.Failure(LoadString(IDS_FAILED_CONNECT), detail);
+        return nullptr;
+    }
+    return port;
+}
+
+int DeviceCommands::TransferFailed(const CDevicePort& port, unsigned stringId) {
+    m_console.Failure(LoadString(stringId), DescribeFailure(port.LastFailure()));
+    return kExitDeviceFailed;
+}
+
+int DeviceCommands::List() {
+    const PlatformServices& services = m_world.Services();
+    const PrinterList list = services.spooler.EnumLocalPrinters();
+    std::string chosen;
+    nlohmann::json printers = nlohmann::json::array();
+    for (const PrinterInfo& record : list.printers) {
+        const bool device = IsDevicePrinter(services.codePage, record);
+        const bool offline = (record.attributes & kPrinterAttributeWorkOffline) != 0;
+        const bool selected = device && chosen.empty();
+        if (selected) {
+            chosen = record.printerName;
+        }
+        printers.push_back({{"name", record.printerName},
+                            {"driver", record.driverName},
+                            {"port", record.portName},
+                            {"offline", offline},
+                            {"device", device},
+                            {"selected", selected}});
+    }
+    if (m_console.json) {
+        m_console.Result({{"ok", true}, {"printers", printers}});
+        return kExitSuccess;
+    }
+    if (printers.empty()) {
+        m_console.out << "No printers on " << m_world.Description() << ".\n";
+    }
+    for (const auto& printer : printers) {
+        m_console.out << (printer["selected"].get<bool>() ? "* " : "  ")
+                      << printer["name"].get<std::string>() << "\n    driver: "
+                      << printer["driver"].get<std::string>()
+                      << "\n    port:   " << printer["port"].get<std::string>()
+                      << "\n    state:  " << (printer["offline"].get<bool>() ? "offline" : "online")
+                      << (printer["device"].get<bool>() ? "" : " (not a Zarvel device)") << '\n';
+    }
+    if (!printers.empty() && chosen.empty()) {
+        m_console.out << LoadString(IDS_NO_DEVICE) << '\n';
+    }
+    return kExitSuccess;
+}
+
+int DeviceCommands::Report(const std::string& outputFile) {
+    std::unique_ptr<CDevicePort> port = OpenPort();
+    if (!port) {
+        return kExitNoDevice;
+    }
+    std::array<std::uint8_t, kReportBufferSize> buffer{};
+    if (!port->ReadReport(buffer.data(), kReportBufferSize)) {
+        return TransferFailed(*port, IDS_FAILED_GET_REPORT);
+    }
+    const std::string text = TextUpToZero(buffer.data(), buffer.size());
+    if (!outputFile.empty()) {
+        try {
+            SaveFileReplacing(m_files, outputFile, text.data(), static_cast<DWORD>(text.size()));
+        } catch (const CFileException& error) {
+            m_console.Failure(FileErrorMessage(error));
+            return kExitUsage;
+        }
+    }
+    if (m_console.json) {
+        nlohmann::json result{{"ok", true}, {"report", text}};
+        if (!outputFile.empty()) {
+            result["file"] = outputFile;
+        }
+        m_console.Result(result);
+    } else if (outputFile.empty()) {
+        m_console.out << text;
+        if (!text.empty() && text.back() != '\n') {
+            m_console.out << '\n';
+        }
+    } else {
+        m_console.out << "Report saved to " << outputFile << " (" << text.size() << " bytes).\n";
+    }
+    return kExitSuccess;
+}
+
+int DeviceCommands::GetParams(const std::string& file) {
+    std::unique_ptr<CDevicePort> port = OpenPort();
+    if (!port) {
+        return kExitNoDevice;
+    }
+    ParameterBlockBytes block{};  // zeroed: nothing uninitialised reaches the file
+    if (!port->ReadParameterBlock(block.data(), kParameterBlockSize)) {
+        return TransferFailed(*port, IDS_FAILED_GET_PARAMETERS);
+    }
+    try {
+        SaveFileReplacing(m_files, file, block.data(), kParameterBlockSize);
+    } catch (const CFileException& error) {
+        m_console.Failure(FileErrorMessage(error));
+        return kExitUsage;
+    }
+    const ParameterBlockInfo info = DescribeParameterBlock(block);
+    if (m_console.json) {
+        m_console.Result({{"ok", true}, {"file", file}, {"model", info.modelTag}});
+    } else {
+        m_console.out << "Parameters of " << info.modelTag << " saved to " << file << " ("
+                      << kParameterBlockSize << " bytes).\n";
+    }
+    return kExitSuccess;
+}
+
+int DeviceCommands::PutParams(const std::string& file) {
+    ParameterBlockBytes block{};
+    try {
+        CFile input(m_files);
+        input.OpenRead(file);
+        if (input.GetLength() != kParameterBlockSize) {
+            m_console.Failure(LoadString(IDS_DATA_FORMAT_ERROR),
+                              "a parameter file holds exactly 266 bytes");
+            return kExitUsage;
+        }
+        input.ReadExactly(block.data(), kParameterBlockSize);
+        input.Close();
+    } catch (const CFileException& error) {
+        m_console.Failure(FileErrorMessage(error));
+        return kExitUsage;
+    }
+    std::unique_ptr<CDevicePort> port = OpenPort();
+    if (!port) {
+        return kExitNoDevice;
+    }
+    if (!port->WriteParameterBlock(block.data(), kParameterBlockSize)) {
+        if (port->LastFailure().kind == FailureKind::kOutOfMemory) {
+            m_console.Failure(LoadString(AFX_IDS_MEMORY_EXCEPTION));
+        }
+        return TransferFailed(*port, IDS_FAILED_PUT_PARAMETERS);
+    }
+    if (m_console.json) {
+        m_console.Result({{"ok", true}, {"message", LoadString(IDS_SUCCEEDED_PUT_PARAMETERS)}});
+    } else {
+        m_console.out << LoadString(IDS_SUCCEEDED_PUT_PARAMETERS) << '\n';
+    }
+    return kExitSuccess;
+}
+
+int DeviceCommands::Version() {
+    std::unique_ptr<CDevicePort> port = OpenPort();
+    if (!port) {
+        return kExitNoDevice;
+    }
+    std::array<std::uint8_t, kVersionBufferSize> buffer{};
+    if (!port->ReadVersion(buffer.data(), kVersionBufferSize)) {
+        m_console.Failure("Failed to get the version.", DescribeFailure(port->LastFailure()));
+        return kExitDeviceFailed;
+    }
+    const std::string version = TextUpToZero(buffer.data(), buffer.size());
+    if (m_console.json) {
+        m_console.Result({{"ok", true}, {"version", version}});
+    } else {
+        m_console.out << version << '\n';
+    }
+    return kExitSuccess;
+}
+
+int InspectParameterFile(const Console& console, IFileSystem& files, const std::string& file) {
+    ParameterBlockBytes block{};
+    try {
+        CFile input(files);
+        input.OpenRead(file);
+        const std::uint64_t length = input.GetLength();
+        if (length != kParameterBlockSize) {
+            console.Failure(LoadString(IDS_DATA_FORMAT_ERROR),
+                            file + " holds " + std::to_string(length) +
+                                " bytes; a parameter file holds exactly 266");
+            return kExitUsage;
+        }
+        input.ReadExactly(block.data(), kParameterBlockSize);
+        input.Close();
+    } catch (const CFileException& error) {
+        console.Failure(FileErrorMessage(error));
+        return kExitUsage;
+    }
+    const ParameterBlockInfo info = DescribeParameterBlock(block);
+    const char* layout = info.layout == ParameterLayout::kFixed ? "fixed" : "counted";
+    if (console.json) {
+        nlohmann::json result{{"ok", true},
+                              {"file", file},
+                              {"layout", layout},
+                              {"model", info.modelTag},
+                              {"dataLength", info.dataLength},
+                              {"computedChecksum", info.computedChecksum},
+                              {"valid", info.valid}};
+        if (info.checksumInBlock) {
+            result["storedChecksum"] = info.storedChecksum;
+        }
+        console.Result(result);
+    } else {
+        console.out << "file:              " << file << '\n'
+                    << "layout:            " << layout << '\n'
+                    << "model tag:         " << info.modelTag << '\n'
+                    << "data length:       " << info.dataLength << '\n'
+                    << "stored checksum:   "
+                    << (info.checksumInBlock ? Hex16(info.storedChecksum)
+                                             : std::string("none (beyond the block)"))
+                    << '\n'
+                    << "computed checksum: " << Hex16(info.computedChecksum) << '\n'
+                    << "checksum:          " << (info.valid ? "valid" : "INVALID") << '\n';
+    }
+    return info.valid ? kExitSuccess : kExitInvalidBlock;
+}
+
+}  // namespace marnel::cli

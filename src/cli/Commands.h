@@ -1,0 +1,57 @@
+// The tool's commands. Each returns the exit status; only these and the
+// argument parser speak to the user.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "cli/Console.h"
+#include "cli/DeviceWorld.h"
+
+namespace marnel {
+class CDevicePort;
+class IFileSystem;
+}  // namespace marnel
+
+namespace marnel::cli {
+
+struct GlobalOptions {
+    std::string printer;                       // --printer; empty: the selection rule chooses
+    std::optional<std::string> simulateModel;  // --simulate[=MODEL]
+    bool trace = false;                        // --trace
+};
+
+class DeviceCommands {
+public:
+    DeviceCommands(const Console& console, DeviceWorld& world, IFileSystem& files,
+                   const GlobalOptions& options);
+
+    int List();
+    int Report(const std::string& outputFile);
+    int GetParams(const std::string& file);
+    int PutParams(const std::string& file);
+    int Version();
+
+private:
+    // The printer to work with: --printer, or the first qualifying one.
+    // Sets the report-end rule from its name. Empty when there is none.
+    std::string ChoosePrinter();
+
+    // A port opened for the chosen printer, or null after "Failed to connect.".
+    std::unique_ptr<CDevicePort> OpenPort();
+
+    // "Failed to ..." with the port's cause of failure.
+    int TransferFailed(const CDevicePort& port, unsigned stringId);
+
+    const Console& m_console;
+    DeviceWorld& m_world;
+    IFileSystem& m_files;
+    GlobalOptions m_options;
+};
+
+// Describes a parameter file without a device. 0 valid, 1 invalid, 2 file error.
+int InspectParameterFile(const Console& console, IFileSystem& files, const std::string& file);
+
+}  // namespace marnel::cli

@@ -1,0 +1,35 @@
+// The world a command runs in: the real machine, or the built-in simulated
+// device. Picked at run time, so one binary serves both.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "platform/Services.h"
+
+namespace marnel::cli {
+
+class DeviceWorld {
+public:
+    virtual ~DeviceWorld() = default;
+
+    virtual const PlatformServices& Services() = 0;
+
+    // "simulated KQ-10", "this machine": for diagnostics.
+    virtual std::string Description() const = 0;
+
+    // Why the last device or spooler call failed, for the expert; empty when unknown.
+    virtual std::string LastError() const { return std::string(); }
+};
+
+// The simulated world with one device of `model` ("KQ-10", "ZT-5", ...).
+// Throws std::invalid_argument for a model the simulator does not know.
+std::unique_ptr<DeviceWorld> MakeSimulatedWorld(const std::string& model);
+
+// The models MakeSimulatedWorld knows, for --help.
+std::string SimulatedModelNames();
+
+// This machine: CUPS queues and USB devices.
+std::unique_ptr<DeviceWorld> MakeMachineWorld();
+
+}  // namespace marnel::cli

@@ -1,0 +1,51 @@
+// The built-in simulated device: a simulated machine with one device of the
+// chosen model installed as a printer, opened through the same spooler and
+// registry walks as a real one.
+#include <memory>
+#include <stdexcept>
+
+#include "cli/DeviceWorld.h"
+#include "sim/SimWorld.h"
+
+namespace marnel::cli {
+
+namespace {
+
+class SimulatedWorld : public DeviceWorld {
+public:
+    explicit SimulatedWorld(SimModel model) : m_model(model) {
+        m_world.AddDevice(SimDeviceSetup(model));
+    }
+
+    const PlatformServices& Services() override { return m_world.Services(); }
+
+    std::string Description() const override {
+        return std::string("the simulated ") + SimModelName(m_model);
+    }
+
+private:
+    SimModel m_model;
+    SimWorld m_world;
+};
+
+}  // namespace
+
+std::unique_ptr<DeviceWorld> MakeSimulatedWorld(const std::string& model) {
+    const std::optional<SimModel> parsed = ParseSimModel(model);
+    if (!parsed) {
+        throw std::invalid_argument("Unknown simulated model \"" + model + "\"; choose one of " +
+                                    SimulatedModelNames() + ".");
+    }
+    return std::make_unique<SimulatedWorld>(*parsed);
+}
+
+std::string SimulatedModelNames() {
+    std::string names;
+    for (SimModel model : AllSimModels()) {
+        names += names.empty() ? "" : ", ";
+        names += SimModelName(model);
+    }
+    return names;
+}
+
+}  // namespace marnel::cli

@@ -1,0 +1,17 @@
+#include <unistd.h>
+
+#include <iostream>
+
+#include "cli/Cli.h"
+#include "posix/PosixFileSystem.h"
+
+int main(int argc, char** argv) {
+    marnel::cli::Console console{std::cout, std::cerr, std::cin, isatty(STDOUT_FILENO) == 1};
+    marnel::PosixFileSystem files;
+    return marnel::cli::RunCli(
+        argc, argv, console, files,
+        [](const std::optional<std::string>& simulateModel) {
+            return simulateModel ? marnel::cli::MakeSimulatedWorld(*simulateModel)
+                                 : marnel::cli::MakeMachineWorld();
+        });
+}

@@ -1,0 +1,290 @@
+// The marnel tool run in-process: arguments in, exit status, standard
+// output and error and the files written out. The device commands run
+// against the simulated world.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <vector>
+
+#include "cli/Cli.h"
+#include "cli/ExitStatus.h"
+#include "posix/PosixFileSystem.h"
+#include "protocol/ParameterBlock.h"
+#include "sim/SimWorld.h"
+
+namespace marnel::cli {
+namespace {
+
+using ::testing::HasSubstr;
+using ::testing::Not;
+
+// A world the test keeps hold of, to set up faults and look at the device.
+class BorrowedWorld : public DeviceWorld {
+public:
+    explicit BorrowedWorld(SimWorld& world) : m_world(world) {}
+    const PlatformServices& Services() override { return m_world.Services(); }
+    std::string Description() const override { return "the test's machine"; }
+
+private:
+    SimWorld& m_world;
+};
+
+class CliTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/marnel-cli-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        m_dir = pattern;
+    }
+    void TearDown() override {
+        for (const std::string& file : m_files) {
+            std::remove(file.c_str());
+        }
+        rmdir(m_dir.c_str());
+    }
+
+    std::string PathOf(const std::string& name) {
+        m_files.push_back(m_dir + "/" + name);
+        return m_files.back();
+    }
+
+    std::string WriteFile(const std::string& name, const std::vector<std::uint8_t>& bytes) {
+        const std::string path = PathOf(name);
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()),
+                   static_cast<std::streamsize>(bytes.size()));
+        return path;
+    }
+
+    static std::vector<std::uint8_t> ReadFile(const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    }
+
+    int Run(std::vector<std::string> args, const WorldFactory& makeWorld = nullptr) {
+        args.insert(args.begin(), "marnel");
+        std::vector<const char*> argv;
+        for (const std::string& arg : args) {
+            argv.push_back(arg.c_str());
+        }
+        m_out.str("");
+        m_err.str("");
+        Console console{m_out, m_err, m_in};
+        const WorldFactory factory =
+            makeWorld ? makeWorld : [](const std::optional<std::string>& model) {
+                return MakeSimulatedWorld(model.value_or("KQ-10"));
+            };
+        return RunCli(static_cast<int>(argv.size()), argv.data(), console, m_fileSystem,
+                      factory);
+    }
+
+    // Runs against m_world instead of a fresh simulated one.
+    int RunOnWorld(std::vector<std::string> args) {
+        return Run(std::move(args), [this](const std::optional<std::string>&) {
+            return std::make_unique<BorrowedWorld>(m_world);
+        });
+    }
+
+    std::string Out() const { return m_out.str(); }
+    std::string Err() const { return m_err.str(); }
+
+    // A fixed-layout block with a valid checksum and one data byte set.
+    static std::vector<std::uint8_t> ValidBlock() {
+        ParameterBlockBytes block{};
+        const char tag[] = "KQ-10   ";
+        std::copy(tag, tag + 8, block.begin());
+        block[8] = 0x01;
+        block[9] = 0x02;
+        StoreParameterChecksum(block);
+        return {block.begin(), block.end()};
+    }
+
+private:
+protected:
+    SimWorld m_world;
+
+private:
+    std::string m_dir;
+    std::vector<std::string> m_files;
+    std::ostringstream m_out;
+    std::ostringstream m_err;
+    std::istringstream m_in;
+    PosixFileSystem m_fileSystem;
+};
+
+TEST_F(CliTest, InspectTellsLayoutModelLengthAndBothChecksums) {
+    const std::string file = WriteFile("good.prm", ValidBlock());
+    EXPECT_EQ(Run({"inspect", file}), kExitSuccess);
+    EXPECT_THAT(Out(), HasSubstr("layout:            fixed"));
+    EXPECT_THAT(Out(), HasSubstr("model tag:         KQ-10"));
+    EXPECT_THAT(Out(), HasSubstr("data length:       256"));
+    EXPECT_THAT(Out(), HasSubstr("stored checksum:   0xFFFD"));
+    EXPECT_THAT(Out(), HasSubstr("computed checksum: 0xFFFD"));
+    EXPECT_THAT(Out(), HasSubstr("checksum:          valid"));
+}
+
+TEST_F(CliTest, InspectOfAnAlteredBlockIsInvalidWithExitOne) {
+    std::vector<std::uint8_t> block = ValidBlock();
+    block[100] ^= 0x40;
+    const std::string file = WriteFile("bad.prm", block);
+    EXPECT_EQ(Run({"inspect", file}), kExitInvalidBlock);
+    EXPECT_THAT(Out(), HasSubstr("INVALID"));
+}
+
+TEST_F(CliTest, InspectRefusesFilesOfAnyOtherSizeAsDataFormatError) {
+    for (std::size_t size : {0u, 265u, 267u}) {
+        const std::string file = WriteFile("size" + std::to_string(size), std::vector<std::uint8_t>(size));
+        EXPECT_EQ(Run({"inspect", file}), kExitUsage) << size;
+        EXPECT_THAT(Err(), HasSubstr("Data format error.")) << size;
+    }
+}
+
+TEST_F(CliTest, InspectOfAMissingFileIsAFileErrorNamingThePath) {
+    const std::string missing = PathOf("missing.prm");
+    EXPECT_EQ(Run({"inspect", missing}), kExitUsage);
+    EXPECT_THAT(Err(), HasSubstr(missing + " was not found."));
+}
+
+TEST_F(CliTest, InspectAsJsonCarriesTheSameFacts) {
+    const std::string file = WriteFile("good.prm", ValidBlock());
+    EXPECT_EQ(Run({"--json", "inspect", file}), kExitSuccess);
+    EXPECT_THAT(Out(), HasSubstr("\"layout\":\"fixed\""));
+    EXPECT_THAT(Out(), HasSubstr("\"valid\":true"));
+    EXPECT_THAT(Out(), HasSubstr("\"storedChecksum\":65533"));
+}
+
+TEST_F(CliTest, UsageErrorsExitTwo) {
+    EXPECT_EQ(Run({}), kExitUsage);
+    EXPECT_EQ(Run({"frobnicate"}), kExitUsage);
+    EXPECT_EQ(Run({"get-params"}), kExitUsage);
+}
+
+TEST_F(CliTest, HelpDocumentsEveryCommand) {
+    EXPECT_EQ(Run({"--help"}), kExitSuccess);
+    for (const char* command : {"list", "report", "get-params", "put-params", "version", "inspect"}) {
+        EXPECT_THAT(Out(), HasSubstr(command));
+    }
+}
+
+TEST_F(CliTest, SimulatedReportIsPrintedWhole) {
+    SimDevice& device = m_world.AddDevice(SimDeviceSetup(SimModel::kZT5)).device;
+    const std::string report(device.Report().begin(), device.Report().end());
+    EXPECT_EQ(RunOnWorld({"report"}), kExitSuccess);
+    EXPECT_EQ(Out(), report);
+    EXPECT_EQ(Err(), "");
+}
+
+TEST_F(CliTest, ReportSavedToAFileHoldsExactlyTheReportBytes) {
+    SimDevice& device = m_world.AddDevice().device;
+    const std::string file = PathOf("report.txt");
+    EXPECT_EQ(RunOnWorld({"report", "-o", file}), kExitSuccess);
+    EXPECT_EQ(ReadFile(file), device.Report());
+}
+
+TEST_F(CliTest, GetParamsSavesTheDeviceBlockAndPutParamsSendsItBack) {
+    SimDevice& device = m_world.AddDevice().device;
+    const std::vector<std::uint8_t> original = device.ParameterBlock();
+    const std::string file = PathOf("backup.prm");
+    ASSERT_EQ(RunOnWorld({"get-params", file}), kExitSuccess);
+    EXPECT_EQ(ReadFile(file), original);
+
+    device.SetParameterBlock(std::vector<std::uint8_t>(266, 0));
+    EXPECT_EQ(RunOnWorld({"put-params", file}), kExitSuccess);
+    EXPECT_EQ(Out(), "Succeeded in Put Parameters.\n");
+    EXPECT_EQ(device.ParameterBlock(), original);
+}
+
+TEST_F(CliTest, PutParamsOfAWrongSizeSendsNothing) {
+    SimDevice& device = m_world.AddDevice().device;
+    device.ClearLog();
+    const std::string file = WriteFile("short.prm", std::vector<std::uint8_t>(265));
+    EXPECT_EQ(RunOnWorld({"put-params", file}), kExitUsage);
+    EXPECT_THAT(Err(), HasSubstr("Data format error."));
+    EXPECT_TRUE(device.Log().empty());
+}
+
+TEST_F(CliTest, ARefusedStoreIsFailedToPutParametersWithItsCause) {
+    SimDevice& device = m_world.AddDevice().device;
+    device.Faults().failedStatus = 0x01;
+    const std::string file = WriteFile("good.prm", ValidBlock());
+    EXPECT_EQ(RunOnWorld({"put-params", file}), kExitDeviceFailed);
+    EXPECT_THAT(Err(), HasSubstr("Failed to Put Parameters."));
+    EXPECT_THAT(Err(), HasSubstr("0x01"));
+}
+
+TEST_F(CliTest, ABusyDeviceFailsGetParamsAndLeavesNoFile) {
+    m_world.AddDevice().device.Faults().busyPolls = 100;
+    const std::string file = PathOf("never.prm");
+    EXPECT_EQ(RunOnWorld({"get-params", file}), kExitDeviceFailed);
+    EXPECT_THAT(Err(), HasSubstr("Failed to Get Parameters."));
+    EXPECT_NE(access(file.c_str(), F_OK), 0);
+}
+
+TEST_F(CliTest, ASilentDeviceEndsTheReportWithFailure) {
+    m_world.AddDevice(SimDeviceSetup(SimModel::kZT5)).device.Faults().silent = true;
+    EXPECT_EQ(RunOnWorld({"report"}), kExitDeviceFailed);
+    EXPECT_THAT(Err(), HasSubstr("Failed to Get Report."));
+}
+
+TEST_F(CliTest, WithoutADeviceEveryDeviceCommandFailsToConnect) {
+    m_world.AddOtherPrinter("Office", "Generic Laser", "USB007");
+    for (const char* command : {"report", "version"}) {
+        EXPECT_EQ(RunOnWorld({command}), kExitNoDevice) << command;
+        EXPECT_THAT(Err(), HasSubstr("Failed to connect.")) << command;
+    }
+}
+
+TEST_F(CliTest, TwoDevicesWarnAndUseTheFirstUnlessOneIsNamed) {
+    m_world.AddDevice(SimDeviceSetup(SimModel::kKQ10));
+    m_world.AddDevice(SimDeviceSetup(SimModel::kZT5));
+    EXPECT_EQ(RunOnWorld({"version"}), kExitSuccess);
+    EXPECT_THAT(Err(), HasSubstr("Many devices are connected."));
+    EXPECT_EQ(Out(), "1.05\n");
+
+    EXPECT_EQ(RunOnWorld({"--printer", "Zarvel ZT-5", "version"}), kExitSuccess);
+    EXPECT_THAT(Err(), Not(HasSubstr("Many devices")));
+    EXPECT_EQ(Out(), "3.12\n");
+}
+
+TEST_F(CliTest, ListMarksTheChosenDeviceAndSkipsOfflineOnes) {
+    m_world.AddDevice(SimDeviceSetup(SimModel::kKQ10, "Zarvel KQ-10", "", "", true));
+    m_world.AddDevice(SimDeviceSetup(SimModel::kZT5));
+    EXPECT_EQ(RunOnWorld({"list"}), kExitSuccess);
+    EXPECT_THAT(Out(), HasSubstr("  Zarvel KQ-10\n"));
+    EXPECT_THAT(Out(), HasSubstr("state:  offline"));
+    EXPECT_THAT(Out(), HasSubstr("* Zarvel ZT-5\n"));
+}
+
+TEST_F(CliTest, TraceShowsEveryRequestInHex) {
+    m_world.AddDevice();
+    EXPECT_EQ(RunOnWorld({"--trace", "version"}), kExitSuccess);
+    EXPECT_THAT(Err(), HasSubstr("identity: F0 00 00 -> ok 53 45 52 56 49 43 45 00"));
+    EXPECT_THAT(Err(), HasSubstr("start version read: F0 00 08 03 -> ok"));
+    EXPECT_THAT(Err(), HasSubstr("version data read: F0 00 0A 03 -> ok"));
+}
+
+TEST_F(CliTest, JsonResultsAreOneObjectPerCommand) {
+    m_world.AddDevice(SimDeviceSetup(SimModel::kZT5));
+    EXPECT_EQ(RunOnWorld({"--json", "version"}), kExitSuccess);
+    EXPECT_EQ(Out(), "{\"ok\":true,\"version\":\"3.12\"}\n");
+    m_world.Device(0).device.Faults().failedStatus = 0x05;
+    EXPECT_EQ(RunOnWorld({"--json", "version"}), kExitDeviceFailed);
+    EXPECT_THAT(Out(), HasSubstr("\"ok\":false"));
+    EXPECT_EQ(Err(), "");
+}
+
+TEST_F(CliTest, SimulateTakesAModelAndRefusesAnUnknownOne) {
+    EXPECT_EQ(Run({"--simulate=ZT-5", "version"}), kExitSuccess);
+    EXPECT_EQ(Out(), "3.12\n");
+    EXPECT_EQ(Run({"--simulate=QQ-1", "version"}), kExitUsage);
+    EXPECT_THAT(Err(), HasSubstr("QQ-1"));
+}
+
+}  // namespace
+}  // namespace marnel::cli
