@@ -5,6 +5,7 @@
 //
 //   gui_driver resources EXE
 //   gui_driver sim EXE SCENARIO_DIR [SHOT_DIR UNIX_SHELL]
+//   gui_driver drop EXE SCENARIO_DIR
 //   gui_driver product EXE EXPECTED_LABEL [SHOT_PATH UNIX_SHELL]
 //
 // SCENARIO_DIR is a Windows path; SHOT_DIR and SHOT_PATH are Unix paths for
@@ -914,7 +915,6 @@ int RunSimCases(const std::string& exe) {
     CaseOneDevice(exe);
     CaseTwoDevices(exe);
     CaseDeviceGoesOffline(exe);
-    CaseDropLongPath(exe);
     return 0;
 }
 
@@ -946,6 +946,9 @@ int main(int argc, char** argv) {
             g_unixShell = args[4];
         }
         RunSimCases(args[1]);
+    } else if (args.size() == 3 && args[0] == "drop") {
+        g_scenarioDir = args[2];
+        CaseDropLongPath(args[1]);
     } else if ((args.size() == 3 || args.size() == 5) && args[0] == "product") {
         if (args.size() == 5) {
             g_unixShell = args[4];
@@ -955,6 +958,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr,
                      "usage: gui_driver resources EXE\n"
                      "       gui_driver sim EXE SCENARIO_DIR [SHOT_DIR UNIX_SHELL]\n"
+                     "       gui_driver drop EXE SCENARIO_DIR\n"
                      "       gui_driver product EXE EXPECTED_LABEL [SHOT_PATH UNIX_SHELL]\n");
         return 2;
     }
