@@ -4,19 +4,11 @@
 
 #include "app/AppMessageBox.h"
 #include "app/StringTable.h"
-#include "device/AnsiText.h"
 #include "platform/Clock.h"
-#include "platform/CodePage.h"
 #include "protocol/DevicePort.h"
 #include "res/Resource.h"
 
 namespace marnel {
-
-const char* const g_apszPrinterPrefixes[3] = {
-    "Zarvel KQ-",    // driver name of the KQ series
-    "Zarvel ZT-",    // driver name of the ZT series
-    "Zarvel KQ-10",  // printer name of the model with the line-mode report
-};
 
 CQuillKQDlg::CQuillKQDlg(const PlatformServices& services, IUserInterface& ui)
     : m_services(services), m_ui(ui) {
@@ -139,18 +131,6 @@ void CQuillKQDlg::SelectPrinter() {
     UpdateDeviceLabel();
 }
 
-bool CQuillKQDlg::IsDevicePrinter(const PrinterInfo& record) const {
-    const ICodePage& codePage = m_services.codePage;
-    const bool driverMatches =
-        AnsiStartsWithNoCase(codePage, record.driverName,
-                             g_apszPrinterPrefixes[kPrinterPrefixKQ]) ||
-        AnsiStartsWithNoCase(codePage, record.driverName, g_apszPrinterPrefixes[kPrinterPrefixZT]);
-    if (!driverMatches) {
-        return false;
-    }
-    return (record.attributes & kPrinterAttributeWorkOffline) == 0;
-}
-
 int CQuillKQDlg::FindDevicePrinters() {
     int count = 0;
     try {
@@ -159,18 +139,12 @@ int CQuillKQDlg::FindDevicePrinters() {
             throw ERROR_NO_ENUM_PRINTERS;
         }
         for (const PrinterInfo& record : list.printers) {
-            if (!IsDevicePrinter(record)) {
+            if (!IsDevicePrinter(m_services.codePage, record)) {
                 continue;
             }
             if (m_strPrinterName.empty()) {
                 m_strPrinterName = record.printerName;
-                // The flag follows the printer's own name, which the user may
-                // have changed; the driver name qualified it.
-                g_bReportEndsWithEtx =
-                    AnsiStartsWithNoCase(m_services.codePage, m_strPrinterName,
-                                         g_apszPrinterPrefixes[kPrinterPrefixKQ10])
-                        ? 0
-                        : 1;
+                g_bReportEndsWithEtx = ReportEndsWithEtxFor(m_services.codePage, m_strPrinterName);
             }
             ++count;
         }

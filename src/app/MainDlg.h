@@ -20,19 +20,13 @@
 #include <string>
 
 #include "app/Font.h"
+#include "device/PrinterSelection.h"
 #include "platform/Services.h"
 #include "platform/Spooler.h"
 #include "platform/Types.h"
 #include "platform/UserInterface.h"
 
 namespace marnel {
-
-// The printer prefixes: 0 and 1 qualify a printer by its driver name; 2 picks,
-// by the chosen printer's own name, the model whose report does not end with ETX.
-extern const char* const g_apszPrinterPrefixes[3];
-constexpr int kPrinterPrefixKQ = 0;
-constexpr int kPrinterPrefixZT = 1;
-constexpr int kPrinterPrefixKQ10 = 2;
 
 // The window timer that delays the re-check after a device change.
 constexpr DWORD kDeviceChangeTimerId = 1;
@@ -100,8 +94,6 @@ public:
     DWORD m_nTimer = 0;             // the pending re-check's timer; 0: none
 
 protected:
-    // True when `record` names a device: driver prefix 0 or 1, not offline.
-    bool IsDevicePrinter(const PrinterInfo& record) const;
     // True when the stored printer can still be opened and is not offline.
     bool ConfirmStoredPrinter();
 
