@@ -27,10 +27,13 @@ int RunCli(int argc, const char* const* argv, Console& console, IFileSystem& fil
     CLI::App app{
         "marnel - service tool for Zarvel KQ and ZT series USB devices.\n"
         "Names the attached device, fetches its report, backs up and restores its\n"
-        "266-byte parameter block. Without --simulate it works on this machine's\n"
+        "266-byte parameter block, sends it new firmware and runs its self test.\n"
+        "Without --simulate it works on this machine's\n"
         "CUPS queues and USB devices; with --simulate on a built-in simulated device.",
         "marnel"};
     app.require_subcommand(1);
+    app.set_version_flag("--version", "marnel 2.01");
+    app.set_help_all_flag("--help-all", "Print this help and the help of every command");
     app.footer(
         "Exit status: 0 success, 1 the device refused or a transfer failed,\n"
         "2 usage or file error, 3 no device could be opened.\n"
@@ -64,10 +67,26 @@ int RunCli(int argc, const char* const* argv, Console& console, IFileSystem& fil
         ->required()
         ->check(CLI::ExistingFile);
     auto* version = app.add_subcommand("version", "Print the device's firmware version");
+    auto* selfTest = app.add_subcommand(
+        "self-test",
+        "Run every device transfer once and show each step: read the parameters, write a "
+        "dummy block and the original back, read again and compare, version, report");
+    DeviceCommands::FirmwareOptions firmwareOptions;
+    auto* firmware = app.add_subcommand(
+        "firmware",
+        "Send a firmware FILE to the device as a raw print job, once the device has been "
+        "restarted in its VERSION UP mode");
+    firmware->add_option("FILE", command.file, "Firmware file (*.kvf or any file)")->required();
+    firmware->add_flag("--yes", firmwareOptions.yes,
+                       "Do not wait for Enter: poll every second until the device leaves service "
+                       "mode");
+    firmware->add_option("--timeout", firmwareOptions.timeoutSeconds,
+                         "How long --yes waits for the update mode, in seconds (default 60)")
+        ->type_name("SECONDS");
     auto* inspect = app.add_subcommand(
         "inspect", "Check a parameter FILE without a device: layout, model, checksum");
     inspect->add_option("FILE", command.file, "Parameter file to check")->required();
-    for (CLI::App* sub : {list, report, getParams, putParams, version, inspect}) {
+    for (CLI::App* sub : {list, report, getParams, putParams, version, selfTest, firmware, inspect}) {
         sub->callback([&command, sub] { command.name = sub->get_name(); });
     }
 
@@ -76,6 +95,8 @@ int RunCli(int argc, const char* const* argv, Console& console, IFileSystem& fil
     } catch (const CLI::CallForHelp& e) {
         return app.exit(e, console.out, console.err);
     } catch (const CLI::CallForAllHelp& e) {
+        return app.exit(e, console.out, console.err);
+    } catch (const CLI::CallForVersion& e) {
         return app.exit(e, console.out, console.err);
     } catch (const CLI::ParseError& e) {
         app.exit(e, console.out, console.err);
@@ -108,6 +129,12 @@ int RunCli(int argc, const char* const* argv, Console& console, IFileSystem& fil
     }
     if (command.name == "put-params") {
         return commands.PutParams(command.file);
+    }
+    if (command.name == "firmware") {
+        return commands.Firmware(command.file, firmwareOptions);
+    }
+    if (command.name == "self-test") {
+        return commands.SelfTest();
     }
     return commands.Version();
 }

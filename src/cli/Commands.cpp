@@ -2,13 +2,18 @@
 
 #include <array>
 #include <cstdio>
+#include <istream>
 #include <ostream>
 
+#include "app/SelfTest.h"
 #include "app/StringTable.h"
+#include "cli/ConsoleBoxes.h"
 #include "cli/ExitStatus.h"
 #include "cli/Trace.h"
 #include "device/PrinterSelection.h"
 #include "ops/File.h"
+#include "ops/FirmwareJob.h"
+#include "platform/Clock.h"
 #include "ops/FileErrorReport.h"
 #include "platform/Spooler.h"
 #include "protocol/DevicePort.h"
@@ -247,6 +252,149 @@ int DeviceCommands::Version() {
         m_console.out << version << '\n';
     }
     return kExitSuccess;
+}
+
+int DeviceCommands::SelfTest() {
+    // The test opens the port itself: "Error: Create" is its own first step.
+    const std::string printer = ChoosePrinter();
+    CDevicePort port(m_world.Services());
+    if (m_options.trace) {
+        port.SetRequestObserver(MakeHexTracer(m_console.err));
+    }
+    ConsoleBoxes boxes(m_console);
+    RunSelfTest(port, printer, boxes);
+
+    int status = kExitSuccess;
+    nlohmann::json steps = nlohmann::json::array();
+    for (const ShownBox& box : boxes.Boxes()) {
+        const bool failed = box.text.rfind("Error: ", 0) == 0;
+        if (failed && status == kExitSuccess) {
+            status = box.text == "Error: Create" ? kExitNoDevice : kExitDeviceFailed;
+        }
+        steps.push_back({{"text", box.text}, {"failed", failed}});
+    }
+    if (m_console.json) {
+        m_console.Result({{"ok", status == kExitSuccess}, {"steps", steps}});
+    }
+    return status;
+}
+
+bool DeviceCommands::ReadyForFirmware(const std::string& printerName, PrinterHandle* printer) {
+    bool inUpdateMode = false;
+    {
+        CDevicePort port(m_world.Services());
+        if (port.Open(printerName)) {
+            inUpdateMode = !port.IsServiceMode();
+        }
+    }  // closed before the spooler takes the device
+    return inUpdateMode && m_world.Services().spooler.OpenPrinter(printerName, printer);
+}
+
+bool DeviceCommands::WaitForUpdateMode(const std::string& printerName,
+                                       const FirmwareOptions& firmwareOptions,
+                                       PrinterHandle* printer) {
+    // The prompt's first sentence is the system's own; the second is the console's.
+    const std::string prompt = LoadString(IDS_VERSION_UP);
+    const std::string restart = prompt.substr(0, prompt.find('\n'));
+    std::ostream& say = m_console.json ? m_console.err : m_console.out;
+    say << restart << '\n';
+    m_world.OnVersionUpPrompt();
+
+    if (firmwareOptions.yes) {
+        IClock& clock = m_world.Services().clock;
+        const std::uint64_t deadline = clock.NowMs() + firmwareOptions.timeoutSeconds * 1000ull;
+        for (;;) {
+            if (ReadyForFirmware(printerName, printer)) {
+                return true;
+            }
+            if (clock.NowMs() >= deadline) {
+                m_console.Failure("The device did not leave service mode within " +
+                                  std::to_string(firmwareOptions.timeoutSeconds) +
+                                  " seconds; nothing was sent.");
+                return false;
+            }
+            clock.Sleep(1000);
+        }
+    }
+    for (;;) {
+        say << "Press Enter when the device is ready to receive (Ctrl-D cancels)." << std::endl;
+        std::string line;
+        if (!std::getline(m_console.in, line)) {
+            m_console.Failure("Firmware upgrade cancelled; nothing was sent.");
+            return false;
+        }
+        if (ReadyForFirmware(printerName, printer)) {
+            return true;
+        }
+        say << "The device is not in VERSION UP mode yet. " << restart << '\n';
+    }
+}
+
+int DeviceCommands::Firmware(const std::string& file, const FirmwareOptions& firmwareOptions) {
+    std::uint64_t length = 0;
+    CFile input(m_files);
+    try {
+        input.OpenRead(file);
+        length = input.GetLength();
+    } catch (const CFileException& error) {
+        m_console.Failure(FileErrorMessage(error));
+        return kExitUsage;
+    }
+    if (length == 0) {
+        // The spooler would hold an empty document forever.
+        m_console.Failure("The firmware file " + file + " is empty; nothing was sent.");
+        return kExitUsage;
+    }
+    const std::string printer = ChoosePrinter();
+    if (printer.empty()) {
+        m_console.Failure(LoadString(IDS_FAILED_CONNECT),
+                          "no Zarvel device found on " + m_world.Description());
+        return kExitNoDevice;
+    }
+
+    PrinterHandle handle = nullptr;
+    if (!WaitForUpdateMode(printer, firmwareOptions, &handle)) {
+        return kExitDeviceFailed;
+    }
+    ISpooler& spooler = m_world.Services().spooler;
+    FirmwareJobResult result = FirmwareJobResult::kSpoolerFailed;
+    int status = kExitSuccess;
+    const bool bar = m_console.outIsTerminal && !m_console.json;
+    try {
+        result = SendFirmwareJob(spooler, handle, input, length, [&](std::uint64_t sent) {
+            if (m_console.json) {
+                m_console.Result({{"progress", sent}, {"total", length}});
+            } else if (bar) {
+                const int width = 40;
+                const int filled = static_cast<int>(sent * width / length);
+                m_console.out << "\r[" << std::string(static_cast<std::size_t>(filled), '#')
+                              << std::string(static_cast<std::size_t>(width - filled), ' ')
+                              << "] " << (sent * 100 / length) << "%" << std::flush;
+            }
+        });
+        if (bar) {
+            m_console.out << '\n';
+        }
+        if (result != FirmwareJobResult::kSent) {
+            m_console.Failure(LoadString(IDS_FAILED_SEND_FIRMWARE), m_world.LastError());
+            status = kExitDeviceFailed;
+        }
+    } catch (const CFileException& error) {
+        m_console.Failure(FileErrorMessage(error));
+        status = kExitUsage;
+    } catch (const std::bad_alloc&) {
+        m_console.Failure(LoadString(AFX_IDS_MEMORY_EXCEPTION));
+        status = kExitDeviceFailed;
+    }
+    spooler.ClosePrinter(handle);
+    if (status == kExitSuccess) {
+        if (m_console.json) {
+            m_console.Result({{"ok", true}, {"file", file}, {"bytes", length}});
+        } else {
+            m_console.out << "Firmware sent to " << printer << " (" << length << " bytes).\n";
+        }
+    }
+    return status;
 }
 
 int InspectParameterFile(const Console& console, IFileSystem& files, const std::string& file) {

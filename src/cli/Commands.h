@@ -9,6 +9,7 @@
 
 #include "cli/Console.h"
 #include "cli/DeviceWorld.h"
+#include "platform/Spooler.h"
 
 namespace marnel {
 class CDevicePort;
@@ -33,6 +34,13 @@ public:
     int GetParams(const std::string& file);
     int PutParams(const std::string& file);
     int Version();
+    int SelfTest();
+
+    struct FirmwareOptions {
+        bool yes = false;             // poll for the update mode instead of waiting for Enter
+        unsigned timeoutSeconds = 60;  // how long --yes polls
+    };
+    int Firmware(const std::string& file, const FirmwareOptions& firmwareOptions);
 
 private:
     // The printer to work with: --printer, or the first qualifying one.
@@ -41,6 +49,15 @@ private:
 
     // A port opened for the chosen printer, or null after "Failed to connect.".
     std::unique_ptr<CDevicePort> OpenPort();
+
+    // True when the device has left service mode and its printer opened
+    // for the job (*printer then holds it).
+    bool ReadyForFirmware(const std::string& printerName, PrinterHandle* printer);
+
+    // Waits for the technician: Enter, or --yes polling. False when cancelled
+    // or timed out (reported).
+    bool WaitForUpdateMode(const std::string& printerName, const FirmwareOptions& firmwareOptions,
+                           PrinterHandle* printer);
 
     // "Failed to ..." with the port's cause of failure.
     int TransferFailed(const CDevicePort& port, unsigned stringId);

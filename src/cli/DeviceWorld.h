@@ -18,6 +18,10 @@ public:
     // "simulated KQ-10", "this machine": for diagnostics.
     virtual std::string Description() const = 0;
 
+    // The technician restarts the device in its update mode when asked to.
+    // Only a simulated device needs the world to do it.
+    virtual void OnVersionUpPrompt() {}
+
     // Why the last device or spooler call failed, for the expert; empty when unknown.
     virtual std::string LastError() const { return std::string(); }
 };

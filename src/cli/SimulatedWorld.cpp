@@ -19,6 +19,14 @@ public:
 
     const PlatformServices& Services() override { return m_world.Services(); }
 
+    // The simulated technician restarts the device at once; it comes back in
+    // service mode with a newer version once the firmware job has arrived.
+    void OnVersionUpPrompt() override {
+        SimDevice& device = m_world.Device(0).device;
+        device.SetVersionAfterFirmware(std::string("9.99"));
+        device.SetMode(SimMode::kUpdate);
+    }
+
     std::string Description() const override {
         return std::string("the simulated ") + SimModelName(m_model);
     }

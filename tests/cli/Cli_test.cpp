@@ -75,6 +75,7 @@ protected:
         }
         m_out.str("");
         m_err.str("");
+        m_in.clear();
         Console console{m_out, m_err, m_in};
         const WorldFactory factory =
             makeWorld ? makeWorld : [](const std::optional<std::string>& model) {
@@ -114,6 +115,7 @@ private:
     std::vector<std::string> m_files;
     std::ostringstream m_out;
     std::ostringstream m_err;
+protected:
     std::istringstream m_in;
     PosixFileSystem m_fileSystem;
 };
@@ -284,6 +286,92 @@ TEST_F(CliTest, SimulateTakesAModelAndRefusesAnUnknownOne) {
     EXPECT_EQ(Out(), "3.12\n");
     EXPECT_EQ(Run({"--simulate=QQ-1", "version"}), kExitUsage);
     EXPECT_THAT(Err(), HasSubstr("QQ-1"));
+}
+
+TEST_F(CliTest, SelfTestShowsItsStepsInOrder) {
+    m_world.AddDevice();
+    EXPECT_EQ(RunOnWorld({"self-test"}), kExitSuccess);
+    EXPECT_THAT(Out(), ::testing::StartsWith(
+                           "Start Self Test\nSuccess: Create\nSuccess: GetParam\n"
+                           "Success: PutParam dummy\nSuccess: PutParam original\n"
+                           "Success: GetParam2\nSuccess: Compare\nSuccess: GetVersion (1.05)\n"
+                           "Success: GetReport\nZarvel KQ-10 Service Report\r\n"));
+}
+
+TEST_F(CliTest, SelfTestExitStatusFollowsTheFirstFailedStep) {
+    EXPECT_EQ(RunOnWorld({"self-test"}), kExitNoDevice);
+    EXPECT_EQ(Out(), "Start Self Test\nError: Create\n");
+
+    m_world.AddDevice().device.Faults().busyPolls = 100;
+    EXPECT_EQ(RunOnWorld({"self-test"}), kExitDeviceFailed);
+    EXPECT_THAT(Out(), ::testing::EndsWith("Success: Create\nError: GetParam\n"));
+}
+
+TEST_F(CliTest, FirmwareReachesTheDeviceByteForByteOnceItLeftServiceMode) {
+    SimDevice& device = m_world.AddDevice().device;
+    device.SetKeepJobBytes(true);
+    std::vector<std::uint8_t> firmware(1048577);
+    for (std::size_t i = 0; i < firmware.size(); ++i) {
+        firmware[i] = static_cast<std::uint8_t>(i * 7 + (i >> 9));
+    }
+    const std::string file = WriteFile("fw.kvf", firmware);
+
+    // The first Enter finds the device still in service mode: asked again.
+    m_in.str("\n\n");
+    EXPECT_EQ(RunOnWorld({"firmware", file}), kExitDeviceFailed);
+    EXPECT_THAT(Out(), HasSubstr("not in VERSION UP mode yet"));
+    EXPECT_THAT(Err(), HasSubstr("cancelled; nothing was sent"));
+    EXPECT_TRUE(device.Jobs().empty());
+
+    device.SetMode(SimMode::kUpdate);
+    m_in.str("\n");
+    EXPECT_EQ(RunOnWorld({"firmware", file}), kExitSuccess);
+    EXPECT_THAT(Out(), HasSubstr("Please restart in a VERSION UP mode."));
+    ASSERT_EQ(device.Jobs().size(), 1u);
+    EXPECT_EQ(device.Jobs()[0].bytes, firmware);
+    EXPECT_EQ(m_world.Spooler().Jobs().back().docName, "Updater");
+}
+
+TEST_F(CliTest, FirmwareWithYesGivesUpAfterTheTimeoutAndSendsNothing) {
+    SimDevice& device = m_world.AddDevice().device;
+    const std::string file = WriteFile("fw.kvf", std::vector<std::uint8_t>(100, 0x5A));
+    EXPECT_EQ(RunOnWorld({"firmware", "--yes", "--timeout", "5", file}), kExitDeviceFailed);
+    EXPECT_THAT(Err(), HasSubstr("did not leave service mode within 5 seconds"));
+    EXPECT_TRUE(device.Jobs().empty());
+    EXPECT_EQ(m_world.Clock().Sleeps(), std::vector<DWORD>(5, 1000));
+}
+
+TEST_F(CliTest, FirmwareWithYesSendsOnceTheDeviceLeftServiceModeAndReportsProgressAsJson) {
+    SimDevice& device = m_world.AddDevice().device;
+    device.SetMode(SimMode::kUpdate);
+    const std::string file = WriteFile("fw.kvf", std::vector<std::uint8_t>(2500000, 0x33));
+    EXPECT_EQ(RunOnWorld({"--json", "firmware", "--yes", file}), kExitSuccess);
+    EXPECT_EQ(Out(),
+              "{\"progress\":1048576,\"total\":2500000}\n"
+              "{\"progress\":2097152,\"total\":2500000}\n"
+              "{\"progress\":2500000,\"total\":2500000}\n"
+              "{\"bytes\":2500000,\"file\":\"" + file + "\",\"ok\":true}\n");
+    ASSERT_EQ(device.Jobs().size(), 1u);
+    EXPECT_EQ(device.Jobs()[0].size, 2500000u);
+}
+
+TEST_F(CliTest, AnEmptyFirmwareFileIsRefusedBeforeAnythingIsSent) {
+    m_world.AddDevice().device.SetMode(SimMode::kUpdate);
+    const std::string file = WriteFile("empty.kvf", {});
+    EXPECT_EQ(RunOnWorld({"firmware", "--yes", file}), kExitUsage);
+    EXPECT_THAT(Err(), HasSubstr("is empty; nothing was sent"));
+    EXPECT_TRUE(m_world.Spooler().Jobs().empty());
+}
+
+TEST_F(CliTest, ASpoolerFailureCancelsTheJobAndSaysSo) {
+    SimDevice& device = m_world.AddDevice().device;
+    device.SetMode(SimMode::kUpdate);
+    m_world.Spooler().FailWrite(1);
+    const std::string file = WriteFile("fw.kvf", std::vector<std::uint8_t>(3000000, 1));
+    EXPECT_EQ(RunOnWorld({"firmware", "--yes", file}), kExitDeviceFailed);
+    EXPECT_THAT(Err(), HasSubstr("Failed to send the firmware."));
+    EXPECT_EQ(m_world.Spooler().Jobs().back().state, SpoolerJob::State::kCancelled);
+    EXPECT_TRUE(device.Jobs().empty() || !device.Jobs().back().complete);
 }
 
 }  // namespace

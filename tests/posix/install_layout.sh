@@ -12,5 +12,8 @@ grep -q 'ATTR{idVendor}!="1a2b"' "$rule" || { echo "the rule does not name the m
 grep -q 'GROUP="lp"' "$rule" || { echo "the rule does not give the lp group access" >&2; exit 1; }
 if [ "$2" = 1 ]; then
     [ -x "$scratch/bin/marnel" ] || { echo "missing: bin/marnel" >&2; exit 1; }
+    page="$scratch/share/man/man1/marnel.1"
+    [ -f "$page" ] || { echo "missing: share/man/man1/marnel.1" >&2; exit 1; }
+    grep -q 'firmware' "$page" || { echo "the manual page lacks the commands' help" >&2; exit 1; }
 fi
 echo "installed: $(cd "$scratch" && find . -type f | sort | tr '\n' ' ')"

@@ -1,0 +1,39 @@
+// The raw job that carries a firmware file to the device: the file's bytes
+// unchanged, in pieces of at most 1 MiB from one buffer, as the document
+// "Updater" of data type "RAW". A job that could not be read or written
+// whole is cancelled in the spooler, never delivered in part.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+
+#include "platform/Spooler.h"
+
+namespace marnel {
+
+class CFile;
+
+// The largest piece read from the file and handed to the spooler at once.
+constexpr DWORD kFirmwarePieceSize = 0x100000;
+
+// The buffer size for a file of `length` bytes: the length itself when it is
+// below one piece, one piece otherwise.
+DWORD FirmwarePieceSize(std::uint64_t length);
+
+enum class FirmwareJobResult {
+    kSent,           // the spooler took the whole job
+    kSpoolerFailed,  // a spooler call failed or took less than asked; the job was cancelled
+};
+
+// Called after each piece the spooler took, with the bytes sent so far.
+using FirmwareProgress = std::function<void(std::uint64_t bytesSent)>;
+
+// Sends `file` (open for reading, at its start, `length` bytes long) as one
+// raw job on the opened `printer`. A read error cancels the job and then
+// raises the file's CFileException; a buffer that cannot be had raises
+// std::bad_alloc before anything is sent.
+FirmwareJobResult SendFirmwareJob(ISpooler& spooler, PrinterHandle printer, CFile& file,
+                                  std::uint64_t length,
+                                  const FirmwareProgress& progress = FirmwareProgress());
+
+}  // namespace marnel

@@ -1,0 +1,113 @@
+// The raw firmware job: pieces of at most 1 MiB from one buffer, the file's
+// bytes unchanged, and a job cancelled (never delivered) on any failure.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "ops/File.h"
+#include "ops/FileException.h"
+#include "ops/FirmwareJob.h"
+#include "sim/MemoryFileSystem.h"
+#include "sim/MemorySpooler.h"
+
+namespace marnel {
+namespace {
+
+class FirmwareJobTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_spooler.AddPrinter({"Zarvel KQ-10", "Zarvel KQ-10", "USB001", 0});
+        ASSERT_TRUE(m_spooler.OpenPrinter("Zarvel KQ-10", &m_printer));
+    }
+    void TearDown() override { m_spooler.ClosePrinter(m_printer); }
+
+    FirmwareJobResult Send(std::uint64_t length) {
+        m_files.AddGeneratedFile("fw.kvf", length);
+        CFile file(m_files);
+        file.OpenRead("fw.kvf");
+        return SendFirmwareJob(m_spooler, m_printer, file, file.GetLength(),
+                               [this](std::uint64_t sent) { m_progress.push_back(sent); });
+    }
+
+    const SpoolerJob& OnlyJob() {
+        EXPECT_EQ(m_spooler.Jobs().size(), 1u);
+        return m_spooler.Jobs().front();
+    }
+
+    MemorySpooler m_spooler;
+    MemoryFileSystem m_files;
+    PrinterHandle m_printer = nullptr;
+    std::vector<std::uint64_t> m_progress;
+};
+
+TEST_F(FirmwareJobTest, PiecesAreAtMostOneMebibyte) {
+    struct Case {
+        std::uint64_t length;
+        std::vector<DWORD> writes;
+    };
+    for (const Case& c : {Case{1048576, {1048576}}, Case{1048577, {1048576, 1}},
+                          Case{2500000, {1048576, 1048576, 402848}}, Case{5, {5}}}) {
+        ASSERT_EQ(Send(c.length), FirmwareJobResult::kSent) << c.length;
+        const SpoolerJob& job = m_spooler.Jobs().back();
+        EXPECT_EQ(job.writeSizes, c.writes) << c.length;
+        EXPECT_EQ(job.state, SpoolerJob::State::kDelivered) << c.length;
+        ASSERT_EQ(job.data.size(), c.length);
+        for (std::uint64_t i = 0; i < c.length; i += 4099) {
+            ASSERT_EQ(job.data[i], MemoryFileSystem::PatternByte(i)) << i;
+        }
+    }
+}
+
+TEST_F(FirmwareJobTest, TheJobIsARawUpdaterDocumentWithoutOutputFile) {
+    ASSERT_EQ(Send(10), FirmwareJobResult::kSent);
+    const SpoolerJob& job = OnlyJob();
+    EXPECT_EQ(job.docName, "Updater");
+    EXPECT_EQ(job.dataType, "RAW");
+    EXPECT_FALSE(job.hasOutputFile);
+    EXPECT_EQ(job.pagesStarted, 1);
+    EXPECT_EQ(job.pagesEnded, 1);
+    EXPECT_EQ(m_progress, std::vector<std::uint64_t>{10});
+}
+
+TEST_F(FirmwareJobTest, AnEmptyFileIsAnEmptyJobStartedAndEnded) {
+    ASSERT_EQ(Send(0), FirmwareJobResult::kSent);
+    EXPECT_TRUE(OnlyJob().writeSizes.empty());
+    EXPECT_EQ(OnlyJob().state, SpoolerJob::State::kDelivered);
+}
+
+TEST_F(FirmwareJobTest, AReadErrorPartWayCancelsTheJobBeforeTheErrorIsRaised) {
+    m_files.FaultsFor("fw.kvf").readErrorAfter = 1500000;
+    try {
+        Send(3000000);
+        FAIL() << "no file error";
+    } catch (const CFileException& error) {
+        EXPECT_EQ(error.m_cause, FileErrorCause::kHardIo);
+        EXPECT_EQ(error.m_strFileName, "fw.kvf");
+    }
+    EXPECT_EQ(OnlyJob().state, SpoolerJob::State::kCancelled);
+    EXPECT_EQ(m_spooler.CountCalls("EndDocPrinter"), 0u);
+}
+
+TEST_F(FirmwareJobTest, AFailedWriteCancelsTheJob) {
+    m_spooler.FailWrite(1);
+    EXPECT_EQ(Send(3000000), FirmwareJobResult::kSpoolerFailed);
+    EXPECT_EQ(OnlyJob().state, SpoolerJob::State::kCancelled);
+    EXPECT_EQ(m_progress, std::vector<std::uint64_t>{1048576});
+}
+
+TEST_F(FirmwareJobTest, AWriteThatTakesLessThanAskedCancelsTheJob) {
+    m_spooler.ShortWrite(0, 100);
+    EXPECT_EQ(Send(3000000), FirmwareJobResult::kSpoolerFailed);
+    EXPECT_EQ(OnlyJob().state, SpoolerJob::State::kCancelled);
+    EXPECT_EQ(m_spooler.CountCalls("WritePrinter"), 1u);
+}
+
+TEST_F(FirmwareJobTest, ARefusedDocumentSendsNothing) {
+    m_spooler.SetStartDocFails(true);
+    EXPECT_EQ(Send(10), FirmwareJobResult::kSpoolerFailed);
+    EXPECT_EQ(m_spooler.CountCalls("WritePrinter"), 0u);
+    EXPECT_TRUE(m_progress.empty());
+}
+
+}  // namespace
+}  // namespace marnel
