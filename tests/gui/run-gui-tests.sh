@@ -84,11 +84,7 @@ product_case() {
 run resources "$(win "$product")"
 if [ -f "$simulated" ]; then
     run sim "$(win "$simulated")" "$(win "$here/scenarios")" "$shots" "$unix_shell"
-    # A drop reaches the firmware upgrade, which answers with a box; without
-    # the upgrade in the program there is nothing to see yet.
-    if [ -n "${MARNEL_GUI_DROP:-}" ]; then
-        run drop "$(win "$simulated")" "$(win "$here/scenarios")"
-    fi
+    run drop "$(win "$simulated")" "$(win "$here/scenarios")"
 else
     echo "SKIP the test build marnel-sim.exe: no simulated world in this build"
 fi
