@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -495,6 +496,47 @@ TEST_F(PortResolution, NineXInterfaceKeyNeedsInstancePartAndClass) {
     EXPECT_EQ(OpenedPath(), "");
     AddInterface(kClass, kClass + "KQ10SN0001", "either order");
     EXPECT_EQ(OpenedPath(), "either order");
+}
+
+TEST_F(PortResolution, AFailedOpenNamesItsStepAndCause) {
+    const std::string usbPrintRoot = kUsbPrintNt.substr(0, kUsbPrintNt.size() - 1);
+    const std::string usbInstance = kUsbNt + "VID_1A2B&PID_0010\\KQ10SN0001";
+    const std::string hashKey =
+        kClasses + kClass + "\\##?#USB#VID_1A2B&PID_0010#KQ10SN0001#" + kClass + "\\#";
+    const struct {
+        std::function<void(bool)> fault;  // true: switch on, false: off
+        OpenStep step;
+        std::string cause;
+    } cases[] = {
+        {[&](bool on) { version.SetFails(on); }, OpenStep::kPlatformVersion, "version"},
+        {[&](bool on) { spooler.SetOpenFails("Zarvel KQ-10", on); }, OpenStep::kPrinter,
+         "\"Zarvel KQ-10\""},
+        {[&](bool on) { registry.SetListingError(usbPrintRoot, 0, on ? kErrorMoreData : 0); },
+         OpenStep::kPrinterNode, "listing subkey 0 of " + usbPrintRoot + " failed with error 234"},
+        {[](bool) {}, OpenStep::kNone, ""},  // nothing wrong
+        {[&](bool on) { registry.SetOpenFails(usbInstance, on); }, OpenStep::kUsbDevice,
+         "cannot open key " + usbInstance},
+        {[&](bool on) {
+             registry.SetString(usbInstance, "ParentIdPrefix", on ? "0&0" : "7&2f1e3a4b&0");
+         },
+         OpenStep::kUsbDevice, "parent id prefix \"7&2f1e3a4b&0\""},
+        {[&](bool on) { registry.SetOpenFails(hashKey, on); }, OpenStep::kInterfaceLink,
+         "cannot open key " + hashKey},
+        {[&](bool on) { deviceFile.fails = on; }, OpenStep::kDeviceFile, kNtLink},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.cause);
+        c.fault(true);
+        CUsbPrinterPort port(Services());
+        EXPECT_EQ(port.Open("Zarvel KQ-10", 0xC0000000, 0, nullptr, 3, 0x80, nullptr),
+                  c.step == OpenStep::kNone);
+        EXPECT_EQ(port.LastOpenFailure().step, c.step);
+        EXPECT_NE(port.LastOpenFailure().cause.find(c.cause), std::string::npos)
+            << port.LastOpenFailure().cause;
+        const bool pathFound = c.step == OpenStep::kNone || c.step == OpenStep::kDeviceFile;
+        EXPECT_EQ(port.DevicePath(), pathFound ? kNtLink : "");
+        c.fault(false);
+    }
 }
 
 TEST_F(PortResolution, FailedCreateFileLeavesThePortClosed) {

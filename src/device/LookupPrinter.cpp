@@ -8,21 +8,20 @@ BOOL CUsbPrinterPort::LookupPrinter(const std::string& printerName, std::string*
                                     std::string* portName) {
     ISpooler& spooler = m_services.spooler;
     PrinterHandle printer = nullptr;
-    if (!spooler.OpenPrinter(printerName, &printer)) {
+    if (!spooler.OpenPrinter(printerName, &printer) || printer == nullptr) {
+        m_openFailure.cause = "the spooler cannot open printer \"" + printerName + "\"";
         return 0;
     }
-    BOOL found = 0;
-    if (printer != nullptr) {
-        // Neither a failed size query nor a failed read gives a record.
-        const PrinterQuery query = spooler.GetPrinter(printer);
-        if (query.status == SpoolerQueryStatus::kOk) {
-            *driverName = query.info.driverName;
-            *portName = query.info.portName;
-            found = 1;
-        }
-        spooler.ClosePrinter(printer);
+    // Neither a failed size query nor a failed read gives a record.
+    const PrinterQuery query = spooler.GetPrinter(printer);
+    spooler.ClosePrinter(printer);
+    if (query.status != SpoolerQueryStatus::kOk) {
+        m_openFailure.cause = "the spooler gives no record of printer \"" + printerName + "\"";
+        return 0;
     }
-    return found;
+    *driverName = query.info.driverName;
+    *portName = query.info.portName;
+    return 1;
 }
 
 }  // namespace marnel

@@ -10,29 +10,44 @@ const char kDeviceClassesKey[] = "SYSTEM\\CurrentControlSet\\Control\\DeviceClas
 const char kUsbPrintKey9x[] = "Enum\\USBPRINT";
 const char kUsbKey9x[] = "Enum\\USB";
 
-BOOL CRegKeyGuard::Open(RegKey parent, const std::string& subkey) {
+BOOL CRegKeyGuard::OpenRoot(const std::string& path) {
+    return Open(kLocalMachine, path, path);
+}
+
+BOOL CRegKeyGuard::OpenBelow(const CRegKeyGuard& parent, const std::string& subkey) {
+    return Open(parent.Get(), subkey, parent.Path() + "\\" + subkey);
+}
+
+BOOL CRegKeyGuard::Open(RegKey parent, const std::string& subkey, const std::string& path) {
     Close();
     RegKey key = nullptr;
-    if (!m_registry.OpenKey(parent, subkey, &key)) {
+    if (!m_walk.registry.OpenKey(parent, subkey, &key)) {
+        m_walk.Fail("cannot open key " + path);
         return 0;
     }
     m_key = key;
     m_open = true;
+    m_path = path;
     return 1;
 }
 
 void CRegKeyGuard::Close() {
     if (m_open) {
-        m_registry.CloseKey(m_key);
+        m_walk.registry.CloseKey(m_key);
         m_open = false;
         m_key = nullptr;
     }
 }
 
-BOOL ReadStringValue(IRegistry& registry, RegKey key, const std::string& valueName,
-                     std::string* text) {
+void RecordListingError(const CRegKeyGuard& key, DWORD index, DWORD errorCode) {
+    key.Walk().Fail("listing subkey " + std::to_string(index) + " of " + key.Path() +
+                    " failed with error " + std::to_string(errorCode));
+}
+
+BOOL ReadStringValue(const CRegKeyGuard& key, const std::string& valueName, std::string* text) {
     std::string bytes;
-    if (!registry.QueryValue(key, valueName, &bytes) || bytes.size() > kRegValueBytes) {
+    if (!key.Walk().registry.QueryValue(key.Get(), valueName, &bytes) ||
+        bytes.size() > kRegValueBytes) {
         return 0;
     }
     const std::size_t end = bytes.find('\0');
@@ -49,42 +64,77 @@ BOOL ReadStringValue(IRegistry& registry, RegKey key, const std::string& valueNa
     return 1;
 }
 
-BOOL FindSymbolicLink(IRegistry& registry, const ICodePage& codePage,
-                      const std::string& interfaceClass, const std::vector<std::string>& needles,
-                      std::string* devicePath) {
-    CRegKeyGuard classes(registry);
-    if (!classes.Open(kLocalMachine, kDeviceClassesKey)) {
+BOOL FindUsbPrintInstance(RegistryWalk& walk, const std::string& rootPath,
+                          const std::string& driverName, const std::string& portName,
+                          std::string* instanceName) {
+    CRegKeyGuard usbPrint(walk);
+    if (!usbPrint.OpenRoot(rootPath)) {
+        return 0;
+    }
+    std::string found;
+    const WalkStep result = ForEachSubkey(usbPrint, [&](const std::string& deviceName) {
+        CRegKeyGuard device(walk);
+        if (!device.OpenBelow(usbPrint, deviceName)) {
+            return WalkStep::kFail;
+        }
+        return ForEachSubkey(device, [&](const std::string& name) {
+            CRegKeyGuard instance(walk);
+            if (!instance.OpenBelow(device, name)) {
+                return WalkStep::kFail;
+            }
+            std::string description;
+            if (!ReadStringValue(instance, "DeviceDesc", &description) ||
+                !AnsiContains(walk.codePage, name, portName) ||
+                !AnsiEqualsNoCase(walk.codePage, description, driverName)) {
+                return WalkStep::kNext;
+            }
+            found = name;
+            return WalkStep::kFound;
+        });
+    });
+    if (result != WalkStep::kFound) {
+        walk.Fail("no printer node below " + rootPath + " names port \"" + portName +
+                  "\" with driver \"" + driverName + "\"");
+        return 0;
+    }
+    *instanceName = found;
+    return 1;
+}
+
+BOOL FindSymbolicLink(RegistryWalk& walk, const std::string& interfaceClass,
+                      const std::vector<std::string>& needles, std::string* devicePath) {
+    CRegKeyGuard classes(walk);
+    if (!classes.OpenRoot(kDeviceClassesKey)) {
         return 0;
     }
     std::string link;
-    const WalkStep result =
-        ForEachSubkey(registry, classes.Get(), [&](const std::string& className) -> WalkStep {
-            if (!AnsiEqualsNoCase(codePage, className, interfaceClass)) {
-                return WalkStep::kNext;
+    const WalkStep result = ForEachSubkey(classes, [&](const std::string& className) {
+        if (!AnsiEqualsNoCase(walk.codePage, className, interfaceClass)) {
+            return WalkStep::kNext;
+        }
+        CRegKeyGuard classKey(walk);
+        if (!classKey.OpenBelow(classes, className)) {
+            return WalkStep::kFail;
+        }
+        return ForEachSubkey(classKey, [&](const std::string& interfaceName) {
+            for (const std::string& needle : needles) {
+                if (!AnsiContains(walk.codePage, interfaceName, needle)) {
+                    return WalkStep::kNext;
+                }
             }
-            CRegKeyGuard classKey(registry);
-            if (!classKey.Open(classes.Get(), className)) {
+            CRegKeyGuard interfaceKey(walk);
+            CRegKeyGuard hashKey(walk);
+            if (!interfaceKey.OpenBelow(classKey, interfaceName) ||
+                !hashKey.OpenBelow(interfaceKey, "#")) {
                 return WalkStep::kFail;
             }
-            return ForEachSubkey(
-                registry, classKey.Get(), [&](const std::string& interfaceName) -> WalkStep {
-                    for (const std::string& needle : needles) {
-                        if (!AnsiContains(codePage, interfaceName, needle)) {
-                            return WalkStep::kNext;
-                        }
-                    }
-                    CRegKeyGuard interfaceKey(registry);
-                    CRegKeyGuard hashKey(registry);
-                    if (!interfaceKey.Open(classKey.Get(), interfaceName) ||
-                        !hashKey.Open(interfaceKey.Get(), "#")) {
-                        return WalkStep::kFail;
-                    }
-                    return ReadStringValue(registry, hashKey.Get(), "SymbolicLink", &link)
-                               ? WalkStep::kFound
-                               : WalkStep::kNext;
-                });
+            return ReadStringValue(hashKey, "SymbolicLink", &link) ? WalkStep::kFound
+                                                                   : WalkStep::kNext;
         });
+    });
     if (result != WalkStep::kFound) {
+        walk.Fail("no device interface of class " + interfaceClass + " below " + kDeviceClassesKey +
+                  " has a symbolic link");
         return 0;
     }
     *devicePath = link;

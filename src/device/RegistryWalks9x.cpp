@@ -21,86 +21,60 @@ std::string Cut(const std::string& text, std::size_t pos, std::size_t count = st
 
 BOOL CUsbPrinterPort::FindUsbPrintIds9x(const std::string& driverName, const std::string& portName,
                                         std::string* deviceId, std::string* instanceId) {
-    IRegistry& registry = m_services.registry;
-    const ICodePage& codePage = m_services.codePage;
-    CRegKeyGuard usbPrint(registry);
-    if (!usbPrint.Open(kLocalMachine, kUsbPrintKey9x)) {
-        return 0;
-    }
-    std::string matchName;
-    const WalkStep result =
-        ForEachSubkey(registry, usbPrint.Get(), [&](const std::string& deviceName) -> WalkStep {
-            CRegKeyGuard device(registry);
-            if (!device.Open(usbPrint.Get(), deviceName)) {
-                return WalkStep::kFail;
-            }
-            return ForEachSubkey(
-                registry, device.Get(), [&](const std::string& instanceName) -> WalkStep {
-                    CRegKeyGuard instance(registry);
-                    if (!instance.Open(device.Get(), instanceName)) {
-                        return WalkStep::kFail;
-                    }
-                    std::string description;
-                    if (!ReadStringValue(registry, instance.Get(), "DeviceDesc", &description) ||
-                        !AnsiContains(codePage, instanceName, portName) ||
-                        !AnsiEqualsNoCase(codePage, description, driverName)) {
-                        return WalkStep::kNext;
-                    }
-                    matchName = instanceName;
-                    return WalkStep::kFound;
-                });
-        });
-    if (result != WalkStep::kFound) {
+    RegistryWalk walk{m_services.registry, m_services.codePage, {}};
+    std::string name;
+    if (!FindUsbPrintInstance(walk, kUsbPrintKey9x, driverName, portName, &name)) {
+        m_openFailure.cause = walk.failureCause;
         return 0;
     }
     // Without a "VID" the ids are cut from the start of the name, and the
     // separator after the device id is not skipped.
-    const std::size_t vid = AnsiFind(codePage, matchName, "VID");
+    const std::size_t vid = AnsiFind(walk.codePage, name, "VID");
     const std::size_t start = vid == std::string::npos ? 0 : vid;
     const std::size_t rest = vid == std::string::npos ? kDeviceIdChars : vid + kDeviceIdChars + 1;
-    *deviceId = Cut(matchName, start, kDeviceIdChars);
-    *instanceId = Cut(matchName, rest);
+    *deviceId = Cut(name, start, kDeviceIdChars);
+    *instanceId = Cut(name, rest);
     return 1;
 }
 
 BOOL CUsbPrinterPort::FindUsbDevice9x(const std::string& deviceId, const std::string& instanceId,
                                       std::string* instancePart, std::string* interfaceClass) {
-    IRegistry& registry = m_services.registry;
-    const ICodePage& codePage = m_services.codePage;
-    CRegKeyGuard usb(registry);
-    if (!usb.Open(kLocalMachine, kUsbKey9x)) {
+    RegistryWalk walk{m_services.registry, m_services.codePage, {}};
+    CRegKeyGuard usb(walk);
+    if (!usb.OpenRoot(kUsbKey9x)) {
+        m_openFailure.cause = walk.failureCause;
         return 0;
     }
     std::string symbolicName;
-    const WalkStep result =
-        ForEachSubkey(registry, usb.Get(), [&](const std::string& deviceName) -> WalkStep {
-            if (!AnsiEqualsNoCase(codePage, deviceName, deviceId)) {
+    const WalkStep result = ForEachSubkey(usb, [&](const std::string& deviceName) {
+        if (!AnsiEqualsNoCase(walk.codePage, deviceName, deviceId)) {
+            return WalkStep::kNext;
+        }
+        CRegKeyGuard device(walk);
+        if (!device.OpenBelow(usb, deviceName)) {
+            return WalkStep::kFail;
+        }
+        return ForEachSubkey(device, [&](const std::string& instanceName) {
+            if (!AnsiEqualsNoCase(walk.codePage, instanceName, instanceId)) {
                 return WalkStep::kNext;
             }
-            CRegKeyGuard device(registry);
-            if (!device.Open(usb.Get(), deviceName)) {
+            CRegKeyGuard instance(walk);
+            if (!instance.OpenBelow(device, instanceName)) {
                 return WalkStep::kFail;
             }
-            return ForEachSubkey(
-                registry, device.Get(), [&](const std::string& instanceName) -> WalkStep {
-                    if (!AnsiEqualsNoCase(codePage, instanceName, instanceId)) {
-                        return WalkStep::kNext;
-                    }
-                    CRegKeyGuard instance(registry);
-                    if (!instance.Open(device.Get(), instanceName)) {
-                        return WalkStep::kFail;
-                    }
-                    return ReadStringValue(registry, instance.Get(), "SymbolicName", &symbolicName)
-                               ? WalkStep::kFound
-                               : WalkStep::kNext;
-                });
+            return ReadStringValue(instance, "SymbolicName", &symbolicName) ? WalkStep::kFound
+                                                                            : WalkStep::kNext;
         });
+    });
     if (result != WalkStep::kFound) {
+        walk.Fail("no USB device " + std::string(kUsbKey9x) + "\\" + deviceId + "\\" + instanceId +
+                  " has a symbolic name");
+        m_openFailure.cause = walk.failureCause;
         return 0;
     }
     // "\DosDevices\<instance part>#<interface class>". The first 12 characters
     // are skipped unchecked; a "#" among them leaves the instance part empty.
-    const std::size_t hash = AnsiFind(codePage, symbolicName, "#");
+    const std::size_t hash = AnsiFind(walk.codePage, symbolicName, "#");
     if (hash == std::string::npos) {
         *instancePart = std::string();
         *interfaceClass = symbolicName;
@@ -116,8 +90,12 @@ BOOL CUsbPrinterPort::FindUsbDevice9x(const std::string& deviceId, const std::st
 BOOL CUsbPrinterPort::FindInterfaceLink9x(const std::string& instancePart,
                                           const std::string& interfaceClass,
                                           std::string* devicePath) {
-    return FindSymbolicLink(m_services.registry, m_services.codePage, interfaceClass,
-                            {instancePart, interfaceClass}, devicePath);
+    RegistryWalk walk{m_services.registry, m_services.codePage, {}};
+    if (!FindSymbolicLink(walk, interfaceClass, {instancePart, interfaceClass}, devicePath)) {
+        m_openFailure.cause = walk.failureCause;
+        return 0;
+    }
+    return 1;
 }
 
 }  // namespace marnel

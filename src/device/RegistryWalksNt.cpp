@@ -9,44 +9,17 @@ namespace marnel {
 
 BOOL CUsbPrinterPort::FindParentIdPrefix(const std::string& driverName, const std::string& portName,
                                          std::string* parentIdPrefix) {
-    IRegistry& registry = m_services.registry;
-    const ICodePage& codePage = m_services.codePage;
-    CRegKeyGuard usbPrint(registry);
-    if (!usbPrint.Open(kLocalMachine, kUsbPrintKeyNt)) {
+    RegistryWalk walk{m_services.registry, m_services.codePage, {}};
+    std::string instanceName;
+    if (!FindUsbPrintInstance(walk, kUsbPrintKeyNt, driverName, portName, &instanceName)) {
+        m_openFailure.cause = walk.failureCause;
         return 0;
     }
-    std::string prefix;
-    const WalkStep result =
-        ForEachSubkey(registry, usbPrint.Get(), [&](const std::string& deviceName) -> WalkStep {
-            CRegKeyGuard device(registry);
-            if (!device.Open(usbPrint.Get(), deviceName)) {
-                return WalkStep::kFail;
-            }
-            return ForEachSubkey(
-                registry, device.Get(), [&](const std::string& instanceName) -> WalkStep {
-                    CRegKeyGuard instance(registry);
-                    if (!instance.Open(device.Get(), instanceName)) {
-                        return WalkStep::kFail;
-                    }
-                    std::string description;
-                    if (!ReadStringValue(registry, instance.Get(), "DeviceDesc", &description) ||
-                        !AnsiContains(codePage, instanceName, portName) ||
-                        !AnsiEqualsNoCase(codePage, description, driverName)) {
-                        return WalkStep::kNext;
-                    }
-                    // The instance is named <parent id prefix>&<port>: cut by
-                    // length, wherever the port name stood.
-                    const std::size_t cut = portName.size() + 1;
-                    prefix = instanceName.size() > cut
-                                 ? instanceName.substr(0, instanceName.size() - cut)
-                                 : std::string();
-                    return WalkStep::kFound;
-                });
-        });
-    if (result != WalkStep::kFound) {
-        return 0;
-    }
-    *parentIdPrefix = prefix;
+    // The instance is named <parent id prefix>&<port>: cut by length,
+    // wherever the port name stood.
+    const std::size_t cut = portName.size() + 1;
+    *parentIdPrefix =
+        instanceName.size() > cut ? instanceName.substr(0, instanceName.size() - cut) : "";
     return 1;
 }
 
@@ -54,57 +27,52 @@ BOOL CUsbPrinterPort::FindUsbDeviceByPrefix(const std::string& parentIdPrefix,
                                             std::string* deviceKeyName,
                                             std::string* instanceKeyName,
                                             std::string* interfaceClass) {
-    IRegistry& registry = m_services.registry;
-    const ICodePage& codePage = m_services.codePage;
-    CRegKeyGuard usb(registry);
-    if (!usb.Open(kLocalMachine, kUsbKeyNt)) {
+    RegistryWalk walk{m_services.registry, m_services.codePage, {}};
+    CRegKeyGuard usb(walk);
+    if (!usb.OpenRoot(kUsbKeyNt)) {
+        m_openFailure.cause = walk.failureCause;
         return 0;
     }
     std::string foundDevice;
     std::string foundInstance;
-    std::string foundClass;
-    const WalkStep result =
-        ForEachSubkey(registry, usb.Get(), [&](const std::string& deviceName) -> WalkStep {
-            CRegKeyGuard device(registry);
-            if (!device.Open(usb.Get(), deviceName)) {
+    std::string symbolicName;
+    const WalkStep result = ForEachSubkey(usb, [&](const std::string& deviceName) {
+        CRegKeyGuard device(walk);
+        if (!device.OpenBelow(usb, deviceName)) {
+            return WalkStep::kFail;
+        }
+        return ForEachSubkey(device, [&](const std::string& instanceName) {
+            CRegKeyGuard instance(walk);
+            if (!instance.OpenBelow(device, instanceName)) {
                 return WalkStep::kFail;
             }
-            return ForEachSubkey(
-                registry, device.Get(), [&](const std::string& instanceName) -> WalkStep {
-                    CRegKeyGuard instance(registry);
-                    if (!instance.Open(device.Get(), instanceName)) {
-                        return WalkStep::kFail;
-                    }
-                    std::string idPrefix;
-                    if (!ReadStringValue(registry, instance.Get(), "ParentIdPrefix", &idPrefix)) {
-                        idPrefix.clear();
-                    }
-                    if (!AnsiEqualsNoCase(codePage, idPrefix, parentIdPrefix)) {
-                        return WalkStep::kNext;
-                    }
-                    CRegKeyGuard parameters(registry);
-                    if (!parameters.Open(instance.Get(), "Device Parameters")) {
-                        return WalkStep::kFail;
-                    }
-                    std::string symbolicName;
-                    if (!ReadStringValue(registry, parameters.Get(), "SymbolicName",
-                                         &symbolicName)) {
-                        return WalkStep::kNext;
-                    }
-                    const std::size_t brace = AnsiFind(codePage, symbolicName, "{");
-                    foundDevice = deviceName;
-                    foundInstance = instanceName;
-                    foundClass =
-                        brace == std::string::npos ? symbolicName : symbolicName.substr(brace);
-                    return WalkStep::kFound;
-                });
+            std::string idPrefix;  // stays empty when unreadable
+            ReadStringValue(instance, "ParentIdPrefix", &idPrefix);
+            if (!AnsiEqualsNoCase(walk.codePage, idPrefix, parentIdPrefix)) {
+                return WalkStep::kNext;
+            }
+            CRegKeyGuard parameters(walk);
+            if (!parameters.OpenBelow(instance, "Device Parameters")) {
+                return WalkStep::kFail;
+            }
+            if (!ReadStringValue(parameters, "SymbolicName", &symbolicName)) {
+                return WalkStep::kNext;
+            }
+            foundDevice = deviceName;
+            foundInstance = instanceName;
+            return WalkStep::kFound;
         });
+    });
     if (result != WalkStep::kFound) {
+        walk.Fail("no USB device below " + std::string(kUsbKeyNt) + " has parent id prefix \"" +
+                  parentIdPrefix + "\" and a symbolic name");
+        m_openFailure.cause = walk.failureCause;
         return 0;
     }
+    const std::size_t brace = AnsiFind(walk.codePage, symbolicName, "{");
     *deviceKeyName = foundDevice;
     *instanceKeyName = foundInstance;
-    *interfaceClass = foundClass;
+    *interfaceClass = brace == std::string::npos ? symbolicName : symbolicName.substr(brace);
     return 1;
 }
 
@@ -112,8 +80,13 @@ BOOL CUsbPrinterPort::FindInterfaceLink(const std::string& deviceKeyName,
                                         const std::string& instanceKeyName,
                                         const std::string& interfaceClass,
                                         std::string* devicePath) {
-    return FindSymbolicLink(m_services.registry, m_services.codePage, interfaceClass,
-                            {deviceKeyName, instanceKeyName, interfaceClass}, devicePath);
+    RegistryWalk walk{m_services.registry, m_services.codePage, {}};
+    if (!FindSymbolicLink(walk, interfaceClass, {deviceKeyName, instanceKeyName, interfaceClass},
+                          devicePath)) {
+        m_openFailure.cause = walk.failureCause;
+        return 0;
+    }
+    return 1;
 }
 
 }  // namespace marnel

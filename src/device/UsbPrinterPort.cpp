@@ -18,14 +18,17 @@ CUsbPrinterPort::~CUsbPrinterPort() {
 BOOL CUsbPrinterPort::Open(const std::string& printerName, DWORD desiredAccess, DWORD shareMode,
                            void* securityAttributes, DWORD creationDisposition,
                            DWORD flagsAndAttributes, HANDLE templateFile) {
+    m_openFailure = OpenFailure{};
+    m_devicePath.clear();
     DWORD platformId = 0;
     if (!m_services.version.GetPlatformId(&platformId)) {
-        return 0;
+        m_openFailure.cause = "the platform version query failed";
+        return FailOpen(OpenStep::kPlatformVersion);
     }
     std::string driverName;
     std::string portName;
     if (!LookupPrinter(printerName, &driverName, &portName)) {
-        return 0;
+        return FailOpen(OpenStep::kPrinter);
     }
     std::string devicePath;
     if (platformId == kPlatformWin32Windows) {
@@ -33,27 +36,44 @@ BOOL CUsbPrinterPort::Open(const std::string& printerName, DWORD desiredAccess, 
         std::string instanceId;
         std::string instancePart;
         std::string interfaceClass;
-        if (!FindUsbPrintIds9x(driverName, portName, &deviceId, &instanceId) ||
-            !FindUsbDevice9x(deviceId, instanceId, &instancePart, &interfaceClass) ||
-            !FindInterfaceLink9x(instancePart, interfaceClass, &devicePath)) {
-            return 0;
+        if (!FindUsbPrintIds9x(driverName, portName, &deviceId, &instanceId)) {
+            return FailOpen(OpenStep::kPrinterNode);
+        }
+        if (!FindUsbDevice9x(deviceId, instanceId, &instancePart, &interfaceClass)) {
+            return FailOpen(OpenStep::kUsbDevice);
+        }
+        if (!FindInterfaceLink9x(instancePart, interfaceClass, &devicePath)) {
+            return FailOpen(OpenStep::kInterfaceLink);
         }
     } else {
         std::string parentIdPrefix;
         std::string deviceKeyName;
         std::string instanceKeyName;
         std::string interfaceClass;
-        if (!FindParentIdPrefix(driverName, portName, &parentIdPrefix) ||
-            !FindUsbDeviceByPrefix(parentIdPrefix, &deviceKeyName, &instanceKeyName,
-                                   &interfaceClass) ||
-            !FindInterfaceLink(deviceKeyName, instanceKeyName, interfaceClass, &devicePath)) {
-            return 0;
+        if (!FindParentIdPrefix(driverName, portName, &parentIdPrefix)) {
+            return FailOpen(OpenStep::kPrinterNode);
+        }
+        if (!FindUsbDeviceByPrefix(parentIdPrefix, &deviceKeyName, &instanceKeyName,
+                                   &interfaceClass)) {
+            return FailOpen(OpenStep::kUsbDevice);
+        }
+        if (!FindInterfaceLink(deviceKeyName, instanceKeyName, interfaceClass, &devicePath)) {
+            return FailOpen(OpenStep::kInterfaceLink);
         }
     }
-    m_hDevice = m_services.deviceFile.Open(devicePath, desiredAccess, shareMode,
-                                           securityAttributes, creationDisposition,
-                                           flagsAndAttributes, templateFile);
-    return m_hDevice != InvalidHandle() ? 1 : 0;
+    m_devicePath = devicePath;
+    m_hDevice = m_services.deviceFile.Open(devicePath, desiredAccess, shareMode, securityAttributes,
+                                           creationDisposition, flagsAndAttributes, templateFile);
+    if (m_hDevice == InvalidHandle()) {
+        m_openFailure.cause = "the device at " + devicePath + " did not open";
+        return FailOpen(OpenStep::kDeviceFile);
+    }
+    return 1;
+}
+
+BOOL CUsbPrinterPort::FailOpen(OpenStep step) {
+    m_openFailure.step = step;
+    return 0;
 }
 
 BOOL CUsbPrinterPort::Read(void* buffer, DWORD bytesToRead, DWORD* bytesRead, void* overlapped) {

@@ -10,6 +10,23 @@
 
 namespace marnel {
 
+// The step of Open that failed.
+enum class OpenStep {
+    kNone,             // Open succeeded, or was not called
+    kPlatformVersion,  // the version query failed
+    kPrinter,          // the spooler gave no driver and port names
+    kPrinterNode,      // no USB printer node for the driver and port
+    kUsbDevice,        // no USB device node (or interface class) behind it
+    kInterfaceLink,    // no device-interface record with a symbolic link
+    kDeviceFile,       // the device path did not open
+};
+
+// Why Open failed, for the expert: Open's own result stays a plain BOOL.
+struct OpenFailure {
+    OpenStep step = OpenStep::kNone;
+    std::string cause;  // e.g. the key that could not be listed
+};
+
 class CUsbPrinterPort {
 public:
     explicit CUsbPrinterPort(const PlatformServices& services);
@@ -28,8 +45,14 @@ public:
     BOOL Read(void* buffer, DWORD bytesToRead, DWORD* bytesRead, void* overlapped);
 
     // DeviceIoControl on the device handle, result unchanged.
-    BOOL IoControl(DWORD controlCode, void* inBuffer, DWORD inSize, void* outBuffer,
-                   DWORD outSize, DWORD* bytesReturned, void* overlapped);
+    BOOL IoControl(DWORD controlCode, void* inBuffer, DWORD inSize, void* outBuffer, DWORD outSize,
+                   DWORD* bytesReturned, void* overlapped);
+
+    // Why the last Open failed; step kNone after a success.
+    const OpenFailure& LastOpenFailure() const { return m_openFailure; }
+    // The device path the last Open found (and tried to open); empty when
+    // the walks found none.
+    const std::string& DevicePath() const { return m_devicePath; }
 
 protected:
     const PlatformServices& Services() const { return m_services; }
@@ -53,7 +76,11 @@ private:
     BOOL FindInterfaceLink9x(const std::string& instancePart, const std::string& interfaceClass,
                              std::string* devicePath);
 
+    BOOL FailOpen(OpenStep step);
+
     PlatformServices m_services;
+    OpenFailure m_openFailure;
+    std::string m_devicePath;
 };
 
 }  // namespace marnel
