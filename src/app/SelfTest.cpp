@@ -7,14 +7,16 @@
 #include <string>
 
 #include "app/AppMessageBox.h"
+#include "app/MainDlg.h"
+#include "protocol/VendorRequests.h"
 
 namespace marnel {
 
 namespace {
 
-constexpr DWORD kBlockSize = 266;
-constexpr DWORD kVersionSize = 9;
-constexpr DWORD kReportSize = 4096;
+constexpr DWORD kBlockSize = static_cast<DWORD>(kParameterBlockSize);
+constexpr DWORD kVersionSize = static_cast<DWORD>(kVersionBufferSize);
+constexpr DWORD kReportSize = static_cast<DWORD>(kReportBufferSize);
 
 // Text up to the first zero byte, never past the buffer.
 std::string TextOf(const std::uint8_t* buffer, std::size_t size) {
@@ -92,6 +94,17 @@ void RunSelfTest(CDevicePort& port, const std::string& printerName, IUserInterfa
     } else {
         Plain(ui, "Error: GetReport");
     }
+}
+
+void CQuillKQDlg::SelfTest() {
+    m_ui.BeginWaitCursor();
+    {
+        // A copy taken now: a re-selection during a box may change the name.
+        const std::string printerName = m_strPrinterName;
+        CDevicePort port(m_services);
+        RunSelfTest(port, printerName, m_ui);
+    }
+    m_ui.EndWaitCursor();
 }
 
 }  // namespace marnel

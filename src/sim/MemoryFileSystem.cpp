@@ -22,10 +22,39 @@ std::string FolderOf(const std::string& path) {
 
 }  // namespace
 
-std::uint8_t MemoryFileSystem::PatternByte(std::uint64_t offset) {
-    // Varies within a piece and between pieces, so that a dropped, doubled or
-    // reordered piece changes the bytes.
-    return static_cast<std::uint8_t>((offset * 131u) ^ (offset >> 11) ^ (offset >> 19));
+namespace {
+
+// A prime period: no power-of-two piece lines up with it, so a dropped,
+// doubled or reordered piece changes the bytes.
+constexpr std::size_t kPatternPeriod = 65521;
+
+const std::vector<std::uint8_t>& PatternTable() {
+    static const std::vector<std::uint8_t> table = [] {
+        std::vector<std::uint8_t> bytes(kPatternPeriod);
+        std::uint32_t x = 0x2545F491u;
+        for (std::uint8_t& b : bytes) {
+            x ^= x << 13;
+            x ^= x >> 17;
+            x ^= x << 5;
+            b = static_cast<std::uint8_t>(x >> 24);
+        }
+        return bytes;
+    }();
+    return table;
+}
+
+}  // namespace
+
+void MemoryFileSystem::PatternBytes(std::uint64_t offset, std::uint8_t* out, std::size_t count) {
+    const std::vector<std::uint8_t>& table = PatternTable();
+    std::size_t at = static_cast<std::size_t>(offset % kPatternPeriod);
+    while (count > 0) {
+        const std::size_t run = std::min(count, kPatternPeriod - at);
+        std::memcpy(out, table.data() + at, run);
+        out += run;
+        count -= run;
+        at = 0;
+    }
 }
 
 void MemoryFileSystem::AddGeneratedFile(const std::string& path, std::uint64_t length) {
@@ -53,9 +82,7 @@ std::vector<std::uint8_t> MemoryFileSystem::Content(const std::string& path) con
         return it->second.data;
     }
     std::vector<std::uint8_t> bytes(*it->second.generatedLength);
-    for (std::uint64_t i = 0; i < bytes.size(); ++i) {
-        bytes[i] = PatternByte(i);
-    }
+    PatternBytes(0, bytes.data(), bytes.size());
     return bytes;
 }
 
@@ -174,9 +201,7 @@ bool MemoryFileSystem::Read(FileHandle file, void* buffer, DWORD count, DWORD* b
     }
     auto* out = static_cast<std::uint8_t*>(buffer);
     if (node.generatedLength) {
-        for (std::uint64_t i = 0; i < want; ++i) {
-            out[i] = PatternByte(open->position + i);
-        }
+        PatternBytes(open->position, out, static_cast<std::size_t>(want));
     } else if (want > 0) {
         std::memcpy(out, node.data.data() + open->position, want);
     }
