@@ -8,7 +8,9 @@ namespace marnel {
 CUsbPrinterPort::CUsbPrinterPort(const PlatformServices& services)
     : m_hDevice(InvalidHandle()), m_services(services) {}
 
-CUsbPrinterPort::~CUsbPrinterPort() { CloseDevice(); }
+CUsbPrinterPort::~CUsbPrinterPort() {
+    CloseDevice();
+}
 
 void CUsbPrinterPort::CloseDevice() {
     if (m_hDevice != InvalidHandle()) {
