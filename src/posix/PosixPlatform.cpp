@@ -110,8 +110,16 @@ std::string PosixPlatform::DiagnoseOpenFailure(const std::string& printerName) {
                    (cause.empty() ? std::string() : ": " + cause);
         }
     }
+    std::string unopened;
+    for (const UsbPrinterDevice& device : devices) {
+        if (!device.openError.empty()) {
+            unopened += (unopened.empty() ? "" : ", ") + UsbDeviceKeyName(device) + " on bus " +
+                        std::to_string(device.busNumber) + ": " + device.openError;
+        }
+    }
     return "no attached USB printer matches " + port +
-           (UsbError().empty() ? std::string() : " (" + UsbError() + ")");
+           (unopened.empty() ? std::string()
+                             : "; printers that could not be asked who they are: " + unopened);
 }
 
 std::string PosixPlatform::LastDeviceError() const { return m_pDeviceFile->LastError(); }

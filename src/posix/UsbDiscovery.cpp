@@ -175,7 +175,7 @@ bool ListUsbPrinters(LibusbSession& session, unsigned timeoutMs,
             }
             libusb_close(handle);
         } else {
-            *error = "opening USB device " + UsbDeviceKeyName(printer) + ": " + LibusbErrorText(r);
+            printer.openError = LibusbErrorText(r);
         }
         found.push_back(printer);
     }

@@ -48,7 +48,8 @@ struct OpenedUsbPrinter {
 // The identity comes from the IEEE 1284 device ID; where the device does not
 // give it (a kernel printer driver holds the interface) from its
 // manufacturer and product strings. Devices that cannot be opened are listed
-// without serial and identity. False only when libusb cannot list at all.
+// without serial and identity, with the cause in openError. False only when
+// libusb cannot list at all.
 bool ListUsbPrinters(LibusbSession& session, unsigned timeoutMs,
                      std::vector<UsbPrinterDevice>* devices, std::string* error);
 

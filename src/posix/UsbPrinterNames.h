@@ -19,6 +19,7 @@ struct UsbPrinterDevice {
     std::string deviceId;              // the IEEE 1284 device ID, empty when unavailable
     std::string manufacturer;          // MFG of the device ID (or the manufacturer string)
     std::string model;                 // MDL of the device ID (or the product string)
+    std::string openError;             // why the device could not be opened to ask
 };
 
 // The printer interface class the interface paths carry (GUID_DEVINTERFACE_USBPRINT).

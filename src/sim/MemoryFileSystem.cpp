@@ -45,6 +45,10 @@ const std::vector<std::uint8_t>& PatternTable() {
 
 }  // namespace
 
+std::uint8_t MemoryFileSystem::PatternByte(std::uint64_t offset) {
+    return PatternTable()[offset % kPatternPeriod];
+}
+
 void MemoryFileSystem::PatternBytes(std::uint64_t offset, std::uint8_t* out, std::size_t count) {
     const std::vector<std::uint8_t>& table = PatternTable();
     std::size_t at = static_cast<std::size_t>(offset % kPatternPeriod);

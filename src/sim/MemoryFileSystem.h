@@ -34,6 +34,7 @@ public:
     // A file of `length` bytes whose content is computed from the offset, so
     // that large files cost no memory. PatternBytes gives the content.
     void AddGeneratedFile(const std::string& path, std::uint64_t length);
+    static std::uint8_t PatternByte(std::uint64_t offset);
     static void PatternBytes(std::uint64_t offset, std::uint8_t* out, std::size_t count);
 
     void SetFile(const std::string& path, std::vector<std::uint8_t> content);

@@ -1,7 +1,8 @@
 #!/bin/sh
 # A private CUPS server for the spooler tests: a Unix socket in DIR, no
 # network, and a fixed set of queues whose jobs land in DIR/out/QUEUE.bin.
-# usage: cups_server.sh start DIR | stop DIR
+# usage: cups_server.sh start DIR [selection] | add DIR QUEUE MAKE-AND-MODEL | stop DIR
+# "selection" makes a small set for the printer-selection test instead.
 # Without cupsd it starts nothing and the tests skip.
 set -e
 cmd=$1
@@ -107,6 +108,13 @@ EOC
         [ $i -lt 200 ] || { echo "cupsd did not start" >&2; cat "$dir/log/stdout" >&2; exit 1; }
         sleep 0.05
     done
+    if [ "${3:-}" = selection ]; then
+        add_queue a_stopped "Zarvel KQ-30" stopped
+        add_queue b_lower "zarvel kq-20"
+        add_queue c_rejecting "Zarvel ZT-7" rejecting
+        add_queue d_office "Generic Office Laser"
+        exit 0
+    fi
     add_queue Zarvel_KQ-10 "Zarvel KQ-10"
     add_queue Zarvel_ZT-5 "Zarvel ZT-5"
     add_queue zarvel_lower "zarvel kq-20"
@@ -122,6 +130,9 @@ EOC
         add_queue "$q" "Zarvel KQ-10"
     done
     ;;
+add)
+    add_queue "$3" "$4"
+    ;;
 stop)
     [ -f "$dir/cupsd.pid" ] || exit 0
     pid=$(cat "$dir/cupsd.pid")
@@ -130,7 +141,7 @@ stop)
     rm -f "$dir/cupsd.pid"
     ;;
 *)
-    echo "usage: $0 start|stop DIR" >&2
+    echo "usage: $0 start|add|stop DIR ..." >&2
     exit 2
     ;;
 esac
