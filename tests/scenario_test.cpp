@@ -8,15 +8,16 @@ namespace {
 TEST(Scenario, ReadsPrintersInOrderWithStatesAndComments) {
     Scenario scenario;
     std::string error;
-    ASSERT_TRUE(ParseScenario("# two devices, the second working offline\r\n"
-                              "printer Zarvel KQ-10 | Zarvel KQ-10\r\n"
-                              "  printer   Office | Generic Laser |  online \n"
-                              "printer Zarvel ZT-5 (copy 1)|Zarvel ZT-5|offline\n"
-                              "\n"
-                              "state\n"
-                              "state\n"
-                              "printer Zarvel KQ-10 | Zarvel KQ-10 | offline\n",
-                              &scenario, &error))
+    ASSERT_TRUE(
+        ParseScenario("# two devices, the second working offline\r\n"
+                      "printer Zarvel KQ-10 | Zarvel KQ-10\r\n"
+                      "  printer   Office | Generic Laser |  online \n"
+                      "printer Zarvel ZT-5 (copy 1)|Zarvel ZT-5|offline\n"
+                      "\n"
+                      "state\n"
+                      "state\n"
+                      "printer Zarvel KQ-10 | Zarvel KQ-10 | offline\n",
+                      &scenario, &error))
         << error;
     ASSERT_EQ(scenario.states.size(), 3u);
     const auto& start = scenario.states[0].printers;

@@ -4,12 +4,14 @@
 // resources built into the program.
 //
 //   gui_driver resources EXE
-//   gui_driver sim EXE SCENARIO_DIR [SHOT_DIR IMPORT_EXE]
-//   gui_driver product EXE EXPECTED_LABEL [SHOT_PATH IMPORT_EXE]
+//   gui_driver sim EXE SCENARIO_DIR [SHOT_DIR UNIX_SHELL]
+//   gui_driver drop EXE SCENARIO_DIR
+//   gui_driver product EXE EXPECTED_LABEL [SHOT_PATH UNIX_SHELL]
 //
 // SCENARIO_DIR is a Windows path; SHOT_DIR and SHOT_PATH are Unix paths for
-// ImageMagick's import, which runs as a Unix program through Wine. Prints one
-// line per check; exits 0 when every check passed.
+// ImageMagick, which runs through UNIX_SHELL (the Windows path of /bin/sh) as
+// Unix programs under Wine. Prints one line per check; exits 0 when every
+// check passed.
 #include <windows.h>
 
 #include <cstdio>
@@ -188,15 +190,65 @@ private:
 
 // --- Screenshots -----------------------------------------------------------
 
-std::string g_importExe;  // Windows path of ImageMagick's import
+std::string g_unixShell;  // Windows path of the Unix shell, for ImageMagick
 
-// Grabs the screen around `hWnd` (a margin of 24 pixels) into `unixPath`.
+// Wine's drive Z: is the Unix root.
+std::string WindowsPathOf(const std::string& unixPath) {
+    std::string path = "Z:" + unixPath;
+    for (char& c : path) {
+        if (c == '/')
+            c = '\\';
+    }
+    return path;
+}
+
+// Runs `script` with the Unix shell (a Unix program, started through Wine)
+// and waits until `result` (a Unix path) exists: Wine does not wait for a
+// Unix child to end, so the script renames its output when it is complete.
+bool RunUnix(const std::string& script, const std::string& result) {
+    std::string command = "\"" + g_unixShell + "\" -c \"" + script + "\"";
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi = {};
+    if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
+                        &pi)) {
+        std::printf("     cannot start the Unix shell (%lu)\n", GetLastError());
+        return false;
+    }
+    CloseHandle(pi.hProcess);
+    CloseHandle(pi.hThread);
+    std::string path = WindowsPathOf(result);
+    return WaitFor([&] { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; },
+                   15000);
+}
+
+// Reads a binary PPM (P6, 8 bits).
+bool ReadPpm(const std::string& unixPath, int* width, int* height,
+             std::vector<unsigned char>* rgb) {
+    FILE* file = std::fopen(WindowsPathOf(unixPath).c_str(), "rb");
+    if (file == nullptr) {
+        return false;
+    }
+    int maxValue = 0;
+    bool ok = std::fscanf(file, "P6 %d %d %d", width, height, &maxValue) == 3 && maxValue == 255 &&
+              std::fgetc(file) != EOF && *width > 0 && *height > 0;
+    if (ok) {
+        rgb->resize(static_cast<size_t>(*width) * static_cast<size_t>(*height) * 3);
+        ok = std::fread(rgb->data(), 1, rgb->size(), file) == rgb->size();
+    }
+    std::fclose(file);
+    return ok;
+}
+
+// Grabs the screen around `hWnd` (a margin of 24 pixels) into the PNG file
+// `unixPath` with ImageMagick. Wine puts a window on the X display some time
+// after it counts as visible, and under load that can take seconds: grab
+// until the X display shows, at a few points inside the window, what Wine
+// drew there, and two grabs in a row agree; keep the last one.
 void Screenshot(const std::string& unixPath, HWND hWnd) {
-    if (g_importExe.empty() || unixPath.empty()) {
+    if (g_unixShell.empty() || unixPath.empty()) {
         return;
     }
-    // Give the window a moment to be mapped and painted before the grab.
-    Sleep(1000);
     RECT rc;
     GetWindowRect(hWnd, &rc);
     int left = rc.left > 24 ? rc.left - 24 : 0;
@@ -204,28 +256,55 @@ void Screenshot(const std::string& unixPath, HWND hWnd) {
     std::string crop = std::to_string(rc.right + 24 - left) + "x" +
                        std::to_string(rc.bottom + 24 - top) + "+" + std::to_string(left) + "+" +
                        std::to_string(top);
-    std::string command = "\"" + g_importExe + "\" -window root -crop " + crop + " +repage \"" +
-                          unixPath + "\"";
-    STARTUPINFOA si = {};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi = {};
-    if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
-                        &pi)) {
-        std::printf("     screenshot %s: cannot start import (%lu)\n", unixPath.c_str(),
-                    GetLastError());
-        return;
+    std::string probe = unixPath + ".ppm";
+    std::vector<unsigned char> previous;
+    bool same = false;
+    for (int attempt = 0; attempt < 40 && !same; ++attempt) {
+        DeleteFileA(WindowsPathOf(probe).c_str());
+        int width = 0, height = 0;
+        std::vector<unsigned char> rgb;
+        if (!RunUnix("import -window root -crop " + crop + " +repage -depth 8 'ppm:" + probe +
+                         ".part' && mv '" + probe + ".part' '" + probe + "'",
+                     probe) ||
+            !ReadPpm(probe, &width, &height, &rgb)) {
+            continue;
+        }
+        HDC hScreen = GetDC(nullptr);
+        same = true;
+        for (int i = 1; i <= 7 && same; ++i) {
+            int x = rc.left + (rc.right - rc.left) * i / 8;
+            int y = rc.top + (rc.bottom - rc.top) * (8 - i) / 8;
+            COLORREF drawn = GetPixel(hScreen, x, y);
+            size_t at = (static_cast<size_t>(y - top) * static_cast<size_t>(width) +
+                         static_cast<size_t>(x - left)) *
+                        3;
+            same = x - left < width && y - top < height && drawn != CLR_INVALID &&
+                   rgb[at] == GetRValue(drawn) && rgb[at + 1] == GetGValue(drawn) &&
+                   rgb[at + 2] == GetBValue(drawn);
+        }
+        ReleaseDC(nullptr, hScreen);
+        // Painting may still go on: keep a grab only when the one before it
+        // was the same.
+        same = same && rgb == previous;
+        previous.swap(rgb);
+        if (!same) {
+            Sleep(200);
+        }
     }
-    WaitForSingleObject(pi.hProcess, 15000);
-    CloseHandle(pi.hProcess);
-    CloseHandle(pi.hThread);
-    std::printf("     screenshot %s\n", unixPath.c_str());
+    // The picture kept is the grab just checked.
+    DeleteFileA(WindowsPathOf(unixPath).c_str());
+    bool saved = same && RunUnix("convert '" + probe + "' 'png:" + unixPath + ".part' && mv '" +
+                                     unixPath + ".part' '" + unixPath + "'",
+                                 unixPath);
+    DeleteFileA(WindowsPathOf(probe).c_str());
+    Check(saved, "screenshot " + unixPath);
 }
 
 // --- Resources of the program ----------------------------------------------
 
 struct Item {
-    int classAtom;         // 0x80 button, 0x81 edit, 0x82 static
-    const char* text;      // null: an ordinal (the icon) in `ordinal`
+    int classAtom;     // 0x80 button, 0x81 edit, 0x82 static
+    const char* text;  // null: an ordinal (the icon) in `ordinal`
     int ordinal;
     int id;
     short x, y, cx, cy;
@@ -314,8 +393,9 @@ void CheckTemplate(HMODULE hModule, int templateId, const Template& want) {
     std::string name = "template " + std::to_string(templateId);
     const BYTE* data = nullptr;
     size_t size = 0;
-    if (!Check(ResourceData(hModule, MAKEINTRESOURCEA(5), MAKEINTRESOURCEA(templateId), &data, &size),
-               name + " is in the program")) {
+    if (!Check(
+            ResourceData(hModule, MAKEINTRESOURCEA(5), MAKEINTRESOURCEA(templateId), &data, &size),
+            name + " is in the program")) {
         return;
     }
     TemplateReader r(data, size);
@@ -324,9 +404,9 @@ void CheckTemplate(HMODULE hModule, int templateId, const Template& want) {
     DWORD exStyle = 0;
     if (size >= 4 && data[2] == 0xFF && data[3] == 0xFF) {
         extended = true;
-        r.Word();  // version
-        r.Word();  // signature
-        r.Dword(); // help id
+        r.Word();   // version
+        r.Word();   // signature
+        r.Dword();  // help id
         exStyle = r.Dword();
         style = r.Dword();
     } else {
@@ -388,10 +468,10 @@ void CheckTemplate(HMODULE hModule, int templateId, const Template& want) {
         for (WORD b = 0; b < extra; ++b) {
             r.Byte();
         }
-        std::string what = name + " control " + std::to_string(i + 1) + " (id " +
-                           std::to_string(w.id) + ")";
-        bool textOk = w.text != nullptr ? (textOrdinal == -1 && text == w.text)
-                                        : textOrdinal == w.ordinal;
+        std::string what =
+            name + " control " + std::to_string(i + 1) + " (id " + std::to_string(w.id) + ")";
+        bool textOk =
+            w.text != nullptr ? (textOrdinal == -1 && text == w.text) : textOrdinal == w.ordinal;
         Check(id == w.id && classAtom == w.classAtom && textOk,
               what + " class " + Hex(static_cast<unsigned long>(classAtom)) + " text \"" + text +
                   "\"");
@@ -521,7 +601,16 @@ int CheckResources(const std::string& exe) {
     const DWORD child = WS_CHILD | WS_VISIBLE;
     const DWORD button = child | BS_PUSHBUTTON | WS_TABSTOP;
     CheckTemplate(hModule, IDD_ABOUTBOX,
-                  {false, 0x80C800C0, 0, 0, 0, 196, 55, TXT_ABOUT_CAPTION, 8, "MS Sans Serif",
+                  {false,
+                   0x80C800C0,
+                   0,
+                   0,
+                   0,
+                   196,
+                   55,
+                   TXT_ABOUT_CAPTION,
+                   8,
+                   "MS Sans Serif",
                    {
                        {0x82, nullptr, IDR_MAINFRAME, -1, 8, 12, 20, 20, child | SS_ICON},
                        {0x82, TXT_ABOUT_VERSION, 0, -1, 40, 12, 88, 9,
@@ -531,7 +620,15 @@ int CheckResources(const std::string& exe) {
                         child | BS_DEFPUSHBUTTON | WS_GROUP | WS_TABSTOP},
                    }});
     CheckTemplate(hModule, IDD_MAIN_DIALOG,
-                  {true, 0x90C800C0, WS_EX_APPWINDOW, 0, 0, 76, 125, TXT_MAIN_CAPTION, 8,
+                  {true,
+                   0x90C800C0,
+                   WS_EX_APPWINDOW,
+                   0,
+                   0,
+                   76,
+                   125,
+                   TXT_MAIN_CAPTION,
+                   8,
                    "MS Sans Serif",
                    {
                        {0x82, "", 0, IDC_DEVICE_NAME, 0, 6, 75, 8, child | SS_CENTER | WS_GROUP},
@@ -543,7 +640,16 @@ int CheckResources(const std::string& exe) {
                        {0x82, "", 0, -1, 6, 79, 64, 1, child | SS_GRAYFRAME | SS_SUNKEN},
                    }});
     CheckTemplate(hModule, IDD_REPORT,
-                  {false, 0x80CD0040, 0, 0, 0, 273, 195, TXT_REPORT_CAPTION, 9, "Courier New",
+                  {false,
+                   0x80CD0040,
+                   0,
+                   0,
+                   0,
+                   273,
+                   195,
+                   TXT_REPORT_CAPTION,
+                   9,
+                   "Courier New",
                    {
                        {0x80, TXT_SAVE, 0, IDC_SAVE, 164, 179, 48, 12, 0x50010000},
                        {0x80, TXT_CLOSE, 0, IDCANCEL, 216, 179, 48, 12, 0x50010000},
@@ -576,7 +682,8 @@ void CheckMainWindowLooks(HWND hMain) {
     LONG style = GetWindowLongA(hMain, GWL_STYLE);
     LONG exStyle = GetWindowLongA(hMain, GWL_EXSTYLE);
     Check(WindowText(hMain) == TXT_MAIN_CAPTION, "main window caption \"Marnel\"");
-    Check((exStyle & WS_EX_APPWINDOW) != 0 && (style & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME)) == 0,
+    Check((exStyle & WS_EX_APPWINDOW) != 0 &&
+              (style & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME)) == 0,
           "main window: own taskbar button, no minimise, maximise or sizing");
     RECT rcWindow, rcWork;
     GetWindowRect(hMain, &rcWindow);
@@ -594,8 +701,8 @@ void CheckMainWindowLooks(HWND hMain) {
          hChild = GetWindow(hChild, GW_HWNDNEXT)) {
         RECT rc;
         GetWindowRect(hChild, &rc);
-        if (GetDlgCtrlID(hChild) == 0xFFFF && rc.top >= rcPut.bottom && rc.bottom <= rcFirmware.top &&
-            rc.bottom - rc.top <= 3) {
+        if ((GetDlgCtrlID(hChild) & 0xFFFF) == 0xFFFF && rc.top >= rcPut.bottom &&
+            rc.bottom <= rcFirmware.top && rc.bottom - rc.top <= 3) {
             ruleFound = true;
         }
     }
@@ -625,25 +732,35 @@ void CheckAboutBox(Program& program, HWND hMain, const std::string& shot) {
 std::string g_scenarioDir;
 std::string g_shotDir;
 
-std::string Scenario(const char* name) { return g_scenarioDir + "\\" + name; }
-std::string Shot(const char* name) { return g_shotDir.empty() ? "" : g_shotDir + "/" + name; }
+std::string Scenario(const char* name) {
+    return g_scenarioDir + "\\" + name;
+}
+std::string Shot(const char* name) {
+    return g_shotDir.empty() ? "" : g_shotDir + "/" + name;
+}
 
 void CaseNoDevice(const std::string& exe) {
     Program program;
-    if (!Check(program.Start(exe, Scenario("none.scn")), "no device: start")) return;
+    if (!Check(program.Start(exe, Scenario("none.scn")), "no device: start"))
+        return;
     HWND hMain = WaitMainWindow(program, "no device");
-    if (!hMain) return;
+    if (!hMain)
+        return;
     Check(WaitLabel(hMain, IDS_NO_DEVICE_TEXT, 2000),
           "no device: label \"" + ItemText(hMain, IDC_DEVICE_NAME) + "\"");
     Check(FindWindowOf(program.Pid(), IsMessageBox, false) == nullptr, "no device: no message");
-    ExitProgram(program, hMain, "no device");
+    // Esc, as the dialog manager hands it on from the focused button.
+    PostMessageA(GetDlgItem(hMain, IDC_GET_REPORT), WM_KEYDOWN, VK_ESCAPE, 0);
+    Check(program.WaitExit(5000), "no device: Esc ends the program");
 }
 
 void CaseOneDevice(const std::string& exe) {
     Program first;
-    if (!Check(first.Start(exe, Scenario("one.scn")), "one device: start")) return;
+    if (!Check(first.Start(exe, Scenario("one.scn")), "one device: start"))
+        return;
     HWND hMain = WaitMainWindow(first, "one device");
-    if (!hMain) return;
+    if (!hMain)
+        return;
     Check(WaitLabel(hMain, "Zarvel KQ-10", 2000),
           "one device: label \"" + ItemText(hMain, IDC_DEVICE_NAME) + "\"");
     CheckMainWindowLooks(hMain);
@@ -681,9 +798,11 @@ void CaseOneDevice(const std::string& exe) {
 
 void CaseTwoDevices(const std::string& exe) {
     Program program;
-    if (!Check(program.Start(exe, Scenario("two.scn")), "two devices: start")) return;
+    if (!Check(program.Start(exe, Scenario("two.scn")), "two devices: start"))
+        return;
     HWND hBox = WaitWindowOf(program.Pid(), IsMessageBox, 15000);
-    if (!Check(hBox != nullptr, "two devices: a message box appears")) return;
+    if (!Check(hBox != nullptr, "two devices: a message box appears"))
+        return;
     std::string text = ItemText(hBox, 0xFFFF);
     Check(text == IDS_MANY_DEVICES_TEXT, "two devices: the box says \"" + text + "\"");
     HWND hMain = FindWindowOf(program.Pid(), IsMainWindow, false);
@@ -692,7 +811,8 @@ void CaseTwoDevices(const std::string& exe) {
     Screenshot(Shot("many-devices.png"), hBox);
     Check(PressAndWaitClosed(hBox, IDOK), "two devices: \"OK\" closes the box");
     hMain = WaitMainWindow(program, "two devices");
-    if (!hMain) return;
+    if (!hMain)
+        return;
     Check(WaitLabel(hMain, "Zarvel KQ-10", 2000),
           "two devices: label names the first, \"" + ItemText(hMain, IDC_DEVICE_NAME) + "\"");
     Check(FindWindowOf(program.Pid(), IsMessageBox, false) == nullptr,
@@ -702,9 +822,11 @@ void CaseTwoDevices(const std::string& exe) {
 
 void CaseDeviceGoesOffline(const std::string& exe) {
     Program program;
-    if (!Check(program.Start(exe, Scenario("offline.scn")), "offline: start")) return;
+    if (!Check(program.Start(exe, Scenario("offline.scn")), "offline: start"))
+        return;
     HWND hMain = WaitMainWindow(program, "offline");
-    if (!hMain) return;
+    if (!hMain)
+        return;
     Check(WaitLabel(hMain, "Zarvel KQ-10", 2000), "offline: label names the device at start");
 
     // The printer goes offline. A notification of another kind starts no re-check.
@@ -735,6 +857,61 @@ void CaseDeviceGoesOffline(const std::string& exe) {
     ExitProgram(program, hMain, "offline");
 }
 
+// Drops files on the main window through the test build's WM_COPYDATA hook.
+bool DropFiles(HWND hMain, const std::vector<std::string>& paths) {
+    std::string list;
+    for (const std::string& path : paths) {
+        list += path;
+        list.push_back('\0');
+    }
+    COPYDATASTRUCT data = {};
+    data.dwData = marnel::kSimDropFilesData;
+    data.cbData = static_cast<DWORD>(list.size());
+    data.lpData = &list[0];
+    DWORD_PTR result = 0;
+    return SendMessageTimeoutA(hMain, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data), SMTO_NORMAL,
+                               5000, &result) != 0 &&
+           result != 0;
+}
+
+void CaseDropLongPath(const std::string& exe) {
+    Program program;
+    if (!Check(program.Start(exe, Scenario("one.scn")), "drop: start"))
+        return;
+    HWND hMain = WaitMainWindow(program, "drop");
+    if (!hMain)
+        return;
+    // A first path of 300 characters that no program could open whole if it
+    // were cut to 259: the firmware upgrade must see every character of it.
+    std::string longPath = "C:\\";
+    while (longPath.size() < 290) {
+        longPath += "firmware-folder-with-a-long-name\\";
+    }
+    longPath = longPath.substr(0, 290) + "\\fw.kvf";
+    Check(longPath.size() > 259,
+          "drop: the first path has " + std::to_string(longPath.size()) + " characters");
+    if (!Check(DropFiles(hMain, {longPath, "C:\\second.kvf", "C:\\third.kvf"}),
+               "drop: three files dropped")) {
+        return;
+    }
+    HWND hBox = WaitWindowOf(program.Pid(), IsMessageBox, 5000);
+    if (!Check(hBox != nullptr, "drop: the firmware upgrade answers with a box"))
+        return;
+    std::string text = ItemText(hBox, 0xFFFF);
+    bool whole = text == IDS_VERSION_UP_TEXT || text.find(longPath) != std::string::npos;
+    Check(whole, "drop: the first file reached the upgrade whole: \"" + text.substr(0, 80) +
+                     (text.size() > 80 ? "...\"" : "\""));
+    Check(
+        text.find("second.kvf") == std::string::npos && text.find("third.kvf") == std::string::npos,
+        "drop: the other files are not used");
+    PostMessageA(GetDlgItem(hBox, text == IDS_VERSION_UP_TEXT ? IDCANCEL : IDOK), BM_CLICK, 0, 0);
+    Check(WaitFor([&] { return !IsWindow(hBox); }, 5000), "drop: the box closes");
+    Sleep(500);
+    Check(FindWindowOf(program.Pid(), IsMessageBox, false) == nullptr,
+          "drop: one file, one download");
+    ExitProgram(program, hMain, "drop");
+}
+
 int RunSimCases(const std::string& exe) {
     CaseNoDevice(exe);
     CaseOneDevice(exe);
@@ -745,11 +922,13 @@ int RunSimCases(const std::string& exe) {
 
 int RunProductCase(const std::string& exe, const std::string& expected, const std::string& shot) {
     Program program;
-    if (!Check(program.Start(exe, ""), "product: start")) return 0;
+    if (!Check(program.Start(exe, ""), "product: start"))
+        return 0;
     HWND hMain = WaitMainWindow(program, "product");
-    if (!hMain) return 0;
-    Check(WaitLabel(hMain, expected, 2000),
-          "product: label \"" + ItemText(hMain, IDC_DEVICE_NAME) + "\" (want \"" + expected + "\")");
+    if (!hMain)
+        return 0;
+    Check(WaitLabel(hMain, expected, 2000), "product: label \"" + ItemText(hMain, IDC_DEVICE_NAME) +
+                                                "\" (want \"" + expected + "\")");
     Screenshot(shot, hMain);
     ExitProgram(program, hMain, "product");
     return 0;
@@ -766,19 +945,23 @@ int main(int argc, char** argv) {
         g_scenarioDir = args[2];
         if (args.size() == 5) {
             g_shotDir = args[3];
-            g_importExe = args[4];
+            g_unixShell = args[4];
         }
         RunSimCases(args[1]);
+    } else if (args.size() == 3 && args[0] == "drop") {
+        g_scenarioDir = args[2];
+        CaseDropLongPath(args[1]);
     } else if ((args.size() == 3 || args.size() == 5) && args[0] == "product") {
         if (args.size() == 5) {
-            g_importExe = args[4];
+            g_unixShell = args[4];
         }
         RunProductCase(args[1], args[2], args.size() == 5 ? args[3] : "");
     } else {
         std::fprintf(stderr,
                      "usage: gui_driver resources EXE\n"
-                     "       gui_driver sim EXE SCENARIO_DIR [SHOT_DIR IMPORT_EXE]\n"
-                     "       gui_driver product EXE EXPECTED_LABEL [SHOT_PATH IMPORT_EXE]\n");
+                     "       gui_driver sim EXE SCENARIO_DIR [SHOT_DIR UNIX_SHELL]\n"
+                     "       gui_driver drop EXE SCENARIO_DIR\n"
+                     "       gui_driver product EXE EXPECTED_LABEL [SHOT_PATH UNIX_SHELL]\n");
         return 2;
     }
     std::printf("%d checks, %d failed, %lu ms\n", g_checks, g_failures, GetTickCount() - start);

@@ -62,7 +62,8 @@ echo "== Wine prefix and display :$display"
 wine wineboot -i >/dev/null 2>&1
 wine reg import "$(winepath -w "$here/managed.reg")" >/dev/null 2>&1
 
-import_exe=$(winepath -w "$(command -v import)")
+# ImageMagick runs as a Unix program, through the shell, from the driver.
+unix_shell=$(winepath -w /bin/sh)
 win() { winepath -w "$1"; }
 
 failed=0
@@ -77,12 +78,13 @@ product_case() {
     if [ -n "$regfile" ]; then
         wine reg import "$(win "$here/$regfile")" >/dev/null 2>&1
     fi
-    run product "$(win "$product")" "$expected" ${shot:+"$shots/$shot" "$import_exe"}
+    run product "$(win "$product")" "$expected" ${shot:+"$shots/$shot" "$unix_shell"}
 }
 
 run resources "$(win "$product")"
 if [ -f "$simulated" ]; then
-    run sim "$(win "$simulated")" "$(win "$here/scenarios")" "$shots" "$import_exe"
+    run sim "$(win "$simulated")" "$(win "$here/scenarios")" "$shots" "$unix_shell"
+    run drop "$(win "$simulated")" "$(win "$here/scenarios")"
 else
     echo "SKIP the test build marnel-sim.exe: no simulated world in this build"
 fi

@@ -22,7 +22,9 @@ const MessageMap* CDialog::GetThisMessageMap() {
     return &map;
 }
 
-const MessageMap* CDialog::GetMessageMap() const { return GetThisMessageMap(); }
+const MessageMap* CDialog::GetMessageMap() const {
+    return GetThisMessageMap();
+}
 
 INT_PTR CDialog::DoModal() {
     // Without a parent the main window owns the dialog, as the framework's
@@ -37,17 +39,29 @@ INT_PTR CDialog::DoModal() {
     return result;
 }
 
-void CDialog::EndDialog(int nResult) { ::EndDialog(m_hWnd, nResult); }
+void CDialog::EndDialog(int nResult) {
+    ::EndDialog(m_hWnd, nResult);
+}
 
-BOOL CDialog::OnInitDialog() { return TRUE; }
+BOOL CDialog::OnInitDialog() {
+    return TRUE;
+}
 
-void CDialog::OnOK() { EndDialog(IDOK); }
+void CDialog::OnOK() {
+    EndDialog(IDOK);
+}
 
-void CDialog::OnCancel() { EndDialog(IDCANCEL); }
+void CDialog::OnCancel() {
+    EndDialog(IDCANCEL);
+}
 
-void CDialog::Default() { m_bDefault = true; }
+void CDialog::Default() {
+    m_bDefault = true;
+}
 
-bool CDialog::PreDispatch(UINT, WPARAM, LPARAM, LRESULT*) { return false; }
+bool CDialog::PreDispatch(UINT, WPARAM, LPARAM, LRESULT*) {
+    return false;
+}
 
 void CDialog::ApplyFontToSelfAndChildren(HFONT hFont) {
     SendMessageA(m_hWnd, WM_SETFONT, reinterpret_cast<WPARAM>(hFont), TRUE);
@@ -68,8 +82,8 @@ void CDialog::CenterOverOwner() {
     GetWindowRect(m_hWnd, &rcWindow);
     HWND hOwner = GetWindow(m_hWnd, GW_OWNER);
     RECT rcArea;
-    HMONITOR hMonitor = MonitorFromWindow(hOwner != nullptr ? hOwner : m_hWnd,
-                                          MONITOR_DEFAULTTOPRIMARY);
+    HMONITOR hMonitor =
+        MonitorFromWindow(hOwner != nullptr ? hOwner : m_hWnd, MONITOR_DEFAULTTOPRIMARY);
     MONITORINFO info;
     info.cbSize = sizeof info;
     GetMonitorInfoA(hMonitor, &info);
@@ -83,10 +97,14 @@ void CDialog::CenterOverOwner() {
     int x = rcArea.left + ((rcArea.right - rcArea.left) - cx) / 2;
     int y = rcArea.top + ((rcArea.bottom - rcArea.top) - cy) / 2;
     // Keep the whole window on the monitor's work area.
-    if (x + cx > info.rcWork.right) x = info.rcWork.right - cx;
-    if (y + cy > info.rcWork.bottom) y = info.rcWork.bottom - cy;
-    if (x < info.rcWork.left) x = info.rcWork.left;
-    if (y < info.rcWork.top) y = info.rcWork.top;
+    if (x + cx > info.rcWork.right)
+        x = info.rcWork.right - cx;
+    if (y + cy > info.rcWork.bottom)
+        y = info.rcWork.bottom - cy;
+    if (x < info.rcWork.left)
+        x = info.rcWork.left;
+    if (y < info.rcWork.top)
+        y = info.rcWork.top;
     SetWindowPos(m_hWnd, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
@@ -147,14 +165,14 @@ INT_PTR CDialog::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
     }
     if (message == WM_COMMAND && HIWORD(wParam) == BN_CLICKED) {
         switch (LOWORD(wParam)) {
-        case IDOK:
-            OnOK();
-            return TRUE;
-        case IDCANCEL:
-            OnCancel();
-            return TRUE;
-        default:
-            break;
+            case IDOK:
+                OnOK();
+                return TRUE;
+            case IDCANCEL:
+                OnCancel();
+                return TRUE;
+            default:
+                break;
         }
     }
     return FALSE;

@@ -49,6 +49,7 @@ private:
 CMainWindow::CMainWindow(const PlatformServices& services, IMessageHook* pHook)
     : CDialog(IDD_MAIN_DIALOG, nullptr), m_logic(services, *this), m_pHook(pHook) {}
 
+// clang-format off
 BEGIN_MESSAGE_MAP(CMainWindow, CDialog)
     ON_WM_SYSCOMMAND()
     ON_BN_CLICKED(IDC_GET_REPORT, OnGetReport)
@@ -60,6 +61,7 @@ BEGIN_MESSAGE_MAP(CMainWindow, CDialog)
     ON_WM_DEVICECHANGE()
     ON_WM_SETCURSOR()
 END_MESSAGE_MAP()
+// clang-format on
 
 BOOL CMainWindow::OnInitDialog() {
     CDialog::OnInitDialog();
@@ -67,7 +69,9 @@ BOOL CMainWindow::OnInitDialog() {
     return m_logic.OnInitDialog();
 }
 
-void CMainWindow::OnOK() { m_logic.OnOK(); }
+void CMainWindow::OnOK() {
+    m_logic.OnOK();
+}
 
 bool CMainWindow::PreDispatch(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult) {
     return m_pHook != nullptr && m_pHook->OnMessage(m_hWnd, message, wParam, lParam, pResult);
@@ -77,12 +81,22 @@ void CMainWindow::OnSysCommand(UINT nID, LPARAM lParam) {
     m_logic.OnSysCommand(nID, static_cast<std::intptr_t>(lParam));
 }
 
-void CMainWindow::OnGetReport() { m_logic.OnGetReport(); }
-void CMainWindow::OnGetParameters() { m_logic.OnGetParameters(); }
-void CMainWindow::OnPutParameters() { m_logic.OnPutParameters(); }
-void CMainWindow::OnFirmwareUpgrade() { m_logic.OnFirmwareUpgrade(); }
+void CMainWindow::OnGetReport() {
+    m_logic.OnGetReport();
+}
+void CMainWindow::OnGetParameters() {
+    m_logic.OnGetParameters();
+}
+void CMainWindow::OnPutParameters() {
+    m_logic.OnPutParameters();
+}
+void CMainWindow::OnFirmwareUpgrade() {
+    m_logic.OnFirmwareUpgrade();
+}
 
-void CMainWindow::OnTimer(UINT_PTR nIDEvent) { m_logic.OnTimer(static_cast<DWORD>(nIDEvent)); }
+void CMainWindow::OnTimer(UINT_PTR nIDEvent) {
+    m_logic.OnTimer(static_cast<DWORD>(nIDEvent));
+}
 
 void CMainWindow::OnDropFiles(HDROP hDropInfo) {
     CDroppedFiles drop(hDropInfo);
@@ -141,7 +155,8 @@ bool CMainWindow::ShowFileDialog(const FileDialogRequest& request, std::string* 
     ofn.lpstrDefExt = request.defaultExtension.empty() ? nullptr : request.defaultExtension.c_str();
     ofn.Flags = request.flags | OFN_EXPLORER;
 
-    BOOL ok = request.kind == FileDialogKind::kOpen ? GetOpenFileNameA(&ofn) : GetSaveFileNameA(&ofn);
+    BOOL ok =
+        request.kind == FileDialogKind::kOpen ? GetOpenFileNameA(&ofn) : GetSaveFileNameA(&ofn);
     if (!ok) {
         return false;
     }
@@ -154,7 +169,9 @@ void CMainWindow::RunAboutBox(FontHandle font) {
     about.DoModal();
 }
 
-void CMainWindow::RunReportWindow(CReportDlg& dialog) { RunReportWindowModal(dialog); }
+void CMainWindow::RunReportWindow(CReportDlg& dialog) {
+    RunReportWindowModal(dialog);
+}
 
 void CMainWindow::BeginWaitCursor() {
     if (m_nWaitCursorCount++ == 0) {
@@ -164,8 +181,9 @@ void CMainWindow::BeginWaitCursor() {
 
 void CMainWindow::EndWaitCursor() {
     if (m_nWaitCursorCount > 0 && --m_nWaitCursorCount == 0) {
-        SetCursor(m_hcurRestore != nullptr ? m_hcurRestore
-                                           : LoadCursorA(nullptr, MAKEINTRESOURCEA(32512)));  // IDC_ARROW
+        SetCursor(m_hcurRestore != nullptr
+                      ? m_hcurRestore
+                      : LoadCursorA(nullptr, MAKEINTRESOURCEA(32512)));  // IDC_ARROW
     }
 }
 
@@ -177,11 +195,17 @@ DWORD CMainWindow::SetTimer(DWORD id, DWORD elapseMs) {
     return static_cast<DWORD>(::SetTimer(m_hWnd, id, elapseMs, nullptr));
 }
 
-void CMainWindow::KillTimer(DWORD timer) { ::KillTimer(m_hWnd, timer); }
+void CMainWindow::KillTimer(DWORD timer) {
+    ::KillTimer(m_hWnd, timer);
+}
 
-void CMainWindow::DefaultProcessing() { Default(); }
+void CMainWindow::DefaultProcessing() {
+    Default();
+}
 
-bool CMainWindow::HasSystemMenu() { return GetSystemMenu(m_hWnd, FALSE) != nullptr; }
+bool CMainWindow::HasSystemMenu() {
+    return GetSystemMenu(m_hWnd, FALSE) != nullptr;
+}
 
 void CMainWindow::AppendSystemMenuSeparator() {
     AppendMenuA(GetSystemMenu(m_hWnd, FALSE), MF_SEPARATOR, 0, nullptr);
@@ -208,16 +232,24 @@ FontHandle CMainWindow::CreateIconTitleFont() {
     return CreateFontIndirectA(&logFont);
 }
 
-void CMainWindow::DeleteFont(FontHandle font) { DeleteObject(static_cast<HFONT>(font)); }
+void CMainWindow::DeleteFont(FontHandle font) {
+    DeleteObject(static_cast<HFONT>(font));
+}
 
 void CMainWindow::ApplyFontToMainWindow(FontHandle font) {
     ApplyFontToSelfAndChildren(static_cast<HFONT>(font));
 }
 
-void CMainWindow::AcceptDroppedFiles(bool accept) { DragAcceptFiles(m_hWnd, accept ? TRUE : FALSE); }
+void CMainWindow::AcceptDroppedFiles(bool accept) {
+    DragAcceptFiles(m_hWnd, accept ? TRUE : FALSE);
+}
 
-void CMainWindow::BringToForeground() { SetForegroundWindow(m_hWnd); }
+void CMainWindow::BringToForeground() {
+    SetForegroundWindow(m_hWnd);
+}
 
-bool CMainWindow::IsShiftDown() { return GetKeyState(VK_SHIFT) < 0; }
+bool CMainWindow::IsShiftDown() {
+    return GetKeyState(VK_SHIFT) < 0;
+}
 
 }  // namespace marnel

@@ -1,0 +1,145 @@
+// The marnel tool itself on the Linux back ends, run as a child process on
+// the same emulated USB bus (umockdev passes it on) and the private CUPS server.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "EmulatedPrinter.h"
+#include "protocol/ParameterBlock.h"
+
+namespace marnel {
+namespace {
+
+std::string CupsDir() {
+    const char* dir = std::getenv("MARNEL_TEST_CUPS_DIR");
+    return dir ? dir : "";
+}
+
+struct ToolRun {
+    int status = -1;
+    std::string out;
+};
+
+// Runs marnel with `arguments` (shell words), standard error joined to the output.
+ToolRun Marnel(const std::string& arguments) {
+    ToolRun run;
+    const std::string command = "CUPS_SERVER=" + CupsDir() + "/cups.sock " + MARNEL_TOOL + " " +
+                                arguments + " 2>&1 </dev/null";
+    std::FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe) {
+        return run;
+    }
+    char chunk[4096];
+    std::size_t n = 0;
+    while ((n = std::fread(chunk, 1, sizeof chunk, pipe)) > 0) {
+        run.out.append(chunk, n);
+    }
+    const int status = pclose(pipe);
+    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return run;
+}
+
+class CliOnLinuxTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!UnderUmockdev()) {
+            GTEST_SKIP() << "needs umockdev-wrapper (package umockdev)";
+        }
+        const std::string hasQueue =
+            "lpstat -h " + CupsDir() + "/cups.sock -v Zarvel_usb >/dev/null 2>&1";
+        if (CupsDir().empty() || std::system(hasQueue.c_str()) != 0) {
+            GTEST_SKIP() << "no private CUPS server with a usb:// queue";
+        }
+        m_testbed = std::make_unique<UsbTestbed>();
+        m_kq = std::make_unique<EmulatedPrinter>(*m_testbed, EmulatedPrinter::Identity());
+        EmulatedPrinter::Identity zt;
+        zt.productId = 0x0020;
+        zt.model = "ZT-5";
+        zt.serial = "ZT5SN0042";
+        zt.address = 3;
+        m_zt = std::make_unique<EmulatedPrinter>(*m_testbed, zt);
+        m_scratch = CupsDir() + "/cli-" + ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        std::system(("mkdir -p " + m_scratch).c_str());
+    }
+
+    std::unique_ptr<UsbTestbed> m_testbed;
+    std::unique_ptr<EmulatedPrinter> m_kq;
+    std::unique_ptr<EmulatedPrinter> m_zt;
+    std::string m_scratch;
+};
+
+TEST_F(CliOnLinuxTest, ListVersionParametersAndReportOnEmulatedPrinters) {
+    ParameterBlockBytes block{};
+    std::memcpy(block.data(), "KQ-10 \0\0", 8);
+    for (std::size_t i = 0; i < kFixedDataSize; ++i) {
+        block[kFixedDataOffset + i] = static_cast<std::uint8_t>(i ^ 0x5A);
+    }
+    StoreParameterChecksum(block);
+    EmulatedPrinter::Script kq;
+    kq.parameters.assign(block.begin(), block.end());
+    kq.version = {'2', '.', '0', '1', 'K', 0, 0, 0, 0};
+    m_kq->SetScript(kq);
+    EmulatedPrinter::Script zt;
+    const std::string text = "ZT-5 REPORT\r\nCOUNT 7\r\n";
+    zt.report.assign(text.begin(), text.end());
+    zt.report.push_back(0x03);
+    m_zt->SetScript(zt);
+
+    ToolRun list = Marnel("list");
+    EXPECT_EQ(list.status, 0) << list.out;
+    EXPECT_NE(list.out.find("Zarvel_usb"), std::string::npos) << list.out;
+    EXPECT_NE(list.out.find("Zarvel ZT-5"), std::string::npos) << list.out;
+
+    ToolRun version = Marnel("--printer Zarvel_usb version");
+    EXPECT_EQ(version.status, 0) << version.out;
+    EXPECT_NE(version.out.find("2.01K"), std::string::npos) << version.out;
+
+    const std::string saved = m_scratch + "/block.bin";
+    ToolRun get = Marnel("--printer Zarvel_usb get-params " + saved);
+    EXPECT_EQ(get.status, 0) << get.out;
+    std::ifstream in(saved, std::ios::binary);
+    const std::vector<char> bytes((std::istreambuf_iterator<char>(in)),
+                                  std::istreambuf_iterator<char>());
+    EXPECT_TRUE(bytes.size() == block.size() &&
+                std::memcmp(bytes.data(), block.data(), block.size()) == 0);
+
+    ToolRun report = Marnel("--printer 'Zarvel ZT-5' report");
+    EXPECT_EQ(report.status, 0) << report.out;
+    EXPECT_NE(report.out.find("COUNT 7"), std::string::npos) << report.out;
+    EXPECT_TRUE(m_zt->KernelDriverBound());
+
+    ToolRun trace = Marnel("--trace --printer Zarvel_usb version");
+    EXPECT_NE(trace.out.find("F0 00 00"), std::string::npos) << trace.out;
+}
+
+TEST_F(CliOnLinuxTest, FirmwareReachesAQueuelessPrinterInUpdateMode) {
+    EmulatedPrinter::Script update;
+    update.mode = EmulatedPrinter::Mode::kUpdate;
+    m_zt->SetScript(update);
+    const std::string firmware = m_scratch + "/fw.kvf";
+    std::vector<char> bytes(1048577);
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        bytes[i] = static_cast<char>(i * 13 + 1);
+    }
+    std::ofstream(firmware, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+
+    ToolRun run = Marnel("--printer 'Zarvel ZT-5' firmware " + firmware + " --yes --timeout 10");
+    EXPECT_EQ(run.status, 0) << run.out;
+    const std::vector<std::uint8_t> received = m_zt->BulkOutData();
+    EXPECT_EQ(received.size(), bytes.size());
+    EXPECT_TRUE(received.size() == bytes.size() &&
+                std::memcmp(received.data(), bytes.data(), bytes.size()) == 0);
+    EXPECT_TRUE(m_zt->KernelDriverBound());
+}
+
+}  // namespace
+}  // namespace marnel
