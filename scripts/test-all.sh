@@ -4,6 +4,12 @@ set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 "$top/scripts/install-deps.sh"
 
+# A merge left half done must never reach a build.
+if git -C "$top" grep -nE '^(<<<<<<<|>>>>>>>)( |$)' -- . ':!*.md' 2>/dev/null; then
+    echo "unresolved merge markers in the files above" >&2
+    exit 1
+fi
+
 echo "== native build and tests"
 "$top/scripts/build.sh" native
 ctest --test-dir "$top/build/native" --output-on-failure -j "$(nproc)"

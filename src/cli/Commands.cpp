@@ -279,17 +279,6 @@ int DeviceCommands::SelfTest() {
     return status;
 }
 
-bool DeviceCommands::ReadyForFirmware(const std::string& printerName, PrinterHandle* printer) {
-    bool inUpdateMode = false;
-    {
-        CDevicePort port(m_world.Services());
-        if (port.Open(printerName)) {
-            inUpdateMode = !port.IsServiceMode();
-        }
-    }  // closed before the spooler takes the device
-    return inUpdateMode && m_world.Services().spooler.OpenPrinter(printerName, printer);
-}
-
 bool DeviceCommands::WaitForUpdateMode(const std::string& printerName,
                                        const FirmwareOptions& firmwareOptions,
                                        PrinterHandle* printer) {
@@ -304,7 +293,7 @@ bool DeviceCommands::WaitForUpdateMode(const std::string& printerName,
         IClock& clock = m_world.Services().clock;
         const std::uint64_t deadline = clock.NowMs() + firmwareOptions.timeoutSeconds * 1000ull;
         for (;;) {
-            if (ReadyForFirmware(printerName, printer)) {
+            if (OpenPrinterInUpdateMode(m_world.Services(), printerName, printer)) {
                 return true;
             }
             if (clock.NowMs() >= deadline) {
@@ -323,7 +312,7 @@ bool DeviceCommands::WaitForUpdateMode(const std::string& printerName,
             m_console.Failure("Firmware upgrade cancelled; nothing was sent.");
             return false;
         }
-        if (ReadyForFirmware(printerName, printer)) {
+        if (OpenPrinterInUpdateMode(m_world.Services(), printerName, printer)) {
             return true;
         }
         say << "The device is not in VERSION UP mode yet. " << restart << '\n';

@@ -50,10 +50,6 @@ private:
     // A port opened for the chosen printer, or null after "Failed to connect.".
     std::unique_ptr<CDevicePort> OpenPort();
 
-    // True when the device has left service mode and its printer opened
-    // for the job (*printer then holds it).
-    bool ReadyForFirmware(const std::string& printerName, PrinterHandle* printer);
-
     // Waits for the technician: Enter, or --yes polling. False when cancelled
     // or timed out (reported).
     bool WaitForUpdateMode(const std::string& printerName, const FirmwareOptions& firmwareOptions,

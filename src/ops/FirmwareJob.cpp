@@ -3,8 +3,22 @@
 #include <memory>
 
 #include "ops/File.h"
+#include "platform/Services.h"
+#include "protocol/DevicePort.h"
 
 namespace marnel {
+
+bool OpenPrinterInUpdateMode(const PlatformServices& services, const std::string& printerName,
+                             PrinterHandle* printer) {
+    bool inUpdateMode = false;
+    {
+        CDevicePort port(services);
+        if (port.Open(printerName)) {
+            inUpdateMode = !port.IsServiceMode();
+        }
+    }
+    return inUpdateMode && services.spooler.OpenPrinter(printerName, printer);
+}
 
 DWORD FirmwarePieceSize(std::uint64_t length) {
     return length < kFirmwarePieceSize ? static_cast<DWORD>(length) : kFirmwarePieceSize;

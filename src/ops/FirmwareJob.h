@@ -6,12 +6,20 @@
 
 #include <cstdint>
 #include <functional>
+#include <string>
 
 #include "platform/Spooler.h"
 
 namespace marnel {
 
 class CFile;
+struct PlatformServices;
+
+// True when the printer's device opens but no longer answers in service
+// mode, and the printer then opened for the job (*printer holds it). The
+// device port is closed again before the spooler takes the device.
+bool OpenPrinterInUpdateMode(const PlatformServices& services, const std::string& printerName,
+                             PrinterHandle* printer);
 
 // The largest piece read from the file and handed to the spooler at once.
 constexpr DWORD kFirmwarePieceSize = 0x100000;

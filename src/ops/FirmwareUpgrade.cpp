@@ -9,21 +9,12 @@
 #include "app/StringTable.h"
 #include "ops/File.h"
 #include "ops/FileErrorReport.h"
+#include "ops/FirmwareJob.h"
 #include "platform/Spooler.h"
 #include "protocol/DevicePort.h"
 #include "res/Resource.h"
 
 namespace marnel {
-
-namespace {
-
-// The largest piece read from the file and handed to the spooler at once.
-constexpr DWORD kFirmwarePieceSize = 0x100000;
-
-// A spooler call of the job failed: the job must not reach the device.
-struct SpoolerFailure {};
-
-}  // namespace
 
 void CQuillKQDlg::OnFirmwareUpgrade() {
     FileDialogRequest request;
@@ -44,77 +35,28 @@ void CQuillKQDlg::DownloadFirmware(const std::string& path) {
     ISpooler& spooler = m_services.spooler;
     PrinterHandle printer = nullptr;
     bool havePrinter = false;
-    DWORD jobId = 0;
-    std::unique_ptr<std::uint8_t[]> buffer;
     try {
         CFile file(*m_services.fileSystem);
         file.OpenRead(path);
         const std::uint64_t length = file.GetLength();
-        const DWORD pieceSize =
-            length < kFirmwarePieceSize ? static_cast<DWORD>(length) : kFirmwarePieceSize;
 
         // Until the device has left service mode and its printer opens, or
         // the user gives up.
-        for (;;) {
-            if (AfxMessageBox(m_ui, IDS_VERSION_UP, kMbOkCancel) != kIdOk) {
+        while (AfxMessageBox(m_ui, IDS_VERSION_UP, kMbOkCancel) == kIdOk) {
+            if (OpenPrinterInUpdateMode(m_services, m_strPrinterName, &printer)) {
+                havePrinter = true;
                 break;
             }
-            bool inUpdateMode = false;
-            {
-                CDevicePort port(m_services);
-                if (port.Open(m_strPrinterName)) {
-                    inUpdateMode = !port.IsServiceMode();
-                }
-            }
-            if (!inUpdateMode) {
-                continue;
-            }
-            if (!spooler.OpenPrinter(m_strPrinterName, &printer)) {
-                continue;
-            }
-            havePrinter = true;
-            break;
         }
-
-        if (havePrinter) {
-            buffer.reset(new std::uint8_t[pieceSize]);
-            DocInfo doc{"Updater", nullptr, "RAW"};
-            jobId = spooler.StartDocPrinter(printer, doc);
-            if (jobId == 0 || !spooler.StartPagePrinter(printer)) {
-                throw SpoolerFailure();
-            }
-            for (;;) {
-                const DWORD got = file.Read(buffer.get(), pieceSize);
-                if (got == 0) {
-                    break;
-                }
-                DWORD written = 0;
-                if (!spooler.WritePrinter(printer, buffer.get(), got, &written) ||
-                    written != got) {
-                    throw SpoolerFailure();
-                }
-            }
-            if (!spooler.EndPagePrinter(printer) || !spooler.EndDocPrinter(printer)) {
-                throw SpoolerFailure();
-            }
-            jobId = 0;
+        if (havePrinter &&
+            SendFirmwareJob(spooler, printer, file, length) != FirmwareJobResult::kSent) {
+            AfxMessageBox(m_ui, IDS_FAILED_SEND_FIRMWARE);
         }
     } catch (const CFileException& error) {
-        // A job cut short by the file is cancelled before anything else, so
-        // that no part of it reaches the device.
-        if (jobId != 0) {
-            spooler.CancelJob(printer, jobId);
-        }
         ReportFileError(m_ui, error);
     } catch (const std::bad_alloc&) {
         ReportOutOfMemory(m_ui);
-    } catch (const SpoolerFailure&) {
-        if (jobId != 0) {
-            spooler.CancelJob(printer, jobId);
-        }
-        AfxMessageBox(m_ui, IDS_FAILED_SEND_FIRMWARE);
     }
-    buffer.reset();
     if (havePrinter) {
         spooler.ClosePrinter(printer);
     }
