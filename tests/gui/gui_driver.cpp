@@ -854,6 +854,18 @@ void CaseDeviceGoesOffline(const std::string& exe) {
     PostMessageA(hMain, marnel::kSimSwitchStateMessage, 2, 0);
     PostMessageA(hMain, WM_DEVICECHANGE, 7, 0);
     Check(WaitLabel(hMain, "Zarvel KQ-10", 3000), "offline: the device is found again");
+
+    // A modal box's loop still delivers device changes and timers to the
+    // main window: the label follows while the About box is open.
+    PostMessageA(hMain, WM_SYSCOMMAND, IDM_ABOUTBOX, 0);
+    HWND hAbout = WaitWindowOf(program.Pid(), IsAboutBox, 5000);
+    if (Check(hAbout != nullptr, "offline: the About box is open")) {
+        PostMessageA(hMain, marnel::kSimSwitchStateMessage, 1, 0);
+        PostMessageA(hMain, WM_DEVICECHANGE, 7, 0);
+        Check(WaitLabel(hMain, IDS_NO_DEVICE_TEXT, 5000) && IsWindow(hAbout),
+              "offline: the re-check runs while the About box is open");
+        Check(PressAndWaitClosed(hAbout, IDOK), "offline: the About box closes");
+    }
     ExitProgram(program, hMain, "offline");
 }
 
