@@ -70,6 +70,27 @@ TEST(SimWorld, EachPrinterLeadsToItsOwnDeviceOnBothPlatformFamilies) {
     }
 }
 
+TEST(SimWorld, OpeningAPortAgainLetsGoOfItsDeviceFirst) {
+    SimWorld world;
+    world.AddDevice();
+    world.AddDevice(SimDeviceSetup(SimModel::kZT5));
+    {
+        CDevicePort port(world.Services());
+        ASSERT_TRUE(port.Open("Zarvel KQ-10"));
+        // The device opens without sharing: this works only if the first
+        // handle was closed.
+        ASSERT_TRUE(port.Open("Zarvel KQ-10"));
+        EXPECT_EQ(world.DeviceFile().OpenHandleCount(), 1u);
+        EXPECT_FALSE(port.Open("No such printer"));
+        EXPECT_EQ(world.DeviceFile().OpenHandleCount(), 0u);
+        ASSERT_TRUE(port.Open("Zarvel ZT-5"));
+        EXPECT_TRUE(port.IsServiceMode());
+    }
+    EXPECT_EQ(world.Device(1).device.ControlLog().size(), 1u);
+    EXPECT_TRUE(world.Device(0).device.ControlLog().empty());
+    ExpectEverythingClosed(world);
+}
+
 TEST(SimWorld, UnpluggedDevicesKeepTheirPrinterButDoNotOpen) {
     SimWorld world;
     world.AddDevice();

@@ -9,6 +9,10 @@ CUsbPrinterPort::CUsbPrinterPort(const PlatformServices& services)
     : m_hDevice(InvalidHandle()), m_services(services) {}
 
 CUsbPrinterPort::~CUsbPrinterPort() {
+    CloseDevice();
+}
+
+void CUsbPrinterPort::CloseDevice() {
     if (m_hDevice != InvalidHandle()) {
         m_services.deviceFile.Close(m_hDevice);  // nothing to do about a failed close
         m_hDevice = InvalidHandle();
@@ -18,6 +22,9 @@ CUsbPrinterPort::~CUsbPrinterPort() {
 BOOL CUsbPrinterPort::Open(const std::string& printerName, DWORD desiredAccess, DWORD shareMode,
                            void* securityAttributes, DWORD creationDisposition,
                            DWORD flagsAndAttributes, HANDLE templateFile) {
+    // A port opened again lets go of its device first, so no handle leaks and
+    // an exclusive device can be opened anew.
+    CloseDevice();
     m_openFailure = OpenFailure{};
     m_devicePath.clear();
     DWORD platformId = 0;

@@ -37,6 +37,7 @@ public:
 
     // Resolves the printer to its device path and opens it with the six
     // CreateFileA arguments, unchanged. Non-zero when the device is open.
+    // On a port that is open already, the device is closed first.
     BOOL Open(const std::string& printerName, DWORD desiredAccess, DWORD shareMode,
               void* securityAttributes, DWORD creationDisposition, DWORD flagsAndAttributes,
               HANDLE templateFile);
@@ -77,6 +78,7 @@ private:
                              std::string* devicePath);
 
     BOOL FailOpen(OpenStep step);
+    void CloseDevice();
 
     PlatformServices m_services;
     OpenFailure m_openFailure;

@@ -9,7 +9,6 @@
 #include <cstddef>
 #include <map>
 #include <memory>
-#include <set>
 #include <string>
 #include <vector>
 

@@ -1,6 +1,7 @@
 #include "sim/SimWorld.h"
 
 #include <cstdio>
+#include <string>
 
 namespace marnel {
 
