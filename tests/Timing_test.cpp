@@ -22,7 +22,7 @@ TEST(TimingTest, ParameterReadTakesItsSleepFloor) {
     std::vector<std::uint8_t> block(266, 0);
 
     double best = 1e9;
-    for (int run = 0; run < 3; ++run) {
+    for (int run = 0; run < 5; ++run) {  // best of five: a loaded machine may oversleep once
         const auto start = std::chrono::steady_clock::now();
         ASSERT_EQ(port->ReadParameterBlock(block.data(), 266), 1);
         const std::chrono::duration<double, std::milli> took =

@@ -82,13 +82,11 @@ std::unique_ptr<CDevicePort> DeviceCommands::OpenPort() {
         port->SetRequestObserver(MakeHexTracer(m_console.err));
     }
     if (!port->Open(printer)) {
-        std::string detail = printer.empty() ? "no Zarvel device found on " +
-                                                   m_world.Description() + "; see 'marnel list'"
-                                             : "printer \"" + printer + "\" on " +
-                                                   m_world.Description();
-        const std::string cause = m_world.LastError();
-        if (!cause.empty()) {
-            detail += ": " + cause;
+        std::string detail = printer.empty() ? std::string() : m_world.ExplainOpenFailure(printer);
+        if (detail.empty()) {
+            detail = printer.empty() ? "no Zarvel device found on " + m_world.Description() +
+                                           "; see 'marnel list'"
+                                     : "printer \"" + printer + "\" on " + m_world.Description();
         }
         m_console.Failure(LoadString(IDS_FAILED_CONNECT), detail);
         return nullptr;

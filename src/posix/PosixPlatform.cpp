@@ -88,7 +88,7 @@ std::string PosixPlatform::DiagnoseOpenFailure(const std::string& printerName) {
     PrinterHandle printer = nullptr;
     if (!spooler.OpenPrinter(printerName, &printer)) {
         const std::string cause = m_pSpooler->LastError();
-        return "no printer named " + printerName + (cause.empty() ? "" : " (" + cause + ")");
+        return cause.empty() ? "no printer named " + printerName : cause;
     }
     const PrinterQuery query = spooler.GetPrinter(printer);
     spooler.ClosePrinter(printer);
