@@ -5,10 +5,11 @@
 //
 //   gui_driver resources EXE
 //   gui_driver sim EXE SCENARIO_DIR [SHOT_DIR UNIX_SHELL]
+//   gui_driver commands EXE SCENARIO_DIR WORK_DIR SHOT_DIR UNIX_SHELL
 //   gui_driver drop EXE SCENARIO_DIR
 //   gui_driver product EXE EXPECTED_LABEL [SHOT_PATH UNIX_SHELL]
 //
-// SCENARIO_DIR is a Windows path; SHOT_DIR and SHOT_PATH are Unix paths for
+// SCENARIO_DIR and WORK_DIR (a scratch folder) are Windows paths; SHOT_DIR and SHOT_PATH are Unix paths for
 // ImageMagick, which runs through UNIX_SHELL (the Windows path of /bin/sh) as
 // Unix programs under Wine. Prints one line per check; exits 0 when every
 // check passed.
@@ -924,6 +925,231 @@ void CaseDropLongPath(const std::string& exe) {
     ExitProgram(program, hMain, "drop");
 }
 
+// --- The commands: file dialogs, parameters, the report ----------------------
+
+// A common file dialog of the program: the explorer-style box with its
+// file-name field, edt1 or the edit inside the combo box cmb13 (which may
+// itself hold a combo box).
+HWND FileNameField(HWND hWnd) {
+    if (!IsDialogClass(hWnd) || IsMainWindow(hWnd)) {
+        return nullptr;
+    }
+    if (HWND hEdit = GetDlgItem(hWnd, 0x480 /* edt1 */)) {
+        return hEdit;
+    }
+    HWND hCombo = GetDlgItem(hWnd, 0x47C /* cmb13 */);
+    if (hCombo == nullptr) {
+        return nullptr;
+    }
+    HWND hEdit = nullptr;
+    EnumChildWindows(
+        hCombo,
+        [](HWND hChild, LPARAM lParam) -> BOOL {
+            char cls[16] = "";
+            GetClassNameA(hChild, cls, sizeof cls);
+            if (std::strcmp(cls, "Edit") != 0) {
+                return TRUE;
+            }
+            *reinterpret_cast<HWND*>(lParam) = hChild;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&hEdit));
+    return hEdit;
+}
+
+bool IsFileDialog(HWND hWnd) {
+    return FileNameField(hWnd) != nullptr;
+}
+
+// Types `path` into the file dialog's name field and presses its default
+// button, as a user would; true when the dialog closed.
+bool AnswerFileDialog(HWND hDialog, const std::string& path) {
+    HWND hField = FileNameField(hDialog);
+    SendMessageA(hField, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
+    PostMessageA(hDialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(hDialog, IDOK)));
+    return WaitFor([&] { return !IsWindow(hDialog); }, 5000);
+}
+
+std::string g_workDir;  // Windows path of a scratch folder for the files
+
+std::string WorkFile(const char* name) {
+    return g_workDir + "\\" + name;
+}
+
+std::vector<unsigned char> ReadWholeFile(const std::string& path, bool* found) {
+    std::vector<unsigned char> bytes;
+    FILE* file = std::fopen(path.c_str(), "rb");
+    *found = file != nullptr;
+    if (file != nullptr) {
+        unsigned char chunk[4096];
+        size_t n = 0;
+        while ((n = std::fread(chunk, 1, sizeof chunk, file)) > 0) {
+            bytes.insert(bytes.end(), chunk, chunk + n);
+        }
+        std::fclose(file);
+    }
+    return bytes;
+}
+
+bool WriteWholeFile(const std::string& path, const std::vector<unsigned char>& bytes) {
+    FILE* file = std::fopen(path.c_str(), "wb");
+    if (file == nullptr) {
+        return false;
+    }
+    bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    return std::fclose(file) == 0 && ok;
+}
+
+// Clicks a command button of the main window and answers the file dialog it
+// opens with `path`.
+bool RunCommandWithFile(Program& program, HWND hMain, int buttonId, const std::string& path,
+                        const std::string& what) {
+    PostMessageA(GetDlgItem(hMain, buttonId), BM_CLICK, 0, 0);
+    HWND hDialog = WaitWindowOf(program.Pid(), IsFileDialog, 10000);
+    if (!Check(hDialog != nullptr, what + ": the file dialog opens")) {
+        return false;
+    }
+    return Check(AnswerFileDialog(hDialog, path), what + ": the dialog takes \"" + path + "\"");
+}
+
+// Waits for the program's message box, checks its text, answers "OK".
+void ExpectBox(Program& program, const std::string& expected, const std::string& what,
+               const std::string& shot = "") {
+    HWND hBox = WaitWindowOf(program.Pid(), IsMessageBox, 10000);
+    if (!Check(hBox != nullptr, what + ": a message box appears")) {
+        return;
+    }
+    std::string text = ItemText(hBox, 0xFFFF);
+    Check(text == expected, what + ": the box says \"" + text + "\"");
+    Screenshot(shot, hBox);
+    Check(PressAndWaitClosed(hBox, IDOK), what + ": \"OK\" closes the box");
+}
+
+void CaseParameters(const std::string& exe) {
+    Program program;
+    if (!Check(program.Start(exe, Scenario("one.scn")), "parameters: start"))
+        return;
+    HWND hMain = WaitMainWindow(program, "parameters");
+    if (!hMain || !Check(WaitLabel(hMain, "Zarvel KQ-10", 2000), "parameters: the device"))
+        return;
+
+    std::string saved = WorkFile("params.bin");
+    DeleteFileA(saved.c_str());
+    DWORD start = GetTickCount();
+    if (RunCommandWithFile(program, hMain, IDC_GET_PARAMETERS, saved, "get parameters")) {
+        bool found = false;
+        std::vector<unsigned char> block;
+        WaitFor(
+            [&] {
+                block = ReadWholeFile(saved, &found);
+                return found && block.size() == 266;
+            },
+            5000);
+        Check(found && block.size() == 266, "get parameters: the file has " +
+                                                std::to_string(block.size()) + " bytes (" +
+                                                std::to_string(GetTickCount() - start) + " ms)");
+        Check(FindWindowOf(program.Pid(), IsMessageBox, false) == nullptr,
+              "get parameters: no message");
+
+        if (RunCommandWithFile(program, hMain, IDC_PUT_PARAMETERS, saved, "put parameters")) {
+            ExpectBox(program, IDS_SUCCEEDED_PUT_PARAMETERS_TEXT, "put parameters",
+                      Shot("put-parameters.png"));
+        }
+        // One byte short: refused before anything goes to the device.
+        std::string shortFile = WorkFile("params-265.bin");
+        block.resize(265);
+        if (Check(WriteWholeFile(shortFile, block), "put parameters: a 265-byte file") &&
+            RunCommandWithFile(program, hMain, IDC_PUT_PARAMETERS, shortFile,
+                               "put parameters, 265 bytes")) {
+            ExpectBox(program, IDS_DATA_FORMAT_ERROR_TEXT, "put parameters, 265 bytes");
+        }
+    }
+    ExitProgram(program, hMain, "parameters");
+}
+
+bool IsReportWindow(HWND hWnd) {
+    return IsDialogClass(hWnd) && WindowText(hWnd) == TXT_REPORT_CAPTION;
+}
+
+RECT RectOf(HWND hWnd) {
+    RECT rc = {};
+    GetWindowRect(hWnd, &rc);
+    return rc;
+}
+
+void CaseReport(const std::string& exe) {
+    Program program;
+    if (!Check(program.Start(exe, Scenario("one.scn")), "report: start"))
+        return;
+    HWND hMain = WaitMainWindow(program, "report");
+    if (!hMain || !Check(WaitLabel(hMain, "Zarvel KQ-10", 2000), "report: the device"))
+        return;
+    DWORD start = GetTickCount();
+    PostMessageA(GetDlgItem(hMain, IDC_GET_REPORT), BM_CLICK, 0, 0);
+    HWND hReport = WaitWindowOf(program.Pid(), IsReportWindow, 15000);
+    if (!Check(hReport != nullptr, "report: the \"Report\" window opens (" +
+                                       std::to_string(GetTickCount() - start) + " ms)")) {
+        return;
+    }
+    HWND hText = GetDlgItem(hReport, IDC_REPORT_TEXT);
+    HWND hSave = GetDlgItem(hReport, IDC_SAVE);
+    HWND hClose = GetDlgItem(hReport, IDCANCEL);
+    char textBuffer[65536] = "";
+    SendMessageA(hText, WM_GETTEXT, sizeof textBuffer, reinterpret_cast<LPARAM>(textBuffer));
+    std::string shown = textBuffer;
+    Check(!shown.empty(), "report: the text field shows " + std::to_string(shown.size()) +
+                              " characters");
+    Screenshot(Shot("report-window.png"), hReport);
+
+    // Wider by 40 pixels: the buttons keep to the right edge, the text
+    // field takes the width.
+    RECT window = RectOf(hReport), text = RectOf(hText), save = RectOf(hSave),
+         close = RectOf(hClose);
+    SetWindowPos(hReport, nullptr, 0, 0, window.right - window.left + 40,
+                 window.bottom - window.top, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    bool followed = WaitFor(
+        [&] { return RectOf(hClose).left == close.left + 40; }, 3000);
+    RECT text2 = RectOf(hText), save2 = RectOf(hSave), close2 = RectOf(hClose);
+    Check(followed && save2.left - save.left == 40 && save2.right - save.right == 40 &&
+              close2.left - close.left == 40 && close2.top == close.top &&
+              save2.top == save.top,
+          "report: 40 px wider moves both buttons 40 px right (save " +
+              std::to_string(save2.left - save.left) + ", close " +
+              std::to_string(close2.left - close.left) + ")");
+    Check((text2.right - text2.left) - (text.right - text.left) == 40 && text2.left == text.left &&
+              text2.bottom - text2.top == text.bottom - text.top,
+          "report: the text field is 40 px wider (" +
+              std::to_string((text2.right - text2.left) - (text.right - text.left)) + ")");
+
+    std::string saved = WorkFile("report.txt");
+    DeleteFileA(saved.c_str());
+    PostMessageA(hSave, BM_CLICK, 0, 0);
+    HWND hDialog = WaitWindowOf(program.Pid(), IsFileDialog, 10000);
+    if (Check(hDialog != nullptr, "report: \"Save\" opens the file dialog") &&
+        Check(AnswerFileDialog(hDialog, saved), "report: the dialog takes the path")) {
+        bool found = false;
+        std::vector<unsigned char> bytes;
+        WaitFor(
+            [&] {
+                bytes = ReadWholeFile(saved, &found);
+                return found && !bytes.empty();
+            },
+            5000);
+        Check(found && std::string(bytes.begin(), bytes.end()) == shown,
+              "report: the saved file holds the text shown (" + std::to_string(bytes.size()) +
+                  " bytes)");
+    }
+    Check(PressAndWaitClosed(hReport, IDCANCEL), "report: \"Close\" closes the window");
+    ExitProgram(program, hMain, "report");
+}
+
+int RunCommandCases(const std::string& exe) {
+    CaseParameters(exe);
+    CaseReport(exe);
+    return 0;
+}
+
 int RunSimCases(const std::string& exe) {
     CaseNoDevice(exe);
     CaseOneDevice(exe);
@@ -960,6 +1186,12 @@ int main(int argc, char** argv) {
             g_unixShell = args[4];
         }
         RunSimCases(args[1]);
+    } else if (args.size() == 6 && args[0] == "commands") {
+        g_scenarioDir = args[2];
+        g_workDir = args[3];
+        g_shotDir = args[4];
+        g_unixShell = args[5];
+        RunCommandCases(args[1]);
     } else if (args.size() == 3 && args[0] == "drop") {
         g_scenarioDir = args[2];
         CaseDropLongPath(args[1]);
@@ -972,6 +1204,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr,
                      "usage: gui_driver resources EXE\n"
                      "       gui_driver sim EXE SCENARIO_DIR [SHOT_DIR UNIX_SHELL]\n"
+                     "       gui_driver commands EXE SCENARIO_DIR WORK_DIR SHOT_DIR UNIX_SHELL\n"
                      "       gui_driver drop EXE SCENARIO_DIR\n"
                      "       gui_driver product EXE EXPECTED_LABEL [SHOT_PATH UNIX_SHELL]\n");
         return 2;

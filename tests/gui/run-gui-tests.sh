@@ -2,7 +2,8 @@
 # Runs the Windows program's GUI tests under Wine on a private X display:
 # the resources built into the program, the test build against simulated
 # machines, and the product against printers imported into Wine's registry.
-# Screenshots of the main window, the About box and the warning go to
+# Screenshots of the main window, the About box, the warning, a command's
+# box and the report window go to
 # SHOT_DIR.
 #
 # usage: run-gui-tests.sh BUILD_DIR SOURCE_DIR SHOT_DIR
@@ -85,6 +86,9 @@ run resources "$(win "$product")"
 if [ -f "$simulated" ]; then
     run sim "$(win "$simulated")" "$(win "$here/scenarios")" "$shots" "$unix_shell"
     run drop "$(win "$simulated")" "$(win "$here/scenarios")"
+    mkdir -p "$work/files"
+    run commands "$(win "$simulated")" "$(win "$here/scenarios")" "$(win "$work/files")" \
+        "$shots" "$unix_shell"
 else
     echo "SKIP the test build marnel-sim.exe: no simulated world in this build"
 fi
