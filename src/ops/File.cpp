@@ -2,12 +2,36 @@
 
 namespace marnel {
 
-void CFile::Throw(const FileError& error) const {
+namespace {
+
+[[noreturn]] void ThrowFileError(const FileError& error, const std::string& path) {
     // A back end that failed without naming a cause still failed.
     FileErrorCause cause =
         error.cause == FileErrorCause::kNone ? FileErrorCause::kGeneric : error.cause;
-    throw CFileException(cause, m_strPath, error.osError);
+    throw CFileException(cause, path, error.osError);
 }
+
+// All `count` bytes or a failure; a write that stores fewer is a full disk.
+bool WriteWhole(IFileSystem& fileSystem, FileHandle file, const void* data, DWORD count,
+                FileError* error) {
+    if (file == nullptr) {
+        *error = {FileErrorCause::kInvalidFile, 0};
+        return false;
+    }
+    DWORD written = 0;
+    if (!fileSystem.Write(file, data, count, &written, error)) {
+        return false;
+    }
+    if (written < count) {
+        *error = {FileErrorCause::kDiskFull, 0};
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+void CFile::Throw(const FileError& error) const { ThrowFileError(error, m_strPath); }
 
 void CFile::OpenRead(const std::string& path) {
     Abort();
@@ -68,16 +92,9 @@ void CFile::ReadExactly(void* buffer, DWORD count) {
 }
 
 void CFile::Write(const void* data, DWORD count) {
-    if (m_hFile == nullptr) {
-        Throw({FileErrorCause::kInvalidFile, 0});
-    }
     FileError error;
-    DWORD written = 0;
-    if (!m_fileSystem.Write(m_hFile, data, count, &written, &error)) {
+    if (!WriteWhole(m_fileSystem, m_hFile, data, count, &error)) {
         Throw(error);
-    }
-    if (written < count) {
-        Throw({FileErrorCause::kDiskFull, 0});
     }
 }
 
@@ -103,11 +120,7 @@ void CFile::Abort() {
     m_fileSystem.Close(file, &ignored);
 }
 
-void CReplacingFile::Throw(const FileError& error) const {
-    FileErrorCause cause =
-        error.cause == FileErrorCause::kNone ? FileErrorCause::kGeneric : error.cause;
-    throw CFileException(cause, m_strTarget, error.osError);
-}
+void CReplacingFile::Throw(const FileError& error) const { ThrowFileError(error, m_strTarget); }
 
 void CReplacingFile::Create(const std::string& target) {
     Abort();
@@ -123,16 +136,9 @@ void CReplacingFile::Create(const std::string& target) {
 }
 
 void CReplacingFile::Write(const void* data, DWORD count) {
-    if (m_hFile == nullptr) {
-        Throw({FileErrorCause::kInvalidFile, 0});
-    }
     FileError error;
-    DWORD written = 0;
-    if (!m_fileSystem.Write(m_hFile, data, count, &written, &error)) {
+    if (!WriteWhole(m_fileSystem, m_hFile, data, count, &error)) {
         Throw(error);
-    }
-    if (written < count) {
-        Throw({FileErrorCause::kDiskFull, 0});
     }
 }
 
