@@ -1144,9 +1144,70 @@ void CaseReport(const std::string& exe) {
     ExitProgram(program, hMain, "report");
 }
 
+// Asks the test build for the last job its device received, into `path`.
+bool SaveLastJob(HWND hMain, const std::string& path) {
+    COPYDATASTRUCT data = {};
+    data.dwData = marnel::kSimSaveLastJobData;
+    data.cbData = static_cast<DWORD>(path.size() + 1);
+    data.lpData = const_cast<char*>(path.c_str());
+    DWORD_PTR result = 0;
+    return SendMessageTimeoutA(hMain, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data), SMTO_NORMAL,
+                               5000, &result) != 0 &&
+           result != 0;
+}
+
+void CaseFirmware(const std::string& exe) {
+    Program program;
+    if (!Check(program.Start(exe, Scenario("one.scn")), "firmware: start"))
+        return;
+    HWND hMain = WaitMainWindow(program, "firmware");
+    if (!hMain || !Check(WaitLabel(hMain, "Zarvel KQ-10", 2000), "firmware: the device"))
+        return;
+    // Several spooler pieces' worth, every byte value.
+    std::vector<unsigned char> firmware(70000);
+    for (size_t i = 0; i < firmware.size(); ++i) {
+        firmware[i] = static_cast<unsigned char>((i * 7 + i / 256) & 0xFF);
+    }
+    std::string path = WorkFile("update.kvf");
+    if (!Check(WriteWholeFile(path, firmware), "firmware: a 70000-byte file") ||
+        !RunCommandWithFile(program, hMain, IDC_FIRMWARE_UPGRADE, path, "firmware")) {
+        ExitProgram(program, hMain, "firmware");
+        return;
+    }
+    // Still in service mode: "OK" asks again.
+    HWND hBox = WaitWindowOf(program.Pid(), IsMessageBox, 10000);
+    if (Check(hBox != nullptr, "firmware: the prompt appears")) {
+        Check(ItemText(hBox, 0xFFFF) == IDS_VERSION_UP_TEXT,
+              "firmware: the prompt says \"" + ItemText(hBox, 0xFFFF).substr(0, 40) + "...\"");
+        Screenshot(Shot("version-up-prompt.png"), hBox);
+        Check(PressAndWaitClosed(hBox, IDOK), "firmware: \"OK\" in service mode");
+        hBox = WaitWindowOf(program.Pid(), IsMessageBox, 10000);
+        Check(hBox != nullptr && ItemText(hBox, 0xFFFF) == IDS_VERSION_UP_TEXT,
+              "firmware: the device is not in update mode, the prompt comes again");
+    }
+    if (hBox != nullptr) {
+        DWORD_PTR result = 0;
+        SendMessageTimeoutA(hMain, marnel::kSimSetUpdateModeMessage, 1, 0, SMTO_NORMAL, 5000,
+                            &result);
+        DWORD start = GetTickCount();
+        Check(PressAndWaitClosed(hBox, IDOK), "firmware: \"OK\" in update mode");
+        std::string received = WorkFile("received.kvf");
+        bool saved = WaitFor([&] { return SaveLastJob(hMain, received); }, 10000);
+        DWORD elapsed = GetTickCount() - start;
+        bool found = false;
+        Check(saved && ReadWholeFile(received, &found) == firmware,
+              "firmware: the device received the file byte for byte (" +
+                  std::to_string(elapsed) + " ms)");
+        Check(FindWindowOf(program.Pid(), IsMessageBox, false) == nullptr,
+              "firmware: no message after the download");
+    }
+    ExitProgram(program, hMain, "firmware");
+}
+
 int RunCommandCases(const std::string& exe) {
     CaseParameters(exe);
     CaseReport(exe);
+    CaseFirmware(exe);
     return 0;
 }
 

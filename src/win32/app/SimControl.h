@@ -10,6 +10,15 @@ namespace marnel {
 
 constexpr UINT kSimSwitchStateMessage = WM_APP + 0x51;
 
+// Switches every simulated device to its update mode (wParam 1), as a user
+// restarting it for a firmware update would, or back to service mode (0).
+constexpr UINT kSimSetUpdateModeMessage = WM_APP + 0x52;
+
+// WM_COPYDATA with this tag asks for the last print job the first device
+// received: its bytes are written to the file the data names (a path, NUL
+// ended). The answer is 0 when there is no complete job or no file.
+constexpr ULONG_PTR kSimSaveLastJobData = 0x4D524E4A;
+
 // WM_COPYDATA with this tag drops files on the main window: the data is the
 // paths, each ended by a NUL. The test build hands them over as the shell
 // does, in an HDROP with WM_DROPFILES.

@@ -3,6 +3,7 @@
 // (no variable: a machine without printers); the test driver switches it to
 // the scenario's other states, and drops files on the window, through the
 // private messages of SimControl.h.
+#include <cstdint>
 #include <cstring>
 #include <fstream>
 #include <map>
@@ -73,10 +74,22 @@ public:
             *result = ApplyState(static_cast<size_t>(wParam)) ? 1 : 0;
             return true;
         }
+        if (message == marnel::kSimSetUpdateModeMessage) {
+            for (size_t i = 0; i < m_world.DeviceCount(); ++i) {
+                m_world.Device(i).device.SetMode(wParam != 0 ? marnel::SimMode::kUpdate
+                                                             : marnel::SimMode::kService);
+            }
+            *result = 1;
+            return true;
+        }
         if (message == WM_COPYDATA) {
             const auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
             if (data != nullptr && data->dwData == marnel::kSimDropFilesData) {
                 *result = DropFiles(hWnd, static_cast<const char*>(data->lpData), data->cbData);
+                return true;
+            }
+            if (data != nullptr && data->dwData == marnel::kSimSaveLastJobData) {
+                *result = SaveLastJob(static_cast<const char*>(data->lpData), data->cbData);
                 return true;
             }
         }
@@ -111,6 +124,21 @@ private:
             spooler.AddPrinter(info);
         }
         return true;
+    }
+
+    BOOL SaveLastJob(const char* path, DWORD size) {
+        if (m_world.DeviceCount() == 0 || size == 0 || path[size - 1] != '\0') {
+            return FALSE;
+        }
+        const std::vector<marnel::SimJob>& jobs = m_world.Device(0).device.Jobs();
+        if (jobs.empty() || !jobs.back().complete) {
+            return FALSE;
+        }
+        const std::vector<std::uint8_t>& bytes = jobs.back().bytes;
+        std::ofstream file(path, std::ios::binary | std::ios::trunc);
+        file.write(reinterpret_cast<const char*>(bytes.data()),
+                   static_cast<std::streamsize>(bytes.size()));
+        return file.good() ? TRUE : FALSE;
     }
 
     // Drops the NUL-separated paths on the window as the shell would: an
