@@ -1204,10 +1204,71 @@ void CaseFirmware(const std::string& exe) {
     ExitProgram(program, hMain, "firmware");
 }
 
+void PressShift(bool down) {
+    INPUT input = {};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = VK_SHIFT;
+    input.ki.wScan = static_cast<WORD>(MapVirtualKeyA(VK_SHIFT, 0 /* MAPVK_VK_TO_VSC */));
+    input.ki.dwFlags = down ? 0 : KEYEVENTF_KEYUP;
+    SendInput(1, &input, sizeof input);
+}
+
+// Shift held while "&About Marnel..." is chosen: the self test's boxes, one
+// after the other, each answered with "OK".
+void CaseSelfTest(const std::string& exe) {
+    Program program;
+    if (!Check(program.Start(exe, Scenario("one.scn")), "self test: start"))
+        return;
+    HWND hMain = WaitMainWindow(program, "self test");
+    if (!hMain || !Check(WaitLabel(hMain, "Zarvel KQ-10", 2000), "self test: the device"))
+        return;
+    // The key goes to the foreground window's thread, whose key state the
+    // program reads once it has taken the key's message.
+    SetForegroundWindow(hMain);
+    Check(WaitFor([&] { return GetForegroundWindow() == hMain; }, 3000),
+          "self test: the main window is in the foreground");
+    PressShift(true);
+    Check(WaitFor([] { return GetAsyncKeyState(VK_SHIFT) < 0; }, 3000), "self test: Shift is down");
+    Sleep(300);
+    PostMessageA(hMain, WM_SYSCOMMAND, IDM_ABOUTBOX, 0);
+    HWND hBox = WaitWindowOf(program.Pid(), IsMessageBox, 10000);
+    PressShift(false);
+    std::vector<std::string> texts;
+    while (hBox != nullptr && texts.size() < 20) {
+        texts.push_back(ItemText(hBox, 0xFFFF));
+        if (!PressAndWaitClosed(hBox, IDOK)) {
+            break;
+        }
+        hBox = WaitWindowOf(program.Pid(), IsMessageBox, 3000);
+    }
+    const std::vector<std::string> steps = {
+        "Start Self Test",          "Success: Create",    "Success: GetParam",
+        "Success: PutParam dummy",  "Success: PutParam original",
+        "Success: GetParam2",       "Success: Compare",   "Success: GetVersion (1.05)",
+        "Success: GetReport",
+    };
+    bool inOrder = texts.size() == steps.size() + 1;
+    std::string seen;
+    for (size_t i = 0; i < texts.size(); ++i) {
+        seen += (i == 0 ? "" : " / ") + texts[i].substr(0, texts[i].find('\n'));
+        if (i < steps.size()) {
+            inOrder = inOrder && texts[i] == steps[i];
+        }
+    }
+    Check(inOrder && texts.back().find("Service Report") != std::string::npos,
+          "self test: the boxes in order, the report last: " + seen);
+    if (!Check(FindWindowOf(program.Pid(), IsAboutBox, false) == nullptr,
+          "self test: the About box is not shown")) {
+        PressAndWaitClosed(FindWindowOf(program.Pid(), IsAboutBox, false), IDOK);
+    }
+    ExitProgram(program, hMain, "self test");
+}
+
 int RunCommandCases(const std::string& exe) {
     CaseParameters(exe);
     CaseReport(exe);
     CaseFirmware(exe);
+    CaseSelfTest(exe);
     return 0;
 }
 
