@@ -7,11 +7,6 @@ namespace marnel {
 
 namespace {
 
-struct StringEntry {
-    DWORD id;
-    const char* text;
-};
-
 // Sorted by id.
 constexpr StringEntry kStrings[] = {
     {IDS_ABOUTBOX, IDS_ABOUTBOX_TEXT},
@@ -50,6 +45,11 @@ constexpr StringEntry kStrings[] = {
 };
 
 }  // namespace
+
+const StringEntry* StringTableEntries(std::size_t* count) {
+    *count = std::size(kStrings);
+    return kStrings;
+}
 
 std::string LoadString(DWORD id) {
     const auto* end = std::end(kStrings);

@@ -3,6 +3,7 @@
 // from the same header.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 #include "platform/Types.h"
@@ -13,6 +14,15 @@ namespace marnel {
 // <windows.h> maps LoadString to LoadStringA: declare the real name with the
 // macro out of the way, and answer to the mapped name as well, so a file that
 // includes both headers (in either order) still reaches this table.
+struct StringEntry {
+    DWORD id;
+    const char* text;
+};
+
+// Every string of the table, sorted by id: the texts the resource script's
+// string table must hold too.
+const StringEntry* StringTableEntries(std::size_t* count);
+
 #pragma push_macro("LoadString")
 #undef LoadString
 

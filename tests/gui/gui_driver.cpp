@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "app/StringTable.h"
 #include "res/Resource.h"
 #include "win32/app/SimControl.h"
 
@@ -514,47 +515,12 @@ void CheckIcon(HMODULE hModule) {
 }
 
 void CheckStrings(HMODULE hModule) {
-    struct Entry {
-        UINT id;
-        const char* text;
-    };
-    const Entry entries[] = {
-        {IDS_ABOUTBOX, IDS_ABOUTBOX_TEXT},
-        {IDS_NO_DEVICE, IDS_NO_DEVICE_TEXT},
-        {IDS_MANY_DEVICES, IDS_MANY_DEVICES_TEXT},
-        {IDS_VERSION_UP, IDS_VERSION_UP_TEXT},
-        {IDS_FIRMWARE_FILTER, IDS_FIRMWARE_FILTER_TEXT},
-        {IDS_TEXT_FILTER, IDS_TEXT_FILTER_TEXT},
-        {IDS_ALL_FILES_PATTERN, IDS_ALL_FILES_PATTERN_TEXT},
-        {IDS_FAILED_CONNECT, IDS_FAILED_CONNECT_TEXT},
-        {IDS_DATA_FORMAT_ERROR, IDS_DATA_FORMAT_ERROR_TEXT},
-        {IDS_FAILED_GET_PARAMETERS, IDS_FAILED_GET_PARAMETERS_TEXT},
-        {IDS_FAILED_PUT_PARAMETERS, IDS_FAILED_PUT_PARAMETERS_TEXT},
-        {IDS_FAILED_GET_REPORT, IDS_FAILED_GET_REPORT_TEXT},
-        {IDS_SUCCEEDED_PUT_PARAMETERS, IDS_SUCCEEDED_PUT_PARAMETERS_TEXT},
-        {IDS_FAILED_SEND_FIRMWARE, IDS_FAILED_SEND_FIRMWARE_TEXT},
-        {AFX_IDS_APP_TITLE, AFX_IDS_APP_TITLE_TEXT},
-        {AFX_IDS_ALLFILTER, AFX_IDS_ALLFILTER_TEXT},
-        {AFX_IDS_UNNAMED_FILE, AFX_IDS_UNNAMED_FILE_TEXT},
-        {AFX_IDS_MEMORY_EXCEPTION, AFX_IDS_MEMORY_EXCEPTION_TEXT},
-        {AFX_IDP_FILE_NONE, AFX_IDP_FILE_NONE_TEXT},
-        {AFX_IDP_FILE_GENERIC, AFX_IDP_FILE_GENERIC_TEXT},
-        {AFX_IDP_FILE_NOT_FOUND, AFX_IDP_FILE_NOT_FOUND_TEXT},
-        {AFX_IDP_FILE_BAD_PATH, AFX_IDP_FILE_BAD_PATH_TEXT},
-        {AFX_IDP_FILE_TOO_MANY_OPEN, AFX_IDP_FILE_TOO_MANY_OPEN_TEXT},
-        {AFX_IDP_FILE_ACCESS_DENIED, AFX_IDP_FILE_ACCESS_DENIED_TEXT},
-        {AFX_IDP_FILE_INVALID_FILE, AFX_IDP_FILE_INVALID_FILE_TEXT},
-        {AFX_IDP_FILE_REMOVE_CURRENT, AFX_IDP_FILE_REMOVE_CURRENT_TEXT},
-        {AFX_IDP_FILE_DIR_FULL, AFX_IDP_FILE_DIR_FULL_TEXT},
-        {AFX_IDP_FILE_BAD_SEEK, AFX_IDP_FILE_BAD_SEEK_TEXT},
-        {AFX_IDP_FILE_HARD_IO, AFX_IDP_FILE_HARD_IO_TEXT},
-        {AFX_IDP_FILE_SHARING, AFX_IDP_FILE_SHARING_TEXT},
-        {AFX_IDP_FILE_LOCKING, AFX_IDP_FILE_LOCKING_TEXT},
-        {AFX_IDP_FILE_DISKFULL, AFX_IDP_FILE_DISKFULL_TEXT},
-        {AFX_IDP_FILE_EOF, AFX_IDP_FILE_EOF_TEXT},
-    };
+    // The core's own table is the reference: the program must show the same.
+    std::size_t count = 0;
+    const marnel::StringEntry* entries = marnel::StringTableEntries(&count);
     int wrong = 0;
-    for (const Entry& e : entries) {
+    for (std::size_t i = 0; i < count; ++i) {
+        const marnel::StringEntry& e = entries[i];
         char text[4098] = "";
         LoadStringA(hModule, e.id, text, sizeof text);
         if (std::strcmp(text, e.text) != 0) {
@@ -562,8 +528,7 @@ void CheckStrings(HMODULE hModule) {
             ++wrong;
         }
     }
-    Check(wrong == 0, "string table: " + std::to_string(sizeof entries / sizeof entries[0]) +
-                          " strings with their exact texts");
+    Check(wrong == 0, "string table: " + std::to_string(count) + " strings with their exact texts");
 }
 
 void CheckVersionAndManifest(HMODULE hModule) {
