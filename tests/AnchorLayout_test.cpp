@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "FakeWindow.h"
-#include "ops/AnchorLayout.h"
-#include "ops/SizeGrip.h"
+#include "app/AnchorLayout.h"
+#include "app/SizeGrip.h"
 
 namespace marnel {
 namespace {

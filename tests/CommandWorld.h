@@ -24,7 +24,7 @@ protected:
     CommandTest()
         : installed(&world.AddDevice(SimDeviceSetup(SimModel::kKQ10))),
           ui(world.Clock()),
-          dlg(world.Services(), ui) {
+          dlg(world.Services(), ui, ui) {
         dlg.m_strPrinterName = "Zarvel KQ-10";
         g_bReportEndsWithEtx = 0;  // the KQ-10's line-mode report
     }

@@ -3,9 +3,10 @@
 #include <cerrno>
 #include <vector>
 
-#include "ops/File.h"
-#include "ops/FileErrorReport.h"
-#include "ops/FileException.h"
+#include "files/File.h"
+#include "files/FileErrorCauses.h"
+#include "files/FileErrorMessage.h"
+#include "files/FileException.h"
 #include "sim/MemoryFileSystem.h"
 
 namespace marnel {

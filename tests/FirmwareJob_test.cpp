@@ -4,8 +4,8 @@
 
 #include <vector>
 
-#include "ops/File.h"
-#include "ops/FileException.h"
+#include "files/File.h"
+#include "files/FileException.h"
 #include "ops/FirmwareJob.h"
 #include "sim/MemoryFileSystem.h"
 #include "sim/MemorySpooler.h"

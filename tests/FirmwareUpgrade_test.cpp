@@ -177,7 +177,7 @@ TEST_F(FirmwareUpgrade, ASpoolerFailureCancelsTheJobAndSaysSo) {
         SimWorld other;
         SimInstalledDevice& device = other.AddDevice(SimDeviceSetup(SimModel::kZT5));
         ScriptedUi otherUi(other.Clock());
-        CQuillKQDlg window(other.Services(), otherUi);
+        CQuillKQDlg window(other.Services(), otherUi, otherUi);
         window.m_strPrinterName = "Zarvel ZT-5";
         other.Files().AddGeneratedFile("/fw/zt.kvf", 2 * kPiece + 10);
         c.inject(other.Spooler());

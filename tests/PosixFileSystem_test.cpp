@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "ops/File.h"
+#include "files/File.h"
 #include "posix/PosixFileSystem.h"
 
 namespace marnel {

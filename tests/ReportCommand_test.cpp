@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "CommandWorld.h"
-#include "ops/ReportDlg.h"
+#include "app/ReportDlg.h"
 
 namespace marnel {
 namespace {

@@ -6,7 +6,7 @@
 #include "FakeWindow.h"
 #include "ScriptedUi.h"
 #include "app/Font.h"
-#include "ops/ReportDlg.h"
+#include "app/ReportDlg.h"
 #include "sim/MemoryFileSystem.h"
 #include "sim/VirtualClock.h"
 

@@ -14,12 +14,14 @@
 #include <utility>
 #include <vector>
 
-#include "platform/UserInterface.h"
+#include "app/ReportDlg.h"
+#include "platform/Dialogs.h"
+#include "platform/MainWindow.h"
 #include "sim/VirtualClock.h"
 
 namespace marnel {
 
-class ScriptedUi : public IUserInterface {
+class ScriptedUi : public IDialogs, public IMainWindow {
 public:
     struct Box {
         std::string text;
@@ -128,7 +130,7 @@ public:
         }
     }
 
-    // --- IUserInterface ---
+    // --- IDialogs and IMainWindow ---
 
     int ShowMessageBox(const std::string& text, DWORD type) override {
         m_boxes.push_back({text, type, m_waitDepth});
@@ -169,10 +171,12 @@ public:
     }
     const std::vector<FontHandle>& AboutBoxFonts() const { return m_aboutFonts; }
 
-    void RunReportWindow(CReportDlg& dialog) override {
+    void RunReportWindow(IReportWindowHandler& handler) override {
         m_events.push_back("report-window");
         if (m_onReportWindow) {
-            m_onReportWindow(dialog);
+            auto* dialog = dynamic_cast<CReportDlg*>(&handler);
+            ASSERT_NE(dialog, nullptr) << "the report window runs the report logic";
+            m_onReportWindow(*dialog);
         }
     }
 

@@ -1,4 +1,4 @@
-#include "protocol/UsbVendorControl.h"
+#include "posix/UsbVendorControl.h"
 
 #include <gtest/gtest.h>
 

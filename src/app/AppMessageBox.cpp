@@ -1,6 +1,7 @@
 #include "app/AppMessageBox.h"
 
-#include "app/StringTable.h"
+#include "files/FileErrorMessage.h"
+#include "res/StringTable.h"
 
 namespace marnel {
 
@@ -12,12 +13,20 @@ DWORD EffectiveMessageBoxType(DWORD type) {
     return type;
 }
 
-int AfxMessageBox(IUserInterface& ui, const std::string& text, DWORD type) {
-    return ui.ShowMessageBox(text, EffectiveMessageBoxType(type));
+int AfxMessageBox(IDialogs& dialogs, const std::string& text, DWORD type) {
+    return dialogs.ShowMessageBox(text, EffectiveMessageBoxType(type));
 }
 
-int AfxMessageBox(IUserInterface& ui, DWORD stringId, DWORD type) {
-    return AfxMessageBox(ui, LoadString(stringId), type);
+int AfxMessageBox(IDialogs& dialogs, DWORD stringId, DWORD type) {
+    return AfxMessageBox(dialogs, LoadString(stringId), type);
+}
+
+void ReportFileError(IDialogs& dialogs, const CFileException& error) {
+    AfxMessageBox(dialogs, FileErrorMessage(error), kMbOk);
+}
+
+void ReportOutOfMemory(IDialogs& dialogs) {
+    AfxMessageBox(dialogs, AFX_IDS_MEMORY_EXCEPTION, kMbOk);
 }
 
 }  // namespace marnel

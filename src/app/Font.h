@@ -2,7 +2,7 @@
 // user-interface back end made, and deletes it through that back end.
 #pragma once
 
-#include "platform/UserInterface.h"
+#include "platform/MainWindow.h"
 
 namespace marnel {
 
@@ -15,7 +15,7 @@ public:
 
     // Takes ownership of `font` (which `owner` made). False, and nothing
     // held, for a null font.
-    bool Attach(FontHandle font, IUserInterface& owner) {
+    bool Attach(FontHandle font, IMainWindow& owner) {
         DeleteObject();
         if (font == nullptr) {
             return false;
@@ -38,7 +38,7 @@ public:
 
 private:
     FontHandle m_hObject = nullptr;
-    IUserInterface* m_pOwner = nullptr;
+    IMainWindow* m_pOwner = nullptr;
 };
 
 }  // namespace marnel

@@ -3,53 +3,56 @@
 #include <new>
 
 #include "app/AppMessageBox.h"
-#include "app/StringTable.h"
+#include "app/WaitCursor.h"
+#include "ops/PrinterSelection.h"
 #include "platform/Clock.h"
+#include "platform/Spooler.h"
 #include "protocol/DevicePort.h"
-#include "res/Resource.h"
+#include "res/StringTable.h"
 
 namespace marnel {
 
-CQuillKQDlg::CQuillKQDlg(const PlatformServices& services, IUserInterface& ui)
-    : m_services(services), m_ui(ui) {
-    m_hIcon = m_ui.LoadAppIcon(IDR_MAINFRAME);
+CQuillKQDlg::CQuillKQDlg(const PlatformServices& services, IDialogs& dialogs,
+                         IMainWindow& window)
+    : m_services(services), m_dialogs(dialogs), m_window(window) {
+    m_hIcon = m_window.LoadAppIcon(IDR_MAINFRAME);
 }
 
 CQuillKQDlg::~CQuillKQDlg() = default;
 
 BOOL CQuillKQDlg::OnInitDialog() {
     // "&About Marnel..." at the end of the system menu, after a separator.
-    if (m_ui.HasSystemMenu()) {
+    if (m_window.HasSystemMenu()) {
         const std::string about = LoadString(IDS_ABOUTBOX);
         if (!about.empty()) {
-            m_ui.AppendSystemMenuSeparator();
-            m_ui.AppendSystemMenuItem(IDM_ABOUTBOX, about);
+            m_window.AppendSystemMenuSeparator();
+            m_window.AppendSystemMenuItem(IDM_ABOUTBOX, about);
         }
     }
 
-    m_ui.SetBigIcon(m_hIcon);
+    m_window.SetBigIcon(m_hIcon);
 
     // The user's icon-title font for the window and its controls; without
     // it they keep the template's font.
-    if (m_font.Attach(m_ui.CreateIconTitleFont(), m_ui)) {
-        m_ui.ApplyFontToMainWindow(m_font.GetSafeHandle());
+    if (m_font.Attach(m_window.CreateIconTitleFont(), m_window)) {
+        m_window.ApplyFontToMainWindow(m_font.GetSafeHandle());
     }
 
     SelectPrinter();
 
-    m_ui.AcceptDroppedFiles(true);
+    m_window.AcceptDroppedFiles(true);
     return 1;
 }
 
 void CQuillKQDlg::OnSysCommand(DWORD nID, std::intptr_t /*lParam*/) {
     if ((nID & kSysCommandMask) != IDM_ABOUTBOX) {
-        m_ui.DefaultProcessing();
+        m_window.DefaultProcessing();
         return;
     }
-    if (m_ui.IsShiftDown()) {
+    if (m_window.IsShiftDown()) {
         SelfTest();
     } else {
-        m_ui.RunAboutBox(m_font.GetSafeHandle());
+        m_window.RunAboutBox(m_font.GetSafeHandle());
     }
 }
 
@@ -60,7 +63,7 @@ void CQuillKQDlg::OnDropFiles(IDroppedFiles& drop) {
         ~FinishDrop() { drop.Finish(); }
     } finish{drop};
 
-    m_ui.BringToForeground();
+    m_window.BringToForeground();
     if (drop.Count() >= 1) {
         // Only the first file counts; its extension is not looked at, and it
         // does not become the firmware dialog's remembered file.
@@ -73,17 +76,17 @@ BOOL CQuillKQDlg::OnDeviceChange(DWORD nEventType, DWORD /*dwData*/) {
     if (nEventType == kDbtDevNodesChanged) {
         // Restarting the timer replaces it: a burst of notifications leads
         // to one re-check after the last of them.
-        m_nTimer = m_ui.SetTimer(kDeviceChangeTimerId, kDeviceChangeDelayMs);
+        m_nTimer = m_window.SetTimer(kDeviceChangeTimerId, kDeviceChangeDelayMs);
     }
     return 1;
 }
 
 void CQuillKQDlg::OnTimer(DWORD nIDEvent) {
     if (nIDEvent != m_nTimer) {
-        m_ui.DefaultProcessing();
+        m_window.DefaultProcessing();
         return;
     }
-    m_ui.KillTimer(m_nTimer);
+    m_window.KillTimer(m_nTimer);
     m_nTimer = 0;
 
     if (m_strPrinterName.empty()) {
@@ -98,7 +101,7 @@ void CQuillKQDlg::OnTimer(DWORD nIDEvent) {
 }
 
 bool CQuillKQDlg::ConfirmStoredPrinter() {
-    m_ui.BeginWaitCursor();
+    CWaitCursor wait(m_window);
     // Give a device that is coming or going time to settle in the spooler.
     m_services.clock.Sleep(kRecheckSettleMs);
 
@@ -111,13 +114,11 @@ bool CQuillKQDlg::ConfirmStoredPrinter() {
             confirmed = query.status == SpoolerQueryStatus::kOk &&
                         (query.info.attributes & kPrinterAttributeWorkOffline) == 0;
         } catch (const std::bad_alloc&) {
-            AfxMessageBox(m_ui, AFX_IDS_MEMORY_EXCEPTION, kMbOk);
+            AfxMessageBox(m_dialogs, AFX_IDS_MEMORY_EXCEPTION, kMbOk);
             confirmed = false;
         }
         spooler.ClosePrinter(printer);
     }
-
-    m_ui.EndWaitCursor();
     return confirmed;
 }
 
@@ -126,7 +127,7 @@ void CQuillKQDlg::SelectPrinter() {
     const int count = FindDevicePrinters();
     if (count > 1) {
         // Modal: the label follows only once the box is closed.
-        AfxMessageBox(m_ui, IDS_MANY_DEVICES, kMbOk);
+        AfxMessageBox(m_dialogs, IDS_MANY_DEVICES, kMbOk);
     }
     UpdateDeviceLabel();
 }
@@ -134,33 +135,29 @@ void CQuillKQDlg::SelectPrinter() {
 int CQuillKQDlg::FindDevicePrinters() {
     int count = 0;
     try {
-        const PrinterList list = m_services.spooler.EnumLocalPrinters();
-        if (list.status != SpoolerQueryStatus::kOk || list.printers.empty()) {
+        const DeviceSelection selection =
+            SelectDevicePrinter(m_services.spooler, m_services.codePage);
+        if (selection.NothingListed()) {
             throw ERROR_NO_ENUM_PRINTERS;
         }
-        for (const PrinterInfo& record : list.printers) {
-            if (!IsDevicePrinter(m_services.codePage, record)) {
-                continue;
-            }
-            if (m_strPrinterName.empty()) {
-                m_strPrinterName = record.printerName;
-                g_bReportEndsWithEtx = ReportEndsWithEtxFor(m_services.codePage, m_strPrinterName);
-            }
-            ++count;
+        count = selection.count;
+        if (m_strPrinterName.empty() && !selection.chosen.empty()) {
+            m_strPrinterName = selection.chosen;
+            g_bReportEndsWithEtx = ReportEndsWithEtxFor(m_services.codePage, m_strPrinterName);
         }
     } catch (ERROR_NO) {
         // No printers to be had is no error of its own: the label says so.
     } catch (const std::bad_alloc&) {
-        AfxMessageBox(m_ui, AFX_IDS_MEMORY_EXCEPTION, kMbOk);
+        AfxMessageBox(m_dialogs, AFX_IDS_MEMORY_EXCEPTION, kMbOk);
     }
     return count;
 }
 
 void CQuillKQDlg::UpdateDeviceLabel() {
     if (!m_strPrinterName.empty()) {
-        m_ui.SetDeviceLabel(m_strPrinterName);
+        m_window.SetDeviceLabel(m_strPrinterName);
     } else {
-        m_ui.SetDeviceLabel(LoadString(IDS_NO_DEVICE));
+        m_window.SetDeviceLabel(LoadString(IDS_NO_DEVICE));
     }
 }
 

@@ -1,6 +1,6 @@
 // CQuillKQDlg: the main window's logic. The window itself (template 101) is
 // the front end's; it routes each message to the handler named beside it
-// and implements IUserInterface. Everything that decides lives here:
+// and implements IDialogs and IMainWindow. Everything that decides lives here:
 // which printer is the device, what the label says, when the choice is
 // checked again, where the system-menu command and a drop lead.
 //
@@ -20,11 +20,10 @@
 #include <string>
 
 #include "app/Font.h"
-#include "device/PrinterSelection.h"
+#include "platform/Dialogs.h"
+#include "platform/MainWindow.h"
 #include "platform/Services.h"
-#include "platform/Spooler.h"
 #include "platform/Types.h"
-#include "platform/UserInterface.h"
 
 namespace marnel {
 
@@ -44,8 +43,8 @@ public:
     // inside FindDevicePrinters.
     enum ERROR_NO { ERROR_NO_ENUM_PRINTERS = 1 };
 
-    // `ui` is the main window's; both must outlive the object.
-    CQuillKQDlg(const PlatformServices& services, IUserInterface& ui);
+    // `dialogs` and `window` are the main window's; all must outlive the object.
+    CQuillKQDlg(const PlatformServices& services, IDialogs& dialogs, IMainWindow& window);
     virtual ~CQuillKQDlg();
     CQuillKQDlg(const CQuillKQDlg&) = delete;
     CQuillKQDlg& operator=(const CQuillKQDlg&) = delete;
@@ -98,7 +97,8 @@ protected:
     bool ConfirmStoredPrinter();
 
     PlatformServices m_services;
-    IUserInterface& m_ui;
+    IDialogs& m_dialogs;
+    IMainWindow& m_window;
 };
 
 }  // namespace marnel

@@ -1,15 +1,19 @@
-// The self test's steps, on a port that is closed when it begins.
+// The self test in the window: a box for its start and one for each step's
+// outcome, shown as each step is done.
 #pragma once
 
 #include <string>
 
-#include "platform/UserInterface.h"
-#include "protocol/DevicePort.h"
+#include "platform/Dialogs.h"
 
 namespace marnel {
 
-// Opens `port` for `printerName` and runs every transfer once, showing each
-// step's outcome; the port stays open for the caller to close.
-void RunSelfTest(CDevicePort& port, const std::string& printerName, IUserInterface& ui);
+class CDevicePort;
+
+// Opens `port` for `printerName` and runs the self test, showing "Start Self
+// Test" and then every step's line (information icon for a success, the
+// warning icon for an error) and, after a report was read, the report. The
+// port stays open for the caller to close.
+void RunSelfTest(CDevicePort& port, const std::string& printerName, IDialogs& dialogs);
 
 }  // namespace marnel

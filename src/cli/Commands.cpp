@@ -5,37 +5,24 @@
 #include <istream>
 #include <ostream>
 
-#include "app/SelfTest.h"
-#include "app/StringTable.h"
-#include "cli/ConsoleBoxes.h"
 #include "cli/ExitStatus.h"
 #include "cli/Trace.h"
-#include "device/PrinterSelection.h"
-#include "ops/File.h"
+#include "device/AnsiText.h"
+#include "files/File.h"
+#include "files/FileErrorMessage.h"
 #include "ops/FirmwareJob.h"
+#include "ops/ParameterFile.h"
+#include "ops/PrinterSelection.h"
+#include "ops/SelfTest.h"
 #include "platform/Clock.h"
-#include "ops/FileErrorReport.h"
 #include "platform/Spooler.h"
 #include "protocol/DevicePort.h"
 #include "protocol/ParameterBlock.h"
-#include "res/Resource.h"
+#include "res/StringTable.h"
 
 namespace marnel::cli {
 
 namespace {
-
-constexpr DWORD kReportBufferSize = 4096;
-constexpr DWORD kVersionBufferSize = 9;
-
-// The text of a buffer the device filled: up to the first zero byte or the
-// end of the buffer, whichever comes first.
-std::string TextUpToZero(const std::uint8_t* bytes, std::size_t size) {
-    std::size_t length = 0;
-    while (length < size && bytes[length] != 0) {
-        ++length;
-    }
-    return std::string(reinterpret_cast<const char*>(bytes), length);
-}
 
 std::string Hex16(std::uint16_t value) {
     char text[8];
@@ -53,18 +40,9 @@ std::string DeviceCommands::ChoosePrinter() {
     const PlatformServices& services = m_world.Services();
     std::string chosen = m_options.printer;
     if (chosen.empty()) {
-        const PrinterList list = services.spooler.EnumLocalPrinters();
-        int count = 0;
-        for (const PrinterInfo& record : list.printers) {
-            if (!IsDevicePrinter(services.codePage, record)) {
-                continue;
-            }
-            if (chosen.empty()) {
-                chosen = record.printerName;
-            }
-            ++count;
-        }
-        if (count > 1) {
+        const DeviceSelection selection = SelectDevicePrinter(services.spooler, services.codePage);
+        chosen = selection.chosen;
+        if (selection.count > 1) {
             m_console.Warning(LoadString(IDS_MANY_DEVICES) + " Using \"" + chosen +
                               "\"; choose another with --printer.");
         }
@@ -82,7 +60,7 @@ std::unique_ptr<CDevicePort> DeviceCommands::OpenPort() {
         port->SetRequestObserver(MakeHexTracer(m_console.err));
     }
     if (!port->Open(printer)) {
-        std::string detail = printer.empty() ? std::string() : m_world.ExplainOpenFailure(printer);
+        std::string detail = printer.empty() ? std::string() : port->LastOpenFailure().detail;
         if (detail.empty()) {
             detail = printer.empty() ? "no Zarvel device found on " + m_world.Description() +
                                            "; see 'marnel list'"
@@ -101,20 +79,18 @@ int DeviceCommands::TransferFailed(const CDevicePort& port, unsigned stringId) {
 
 int DeviceCommands::List() {
     const PlatformServices& services = m_world.Services();
-    const PrinterList list = services.spooler.EnumLocalPrinters();
-    std::string chosen;
+    const DeviceSelection selection = SelectDevicePrinter(services.spooler, services.codePage);
     nlohmann::json printers = nlohmann::json::array();
-    for (const PrinterInfo& record : list.printers) {
-        const bool device = IsDevicePrinter(services.codePage, record);
-        const bool offline = (record.attributes & kPrinterAttributeWorkOffline) != 0;
-        const bool selected = device && chosen.empty();
-        if (selected) {
-            chosen = record.printerName;
-        }
+    bool marked = false;  // the chosen one is the first that qualifies
+    for (const SelectionCandidate& candidate : selection.printers) {
+        const PrinterInfo& record = candidate.info;
+        const bool device = candidate.verdict == PrinterVerdict::kQualifies;
+        const bool selected = device && !marked;
+        marked = marked || selected;
         printers.push_back({{"name", record.printerName},
                             {"driver", record.driverName},
                             {"port", record.portName},
-                            {"offline", offline},
+                            {"offline", (record.attributes & kPrinterAttributeWorkOffline) != 0},
                             {"device", device},
                             {"selected", selected}});
     }
@@ -133,7 +109,7 @@ int DeviceCommands::List() {
                       << "\n    state:  " << (printer["offline"].get<bool>() ? "offline" : "online")
                       << (printer["device"].get<bool>() ? "" : " (not a Zarvel device)") << '\n';
     }
-    if (!printers.empty() && chosen.empty()) {
+    if (!printers.empty() && selection.chosen.empty()) {
         m_console.out << LoadString(IDS_NO_DEVICE) << '\n';
     }
     return kExitSuccess;
@@ -145,10 +121,10 @@ int DeviceCommands::Report(const std::string& outputFile) {
         return kExitNoDevice;
     }
     std::array<std::uint8_t, kReportBufferSize> buffer{};
-    if (!port->ReadReport(buffer.data(), kReportBufferSize)) {
+    if (!port->ReadReport(buffer.data(), static_cast<DWORD>(buffer.size()))) {
         return TransferFailed(*port, IDS_FAILED_GET_REPORT);
     }
-    const std::string text = TextUpToZero(buffer.data(), buffer.size());
+    const std::string text = TerminatedText(buffer.data(), buffer.size());
     if (!outputFile.empty()) {
         try {
             SaveFileReplacing(m_files, outputFile, text.data(), static_cast<DWORD>(text.size()));
@@ -200,26 +176,24 @@ int DeviceCommands::GetParams(const std::string& file) {
 }
 
 int DeviceCommands::PutParams(const std::string& file) {
-    ParameterBlockBytes block{};
+    ParameterFile input;
     try {
-        CFile input(m_files);
-        input.OpenRead(file);
-        if (input.GetLength() != kParameterBlockSize) {
-            m_console.Failure(LoadString(IDS_DATA_FORMAT_ERROR),
-                              "a parameter file holds exactly 266 bytes");
-            return kExitUsage;
-        }
-        input.ReadExactly(block.data(), kParameterBlockSize);
-        input.Close();
+        input = ReadParameterFile(m_files, file);
     } catch (const CFileException& error) {
         m_console.Failure(FileErrorMessage(error));
         return kExitUsage;
     }
+    if (!input.hasBlockSize) {
+        m_console.Failure(LoadString(IDS_DATA_FORMAT_ERROR),
+                          "a parameter file holds exactly 266 bytes");
+        return kExitUsage;
+    }
+    const ParameterBlockBytes& block = input.block;
     std::unique_ptr<CDevicePort> port = OpenPort();
     if (!port) {
         return kExitNoDevice;
     }
-    if (!port->WriteParameterBlock(block.data(), kParameterBlockSize)) {
+    if (!port->WriteParameterBlock(block.data(), static_cast<DWORD>(kParameterBlockSize))) {
         if (port->LastFailure().kind == FailureKind::kOutOfMemory) {
             m_console.Failure(LoadString(AFX_IDS_MEMORY_EXCEPTION));
         }
@@ -239,11 +213,11 @@ int DeviceCommands::Version() {
         return kExitNoDevice;
     }
     std::array<std::uint8_t, kVersionBufferSize> buffer{};
-    if (!port->ReadVersion(buffer.data(), kVersionBufferSize)) {
+    if (!port->ReadVersion(buffer.data(), static_cast<DWORD>(buffer.size()))) {
         m_console.Failure("Failed to get the version.", DescribeFailure(port->LastFailure()));
         return kExitDeviceFailed;
     }
-    const std::string version = TextUpToZero(buffer.data(), buffer.size());
+    const std::string version = TerminatedText(buffer.data(), buffer.size());
     if (m_console.json) {
         m_console.Result({{"ok", true}, {"version", version}});
     } else {
@@ -259,18 +233,27 @@ int DeviceCommands::SelfTest() {
     if (m_options.trace) {
         port.SetRequestObserver(MakeHexTracer(m_console.err));
     }
-    ConsoleBoxes boxes(m_console);
-    RunSelfTest(port, printer, boxes);
-
     int status = kExitSuccess;
     nlohmann::json steps = nlohmann::json::array();
-    for (const ShownBox& box : boxes.Boxes()) {
-        const bool failed = box.text.rfind("Error: ", 0) == 0;
-        if (failed && status == kExitSuccess) {
-            status = box.text == "Error: Create" ? kExitNoDevice : kExitDeviceFailed;
+    auto line = [&](const std::string& text, bool failed) {
+        steps.push_back({{"text", text}, {"failed", failed}});
+        if (!m_console.json) {
+            m_console.out << text;
+            if (text.empty() || text.back() != '\n') {
+                m_console.out << '\n';
+            }
         }
-        steps.push_back({{"text", box.text}, {"failed", failed}});
-    }
+    };
+    line(TXT_SELFTEST_START, false);
+    RunSelfTestSteps(port, printer, [&](const SelfTestResult& result) {
+        if (!result.ok && status == kExitSuccess) {
+            status = result.step == SelfTestStep::kCreate ? kExitNoDevice : kExitDeviceFailed;
+        }
+        line(SelfTestStepText(result), !result.ok);
+        if (result.ok && result.step == SelfTestStep::kGetReport) {
+            line(result.detail, false);
+        }
+    });
     if (m_console.json) {
         m_console.Result({{"ok", status == kExitSuccess}, {"steps", steps}});
     }
@@ -385,23 +368,20 @@ int DeviceCommands::Firmware(const std::string& file, const FirmwareOptions& fir
 }
 
 int InspectParameterFile(const Console& console, IFileSystem& files, const std::string& file) {
-    ParameterBlockBytes block{};
+    ParameterFile input;
     try {
-        CFile input(files);
-        input.OpenRead(file);
-        const std::uint64_t length = input.GetLength();
-        if (length != kParameterBlockSize) {
-            console.Failure(LoadString(IDS_DATA_FORMAT_ERROR),
-                            file + " holds " + std::to_string(length) +
-                                " bytes; a parameter file holds exactly 266");
-            return kExitUsage;
-        }
-        input.ReadExactly(block.data(), kParameterBlockSize);
-        input.Close();
+        input = ReadParameterFile(files, file);
     } catch (const CFileException& error) {
         console.Failure(FileErrorMessage(error));
         return kExitUsage;
     }
+    if (!input.hasBlockSize) {
+        console.Failure(LoadString(IDS_DATA_FORMAT_ERROR),
+                        file + " holds " + std::to_string(input.length) +
+                            " bytes; a parameter file holds exactly 266");
+        return kExitUsage;
+    }
+    const ParameterBlockBytes& block = input.block;
     const ParameterBlockInfo info = DescribeParameterBlock(block);
     const char* layout = info.layout == ParameterLayout::kFixed ? "fixed" : "counted";
     if (console.json) {

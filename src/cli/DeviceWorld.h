@@ -24,9 +24,6 @@ public:
 
     // Why the last device or spooler call failed, for the expert; empty when unknown.
     virtual std::string LastError() const { return std::string(); }
-
-    // Why the port for `printerName` did not open; empty when unknown.
-    virtual std::string ExplainOpenFailure(const std::string& /*printerName*/) { return LastError(); }
 };
 
 // The simulated world with one device of `model` ("KQ-10", "ZT-5", ...).

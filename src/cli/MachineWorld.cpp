@@ -23,10 +23,6 @@ public:
         return error;
     }
 
-    std::string ExplainOpenFailure(const std::string& printerName) override {
-        return m_platform.DiagnoseOpenFailure(printerName);
-    }
-
 private:
     PosixPlatform m_platform;
 };

@@ -1,5 +1,7 @@
 #include "device/AnsiText.h"
 
+#include <cstring>
+
 #include "platform/CodePage.h"
 
 namespace marnel {
@@ -78,6 +80,18 @@ std::size_t AnsiFind(const ICodePage& codePage, const std::string& text, const s
         }
     }
     return std::string::npos;
+}
+
+std::size_t TerminatedLength(const void* buffer, std::size_t size) {
+    const void* zero = std::memchr(buffer, 0, size);
+    return zero != nullptr
+               ? static_cast<std::size_t>(static_cast<const char*>(zero) -
+                                          static_cast<const char*>(buffer))
+               : size;
+}
+
+std::string TerminatedText(const void* buffer, std::size_t size) {
+    return std::string(static_cast<const char*>(buffer), TerminatedLength(buffer, size));
 }
 
 }  // namespace marnel

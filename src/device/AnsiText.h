@@ -30,4 +30,9 @@ inline bool AnsiContains(const ICodePage& codePage, const std::string& text,
     return AnsiFind(codePage, text, what) != std::string::npos;
 }
 
+// The text a device or a caller left in a buffer: up to its first zero byte,
+// or the whole buffer when it holds none, never beyond.
+std::size_t TerminatedLength(const void* buffer, std::size_t size);
+std::string TerminatedText(const void* buffer, std::size_t size);
+
 }  // namespace marnel

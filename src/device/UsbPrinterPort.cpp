@@ -1,6 +1,7 @@
 #include "device/UsbPrinterPort.h"
 
 #include "platform/DeviceFile.h"
+#include "platform/OpenDiagnosis.h"
 #include "platform/PlatformVersion.h"
 
 namespace marnel {
@@ -26,6 +27,7 @@ BOOL CUsbPrinterPort::Open(const std::string& printerName, DWORD desiredAccess, 
     // an exclusive device can be opened anew.
     CloseDevice();
     m_openFailure = OpenFailure{};
+    m_openFailure.printerName = printerName;
     m_devicePath.clear();
     DWORD platformId = 0;
     if (!m_services.version.GetPlatformId(&platformId)) {
@@ -37,6 +39,7 @@ BOOL CUsbPrinterPort::Open(const std::string& printerName, DWORD desiredAccess, 
     if (!LookupPrinter(printerName, &driverName, &portName)) {
         return FailOpen(OpenStep::kPrinter);
     }
+    m_openFailure.portName = portName;
     std::string devicePath;
     if (platformId == kPlatformWin32Windows) {
         std::string deviceId;
@@ -80,6 +83,10 @@ BOOL CUsbPrinterPort::Open(const std::string& printerName, DWORD desiredAccess, 
 
 BOOL CUsbPrinterPort::FailOpen(OpenStep step) {
     m_openFailure.step = step;
+    if (m_services.openDiagnosis != nullptr) {
+        m_openFailure.detail = m_services.openDiagnosis->Explain(step, m_openFailure.printerName,
+                                                                 m_openFailure.portName);
+    }
     return 0;
 }
 

@@ -5,26 +5,19 @@
 
 #include <string>
 
+#include "platform/OpenDiagnosis.h"
 #include "platform/Services.h"
 #include "platform/Types.h"
 
 namespace marnel {
 
-// The step of Open that failed.
-enum class OpenStep {
-    kNone,             // Open succeeded, or was not called
-    kPlatformVersion,  // the version query failed
-    kPrinter,          // the spooler gave no driver and port names
-    kPrinterNode,      // no USB printer node for the driver and port
-    kUsbDevice,        // no USB device node (or interface class) behind it
-    kInterfaceLink,    // no device-interface record with a symbolic link
-    kDeviceFile,       // the device path did not open
-};
-
 // Why Open failed, for the expert: Open's own result stays a plain BOOL.
 struct OpenFailure {
     OpenStep step = OpenStep::kNone;
-    std::string cause;  // e.g. the key that could not be listed
+    std::string cause;        // e.g. the key that could not be listed
+    std::string printerName;  // the printer Open was asked for
+    std::string portName;     // its port, once the spooler gave it
+    std::string detail;       // the back end's own reason; empty when it has none
 };
 
 class CUsbPrinterPort {

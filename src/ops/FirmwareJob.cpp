@@ -2,7 +2,7 @@
 
 #include <memory>
 
-#include "ops/File.h"
+#include "files/File.h"
 #include "platform/Services.h"
 #include "protocol/DevicePort.h"
 

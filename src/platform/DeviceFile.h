@@ -4,11 +4,27 @@
 // passes those arguments through unchanged.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 #include "platform/Types.h"
 
 namespace marnel {
+
+// --- The USB printing class driver's two vendor controls ------------------
+//
+// The input buffer is the request: byte 0 the request code (bRequest),
+// bytes 1 and 2 the value (wValue, byte 1 the high byte), and for a set
+// every further byte its data stage.
+
+// Vendor set request: input = request buffer and its length; no output
+// (null buffer, size 0).
+constexpr DWORD kIoctlVendorSetCommand = 0x220038;
+// Vendor get request: input = request buffer and its length; output = a
+// reply buffer whose capacity is fixed per request.
+constexpr DWORD kIoctlVendorGetCommand = 0x22003C;
+// The request code and the two value bytes.
+constexpr std::size_t kRequestHeaderSize = 3;
 
 class IDeviceFile {
 public:

@@ -8,6 +8,7 @@ class IClock;
 class ICodePage;
 class IDeviceFile;
 class IFileSystem;
+class IOpenDiagnosis;
 class IPlatformVersion;
 class IRegistry;
 class ISpooler;
@@ -23,6 +24,8 @@ struct PlatformServices {
     // a world without files (the protocol's tests) need not name one; the
     // commands require it.
     IFileSystem* fileSystem = nullptr;
+    // The machine's own reasons for a failed open; none adds nothing.
+    IOpenDiagnosis* openDiagnosis = nullptr;
 };
 
 }  // namespace marnel

@@ -16,6 +16,10 @@ inline HANDLE InvalidHandle() {
     return reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(-1));
 }
 
+// A font or icon a user-interface back end made; null means none.
+using FontHandle = void*;
+using IconHandle = void*;
+
 // The few system error codes the core tells apart.
 constexpr DWORD kErrorInsufficientBuffer = 122;  // ERROR_INSUFFICIENT_BUFFER
 constexpr DWORD kErrorMoreData = 234;            // ERROR_MORE_DATA

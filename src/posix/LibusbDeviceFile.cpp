@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "posix/UsbDiscovery.h"
-#include "protocol/UsbVendorControl.h"
+#include "posix/UsbVendorControl.h"
 
 namespace marnel {
 

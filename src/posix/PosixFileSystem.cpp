@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "ops/FileException.h"
+#include "files/FileErrorCauses.h"
 
 namespace marnel {
 

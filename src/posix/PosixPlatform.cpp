@@ -1,6 +1,7 @@
 #include "posix/PosixPlatform.h"
 
 #include "platform/CodePage.h"
+#include "platform/OpenDiagnosis.h"
 #include "platform/PlatformVersion.h"
 #include "posix/CupsSpooler.h"
 #include "posix/PosixFileSystem.h"
@@ -26,6 +27,50 @@ public:
     bool IsLeadByte(unsigned char) const override { return false; }
 };
 
+// Why a printer does not lead to an open device, in one line for the expert:
+// no such printer, a port that is not a USB printer, no attached device
+// matching it, or the device's own error (permission, busy...).
+class PosixPlatform::OpenDiagnosis : public IOpenDiagnosis {
+public:
+    explicit OpenDiagnosis(PosixPlatform& platform) : m_platform(platform) {}
+
+    std::string Explain(OpenStep step, const std::string& printerName,
+                        const std::string& port) override {
+        if (step == OpenStep::kPrinter) {
+            const std::string cause = m_platform.LastSpoolerError();
+            return cause.empty() ? "no printer named " + printerName : cause;
+        }
+        if (port.compare(0, 6, "usb://") != 0) {
+            return "the printer " + printerName + " is not on a USB port (" + port + ")";
+        }
+        std::vector<UsbPrinterDevice> devices;
+        if (!m_platform.ListDevices(&devices)) {
+            return "USB devices cannot be listed: " + m_platform.UsbError();
+        }
+        for (const UsbPrinterDevice& device : devices) {
+            if (UsbUriNamesDevice(port, device)) {
+                const std::string cause = m_platform.LastDeviceError();
+                return "the USB printer " + port + " is attached but could not be used" +
+                       (cause.empty() ? std::string() : ": " + cause);
+            }
+        }
+        std::string unopened;
+        for (const UsbPrinterDevice& device : devices) {
+            if (!device.openError.empty()) {
+                unopened += (unopened.empty() ? "" : ", ") + UsbDeviceKeyName(device) +
+                            " on bus " + std::to_string(device.busNumber) + ": " +
+                            device.openError;
+            }
+        }
+        return "no attached USB printer matches " + port +
+               (unopened.empty() ? std::string()
+                                 : "; printers that could not be asked who they are: " + unopened);
+    }
+
+private:
+    PosixPlatform& m_platform;
+};
+
 PosixPlatform::PosixPlatform() : PosixPlatform(Options()) {}
 
 PosixPlatform::PosixPlatform(const Options& options)
@@ -36,7 +81,8 @@ PosixPlatform::PosixPlatform(const Options& options)
       m_pClock(std::make_unique<SteadyClock>()),
       m_pFileSystem(std::make_unique<PosixFileSystem>()),
       m_pVersion(std::make_unique<Version>()),
-      m_pCodePage(std::make_unique<CodePage>()) {
+      m_pCodePage(std::make_unique<CodePage>()),
+      m_pOpenDiagnosis(std::make_unique<OpenDiagnosis>(*this)) {
     m_pSpooler = std::make_unique<PosixSpooler>(
         *m_pCups, *m_pSession,
         [this](std::vector<UsbPrinterDevice>* devices) { return ListDevices(devices); },
@@ -53,7 +99,7 @@ PosixPlatform::PosixPlatform(const Options& options)
         options.refreshInterval);
     m_pServices.reset(new PlatformServices{*m_pVersion, *m_pSpooler, *m_pRegistry,
                                            *m_pDeviceFile, *m_pClock, *m_pCodePage,
-                                           m_pFileSystem.get()});
+                                           m_pFileSystem.get(), m_pOpenDiagnosis.get()});
 }
 
 PosixPlatform::~PosixPlatform() = default;
@@ -78,48 +124,6 @@ std::vector<UsbPrinterDevice> PosixPlatform::UsbPrinters() {
     std::vector<UsbPrinterDevice> devices;
     ListDevices(&devices);
     return devices;
-}
-
-std::string PosixPlatform::DiagnoseOpenFailure(const std::string& printerName) {
-    if (printerName.empty()) {
-        return "no printer is chosen";
-    }
-    ISpooler& spooler = *m_pSpooler;
-    PrinterHandle printer = nullptr;
-    if (!spooler.OpenPrinter(printerName, &printer)) {
-        const std::string cause = m_pSpooler->LastError();
-        return cause.empty() ? "no printer named " + printerName : cause;
-    }
-    const PrinterQuery query = spooler.GetPrinter(printer);
-    spooler.ClosePrinter(printer);
-    if (query.status != SpoolerQueryStatus::kOk) {
-        return "the printer " + printerName + " could not be read: " + m_pSpooler->LastError();
-    }
-    const std::string& port = query.info.portName;
-    if (port.compare(0, 6, "usb://") != 0) {
-        return "the printer " + printerName + " is not on a USB port (" + port + ")";
-    }
-    std::vector<UsbPrinterDevice> devices;
-    if (!ListDevices(&devices)) {
-        return "USB devices cannot be listed: " + UsbError();
-    }
-    for (const UsbPrinterDevice& device : devices) {
-        if (UsbUriNamesDevice(port, device)) {
-            const std::string cause = m_pDeviceFile->LastError();
-            return "the USB printer " + port + " is attached but could not be used" +
-                   (cause.empty() ? std::string() : ": " + cause);
-        }
-    }
-    std::string unopened;
-    for (const UsbPrinterDevice& device : devices) {
-        if (!device.openError.empty()) {
-            unopened += (unopened.empty() ? "" : ", ") + UsbDeviceKeyName(device) + " on bus " +
-                        std::to_string(device.busNumber) + ": " + device.openError;
-        }
-    }
-    return "no attached USB printer matches " + port +
-           (unopened.empty() ? std::string()
-                             : "; printers that could not be asked who they are: " + unopened);
 }
 
 std::string PosixPlatform::LastDeviceError() const { return m_pDeviceFile->LastError(); }

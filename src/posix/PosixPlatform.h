@@ -6,7 +6,7 @@
 //
 //     PosixPlatform platform;                  // or PosixPlatform(options)
 //     CDevicePort port(platform.Services());
-//     if (!port.Open(printerName)) ... platform.LastDeviceError() ...
+//     if (!port.Open(printerName)) ... port.LastOpenFailure().detail ...
 #pragma once
 
 #include <chrono>
@@ -52,17 +52,13 @@ public:
     // Why USB devices cannot be seen at all (libusb did not start); empty when they can.
     std::string UsbError() const;
 
-    // Why `printerName` does not lead to an open device, in one line for the
-    // expert: no such printer, a port that is not a USB printer, no attached
-    // device matching it, or the device's own error (permission, busy...).
-    std::string DiagnoseOpenFailure(const std::string& printerName);
-
     // The attached USB printer-class devices as last seen.
     std::vector<UsbPrinterDevice> UsbPrinters();
 
 private:
     class Version;
     class CodePage;
+    class OpenDiagnosis;
 
     bool ListDevices(std::vector<UsbPrinterDevice>* devices);
 
@@ -76,6 +72,7 @@ private:
     std::unique_ptr<PosixFileSystem> m_pFileSystem;
     std::unique_ptr<Version> m_pVersion;
     std::unique_ptr<CodePage> m_pCodePage;
+    std::unique_ptr<OpenDiagnosis> m_pOpenDiagnosis;
     std::unique_ptr<PlatformServices> m_pServices;
 
     std::vector<UsbPrinterDevice> m_devices;

@@ -26,7 +26,7 @@ BOOL CDevicePort::ReadParameterBlock(std::uint8_t* block, DWORD size) {
                     kParameterReadPolls)) {
         return 0;
     }
-    auto dataRead = kParameterDataRead;
+    auto dataRead = kParameterDataReadRequest;
     DWORD returned = 0;  // not examined: a short reply leaves the rest of the buffer as it was
     if (!VendorGet(DeviceRequest::kParameterDataRead, dataRead.data(), dataRead.size(), block, size,
                    &returned)) {

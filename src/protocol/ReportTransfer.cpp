@@ -83,7 +83,7 @@ BOOL CDevicePort::ReadVersion(std::uint8_t* buffer, DWORD size) {
     if (!PollStatus(DeviceRequest::kVersionStatus, command.data(), command.size(), kVersionPolls)) {
         return 0;
     }
-    auto dataRead = kVersionDataRead;
+    auto dataRead = kVersionDataReadRequest;
     DWORD returned = 0;  // not examined: the reply is placed as delivered
     if (!VendorGet(DeviceRequest::kVersionDataRead, dataRead.data(), dataRead.size(), buffer, size,
                    &returned)) {

@@ -8,18 +8,13 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "platform/DeviceFile.h"
 #include "platform/Types.h"
 
 namespace marnel {
 
-// --- Control codes of the USB printing class driver ----------------------
-
-// Vendor set request: input = request buffer and its length; no output
-// (null buffer, size 0).
-constexpr DWORD kIoctlVendorSetCommand = 0x220038;
-// Vendor get request: input = request buffer and its length; output = a
-// reply buffer whose capacity is fixed per request (below).
-constexpr DWORD kIoctlVendorGetCommand = 0x22003C;
+// The two control codes that carry a request, and the three header bytes
+// every request begins with, are the device file's (platform/DeviceFile.h).
 
 // --- Request buffer ------------------------------------------------------
 //
@@ -37,7 +32,6 @@ constexpr std::uint8_t kValueHigh = 0x00;
 constexpr std::uint8_t kValueIdentity = 0x00;
 constexpr std::uint8_t kValueCommand = 0x08;
 constexpr std::uint8_t kValueData = 0x0A;
-constexpr std::size_t kRequestHeaderSize = 3;  // code and the two value bytes
 
 constexpr std::uint8_t kCommandParameterRead = 0x01;
 constexpr std::uint8_t kCommandStore = 0x02;  // sent twice: 0x02 0x02
@@ -52,7 +46,7 @@ constexpr std::array<std::uint8_t, 3> kIdentityRequest = {kVendorRequestCode, kV
 constexpr std::array<std::uint8_t, 4> kParameterReadCommand = {
     kVendorRequestCode, kValueHigh, kValueCommand, kCommandParameterRead};
 // parameter data read (get, reply capacity = the caller's block size, 266): F0 00 0A 01
-constexpr std::array<std::uint8_t, 4> kParameterDataRead = {kVendorRequestCode, kValueHigh,
+constexpr std::array<std::uint8_t, 4> kParameterDataReadRequest = {kVendorRequestCode, kValueHigh,
                                                             kValueData, kCommandParameterRead};
 // parameter data write (set): F0 00 0A followed by the block's bytes
 // unchanged, 269 bytes in all for a 266-byte block.
@@ -66,7 +60,7 @@ constexpr std::array<std::uint8_t, 5> kStoreCommand = {kVendorRequestCode, kValu
 constexpr std::array<std::uint8_t, 4> kVersionCommand = {kVendorRequestCode, kValueHigh,
                                                          kValueCommand, kCommandVersion};
 // version data read (get, reply capacity = the caller's size, 9): F0 00 0A 03
-constexpr std::array<std::uint8_t, 4> kVersionDataRead = {kVendorRequestCode, kValueHigh,
+constexpr std::array<std::uint8_t, 4> kVersionDataReadRequest = {kVendorRequestCode, kValueHigh,
                                                           kValueData, kCommandVersion};
 
 // start report (set), then single-byte reads of the data pipe; in line mode

@@ -118,4 +118,18 @@
 #define TXT_SAVE "&Save"
 #define TXT_CLOSE "&Close"
 
+// The self test's lines: "Start Self Test", then a step's name after its
+// outcome ("Success: GetParam", "Error: Create").
+#define TXT_SELFTEST_START "Start Self Test"
+#define TXT_SELFTEST_SUCCESS "Success: "
+#define TXT_SELFTEST_ERROR "Error: "
+#define TXT_SELFTEST_CREATE "Create"
+#define TXT_SELFTEST_GET_PARAM "GetParam"
+#define TXT_SELFTEST_PUT_PARAM_DUMMY "PutParam dummy"
+#define TXT_SELFTEST_PUT_PARAM_ORIGINAL "PutParam original"
+#define TXT_SELFTEST_GET_PARAM2 "GetParam2"
+#define TXT_SELFTEST_COMPARE "Compare"
+#define TXT_SELFTEST_GET_VERSION "GetVersion"
+#define TXT_SELFTEST_GET_REPORT "GetReport"
+
 #endif  // MARNEL_RES_RESOURCE_H

@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "ops/FileException.h"
+#include "files/FileErrorCauses.h"
 
 namespace marnel {
 

@@ -3,7 +3,7 @@
 
 #include <windows.h>
 
-#include "ops/ReportDlg.h"
+#include "platform/ReportWindow.h"
 #include "win32/Win32WindowGeometry.h"
 
 namespace marnel {

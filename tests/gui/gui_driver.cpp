@@ -21,7 +21,7 @@
 #include <string>
 #include <vector>
 
-#include "app/StringTable.h"
+#include "res/StringTable.h"
 #include "res/Resource.h"
 #include "win32/app/SimControl.h"
 

@@ -10,7 +10,7 @@
 
 #include "EmulatedPrinter.h"
 #include "posix/UsbDiscovery.h"
-#include "protocol/UsbVendorControl.h"
+#include "posix/UsbVendorControl.h"
 
 namespace marnel {
 namespace {

@@ -32,7 +32,7 @@ protected:
         m_spooler = std::make_unique<CupsSpooler>(m_dir + "/cups.sock");
         m_services = std::make_unique<PlatformServices>(
             PlatformServices{m_version, *m_spooler, m_registry, m_deviceFile, m_clock, m_codePage});
-        m_dlg = std::make_unique<CQuillKQDlg>(*m_services, m_ui);
+        m_dlg = std::make_unique<CQuillKQDlg>(*m_services, m_ui, m_ui);
         g_bReportEndsWithEtx = 7;
     }
 

@@ -9,7 +9,7 @@
 #include <cstdio>
 #include <thread>
 
-#include "ops/File.h"
+#include "files/File.h"
 #include "ops/FirmwareJob.h"
 #include "posix/CupsSpooler.h"
 #include "posix/PosixFileSystem.h"

@@ -47,7 +47,7 @@ private:
 }  // namespace
 
 CMainWindow::CMainWindow(const PlatformServices& services, IMessageHook* pHook)
-    : CDialog(IDD_MAIN_DIALOG, nullptr), m_logic(services, *this), m_pHook(pHook) {}
+    : CDialog(IDD_MAIN_DIALOG, nullptr), m_logic(services, *this, *this), m_pHook(pHook) {}
 
 // clang-format off
 BEGIN_MESSAGE_MAP(CMainWindow, CDialog)
@@ -169,8 +169,8 @@ void CMainWindow::RunAboutBox(FontHandle font) {
     about.DoModal();
 }
 
-void CMainWindow::RunReportWindow(CReportDlg& dialog) {
-    RunReportWindowModal(dialog);
+void CMainWindow::RunReportWindow(IReportWindowHandler& handler) {
+    RunReportWindowModal(handler);
 }
 
 void CMainWindow::BeginWaitCursor() {

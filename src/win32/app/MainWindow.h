@@ -5,7 +5,8 @@
 
 #include "app/MainDlg.h"
 #include "platform/Services.h"
-#include "platform/UserInterface.h"
+#include "platform/Dialogs.h"
+#include "platform/MainWindow.h"
 #include "win32/app/Framework.h"
 
 namespace marnel {
@@ -20,7 +21,7 @@ public:
                            LRESULT* result) = 0;
 };
 
-class CMainWindow : public CDialog, public IUserInterface {
+class CMainWindow : public CDialog, public IDialogs, public IMainWindow {
 public:
     CMainWindow(const PlatformServices& services, IMessageHook* pHook);
 
@@ -44,11 +45,13 @@ protected:
     BOOL OnDeviceChange(UINT nEventType, DWORD_PTR dwData);
     BOOL OnSetCursor(HWND hWnd, UINT nHitTest, UINT message);
 
-    // IUserInterface.
+    // IDialogs.
     int ShowMessageBox(const std::string& text, DWORD type) override;
     bool ShowFileDialog(const FileDialogRequest& request, std::string* path) override;
+
+    // IMainWindow.
     void RunAboutBox(FontHandle font) override;
-    void RunReportWindow(CReportDlg& dialog) override;
+    void RunReportWindow(IReportWindowHandler& handler) override;
     void BeginWaitCursor() override;
     void EndWaitCursor() override;
     void SetDeviceLabel(const std::string& text) override;
@@ -79,6 +82,6 @@ private:
 };
 
 // Runs the report window (template 129) over the portable report logic.
-void RunReportWindowModal(CReportDlg& dialog);
+void RunReportWindowModal(IReportWindowHandler& handler);
 
 }  // namespace marnel

@@ -1,7 +1,7 @@
 // The report window on Windows: dialog template 129, whose messages go to
-// the portable report logic (CReportDlg) with the window's own side done by
+// the portable report logic (the core's handler) with the window's own side done by
 // Win32ReportWindow.
-#include "ops/ReportDlg.h"
+#include "platform/ReportWindow.h"
 #include "res/Resource.h"
 #include "win32/Win32ReportWindow.h"
 #include "win32/app/MainWindow.h"
@@ -12,7 +12,7 @@ namespace {
 
 class CReportWindow : public CDialog {
 public:
-    explicit CReportWindow(CReportDlg& logic)
+    explicit CReportWindow(IReportWindowHandler& logic)
         : CDialog(IDD_REPORT, nullptr), m_logic(logic), m_window(nullptr) {}
 
 protected:
@@ -47,7 +47,7 @@ protected:
     LRESULT OnExitSizeMove() { return m_logic.OnExitSizeMove(); }
 
 private:
-    CReportDlg& m_logic;
+    IReportWindowHandler& m_logic;
     Win32ReportWindow m_window;
 };
 
@@ -61,8 +61,8 @@ END_MESSAGE_MAP()
 
 }  // namespace
 
-void RunReportWindowModal(CReportDlg& dialog) {
-    CReportWindow window(dialog);
+void RunReportWindowModal(IReportWindowHandler& handler) {
+    CReportWindow window(handler);
     window.DoModal();
 }
 

@@ -1,4 +1,4 @@
-#include "ops/FileException.h"
+#include "files/FileErrorCauses.h"
 
 #include <cerrno>
 

@@ -5,13 +5,11 @@
 #include <new>
 
 #include "app/AppMessageBox.h"
+#include "app/FileDialogs.h"
 #include "app/MainDlg.h"
-#include "app/StringTable.h"
-#include "ops/File.h"
-#include "ops/FileErrorReport.h"
+#include "files/File.h"
 #include "ops/FirmwareJob.h"
 #include "platform/Spooler.h"
-#include "protocol/DevicePort.h"
 #include "res/Resource.h"
 
 namespace marnel {
@@ -21,10 +19,9 @@ void CQuillKQDlg::OnFirmwareUpgrade() {
     request.kind = FileDialogKind::kOpen;
     request.initialName = m_strFirmwarePath;
     request.flags = kOfnHideReadOnly | kOfnFileMustExist;
-    request.filter = LoadString(IDS_FIRMWARE_FILTER) + LoadString(AFX_IDS_ALLFILTER) + "|" +
-                     LoadString(IDS_ALL_FILES_PATTERN) + "||";
+    request.filter = AllFilesFilter(IDS_FIRMWARE_FILTER);
     std::string path;
-    if (!m_ui.ShowFileDialog(request, &path)) {
+    if (!m_dialogs.ShowFileDialog(request, &path)) {
         return;
     }
     m_strFirmwarePath = path;
@@ -42,7 +39,7 @@ void CQuillKQDlg::DownloadFirmware(const std::string& path) {
 
         // Until the device has left service mode and its printer opens, or
         // the user gives up.
-        while (AfxMessageBox(m_ui, IDS_VERSION_UP, kMbOkCancel) == kIdOk) {
+        while (AfxMessageBox(m_dialogs, IDS_VERSION_UP, kMbOkCancel) == kIdOk) {
             if (OpenPrinterInUpdateMode(m_services, m_strPrinterName, &printer)) {
                 havePrinter = true;
                 break;
@@ -50,12 +47,12 @@ void CQuillKQDlg::DownloadFirmware(const std::string& path) {
         }
         if (havePrinter &&
             SendFirmwareJob(spooler, printer, file, length) != FirmwareJobResult::kSent) {
-            AfxMessageBox(m_ui, IDS_FAILED_SEND_FIRMWARE);
+            AfxMessageBox(m_dialogs, IDS_FAILED_SEND_FIRMWARE);
         }
     } catch (const CFileException& error) {
-        ReportFileError(m_ui, error);
+        ReportFileError(m_dialogs, error);
     } catch (const std::bad_alloc&) {
-        ReportOutOfMemory(m_ui);
+        ReportOutOfMemory(m_dialogs);
     }
     if (havePrinter) {
         spooler.ClosePrinter(printer);

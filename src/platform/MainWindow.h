@@ -1,10 +1,10 @@
-// The user interface as the core needs it: message boxes, file dialogs, the
-// wait cursor, the main window's label, timers, menu, icon, font and drop
-// target, the Shift key, and the modal About box and report window. A back
-// end shows and fetches; it decides nothing (which icon a box carries, which
-// text it shows, what a timer does is the core's business).
+// The main window's surface as the core needs it: the wait cursor, the
+// device label, timers, system menu, icon, font and drop target, the Shift
+// key, and the modal About box and report window it owns. A back end shows
+// and fetches; it decides nothing (which text the label shows, what a timer
+// does is the core's business).
 //
-// The names avoid the <windows.h> macros (MessageBox, LoadIcon...) so that a
+// The names avoid the <windows.h> macros (LoadIcon, SetTimer...) so that a
 // Windows back end can implement this class next to that header.
 #pragma once
 
@@ -14,36 +14,7 @@
 
 namespace marnel {
 
-// Message-box types (the MB_* values) and the answers (ID*).
-constexpr DWORD kMbOk = 0x00000000;
-constexpr DWORD kMbOkCancel = 0x00000001;
-constexpr DWORD kMbTypeMask = 0x0000000F;
-constexpr DWORD kMbIconExclamation = 0x00000030;
-constexpr DWORD kMbIconInformation = 0x00000040;
-constexpr DWORD kMbIconMask = 0x000000F0;
-constexpr int kIdOk = 1;
-constexpr int kIdCancel = 2;
-
-// Common file dialog flags (OFN_*).
-constexpr DWORD kOfnOverwritePrompt = 0x00000002;
-constexpr DWORD kOfnHideReadOnly = 0x00000004;
-constexpr DWORD kOfnFileMustExist = 0x00001000;
-
-// A font or icon the back end made; null means none.
-using FontHandle = void*;
-using IconHandle = void*;
-
-enum class FileDialogKind { kOpen, kSave };
-
-struct FileDialogRequest {
-    FileDialogKind kind = FileDialogKind::kOpen;
-    std::string initialName;       // offered file name; empty for none
-    std::string defaultExtension;  // empty for none
-    DWORD flags = 0;               // kOfn* bits
-    // Labels and patterns alternating, each followed by '|', and one more
-    // '|' at the end: "All Files (*.*)|*.*||".
-    std::string filter;
-};
+class IReportWindowHandler;
 
 // The files of one drop on the main window (an HDROP on Windows).
 class IDroppedFiles {
@@ -62,39 +33,24 @@ public:
     virtual void Finish() = 0;
 };
 
-// The report window's portable logic; the window itself is the back end's.
-class CReportDlg;
-
-class IUserInterface {
+class IMainWindow {
 public:
-    virtual ~IUserInterface() = default;
+    virtual ~IMainWindow() = default;
 
-    // --- Boxes and dialogs (modal; the main window still gets timers and
-    // device changes while they are open) ---
-
-    // Shows `text` with the application title as caption and `type` exactly
-    // as given (buttons and icon; the core has already chosen the icon).
-    // Returns the button pressed: kIdOk, kIdCancel...
-    virtual int ShowMessageBox(const std::string& text, DWORD type) = 0;
-
-    // Shows the common open or save dialog, owned by the active window.
-    // True when it ended with OK, with the chosen file's full path in *path.
-    virtual bool ShowFileDialog(const FileDialogRequest& request, std::string* path) = 0;
+    // --- Modal windows it owns (timers and device changes still arrive) ---
 
     // Runs the About box (template 100) modally; it applies `font` (which
     // may be null, leaving the system font) to itself and its children.
     virtual void RunAboutBox(FontHandle font) = 0;
 
     // Runs the report window (template 129) modally, routing its messages
-    // to `dialog`, and returns when it closes.
-    virtual void RunReportWindow(CReportDlg& dialog) = 0;
+    // to `handler`, and returns when it closes.
+    virtual void RunReportWindow(IReportWindowHandler& handler) = 0;
 
     // --- The wait cursor: nestable, shown while more begins than ends are
     // outstanding ---
     virtual void BeginWaitCursor() = 0;
     virtual void EndWaitCursor() = 0;
-
-    // --- The main window ---
 
     // Sets the text of the device label (control 1001).
     virtual void SetDeviceLabel(const std::string& text) = 0;
@@ -135,8 +91,6 @@ public:
 
     // Brings the main window to the foreground.
     virtual void BringToForeground() = 0;
-
-    // --- Input ---
 
     // True when the Shift key is down at the moment of the call.
     virtual bool IsShiftDown() = 0;

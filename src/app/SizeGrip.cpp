@@ -1,4 +1,4 @@
-#include "ops/SizeGrip.h"
+#include "app/SizeGrip.h"
 
 namespace marnel {
 

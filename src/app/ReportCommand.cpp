@@ -3,9 +3,9 @@
 
 #include "app/AppMessageBox.h"
 #include "app/MainDlg.h"
-#include "ops/ReportDlg.h"
+#include "app/ReportDlg.h"
+#include "app/WaitCursor.h"
 #include "protocol/DevicePort.h"
-#include "protocol/VendorRequests.h"
 #include "res/Resource.h"
 
 namespace marnel {
@@ -13,21 +13,20 @@ namespace marnel {
 void CQuillKQDlg::OnGetReport() {
     CDevicePort port(m_services);
     if (!port.Open(m_strPrinterName)) {
-        AfxMessageBox(m_ui, IDS_FAILED_CONNECT);
+        AfxMessageBox(m_dialogs, IDS_FAILED_CONNECT);
         return;
     }
-    m_ui.BeginWaitCursor();
+    CWaitCursor wait(m_window);
     // Held for the whole command: the window borrows it.
     char report[kReportBufferSize] = {};
     if (!port.ReadReport(reinterpret_cast<std::uint8_t*>(report),
                          static_cast<DWORD>(kReportBufferSize))) {
-        AfxMessageBox(m_ui, IDS_FAILED_GET_REPORT);
-    } else {
-        CReportDlg dialog(report, kReportBufferSize, m_ui, *m_services.fileSystem);
-        dialog.m_pFont = &m_font;
-        m_ui.RunReportWindow(dialog);
+        AfxMessageBox(m_dialogs, IDS_FAILED_GET_REPORT);
+        return;
     }
-    m_ui.EndWaitCursor();
+    CReportDlg dialog(report, kReportBufferSize, m_dialogs, *m_services.fileSystem);
+    dialog.m_pFont = &m_font;
+    m_window.RunReportWindow(dialog);
 }
 
 }  // namespace marnel

@@ -1,6 +1,5 @@
 // The file error that the commands catch around their file work: its cause
-// (one of the fifteen of the file-error report) and the file's path. Also
-// the one place where system error codes become causes, for both back ends.
+// (one of the fifteen of the file-error report) and the file's path.
 #pragma once
 
 #include <exception>
@@ -21,11 +20,5 @@ public:
     std::string m_strFileName;  // empty when no path is known
     long m_lOsError;
 };
-
-// errno values of open/read/write/rename/flock.
-FileErrorCause FileErrorCauseFromErrno(int errnoValue);
-
-// Win32 error codes of CreateFileA/ReadFile/WriteFile/MoveFileExA.
-FileErrorCause FileErrorCauseFromWin32(unsigned long errorCode);
 
 }  // namespace marnel

@@ -1,4 +1,4 @@
-#include "ops/AnchorLayout.h"
+#include "app/AnchorLayout.h"
 
 namespace marnel {
 

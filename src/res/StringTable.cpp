@@ -1,4 +1,4 @@
-#include "app/StringTable.h"
+#include "res/StringTable.h"
 
 #include <algorithm>
 #include <iterator>

@@ -1,4 +1,4 @@
-#include "ops/File.h"
+#include "files/File.h"
 
 namespace marnel {
 

@@ -2,7 +2,7 @@
 
 #include "ScriptedUi.h"
 #include "app/AppMessageBox.h"
-#include "app/StringTable.h"
+#include "res/StringTable.h"
 
 namespace marnel {
 namespace {

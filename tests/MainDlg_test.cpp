@@ -31,7 +31,7 @@ constexpr int kFlagUntouched = 7;  // a value selection never writes
 class ObservedDlg : public CQuillKQDlg {
 public:
     ObservedDlg(const PlatformServices& services, ScriptedUi& ui)
-        : CQuillKQDlg(services, ui), m_scripted(ui) {}
+        : CQuillKQDlg(services, ui, ui), m_scripted(ui) {}
     void DownloadFirmware(const std::string& path) override {
         m_scripted.Note("download:" + path);
     }

@@ -1,10 +1,9 @@
-#include "ops/ReportDlg.h"
+#include "app/ReportDlg.h"
 
-#include <cstring>
-
-#include "app/StringTable.h"
-#include "ops/File.h"
-#include "ops/FileErrorReport.h"
+#include "app/AppMessageBox.h"
+#include "app/FileDialogs.h"
+#include "device/AnsiText.h"
+#include "files/File.h"
 #include "res/Resource.h"
 
 namespace marnel {
@@ -15,13 +14,12 @@ constexpr int kIdCancelButton = 2;  // "&Close"
 
 }  // namespace
 
-CReportDlg::CReportDlg(const char* pszText, std::size_t cbBuffer, IUserInterface& ui,
+CReportDlg::CReportDlg(const char* pszText, std::size_t cbBuffer, IDialogs& dialogs,
                        IFileSystem& fileSystem)
-    : m_pszText(pszText), m_ui(ui), m_fileSystem(fileSystem) {
-    const void* zero = std::memchr(pszText, 0, cbBuffer);
-    m_cchText = zero != nullptr ? static_cast<std::size_t>(static_cast<const char*>(zero) - pszText)
-                                : cbBuffer;
-}
+    : m_pszText(pszText),
+      m_cchText(TerminatedLength(pszText, cbBuffer)),
+      m_dialogs(dialogs),
+      m_fileSystem(fileSystem) {}
 
 CReportDlg::~CReportDlg() = default;
 
@@ -53,10 +51,9 @@ void CReportDlg::OnSave() {
     request.kind = FileDialogKind::kSave;
     request.defaultExtension = "*";
     request.flags = kOfnHideReadOnly | kOfnOverwritePrompt;
-    request.filter = LoadString(IDS_TEXT_FILTER) + LoadString(AFX_IDS_ALLFILTER) + "|" +
-                     LoadString(IDS_ALL_FILES_PATTERN) + "||";
+    request.filter = AllFilesFilter(IDS_TEXT_FILTER);
     std::string path;
-    if (!m_ui.ShowFileDialog(request, &path)) {
+    if (!m_dialogs.ShowFileDialog(request, &path)) {
         return;
     }
     // A dialog that appended the "All Files" pattern's extension leaves ".*".
@@ -66,7 +63,7 @@ void CReportDlg::OnSave() {
     try {
         SaveFileReplacing(m_fileSystem, path, m_pszText, static_cast<DWORD>(m_cchText));
     } catch (const CFileException& error) {
-        ReportFileError(m_ui, error);
+        ReportFileError(m_dialogs, error);
     }
 }
 

@@ -1,7 +1,6 @@
-#include "ops/FileErrorReport.h"
+#include "files/FileErrorMessage.h"
 
-#include "app/AppMessageBox.h"
-#include "app/StringTable.h"
+#include "res/StringTable.h"
 
 namespace marnel {
 
@@ -20,14 +19,6 @@ std::string FileErrorMessage(const CFileException& error) {
         }
     }
     return out;
-}
-
-void ReportFileError(IUserInterface& ui, const CFileException& error) {
-    AfxMessageBox(ui, FileErrorMessage(error), kMbOk);
-}
-
-void ReportOutOfMemory(IUserInterface& ui) {
-    AfxMessageBox(ui, AFX_IDS_MEMORY_EXCEPTION, kMbOk);
 }
 
 }  // namespace marnel

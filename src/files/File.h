@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <string>
 
-#include "ops/FileException.h"
+#include "files/FileException.h"
 #include "platform/FileSystem.h"
 
 namespace marnel {

@@ -10,7 +10,7 @@
 #include <sstream>
 #include <string>
 
-#include "app/StringTable.h"
+#include "res/StringTable.h"
 
 namespace marnel {
 namespace {

@@ -1,4 +1,4 @@
-#include "protocol/UsbVendorControl.h"
+#include "posix/UsbVendorControl.h"
 
 namespace marnel {
 

@@ -7,8 +7,8 @@
 #include <array>
 #include <cstdint>
 
+#include "platform/DeviceFile.h"
 #include "platform/Types.h"
-#include "protocol/VendorRequests.h"
 
 namespace marnel {
 

@@ -1,0 +1,79 @@
+// Get Parameters and Put Parameters: the device's 266-byte parameter block
+// to a file and back, unchanged.
+#include <new>
+
+#include "app/AppMessageBox.h"
+#include "app/FileDialogs.h"
+#include "app/MainDlg.h"
+#include "app/WaitCursor.h"
+#include "files/File.h"
+#include "ops/ParameterFile.h"
+#include "protocol/DevicePort.h"
+#include "res/Resource.h"
+
+namespace marnel {
+
+namespace {
+
+constexpr DWORD kParameterFileSize = static_cast<DWORD>(kParameterBlockSize);
+
+}  // namespace
+
+void CQuillKQDlg::OnGetParameters() {
+    CDevicePort port(m_services);
+    if (!port.Open(m_strPrinterName)) {
+        AfxMessageBox(m_dialogs, IDS_FAILED_CONNECT);
+        return;
+    }
+    CWaitCursor wait(m_window);
+    ParameterBlockBytes block{};
+    if (!port.ReadParameterBlock(block.data(), kParameterFileSize)) {
+        AfxMessageBox(m_dialogs, IDS_FAILED_GET_PARAMETERS);
+        return;
+    }
+    std::string path;
+    if (!m_dialogs.ShowFileDialog(ParameterFileDialog(FileDialogKind::kSave, m_strParamPath),
+                                  &path)) {
+        return;
+    }
+    m_strParamPath = path;
+    try {
+        SaveFileReplacing(*m_services.fileSystem, path, block.data(), kParameterFileSize);
+    } catch (const CFileException& error) {
+        ReportFileError(m_dialogs, error);
+    }
+}
+
+void CQuillKQDlg::OnPutParameters() {
+    CDevicePort port(m_services);
+    if (!port.Open(m_strPrinterName)) {
+        AfxMessageBox(m_dialogs, IDS_FAILED_CONNECT);
+        return;
+    }
+    std::string path;
+    if (!m_dialogs.ShowFileDialog(ParameterFileDialog(FileDialogKind::kOpen, m_strParamPath),
+                                  &path)) {
+        return;
+    }
+    m_strParamPath = path;
+
+    // The cursor ends before a file error or memory report: the scope is
+    // left before the handler runs.
+    try {
+        CWaitCursor wait(m_window);
+        ParameterFile file = ReadParameterFile(*m_services.fileSystem, path);
+        if (!file.hasBlockSize) {
+            AfxMessageBox(m_dialogs, IDS_DATA_FORMAT_ERROR);
+        } else if (port.WriteParameterBlock(file.block.data(), kParameterFileSize)) {
+            AfxMessageBox(m_dialogs, IDS_SUCCEEDED_PUT_PARAMETERS, kMbOk | kMbIconInformation);
+        } else {
+            AfxMessageBox(m_dialogs, IDS_FAILED_PUT_PARAMETERS);
+        }
+    } catch (const CFileException& error) {
+        ReportFileError(m_dialogs, error);
+    } catch (const std::bad_alloc&) {
+        ReportOutOfMemory(m_dialogs);
+    }
+}
+
+}  // namespace marnel

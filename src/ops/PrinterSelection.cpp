@@ -1,0 +1,64 @@
+#include "ops/PrinterSelection.h"
+
+#include "device/AnsiText.h"
+
+namespace marnel {
+
+const char* const g_apszPrinterPrefixes[3] = {
+    "Zarvel KQ-",    // driver name of the KQ series
+    "Zarvel ZT-",    // driver name of the ZT series
+    "Zarvel KQ-10",  // printer name of the model with the line-mode report
+};
+
+namespace {
+
+bool HasDeviceDriver(const ICodePage& codePage, const PrinterInfo& record) {
+    return AnsiStartsWithNoCase(codePage, record.driverName,
+                                g_apszPrinterPrefixes[kPrinterPrefixKQ]) ||
+           AnsiStartsWithNoCase(codePage, record.driverName,
+                                g_apszPrinterPrefixes[kPrinterPrefixZT]);
+}
+
+PrinterVerdict Judge(const ICodePage& codePage, const PrinterInfo& record) {
+    if (!HasDeviceDriver(codePage, record)) {
+        return PrinterVerdict::kNotDevice;
+    }
+    return (record.attributes & kPrinterAttributeWorkOffline) != 0 ? PrinterVerdict::kOffline
+                                                                   : PrinterVerdict::kQualifies;
+}
+
+}  // namespace
+
+bool IsDevicePrinter(const ICodePage& codePage, const PrinterInfo& record) {
+    return Judge(codePage, record) == PrinterVerdict::kQualifies;
+}
+
+int ReportEndsWithEtxFor(const ICodePage& codePage, const std::string& printerName) {
+    // The flag follows the printer's own name, which the user may have
+    // changed; the driver name is what qualified it.
+    return AnsiStartsWithNoCase(codePage, printerName, g_apszPrinterPrefixes[kPrinterPrefixKQ10])
+               ? 0
+               : 1;
+}
+
+DeviceSelection SelectDevicePrinter(ISpooler& spooler, const ICodePage& codePage) {
+    DeviceSelection selection;
+    PrinterList list = spooler.EnumLocalPrinters();
+    selection.status = list.status;
+    if (list.status != SpoolerQueryStatus::kOk) {
+        return selection;  // the records are not to be trusted
+    }
+    for (PrinterInfo& record : list.printers) {
+        const PrinterVerdict verdict = Judge(codePage, record);
+        if (verdict == PrinterVerdict::kQualifies) {
+            if (selection.chosen.empty()) {
+                selection.chosen = record.printerName;
+            }
+            ++selection.count;
+        }
+        selection.printers.push_back({std::move(record), verdict});
+    }
+    return selection;
+}
+
+}  // namespace marnel

@@ -1,0 +1,58 @@
+// Which local printer is the maker's device: one rule for the Windows
+// program and the command-line tool, and the report-end rule that follows
+// from the chosen printer's name.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "platform/Spooler.h"
+
+namespace marnel {
+
+class ICodePage;
+
+// Driver-name prefixes of the two series, then the printer-name prefix of
+// the model whose report ends in line mode.
+extern const char* const g_apszPrinterPrefixes[3];
+constexpr int kPrinterPrefixKQ = 0;
+constexpr int kPrinterPrefixZT = 1;
+constexpr int kPrinterPrefixKQ10 = 2;
+
+// True when the driver name begins with either series prefix (case ignored,
+// multibyte-aware) and the printer is not working offline.
+bool IsDevicePrinter(const ICodePage& codePage, const PrinterInfo& record);
+
+// The value of g_bReportEndsWithEtx for a chosen printer: 0 when its name
+// begins with "Zarvel KQ-10" (case ignored), 1 otherwise.
+int ReportEndsWithEtxFor(const ICodePage& codePage, const std::string& printerName);
+
+enum class PrinterVerdict {
+    kQualifies,  // a device printer that is online
+    kOffline,    // a device printer working offline
+    kNotDevice,  // its driver is not one of the maker's
+};
+
+struct SelectionCandidate {
+    PrinterInfo info;
+    PrinterVerdict verdict = PrinterVerdict::kNotDevice;
+};
+
+struct DeviceSelection {
+    SpoolerQueryStatus status = SpoolerQueryStatus::kOk;  // of the enumeration
+    std::vector<SelectionCandidate> printers;              // in the spooler's order; none on failure
+    std::string chosen;  // the first qualifying printer; empty when none
+    int count = 0;       // how many qualify
+
+    // No printers to be had at all: the enumeration failed or found none.
+    bool NothingListed() const {
+        return status != SpoolerQueryStatus::kOk || printers.empty();
+    }
+};
+
+// Lists the local printers and judges each one. A failed enumeration lists
+// and chooses nothing, whatever records came with it. May raise
+// std::bad_alloc.
+DeviceSelection SelectDevicePrinter(ISpooler& spooler, const ICodePage& codePage);
+
+}  // namespace marnel

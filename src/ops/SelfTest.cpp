@@ -1,0 +1,91 @@
+#include "ops/SelfTest.h"
+
+#include <cstdint>
+#include <cstring>
+
+#include "device/AnsiText.h"
+#include "res/Resource.h"
+
+namespace marnel {
+
+namespace {
+
+constexpr DWORD kBlockSize = static_cast<DWORD>(kParameterBlockSize);
+constexpr DWORD kVersionSize = static_cast<DWORD>(kVersionBufferSize);
+constexpr DWORD kReportSize = static_cast<DWORD>(kReportBufferSize);
+
+const char* StepName(SelfTestStep step) {
+    switch (step) {
+        case SelfTestStep::kCreate:
+            return TXT_SELFTEST_CREATE;
+        case SelfTestStep::kGetParam:
+            return TXT_SELFTEST_GET_PARAM;
+        case SelfTestStep::kPutParamDummy:
+            return TXT_SELFTEST_PUT_PARAM_DUMMY;
+        case SelfTestStep::kPutParamOriginal:
+            return TXT_SELFTEST_PUT_PARAM_ORIGINAL;
+        case SelfTestStep::kGetParam2:
+            return TXT_SELFTEST_GET_PARAM2;
+        case SelfTestStep::kCompare:
+            return TXT_SELFTEST_COMPARE;
+        case SelfTestStep::kGetVersion:
+            return TXT_SELFTEST_GET_VERSION;
+        case SelfTestStep::kGetReport:
+            return TXT_SELFTEST_GET_REPORT;
+    }
+    return "";
+}
+
+}  // namespace
+
+void RunSelfTestSteps(CDevicePort& port, const std::string& printerName,
+                      const SelfTestObserver& onStep) {
+    auto tell = [&onStep](SelfTestStep step, bool ok, std::string detail = std::string()) {
+        onStep(SelfTestResult{step, ok, std::move(detail)});
+        return ok;
+    };
+
+    if (!tell(SelfTestStep::kCreate, port.Open(printerName) != 0)) {
+        return;
+    }
+    std::uint8_t blockA[kBlockSize] = {};
+    if (!tell(SelfTestStep::kGetParam, port.ReadParameterBlock(blockA, kBlockSize) != 0)) {
+        return;
+    }
+
+    // The KQ-10 model tag and nothing else: every data and checksum byte zero.
+    std::uint8_t dummy[kBlockSize] = {};
+    std::memcpy(dummy, "KQ-10   ", 8);
+    tell(SelfTestStep::kPutParamDummy, port.WriteParameterBlock(dummy, kBlockSize) != 0);
+    tell(SelfTestStep::kPutParamOriginal, port.WriteParameterBlock(blockA, kBlockSize) != 0);
+
+    std::uint8_t blockB[kBlockSize] = {};
+    if (tell(SelfTestStep::kGetParam2, port.ReadParameterBlock(blockB, kBlockSize) != 0)) {
+        tell(SelfTestStep::kCompare, std::memcmp(blockA, blockB, kBlockSize) == 0);
+    }
+
+    std::uint8_t version[kVersionSize] = {};
+    if (port.ReadVersion(version, kVersionSize)) {
+        tell(SelfTestStep::kGetVersion, true, TerminatedText(version, kVersionSize));
+    } else {
+        tell(SelfTestStep::kGetVersion, false);
+    }
+
+    std::uint8_t report[kReportSize] = {};
+    if (port.ReadReport(report, kReportSize)) {
+        tell(SelfTestStep::kGetReport, true, TerminatedText(report, kReportSize));
+    } else {
+        tell(SelfTestStep::kGetReport, false);
+    }
+}
+
+std::string SelfTestStepText(const SelfTestResult& result) {
+    std::string text = std::string(result.ok ? TXT_SELFTEST_SUCCESS : TXT_SELFTEST_ERROR) +
+                       StepName(result.step);
+    if (result.ok && result.step == SelfTestStep::kGetVersion) {
+        text += " (" + result.detail + ")";
+    }
+    return text;
+}
+
+}  // namespace marnel

@@ -1,0 +1,44 @@
+// The diagnostic self test: every device transfer once, on a port that is
+// closed when it begins. Each step's outcome goes to the caller as data, as
+// soon as the step is done; the front ends render it (a box each in the
+// window, a line each in the tool).
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "protocol/DevicePort.h"
+
+namespace marnel {
+
+enum class SelfTestStep {
+    kCreate,            // the port opened
+    kGetParam,          // the parameter block read
+    kPutParamDummy,     // the dummy block written
+    kPutParamOriginal,  // the block read first written back
+    kGetParam2,         // the block read again
+    kCompare,           // the two reads agree (only after kGetParam2 succeeded)
+    kGetVersion,        // detail: the version text
+    kGetReport,         // detail: the report text
+};
+
+struct SelfTestResult {
+    SelfTestStep step;
+    bool ok;
+    std::string detail;  // the text a successful version or report read gave
+};
+
+using SelfTestObserver = std::function<void(const SelfTestResult&)>;
+
+// Opens `port` for `printerName` and runs the steps in order, telling
+// `onStep` each outcome. A failed open or first read ends the test; every
+// later step runs whatever came before. The port stays open for the caller
+// to close.
+void RunSelfTestSteps(CDevicePort& port, const std::string& printerName,
+                      const SelfTestObserver& onStep);
+
+// The step's line as the user sees it: "Success: GetVersion (1.00)",
+// "Error: Create".
+std::string SelfTestStepText(const SelfTestResult& result);
+
+}  // namespace marnel
