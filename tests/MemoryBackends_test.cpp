@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <new>
 #include <string>
 #include <vector>
@@ -68,6 +69,36 @@ TEST(MemoryRegistry, InjectedFaultsAndDeletedKeys) {
     EXPECT_EQ(registry.OpenLog(), (std::vector<std::string>{"A", "A\\B", "A\\B", "A\\B"}));
     registry.CloseKey(a);
     registry.CloseKey(b);
+}
+
+// HKEY_LOCAL_MACHINE lists and reads as a key, and a handle that is not open
+// is refused as such, as by the real calls.
+TEST(MemoryRegistry, LocalMachineIsAKeyAndFaultsBelongToTheKey) {
+    MemoryRegistry registry;
+    registry.SetString("", "RootValue", "r");
+    registry.AddKey("First");
+    std::string name;
+    DWORD error = 0;
+    std::string bytes;
+    EXPECT_EQ(registry.EnumKey(kLocalMachine, 0, &name, &error), RegEnumStatus::kOk);
+    EXPECT_EQ(name, "First");
+    EXPECT_TRUE(registry.QueryValue(kLocalMachine, "rootvalue", &bytes));
+    const RegKey notOpen = reinterpret_cast<RegKey>(std::uintptr_t{0x4242});
+    EXPECT_EQ(registry.EnumKey(notOpen, 0, &name, &error), RegEnumStatus::kError);
+    EXPECT_EQ(error, 6u);  // ERROR_INVALID_HANDLE
+    EXPECT_FALSE(registry.QueryValue(notOpen, "RootValue", &bytes));
+
+    // A key deleted and added again comes back without its faults.
+    registry.SetOpenFails("First\\Inner");
+    registry.SetListingError("First", 0, 5);
+    ASSERT_TRUE(registry.DeleteKey("First"));
+    registry.AddKey("First\\Inner");
+    RegKey key = nullptr;
+    ASSERT_TRUE(registry.OpenKey(kLocalMachine, "First\\Inner", &key));
+    registry.CloseKey(key);
+    ASSERT_TRUE(registry.OpenKey(kLocalMachine, "First", &key));
+    EXPECT_EQ(registry.EnumKey(key, 0, &name, &error), RegEnumStatus::kOk);
+    registry.CloseKey(key);
 }
 
 class MemorySpoolerJobs : public ::testing::Test {

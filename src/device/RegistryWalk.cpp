@@ -4,12 +4,6 @@
 
 namespace marnel {
 
-const char kUsbPrintKeyNt[] = "SYSTEM\\CurrentControlSet\\Enum\\USBPRINT";
-const char kUsbKeyNt[] = "SYSTEM\\CurrentControlSet\\Enum\\USB";
-const char kDeviceClassesKey[] = "SYSTEM\\CurrentControlSet\\Control\\DeviceClasses";
-const char kUsbPrintKey9x[] = "Enum\\USBPRINT";
-const char kUsbKey9x[] = "Enum\\USB";
-
 BOOL CRegKeyGuard::OpenRoot(const std::string& path) {
     return Open(kLocalMachine, path, path);
 }

@@ -9,18 +9,12 @@
 #include <vector>
 
 #include "platform/Registry.h"
+#include "platform/RegistryLayout.h"
 #include "platform/Types.h"
 
 namespace marnel {
 
 class ICodePage;
-
-// Registry paths below HKEY_LOCAL_MACHINE.
-extern const char kUsbPrintKeyNt[];     // SYSTEM\CurrentControlSet\Enum\USBPRINT
-extern const char kUsbKeyNt[];          // SYSTEM\CurrentControlSet\Enum\USB
-extern const char kDeviceClassesKey[];  // SYSTEM\CurrentControlSet\Control\DeviceClasses
-extern const char kUsbPrintKey9x[];     // Enum\USBPRINT
-extern const char kUsbKey9x[];          // Enum\USB
 
 // One walk: the registry and code page it reads with, and why it failed.
 struct RegistryWalk {

@@ -4,9 +4,9 @@
 #include <cstdio>
 #include <vector>
 
-namespace marnel {
+#include "platform/RegistryLayout.h"
 
-const char kUsbPrintInterfaceClass[] = "{28d78fad-5a12-11d1-ae5b-0000f803a8c2}";
+namespace marnel {
 
 namespace {
 

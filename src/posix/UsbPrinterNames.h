@@ -22,9 +22,6 @@ struct UsbPrinterDevice {
     std::string openError;             // why the device could not be opened to ask
 };
 
-// The printer interface class the interface paths carry (GUID_DEVINTERFACE_USBPRINT).
-extern const char kUsbPrintInterfaceClass[];
-
 // The value of `key` (MFG, MDL, ...) in an IEEE 1284 device ID, or of its long
 // form (MANUFACTURER, MODEL); empty when absent. Keys ignore letter case.
 std::string DeviceIdField(const std::string& deviceId, const std::string& key,

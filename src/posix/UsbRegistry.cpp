@@ -1,26 +1,20 @@
 #include "posix/UsbRegistry.h"
 
 #include <cctype>
+#include <cstdint>
 #include <cstdio>
+
+#include "platform/RegistryLayout.h"
 
 namespace marnel {
 
 namespace {
 
-constexpr DWORD kErrorFileNotFound = 2;
+constexpr DWORD kErrorFileNotFound = 2;  // ERROR_FILE_NOT_FOUND
 
-bool EqualsIgnoringCase(const std::string& a, const std::string& b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(a[i])) !=
-            std::tolower(static_cast<unsigned char>(b[i]))) {
-            return false;
-        }
-    }
-    return true;
-}
+// HKEY_LOCAL_MACHINE opens keys below it but is no key to list or read here,
+// and a key that is not open is not found.
+constexpr RegistryTree::Rules kRules{false, kErrorFileNotFound};
 
 // The USBPRINT key of a model: the driver name without blanks, as the
 // printing class names its keys, and never with a path separator.
@@ -50,36 +44,6 @@ std::string ParentIdPrefix(const std::string& deviceKey, const std::string& inst
 
 }  // namespace
 
-RegistryNode* RegistryNode::Subkey(const std::string& subkeyName) {
-    for (auto& child : subkeys) {
-        if (EqualsIgnoringCase(child->name, subkeyName)) {
-            return child.get();
-        }
-    }
-    subkeys.push_back(std::make_unique<RegistryNode>());
-    subkeys.back()->name = subkeyName;
-    return subkeys.back().get();
-}
-
-const RegistryNode* RegistryNode::FindSubkey(const std::string& subkeyName) const {
-    for (const auto& child : subkeys) {
-        if (EqualsIgnoringCase(child->name, subkeyName)) {
-            return child.get();
-        }
-    }
-    return nullptr;
-}
-
-void RegistryNode::SetValue(const std::string& valueName, const std::string& data) {
-    for (auto& value : values) {
-        if (EqualsIgnoringCase(value.first, valueName)) {
-            value.second = data;
-            return;
-        }
-    }
-    values.emplace_back(valueName, data);
-}
-
 std::string QueuelessPortName(const UsbPrinterDevice& device) {
     if (device.manufacturer.empty() || device.model.empty()) {
         return std::string();
@@ -87,14 +51,12 @@ std::string QueuelessPortName(const UsbPrinterDevice& device) {
     return UsbDeviceUri(device);
 }
 
-std::unique_ptr<RegistryNode> BuildUsbRegistryTree(const std::vector<UsbPrinterDevice>& devices,
-                                                   const std::vector<QueuePort>& queues) {
-    auto root = std::make_unique<RegistryNode>();
-    RegistryNode* controlSet = root->Subkey("SYSTEM")->Subkey("CurrentControlSet");
-    RegistryNode* usbPrint = controlSet->Subkey("Enum")->Subkey("USBPRINT");
-    RegistryNode* usb = controlSet->Subkey("Enum")->Subkey("USB");
-    RegistryNode* classes =
-        controlSet->Subkey("Control")->Subkey("DeviceClasses")->Subkey(kUsbPrintInterfaceClass);
+void BuildUsbRegistryTree(const std::vector<UsbPrinterDevice>& devices,
+                          const std::vector<QueuePort>& queues, RegistryTree* tree) {
+    const RegistryTree::NodePtr usbPrint = tree->MakeKey(kUsbPrintKeyNt);
+    const RegistryTree::NodePtr usb = tree->MakeKey(kUsbKeyNt);
+    const RegistryTree::NodePtr classes =
+        tree->MakeKey(kDeviceClassesKey)->Subkey(kUsbPrintInterfaceClass);
 
     for (const UsbPrinterDevice& device : devices) {
         bool serialUnique = true;
@@ -119,15 +81,15 @@ std::unique_ptr<RegistryNode> BuildUsbRegistryTree(const std::vector<UsbPrinterD
             ports.push_back({DriverNameOf(device), QueuelessPortName(device)});
         }
         for (const QueuePort& port : ports) {
-            RegistryNode* printer = usbPrint->Subkey(ModelKey(port.driverName))
-                                        ->Subkey(prefix + "&" + port.portName);
-            printer->SetValue("DeviceDesc", port.driverName);
+            usbPrint->Subkey(ModelKey(port.driverName))
+                ->Subkey(prefix + "&" + port.portName)
+                ->SetString("DeviceDesc", port.driverName);
         }
 
-        RegistryNode* instanceKey = usb->Subkey(deviceKey)->Subkey(instance);
-        instanceKey->SetValue("ParentIdPrefix", prefix);
+        const RegistryTree::NodePtr instanceKey = usb->Subkey(deviceKey)->Subkey(instance);
+        instanceKey->SetString("ParentIdPrefix", prefix);
         instanceKey->Subkey("Device Parameters")
-            ->SetValue("SymbolicName", "\\??\\" + path.substr(4));
+            ->SetString("SymbolicName", "\\??\\" + path.substr(4));
 
         std::string linkKey = path;
         for (char& c : linkKey) {
@@ -135,24 +97,18 @@ std::unique_ptr<RegistryNode> BuildUsbRegistryTree(const std::vector<UsbPrinterD
                 c = '#';
             }
         }
-        classes->Subkey(linkKey)->Subkey("#")->SetValue("SymbolicLink", path);
+        classes->Subkey(linkKey)->Subkey("#")->SetString("SymbolicLink", path);
     }
-    return root;
 }
 
-struct UsbRegistry::OpenedKey {
-    std::shared_ptr<RegistryNode> tree;  // keeps the snapshot alive while the key is open
-    const RegistryNode* node;
-};
-
 UsbRegistry::UsbRegistry(Snapshot snapshot, std::chrono::milliseconds refreshInterval)
-    : m_snapshot(std::move(snapshot)), m_refreshInterval(refreshInterval) {}
+    : m_snapshot(std::move(snapshot)), m_refreshInterval(refreshInterval), m_tree(kRules) {}
 
 UsbRegistry::~UsbRegistry() = default;
 
 void UsbRegistry::Refresh() {
     const auto now = std::chrono::steady_clock::now();
-    if (m_tree && now - m_fetchedAt < m_refreshInterval) {
+    if (m_fetched && now - m_fetchedAt < m_refreshInterval) {
         return;
     }
     std::vector<UsbPrinterDevice> devices;
@@ -161,90 +117,29 @@ void UsbRegistry::Refresh() {
         devices.clear();
         queues.clear();
     }
-    m_tree = BuildUsbRegistryTree(devices, queues);
+    m_tree.Clear();
+    BuildUsbRegistryTree(devices, queues, &m_tree);
+    m_fetched = true;
     m_fetchedAt = now;
 }
 
 BOOL UsbRegistry::OpenKey(RegKey parent, const std::string& subkey, RegKey* key) {
-    const RegistryNode* node = nullptr;
-    std::shared_ptr<RegistryNode> tree;
-    if (parent == kLocalMachine) {
-        if (m_nOpenKeys == 0) {
-            Refresh();  // a walk begins: take the world as it is now
-        }
-        tree = m_tree;
-        node = tree.get();
-    } else {
-        const auto* opened = static_cast<const OpenedKey*>(parent);
-        tree = opened->tree;
-        node = opened->node;
+    if (parent == kLocalMachine && m_tree.OpenKeyCount() == 0) {
+        Refresh();  // a walk begins: take the world as it is now
     }
-    std::size_t start = 0;
-    while (node && start <= subkey.size()) {
-        const std::size_t end = subkey.find('\\', start);
-        const std::string part =
-            subkey.substr(start, end == std::string::npos ? std::string::npos : end - start);
-        if (!part.empty()) {
-            node = node->FindSubkey(part);
-        }
-        if (end == std::string::npos) {
-            break;
-        }
-        start = end + 1;
-    }
-    if (!node) {
-        return 0;
-    }
-    *key = new OpenedKey{tree, node};
-    ++m_nOpenKeys;
-    return 1;
+    return m_tree.OpenKey(parent, subkey, key);
 }
 
-RegEnumStatus UsbRegistry::EnumKey(RegKey key, DWORD index, std::string* name,
-                                   DWORD* errorCode) {
-    const auto* opened = static_cast<const OpenedKey*>(key);
-    if (!opened) {
-        *errorCode = kErrorFileNotFound;
-        return RegEnumStatus::kError;
-    }
-    if (index >= opened->node->subkeys.size()) {
-        *errorCode = kErrorNoMoreItems;
-        return RegEnumStatus::kNoMoreItems;
-    }
-    const std::string& subkeyName = opened->node->subkeys[index]->name;
-    if (subkeyName.size() >= kRegNameChars) {
-        *errorCode = kErrorMoreData;  // does not fit the 256-character buffer
-        return RegEnumStatus::kError;
-    }
-    *errorCode = 0;
-    *name = subkeyName;
-    return RegEnumStatus::kOk;
+RegEnumStatus UsbRegistry::EnumKey(RegKey key, DWORD index, std::string* name, DWORD* errorCode) {
+    return m_tree.EnumKey(key, index, name, errorCode);
 }
 
 BOOL UsbRegistry::QueryValue(RegKey key, const std::string& valueName, std::string* bytes) {
-    const auto* opened = static_cast<const OpenedKey*>(key);
-    if (!opened) {
-        return 0;
-    }
-    for (const auto& value : opened->node->values) {
-        if (EqualsIgnoringCase(value.first, valueName)) {
-            std::string data = value.second;
-            data += '\0';  // stored as a string value, terminator included
-            if (data.size() > kRegValueBytes) {
-                return 0;
-            }
-            *bytes = data;
-            return 1;
-        }
-    }
-    return 0;
+    return m_tree.QueryValue(key, valueName, bytes);
 }
 
 void UsbRegistry::CloseKey(RegKey key) {
-    if (key) {
-        delete static_cast<OpenedKey*>(key);
-        --m_nOpenKeys;
-    }
+    m_tree.CloseKey(key);  // closing what is not open changes nothing
 }
 
 }  // namespace marnel

@@ -18,12 +18,11 @@
 
 #include <chrono>
 #include <functional>
-#include <memory>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "platform/Registry.h"
+#include "platform/RegistryTree.h"
 #include "posix/UsbPrinterNames.h"
 
 namespace marnel {
@@ -34,20 +33,9 @@ struct QueuePort {
     std::string portName;
 };
 
-// One key of the presented tree, values and subkeys in listing order.
-struct RegistryNode {
-    std::string name;
-    std::vector<std::pair<std::string, std::string>> values;
-    std::vector<std::unique_ptr<RegistryNode>> subkeys;
-
-    RegistryNode* Subkey(const std::string& subkeyName);  // found or added
-    const RegistryNode* FindSubkey(const std::string& subkeyName) const;  // letter case ignored
-    void SetValue(const std::string& valueName, const std::string& data);
-};
-
-// The tree for these devices and queues; its root stands for HKEY_LOCAL_MACHINE.
-std::unique_ptr<RegistryNode> BuildUsbRegistryTree(const std::vector<UsbPrinterDevice>& devices,
-                                                   const std::vector<QueuePort>& queues);
+// Adds the keys for these devices and queues to `tree`.
+void BuildUsbRegistryTree(const std::vector<UsbPrinterDevice>& devices,
+                          const std::vector<QueuePort>& queues, RegistryTree* tree);
 
 // The port a device is reached by when no queue names it; empty for a device
 // whose maker and model are unknown.
@@ -69,15 +57,13 @@ public:
     void CloseKey(RegKey key) override;
 
 private:
-    struct OpenedKey;
-
     void Refresh();
 
     Snapshot m_snapshot;
     std::chrono::milliseconds m_refreshInterval;
-    std::shared_ptr<RegistryNode> m_tree;
+    RegistryTree m_tree;
+    bool m_fetched = false;
     std::chrono::steady_clock::time_point m_fetchedAt;
-    int m_nOpenKeys = 0;
 };
 
 }  // namespace marnel

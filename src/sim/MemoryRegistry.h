@@ -1,18 +1,19 @@
 // An in-memory registry below HKEY_LOCAL_MACHINE with the limits of the real
-// listing and value calls: a subkey name of 256 characters or more lists as
-// ERROR_MORE_DATA, a value of more than 256 bytes cannot be read. Subkeys
-// list in the order they were added, so a test decides which key a walk
-// meets first. Key and value names match ignoring ASCII case, as in the real
-// registry.
+// listing and value calls (see RegistryTree), filled by the tests and the
+// simulated world, with faults to inject and a log of what the walks opened.
+// Subkeys list in the order they were added, so a test decides which key a
+// walk meets first.
 #pragma once
 
 #include <cstddef>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "platform/Registry.h"
+#include "platform/RegistryTree.h"
 
 namespace marnel {
 
@@ -32,7 +33,8 @@ public:
     // Handles still open on it go on working on the removed key.
     bool DeleteKey(const std::string& path);
 
-    // Fault injection.
+    // Fault injection. A fault belongs to the key, not to its path: a key
+    // deleted and added again has none.
     // The key is listed by its parent but OpenKey on it fails.
     void SetOpenFails(const std::string& path, bool fails = true);
     // Listing the key's subkey number `index` fails with `errorCode`
@@ -40,7 +42,7 @@ public:
     void SetListingError(const std::string& path, DWORD index, DWORD errorCode);
 
     // What the walks did.
-    std::size_t OpenKeyCount() const { return m_openKeys.size(); }  // opened, not yet closed
+    std::size_t OpenKeyCount() const { return m_tree.OpenKeyCount(); }  // opened, not yet closed
     std::size_t OpenCalls() const { return m_openCalls; }
     std::size_t BadCloses() const { return m_badCloses; }  // CloseKey of no open key
     // Every path OpenKey was asked for, whether it opened or not.
@@ -53,17 +55,12 @@ public:
     void CloseKey(RegKey key) override;
 
 private:
-    struct Node;
+    // Keyed by node identity; a weak reference never matches a later node.
+    using NodeRef = std::weak_ptr<RegistryTree::Node>;
 
-    std::shared_ptr<Node> Find(std::shared_ptr<Node> from, const std::string& path,
-                               std::string* fullPath) const;
-    Node* Make(const std::string& path);
-    std::shared_ptr<Node> NodeOf(RegKey key, std::string* path) const;
-
-    std::shared_ptr<Node> m_root;
-    // An open key keeps its node alive even if the key is deleted meanwhile.
-    std::map<RegKey, std::pair<std::shared_ptr<Node>, std::string>> m_openKeys;
-    std::size_t m_nextHandle = 1;
+    RegistryTree m_tree;
+    std::set<NodeRef, std::owner_less<>> m_openFails;
+    std::map<NodeRef, std::map<DWORD, DWORD>, std::owner_less<>> m_listingErrors;  // index -> error
     std::size_t m_openCalls = 0;
     std::size_t m_badCloses = 0;
     std::vector<std::string> m_openLog;

@@ -3,18 +3,16 @@
 #include <cstdio>
 #include <string>
 
+#include "platform/RegistryLayout.h"
+
 namespace marnel {
 
 namespace {
 
-const std::string kUsbPrintNt = "SYSTEM\\CurrentControlSet\\Enum\\USBPRINT\\";
-const std::string kUsbNt = "SYSTEM\\CurrentControlSet\\Enum\\USB\\";
-const std::string kClasses = "SYSTEM\\CurrentControlSet\\Control\\DeviceClasses\\";
-const std::string kUsbPrint9x = "Enum\\USBPRINT\\";
-const std::string kUsb9x = "Enum\\USB\\";
-// The interface classes of a USB device and of a USB printer.
-const std::string kUsbDeviceClass = "{a5dcbf10-6530-11d2-901f-00c04fb951ed}";
-const std::string kUsbPrintClass = "{28d78fad-5a12-11d1-ae5b-0000f803a8c2}";
+// The path of `subkey` below the key `key`.
+std::string Below(const char* key, const std::string& subkey) {
+    return std::string(key) + "\\" + subkey;
+}
 
 std::string Hex(unsigned value, int digits) {
     char text[16];
@@ -60,7 +58,7 @@ SimWorld::SimWorld()
     : m_services{m_version, m_spooler, m_registry, m_deviceFile, m_clock, m_codePage, &m_files} {
     m_spooler.OnJobDelivered([this](const SpoolerJob& job) { DeliverJob(job); });
     // Every machine has a root hub; the walks list it before any device.
-    const std::string hub = kUsbNt + "ROOT_HUB20\\4&1B2C3D4E&0";
+    const std::string hub = Below(kUsbKeyNt, "ROOT_HUB20\\4&1B2C3D4E&0");
     m_registry.SetString(hub, "DeviceDesc", "USB Root Hub");
     m_registry.SetString(
         hub + "\\Device Parameters", "SymbolicName",
@@ -94,8 +92,9 @@ SimInstalledDevice& SimWorld::AddDevice(const SimDeviceSetup& setup) {
     installed.serial = WithoutDash(model) + "SN" + std::to_string(10000 + number).substr(1);
 
     const std::string usbId = UsbId(setup.model);
-    installed.devicePath = "\\\\?\\USB#" + usbId + "#" + installed.serial + "#" + kUsbDeviceClass;
-    installed.devicePath9x = "\\\\.\\" + installed.serial + "#" + kUsbPrintClass;
+    installed.devicePath =
+        "\\\\?\\USB#" + usbId + "#" + installed.serial + "#" + kUsbDeviceInterfaceClass;
+    installed.devicePath9x = "\\\\.\\" + installed.serial + "#" + kUsbPrintInterfaceClass;
 
     WriteKeys(installed, number);
     m_spooler.AddPrinter(printer);
@@ -117,48 +116,50 @@ void SimWorld::WriteKeys(const SimInstalledDevice& installed, std::size_t number
     const std::string parentIdPrefix =
         "7&" + Lower(Hex(0x2F1E3A4Bu + static_cast<unsigned>(number) * 0x111u, 8)) + "&0";
     const std::string printNode =
-        kUsbPrintNt + hardwareKey + "\\" + parentIdPrefix + "&" + printer.portName;
+        Below(kUsbPrintKeyNt, hardwareKey + "\\" + parentIdPrefix + "&" + printer.portName);
     m_registry.SetString(printNode, "DeviceDesc", printer.driverName);
     m_registry.SetString(printNode + "\\Device Parameters", "Port Name", printer.portName);
 
-    const std::string usbNode = kUsbNt + usbId + "\\" + serial;
+    const std::string usbNode = Below(kUsbKeyNt, usbId + "\\" + serial);
     m_registry.SetString(usbNode, "DeviceDesc", "USB Printing Support");
     m_registry.SetString(usbNode, "ParentIdPrefix", parentIdPrefix);
     m_registry.SetString(usbNode + "\\Device Parameters", "SymbolicName",
-                         "\\??\\USB#" + usbId + "#" + serial + "#" + kUsbDeviceClass);
+                         "\\??\\USB#" + usbId + "#" + serial + "#" + kUsbDeviceInterfaceClass);
 
+    const std::string usbClass = Below(kDeviceClassesKey, kUsbDeviceInterfaceClass);
     const std::string usbRecord =
-        kClasses + kUsbDeviceClass + "\\##?#USB#" + usbId + "#" + serial + "#" + kUsbDeviceClass;
+        usbClass + "\\##?#USB#" + usbId + "#" + serial + "#" + kUsbDeviceInterfaceClass;
     m_registry.SetString(usbRecord, "DeviceInstance", "USB\\" + usbId + "\\" + serial);
     m_registry.SetString(usbRecord + "\\#", "SymbolicLink", installed.devicePath);
 
-    const std::string printRecord = kClasses + kUsbPrintClass + "\\##?#USBPRINT#" + hardwareKey +
-                                    "#" + parentIdPrefix + "&" + printer.portName + "#" +
-                                    kUsbPrintClass;
+    const std::string printClass = Below(kDeviceClassesKey, kUsbPrintInterfaceClass);
+    const std::string printRecord = printClass + "\\##?#USBPRINT#" + hardwareKey + "#" +
+                                    parentIdPrefix + "&" + printer.portName + "#" +
+                                    kUsbPrintInterfaceClass;
     m_registry.SetString(
         printRecord, "DeviceInstance",
         "USBPRINT\\" + hardwareKey + "\\" + parentIdPrefix + "&" + printer.portName);
     m_registry.SetString(printRecord + "\\#", "SymbolicLink",
                          "\\\\?\\USBPRINT#" + hardwareKey + "#" + parentIdPrefix + "&" +
-                             printer.portName + "#" + kUsbPrintClass);
+                             printer.portName + "#" + kUsbPrintInterfaceClass);
 
     // 95/98/Me family: the printer node names the device by its ids.
     m_registry.SetString(
-        kUsbPrint9x + hardwareKey + "\\" + printer.portName + "&" + usbId + "&" + serial,
+        Below(kUsbPrintKey9x, hardwareKey + "\\" + printer.portName + "&" + usbId + "&" + serial),
         "DeviceDesc", printer.driverName);
-    m_registry.SetString(kUsb9x + usbId + "\\" + serial, "SymbolicName",
-                         "\\DosDevices\\" + serial + "#" + kUsbPrintClass);
-    m_registry.SetString(
-        kClasses + kUsbPrintClass + "\\##.#" + serial + "#" + kUsbPrintClass + "\\#",
-        "SymbolicLink", installed.devicePath9x);
+    m_registry.SetString(Below(kUsbKey9x, usbId + "\\" + serial), "SymbolicName",
+                         "\\DosDevices\\" + serial + "#" + kUsbPrintInterfaceClass);
+    m_registry.SetString(printClass + "\\##.#" + serial + "#" + kUsbPrintInterfaceClass + "\\#",
+                         "SymbolicLink", installed.devicePath9x);
 }
 
 void SimWorld::AddOtherPrinter(const std::string& printerName, const std::string& driverName,
                                const std::string& portName) {
     m_spooler.AddPrinter({printerName, driverName, portName, 0x40});
     // Its printer node names a parent that is no USB device of this machine.
-    m_registry.SetString(kUsbPrintNt + WithoutDash(driverName) + "\\8&99aabbcc&0&" + portName,
-                         "DeviceDesc", driverName);
+    m_registry.SetString(
+        Below(kUsbPrintKeyNt, WithoutDash(driverName) + "\\8&99aabbcc&0&" + portName), "DeviceDesc",
+        driverName);
 }
 
 SimInstalledDevice* SimWorld::Find(const std::string& printerName) {

@@ -247,5 +247,28 @@ TEST(UsbRegistry, SnapshotStaysWhileKeysAreOpen) {
     EXPECT_FALSE(registry.OpenKey(kLocalMachine, "SYSTEM\\CurrentControlSet\\Enum\\USB\\VID_1A2B&PID_0010", &outer));
 }
 
+// Unlike the simulator's registry, HKEY_LOCAL_MACHINE only opens keys here,
+// and a key that is not open lists as not found.
+TEST(UsbRegistry, LocalMachineOnlyOpensKeys) {
+    UsbRegistry registry([](std::vector<UsbPrinterDevice>* d, std::vector<QueuePort>* q) {
+        d->clear();
+        q->clear();
+        return true;
+    });
+    std::string name;
+    DWORD error = 0;
+    std::string bytes;
+    EXPECT_EQ(registry.EnumKey(kLocalMachine, 0, &name, &error), RegEnumStatus::kError);
+    EXPECT_EQ(error, 2u);  // ERROR_FILE_NOT_FOUND
+    EXPECT_FALSE(registry.QueryValue(kLocalMachine, "SYSTEM", &bytes));
+    RegKey key = nullptr;
+    ASSERT_TRUE(registry.OpenKey(kLocalMachine, "", &key));
+    EXPECT_EQ(registry.EnumKey(key, 0, &name, &error), RegEnumStatus::kOk);
+    EXPECT_EQ(name, "SYSTEM");
+    registry.CloseKey(key);
+    EXPECT_EQ(registry.EnumKey(key, 0, &name, &error), RegEnumStatus::kError);
+    EXPECT_EQ(error, 2u);
+}
+
 }  // namespace
 }  // namespace marnel
