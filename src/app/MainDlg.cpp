@@ -122,6 +122,14 @@ bool CQuillKQDlg::ConfirmStoredPrinter() {
     return confirmed;
 }
 
+bool CQuillKQDlg::OpenPortOrSay(CDevicePort& port) {
+    if (port.Open(m_strPrinterName)) {
+        return true;
+    }
+    AfxMessageBox(m_dialogs, IDS_FAILED_CONNECT);
+    return false;
+}
+
 void CQuillKQDlg::SelectPrinter() {
     m_strPrinterName.clear();
     const int count = FindDevicePrinters();

@@ -27,6 +27,8 @@
 
 namespace marnel {
 
+class CDevicePort;
+
 // The window timer that delays the re-check after a device change.
 constexpr DWORD kDeviceChangeTimerId = 1;
 constexpr DWORD kDeviceChangeDelayMs = 200;
@@ -95,6 +97,9 @@ public:
 protected:
     // True when the stored printer can still be opened and is not offline.
     bool ConfirmStoredPrinter();
+    // Opens `port` for the chosen printer; on failure says "Failed to
+    // connect." and returns false.
+    bool OpenPortOrSay(CDevicePort& port);
 
     PlatformServices m_services;
     IDialogs& m_dialogs;

@@ -21,8 +21,7 @@ constexpr DWORD kParameterFileSize = static_cast<DWORD>(kParameterBlockSize);
 
 void CQuillKQDlg::OnGetParameters() {
     CDevicePort port(m_services);
-    if (!port.Open(m_strPrinterName)) {
-        AfxMessageBox(m_dialogs, IDS_FAILED_CONNECT);
+    if (!OpenPortOrSay(port)) {
         return;
     }
     CWaitCursor wait(m_window);
@@ -46,8 +45,7 @@ void CQuillKQDlg::OnGetParameters() {
 
 void CQuillKQDlg::OnPutParameters() {
     CDevicePort port(m_services);
-    if (!port.Open(m_strPrinterName)) {
-        AfxMessageBox(m_dialogs, IDS_FAILED_CONNECT);
+    if (!OpenPortOrSay(port)) {
         return;
     }
     std::string path;

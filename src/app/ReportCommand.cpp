@@ -12,8 +12,7 @@ namespace marnel {
 
 void CQuillKQDlg::OnGetReport() {
     CDevicePort port(m_services);
-    if (!port.Open(m_strPrinterName)) {
-        AfxMessageBox(m_dialogs, IDS_FAILED_CONNECT);
+    if (!OpenPortOrSay(port)) {
         return;
     }
     CWaitCursor wait(m_window);

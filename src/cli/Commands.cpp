@@ -2,6 +2,8 @@
 
 #include <array>
 #include <cstdio>
+#include <functional>
+#include <optional>
 #include <istream>
 #include <ostream>
 
@@ -23,6 +25,23 @@
 namespace marnel::cli {
 
 namespace {
+
+// The parameter file at `file`, or nothing after the failure was said: a
+// file error, or a length other than 266 with the detail `wrongLength` gives.
+std::optional<ParameterFile> ReadParameterFileOrSay(
+    const Console& console, IFileSystem& files, const std::string& file,
+    const std::function<std::string(std::uint64_t length)>& wrongLength) {
+    try {
+        ParameterFile input = ReadParameterFile(files, file);
+        if (input.hasBlockSize) {
+            return input;
+        }
+        console.Failure(LoadString(IDS_DATA_FORMAT_ERROR), wrongLength(input.length));
+    } catch (const CFileException& error) {
+        console.Failure(FileErrorMessage(error));
+    }
+    return std::nullopt;
+}
 
 std::string Hex16(std::uint16_t value) {
     char text[8];
@@ -176,19 +195,14 @@ int DeviceCommands::GetParams(const std::string& file) {
 }
 
 int DeviceCommands::PutParams(const std::string& file) {
-    ParameterFile input;
-    try {
-        input = ReadParameterFile(m_files, file);
-    } catch (const CFileException& error) {
-        m_console.Failure(FileErrorMessage(error));
+    const std::optional<ParameterFile> input =
+        ReadParameterFileOrSay(m_console, m_files, file, [](std::uint64_t) {
+            return std::string("a parameter file holds exactly 266 bytes");
+        });
+    if (!input) {
         return kExitUsage;
     }
-    if (!input.hasBlockSize) {
-        m_console.Failure(LoadString(IDS_DATA_FORMAT_ERROR),
-                          "a parameter file holds exactly 266 bytes");
-        return kExitUsage;
-    }
-    const ParameterBlockBytes& block = input.block;
+    const ParameterBlockBytes& block = input->block;
     std::unique_ptr<CDevicePort> port = OpenPort();
     if (!port) {
         return kExitNoDevice;
@@ -368,20 +382,15 @@ int DeviceCommands::Firmware(const std::string& file, const FirmwareOptions& fir
 }
 
 int InspectParameterFile(const Console& console, IFileSystem& files, const std::string& file) {
-    ParameterFile input;
-    try {
-        input = ReadParameterFile(files, file);
-    } catch (const CFileException& error) {
-        console.Failure(FileErrorMessage(error));
+    const std::optional<ParameterFile> input =
+        ReadParameterFileOrSay(console, files, file, [&file](std::uint64_t length) {
+            return file + " holds " + std::to_string(length) +
+                   " bytes; a parameter file holds exactly 266";
+        });
+    if (!input) {
         return kExitUsage;
     }
-    if (!input.hasBlockSize) {
-        console.Failure(LoadString(IDS_DATA_FORMAT_ERROR),
-                        file + " holds " + std::to_string(input.length) +
-                            " bytes; a parameter file holds exactly 266");
-        return kExitUsage;
-    }
-    const ParameterBlockBytes& block = input.block;
+    const ParameterBlockBytes& block = input->block;
     const ParameterBlockInfo info = DescribeParameterBlock(block);
     const char* layout = info.layout == ParameterLayout::kFixed ? "fixed" : "counted";
     if (console.json) {

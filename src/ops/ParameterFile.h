@@ -12,8 +12,8 @@ namespace marnel {
 class IFileSystem;
 
 struct ParameterFile {
-    std::uint64_t length = 0;    // the file's length in bytes
-    bool hasBlockSize = false;   // exactly one block long; only then is `block` read
+    std::uint64_t length = 0;   // the file's length in bytes
+    bool hasBlockSize = false;  // exactly one block long; only then is `block` read
     ParameterBlockBytes block{};
 };
 

@@ -40,14 +40,12 @@ struct SelectionCandidate {
 
 struct DeviceSelection {
     SpoolerQueryStatus status = SpoolerQueryStatus::kOk;  // of the enumeration
-    std::vector<SelectionCandidate> printers;              // in the spooler's order; none on failure
+    std::vector<SelectionCandidate> printers;             // in the spooler's order; none on failure
     std::string chosen;  // the first qualifying printer; empty when none
     int count = 0;       // how many qualify
 
     // No printers to be had at all: the enumeration failed or found none.
-    bool NothingListed() const {
-        return status != SpoolerQueryStatus::kOk || printers.empty();
-    }
+    bool NothingListed() const { return status != SpoolerQueryStatus::kOk || printers.empty(); }
 };
 
 // Lists the local printers and judges each one. A failed enumeration lists

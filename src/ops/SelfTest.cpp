@@ -14,27 +14,13 @@ constexpr DWORD kBlockSize = static_cast<DWORD>(kParameterBlockSize);
 constexpr DWORD kVersionSize = static_cast<DWORD>(kVersionBufferSize);
 constexpr DWORD kReportSize = static_cast<DWORD>(kReportBufferSize);
 
-const char* StepName(SelfTestStep step) {
-    switch (step) {
-        case SelfTestStep::kCreate:
-            return TXT_SELFTEST_CREATE;
-        case SelfTestStep::kGetParam:
-            return TXT_SELFTEST_GET_PARAM;
-        case SelfTestStep::kPutParamDummy:
-            return TXT_SELFTEST_PUT_PARAM_DUMMY;
-        case SelfTestStep::kPutParamOriginal:
-            return TXT_SELFTEST_PUT_PARAM_ORIGINAL;
-        case SelfTestStep::kGetParam2:
-            return TXT_SELFTEST_GET_PARAM2;
-        case SelfTestStep::kCompare:
-            return TXT_SELFTEST_COMPARE;
-        case SelfTestStep::kGetVersion:
-            return TXT_SELFTEST_GET_VERSION;
-        case SelfTestStep::kGetReport:
-            return TXT_SELFTEST_GET_REPORT;
-    }
-    return "";
-}
+// The steps' names, in the order of SelfTestStep.
+const char* const kStepNames[] = {
+    TXT_SELFTEST_CREATE,          TXT_SELFTEST_GET_PARAM,
+    TXT_SELFTEST_PUT_PARAM_DUMMY, TXT_SELFTEST_PUT_PARAM_ORIGINAL,
+    TXT_SELFTEST_GET_PARAM2,      TXT_SELFTEST_COMPARE,
+    TXT_SELFTEST_GET_VERSION,     TXT_SELFTEST_GET_REPORT,
+};
 
 }  // namespace
 
@@ -81,7 +67,7 @@ void RunSelfTestSteps(CDevicePort& port, const std::string& printerName,
 
 std::string SelfTestStepText(const SelfTestResult& result) {
     std::string text = std::string(result.ok ? TXT_SELFTEST_SUCCESS : TXT_SELFTEST_ERROR) +
-                       StepName(result.step);
+                       kStepNames[static_cast<int>(result.step)];
     if (result.ok && result.step == SelfTestStep::kGetVersion) {
         text += " (" + result.detail + ")";
     }

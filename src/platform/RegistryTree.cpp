@@ -1,18 +1,13 @@
 #include "platform/RegistryTree.h"
 
+#include "platform/AsciiCase.h"
+
 #include <algorithm>
 #include <cstdint>
 
 namespace marnel {
 
 namespace {
-
-bool SameName(const std::string& left, const std::string& right) {
-    return std::equal(left.begin(), left.end(), right.begin(), right.end(), [](char a, char b) {
-        const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
-        return lower(a) == lower(b);
-    });
-}
 
 // Empty parts are skipped, so doubled or trailing backslashes name no key.
 std::vector<std::string> SplitPath(const std::string& path) {
@@ -41,7 +36,7 @@ RegistryTree::NodePtr RegistryTree::Node::Subkey(const std::string& subkeyName) 
 
 RegistryTree::NodePtr RegistryTree::Node::FindSubkey(const std::string& subkeyName) const {
     for (const NodePtr& child : subkeys) {
-        if (SameName(child->name, subkeyName)) {
+        if (AsciiEqualsNoCase(child->name, subkeyName)) {
             return child;
         }
     }
@@ -50,7 +45,7 @@ RegistryTree::NodePtr RegistryTree::Node::FindSubkey(const std::string& subkeyNa
 
 void RegistryTree::Node::SetBytes(const std::string& valueName, const std::string& bytes) {
     for (auto& value : values) {
-        if (SameName(value.first, valueName)) {
+        if (AsciiEqualsNoCase(value.first, valueName)) {
             value.second = bytes;
             return;
         }
@@ -93,7 +88,7 @@ bool RegistryTree::DeleteKey(const std::string& path) {
     }
     auto& subkeys = parent->subkeys;
     const auto it = std::find_if(subkeys.begin(), subkeys.end(), [&](const NodePtr& child) {
-        return SameName(child->name, parts.back());
+        return AsciiEqualsNoCase(child->name, parts.back());
     });
     if (it == subkeys.end()) {
         return false;
@@ -185,7 +180,7 @@ BOOL RegistryTree::QueryValue(RegKey key, const std::string& valueName, std::str
         return 0;
     }
     for (const auto& value : node->values) {
-        if (SameName(value.first, valueName)) {
+        if (AsciiEqualsNoCase(value.first, valueName)) {
             if (value.second.size() > kRegValueBytes) {
                 return 0;  // ERROR_MORE_DATA
             }

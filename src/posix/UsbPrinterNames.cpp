@@ -1,6 +1,7 @@
 #include "posix/UsbPrinterNames.h"
 
-#include <cctype>
+#include "platform/AsciiCase.h"
+
 #include <cstdio>
 #include <vector>
 
@@ -22,21 +23,8 @@ std::string Trim(const std::string& s) {
     return s.substr(b, e - b);
 }
 
-bool EqualsIgnoringCase(const std::string& a, const std::string& b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(a[i])) !=
-            std::tolower(static_cast<unsigned char>(b[i]))) {
-            return false;
-        }
-    }
-    return true;
-}
-
 bool StartsWithIgnoringCase(const std::string& s, const std::string& prefix) {
-    return s.size() >= prefix.size() && EqualsIgnoringCase(s.substr(0, prefix.size()), prefix);
+    return s.size() >= prefix.size() && AsciiEqualsNoCase(s.substr(0, prefix.size()), prefix);
 }
 
 // What the CUPS usb back end leaves unencoded in a URI path or query value.
@@ -139,7 +127,7 @@ std::string DeviceIdField(const std::string& deviceId, const std::string& key,
             continue;
         }
         const std::string name = Trim(field.substr(0, colon));
-        if (EqualsIgnoringCase(name, key) || EqualsIgnoringCase(name, longKey)) {
+        if (AsciiEqualsNoCase(name, key) || AsciiEqualsNoCase(name, longKey)) {
             return Trim(field.substr(colon + 1));
         }
     }
@@ -151,7 +139,7 @@ std::string DriverNameOf(const UsbPrinterDevice& device) {
 }
 
 bool IsServiceableDevice(const UsbPrinterDevice& device) {
-    return EqualsIgnoringCase(device.manufacturer, "Zarvel") &&
+    return AsciiEqualsNoCase(device.manufacturer, "Zarvel") &&
            (StartsWithIgnoringCase(device.model, "KQ-") ||
             StartsWithIgnoringCase(device.model, "ZT-"));
 }
@@ -181,8 +169,8 @@ bool UsbUriNamesDevice(const std::string& uri, const UsbPrinterDevice& device) {
     if (slash == std::string::npos) {
         return false;
     }
-    if (!EqualsIgnoringCase(PercentDecode(rest.substr(0, slash)), device.manufacturer) ||
-        !EqualsIgnoringCase(PercentDecode(rest.substr(slash + 1)), device.model)) {
+    if (!AsciiEqualsNoCase(PercentDecode(rest.substr(0, slash)), device.manufacturer) ||
+        !AsciiEqualsNoCase(PercentDecode(rest.substr(slash + 1)), device.model)) {
         return false;
     }
     for (const std::string& pair : Split(query, '&')) {
@@ -217,8 +205,8 @@ std::string UsbInterfacePath(const UsbPrinterDevice& device, const std::string& 
 
 bool ParseUsbInterfacePath(const std::string& path, UsbInterfaceAddress* address) {
     const std::vector<std::string> parts = Split(path, '#');
-    if (parts.size() != 4 || !EqualsIgnoringCase(parts[0], "\\\\?\\USB") ||
-        !EqualsIgnoringCase(parts[3], kUsbPrintInterfaceClass)) {
+    if (parts.size() != 4 || !AsciiEqualsNoCase(parts[0], "\\\\?\\USB") ||
+        !AsciiEqualsNoCase(parts[3], kUsbPrintInterfaceClass)) {
         return false;
     }
     const std::vector<std::string> ids = Split(parts[1], '&');

@@ -3,29 +3,15 @@
 #include <algorithm>
 #include <new>
 
+#include "platform/AsciiCase.h"
 #include "sim/SimDevice.h"
 
 namespace marnel {
 
 namespace {
 
-// Printer names are matched ignoring case, as the spooler does.
-bool SameName(const std::string& left, const std::string& right) {
-    return std::equal(left.begin(), left.end(), right.begin(), right.end(), [](char a, char b) {
-        const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
-        return lower(a) == lower(b);
-    });
-}
-
 // Key of the fault tables: the name in lower case, as names match ignoring case.
-std::string Key(std::string name) {
-    for (char& c : name) {
-        if (c >= 'A' && c <= 'Z') {
-            c = char(c - 'A' + 'a');
-        }
-    }
-    return name;
-}
+std::string Key(const std::string& name) { return AsciiLowered(name); }
 
 SpoolerQueryStatus StatusOf(SpoolerFault fault) {
     switch (fault) {
@@ -49,7 +35,7 @@ void MemorySpooler::AddPrinter(const PrinterInfo& printer) {
 
 bool MemorySpooler::RemovePrinter(const std::string& printerName) {
     const auto it = std::find_if(m_printers.begin(), m_printers.end(), [&](const PrinterInfo& p) {
-        return SameName(p.printerName, printerName);
+        return AsciiEqualsNoCase(p.printerName, printerName);
     });
     if (it == m_printers.end()) {
         return false;
@@ -88,7 +74,7 @@ std::size_t MemorySpooler::CountCalls(const std::string& call) const {
 
 PrinterInfo* MemorySpooler::FindPrinter(const std::string& printerName) {
     for (PrinterInfo& printer : m_printers) {
-        if (SameName(printer.printerName, printerName)) {
+        if (AsciiEqualsNoCase(printer.printerName, printerName)) {
             return &printer;
         }
     }
@@ -262,7 +248,7 @@ BOOL MemorySpooler::CancelJob(PrinterHandle printer, DWORD jobId) {
         return 0;
     }
     SpoolerJob& job = m_jobs[jobId - 1];
-    if (!SameName(job.printerName, handle->printerName) ||
+    if (!AsciiEqualsNoCase(job.printerName, handle->printerName) ||
         job.state == SpoolerJob::State::kDelivered) {
         return 0;
     }

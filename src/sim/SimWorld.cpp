@@ -1,5 +1,7 @@
 #include "sim/SimWorld.h"
 
+#include "platform/AsciiCase.h"
+
 #include <cstdio>
 #include <string>
 
@@ -17,15 +19,6 @@ std::string Below(const char* key, const std::string& subkey) {
 std::string Hex(unsigned value, int digits) {
     char text[16];
     std::snprintf(text, sizeof text, "%0*X", digits, value);
-    return text;
-}
-
-std::string Lower(std::string text) {
-    for (char& c : text) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-    }
     return text;
 }
 
@@ -82,7 +75,7 @@ SimInstalledDevice& SimWorld::AddDevice(const SimDeviceSetup& setup) {
         const std::string port = "USB" + std::to_string(1000 + ++m_portsUsed).substr(1);
         bool used = false;
         for (const PrinterInfo& other : m_spooler.Printers()) {
-            used = used || Lower(other.portName) == Lower(port);
+            used = used || AsciiEqualsNoCase(other.portName, port);
         }
         if (!used) {
             printer.portName = port;
@@ -114,7 +107,7 @@ void SimWorld::WriteKeys(const SimInstalledDevice& installed, std::size_t number
     // NT family: the printer node's instance is named after its parent's
     // "ParentIdPrefix" and the port.
     const std::string parentIdPrefix =
-        "7&" + Lower(Hex(0x2F1E3A4Bu + static_cast<unsigned>(number) * 0x111u, 8)) + "&0";
+        "7&" + AsciiLowered(Hex(0x2F1E3A4Bu + static_cast<unsigned>(number) * 0x111u, 8)) + "&0";
     const std::string printNode =
         Below(kUsbPrintKeyNt, hardwareKey + "\\" + parentIdPrefix + "&" + printer.portName);
     m_registry.SetString(printNode, "DeviceDesc", printer.driverName);
@@ -164,7 +157,7 @@ void SimWorld::AddOtherPrinter(const std::string& printerName, const std::string
 
 SimInstalledDevice* SimWorld::Find(const std::string& printerName) {
     for (SimInstalledDevice& installed : m_devices) {
-        if (Lower(installed.printer.printerName) == Lower(printerName)) {
+        if (AsciiEqualsNoCase(installed.printer.printerName, printerName)) {
             return &installed;
         }
     }
@@ -214,7 +207,7 @@ void SimWorld::DeliverJob(const SpoolerJob& job) {
     // The spooler sends a finished job to the printer's port; only a device
     // plugged in at that port takes it.
     for (SimInstalledDevice& installed : m_devices) {
-        if (installed.plugged && Lower(installed.printer.portName) == Lower(job.portName)) {
+        if (installed.plugged && AsciiEqualsNoCase(installed.printer.portName, job.portName)) {
             installed.device.ReceiveJob(job.data);
             return;
         }
