@@ -524,15 +524,31 @@ TEST_F(PortResolution, AFailedOpenNamesItsStepAndCause) {
          "cannot open key " + hashKey},
         {[&](bool on) { deviceFile.fails = on; }, OpenStep::kDeviceFile, kNtLink},
     };
+    // The back end's reason joins the same record, asked with what the
+    // resolution knew when it failed.
+    struct : IOpenDiagnosis {
+        std::string Explain(OpenStep step, const std::string& printer,
+                            const std::string& port) override {
+            return std::to_string(static_cast<int>(step)) + "|" + printer + "|" + port;
+        }
+    } diagnosis;
+    PlatformServices services = Services();
+    services.openDiagnosis = &diagnosis;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.cause);
         c.fault(true);
-        CUsbPrinterPort port(Services());
+        CUsbPrinterPort port(services);
         EXPECT_EQ(port.Open("Zarvel KQ-10", 0xC0000000, 0, nullptr, 3, 0x80, nullptr),
                   c.step == OpenStep::kNone);
         EXPECT_EQ(port.LastOpenFailure().step, c.step);
         EXPECT_NE(port.LastOpenFailure().cause.find(c.cause), std::string::npos)
             << port.LastOpenFailure().cause;
+        const bool portKnown = c.step > OpenStep::kPrinter;
+        EXPECT_EQ(port.LastOpenFailure().detail,
+                  c.step == OpenStep::kNone
+                      ? ""
+                      : std::to_string(static_cast<int>(c.step)) + "|Zarvel KQ-10|" +
+                            (portKnown ? "USB001" : ""));
         const bool pathFound = c.step == OpenStep::kNone || c.step == OpenStep::kDeviceFile;
         EXPECT_EQ(port.DevicePath(), pathFound ? kNtLink : "");
         c.fault(false);
