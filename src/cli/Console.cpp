@@ -1,6 +1,10 @@
 #include "cli/Console.h"
 
+#include <cerrno>
+#include <cstring>
 #include <ostream>
+
+#include "cli/ExitStatus.h"
 
 namespace marnel::cli {
 
@@ -22,6 +26,24 @@ void Console::Failure(const std::string& text, const std::string& detail) const 
 
 void Console::Warning(const std::string& text) const { err << "warning: " << text << '\n'; }
 
-void Console::Result(const nlohmann::json& result) const { out << result.dump() << '\n'; }
+void Console::Result(const nlohmann::json& result) const {
+    // A file name or device text need not be UTF-8: such bytes become U+FFFD
+    // rather than ending the tool with nothing printed.
+    out << result.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
+}
+
+int FinishOutput(std::ostream& out, std::ostream& err, int status) {
+    errno = 0;
+    out.flush();
+    if (!out.bad()) {
+        return status;
+    }
+    const int cause = errno != 0 ? errno : EIO;
+    // A reader that went away is no news to the user.
+    if (cause != EPIPE) {
+        err << "marnel: cannot write to standard output: " << std::strerror(cause) << '\n';
+    }
+    return status == kExitSuccess ? kExitDeviceFailed : status;
+}
 
 }  // namespace marnel::cli

@@ -28,4 +28,9 @@ struct Console {
     void Result(const nlohmann::json& result) const;
 };
 
+// Flushes what the command printed. A failed write is a failure: said on
+// `err` (unless the reader closed the pipe) and status 1 where the command
+// had succeeded; otherwise `status` unchanged.
+int FinishOutput(std::ostream& out, std::ostream& err, int status);
+
 }  // namespace marnel::cli

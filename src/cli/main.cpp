@@ -8,10 +8,10 @@
 int main(int argc, char** argv) {
     marnel::cli::Console console{std::cout, std::cerr, std::cin, isatty(STDOUT_FILENO) == 1};
     marnel::PosixFileSystem files;
-    return marnel::cli::RunCli(
-        argc, argv, console, files,
-        [](const std::optional<std::string>& simulateModel) {
+    const int status = marnel::cli::RunCli(
+        argc, argv, console, files, [](const std::optional<std::string>& simulateModel) {
             return simulateModel ? marnel::cli::MakeSimulatedWorld(*simulateModel)
                                  : marnel::cli::MakeMachineWorld();
         });
+    return marnel::cli::FinishOutput(std::cout, std::cerr, status);
 }

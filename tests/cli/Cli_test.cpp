@@ -281,6 +281,23 @@ TEST_F(CliTest, JsonResultsAreOneObjectPerCommand) {
     EXPECT_EQ(Err(), "");
 }
 
+TEST_F(CliTest, JsonStaysValidForTextThatIsNotUtf8) {
+    // A Latin-1 degree sign from the device, a file name in another encoding.
+    m_world.AddDevice(SimDeviceSetup(SimModel::kKQ10));
+    m_world.Device(0).device.SetReport(std::string("Head: 38 \xB0" "C\n"));
+    const std::string oddName = PathOf("caf\xE9.prm");
+    for (const auto& [args, status] : std::vector<std::pair<std::vector<std::string>, int>>{
+             {{"--json", "report"}, kExitSuccess},
+             {{"--json", "get-params", oddName}, kExitSuccess},
+             {{"--json", "inspect", PathOf("missing\xFF.prm")}, kExitUsage}}) {
+        SCOPED_TRACE(args[1]);
+        EXPECT_EQ(RunOnWorld(args), status);
+        const nlohmann::json result = nlohmann::json::parse(Out());  // throws if invalid
+        EXPECT_EQ(result["ok"], status == kExitSuccess);
+    }
+    EXPECT_THAT(ReadFile(oddName), ::testing::SizeIs(266)) << "the file keeps its own name";
+}
+
 TEST_F(CliTest, SimulateTakesAModelAndRefusesAnUnknownOne) {
     EXPECT_EQ(Run({"--simulate=ZT-5", "version"}), kExitSuccess);
     EXPECT_EQ(Out(), "3.12\n");
