@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
+#include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "ScriptedUi.h"
@@ -21,12 +25,6 @@ struct SelfTestRun : ::testing::Test {
         original = installed->device.ParameterBlock();
     }
 
-    void Run(const std::string& printerName) {
-        CDevicePort port(world.Services());
-        RunSelfTest(port, printerName, ui);
-        EXPECT_EQ(world.DeviceFile().OpenHandleCount(), 1u) << "the port stays open for the caller";
-    }
-
     SimDevice& Device() { return installed->device; }
 
     SimWorld world;
@@ -35,149 +33,140 @@ struct SelfTestRun : ::testing::Test {
     std::vector<std::uint8_t> original;
 };
 
-TEST_F(SelfTestRun, EverythingSucceedsInTenBoxes) {
-    const std::string version = DefaultVersionText(SimModel::kKQ10);
-    const std::string report = DefaultReportText(SimModel::kKQ10);
-    ui.ExpectBox("Start Self Test", kPlain);
-    ui.ExpectBox("Success: Create", kInformation);
-    ui.ExpectBox("Success: GetParam", kInformation);
-    ui.ExpectBox("Success: PutParam dummy", kInformation);
-    ui.ExpectBox("Success: PutParam original", kInformation);
-    ui.ExpectBox("Success: GetParam2", kInformation);
-    ui.ExpectBox("Success: Compare", kInformation);
-    ui.ExpectBox("Success: GetVersion (" + version + ")", kInformation);
-    ui.ExpectBox("Success: GetReport", kInformation);
-    ui.ExpectBox(report, kInformation);
-    Run("Zarvel KQ-10");
-    EXPECT_EQ(ui.Boxes().size(), 10u);
-    EXPECT_EQ(Device().StoreCount(), 2);
-    EXPECT_EQ(Device().ParameterBlock(), original) << "the block read first is written back";
+// The boxes of a run where every step succeeds, in order.
+std::vector<std::string> AllSucceed(const std::string& version, const std::string& report) {
+    return {"Start Self Test",         "Success: Create",   "Success: GetParam",
+            "Success: PutParam dummy", "Success: PutParam original",
+            "Success: GetParam2",      "Success: Compare",  "Success: GetVersion (" + version + ")",
+            "Success: GetReport",      report};
 }
 
-TEST_F(SelfTestRun, TheDummyBlockIsTheKq10TagAndZeros) {
-    // The device keeps whatever it stores; catch the dummy in between.
-    std::vector<std::uint8_t> dummy;
-    ui.ExpectBox("Start Self Test", kPlain);
-    ui.ExpectBox("Success: Create", kInformation);
-    ui.ExpectBox("Success: GetParam", kInformation);
-    ui.ExpectBox("Success: PutParam dummy", kInformation, kIdOk,
-                 [&] { dummy = Device().ParameterBlock(); });
-    ui.ExpectBox("Success: PutParam original", kInformation);
-    ui.ExpectBox("Success: GetParam2", kInformation);
-    ui.ExpectBox("Success: Compare", kInformation);
-    ui.ExpectBox("Success: GetVersion (" + DefaultVersionText(SimModel::kKQ10) + ")", kInformation);
-    ui.ExpectBox("Success: GetReport", kInformation);
-    ui.ExpectBox(DefaultReportText(SimModel::kKQ10), kInformation);
-    Run("Zarvel KQ-10");
-    std::vector<std::uint8_t> expected(266, 0);
-    const char tag[] = "KQ-10   ";
-    std::copy(tag, tag + 8, expected.begin());
-    EXPECT_EQ(dummy, expected);
-}
+struct SelfTestCase {
+    const char* what;
+    std::string printer = "Zarvel KQ-10";
+    std::function<void(SelfTestRun&)> arrange{};  // none: the device as it comes
+    // Boxes that differ from AllSucceed: {shown there, shown instead}; an
+    // empty replacement means the box is not shown.
+    std::vector<std::pair<std::string, std::string>> changes{};
+    std::size_t boxes = 10;  // the run ends after this many
+    std::map<std::string, std::function<void(SelfTestRun&)>> whileShown{};
+    std::function<void(SelfTestRun&)> check{};  // none: the boxes say it all
+    std::string version = DefaultVersionText(SimModel::kKQ10);
+    std::string report = DefaultReportText(SimModel::kKQ10);
+};
 
-TEST_F(SelfTestRun, NoDeviceSelectedEndsAfterCreate) {
-    ui.ExpectBox("Start Self Test", kPlain);
-    ui.ExpectBox("Error: Create", kPlain);
+void PrintTo(const SelfTestCase& c, std::ostream* os) { *os << c.what; }
+
+class SelfTestBoxes : public SelfTestRun, public ::testing::WithParamInterface<SelfTestCase> {};
+
+TEST_P(SelfTestBoxes, ShowEachStepInOrderWithItsIcon) {
+    const SelfTestCase& c = GetParam();
+    if (c.arrange) {
+        c.arrange(*this);
+    }
+    std::vector<std::string> expected = AllSucceed(c.version, c.report);
+    for (const auto& [shown, instead] : c.changes) {
+        *std::find(expected.begin(), expected.end(), shown) = instead;
+    }
+    expected.erase(std::remove(expected.begin(), expected.end(), ""), expected.end());
+    expected.resize(std::min(expected.size(), c.boxes));
+    for (const std::string& text : expected) {
+        const bool plain = text == "Start Self Test" || text.rfind("Error: ", 0) == 0;
+        const auto action = c.whileShown.find(text);
+        ui.ExpectBox(text, plain ? kPlain : kInformation, kIdOk,
+                     action == c.whileShown.end()
+                         ? std::function<void()>()
+                         : [this, act = action->second] { act(*this); });
+    }
     CDevicePort port(world.Services());
-    RunSelfTest(port, "", ui);
-    EXPECT_TRUE(Device().ControlLog().empty());
+    RunSelfTest(port, c.printer, ui);
+    EXPECT_EQ(world.DeviceFile().OpenHandleCount(), c.printer.empty() ? 0u : 1u)
+        << "the port stays open for the caller";
+    if (c.check) {
+        c.check(*this);
+    }
 }
 
-TEST_F(SelfTestRun, FirstReadFailureEndsTheTest) {
-    Device().Faults().failedStatus = 0x01;
-    Device().Faults().failedStatusCommand = 0x01;  // the parameter read
-    ui.ExpectBox("Start Self Test", kPlain);
-    ui.ExpectBox("Success: Create", kInformation);
-    ui.ExpectBox("Error: GetParam", kPlain);
-    Run("Zarvel KQ-10");
-    EXPECT_EQ(Device().StoreCount(), 0);
-}
+std::vector<std::uint8_t> g_caughtDummy;
 
-TEST_F(SelfTestRun, FailedWritesAreReportedAndTheTestGoesOn) {
-    Device().Faults().failedStatus = 0x01;
-    Device().Faults().failedStatusCommand = 0x02;  // the store
-    ui.ExpectBox("Start Self Test", kPlain);
-    ui.ExpectBox("Success: Create", kInformation);
-    ui.ExpectBox("Success: GetParam", kInformation);
-    ui.ExpectBox("Error: PutParam dummy", kPlain);
-    ui.ExpectBox("Error: PutParam original", kPlain);
-    ui.ExpectBox("Success: GetParam2", kInformation);
-    ui.ExpectBox("Success: Compare", kInformation);
-    ui.ExpectBox("Success: GetVersion (" + DefaultVersionText(SimModel::kKQ10) + ")", kInformation);
-    ui.ExpectBox("Success: GetReport", kInformation);
-    ui.ExpectBox(DefaultReportText(SimModel::kKQ10), kInformation);
-    Run("Zarvel KQ-10");
-}
+const auto kFailStore = [](SelfTestRun& run) {
+    run.Device().Faults().failedStatus = 0x01;
+    run.Device().Faults().failedStatusCommand = 0x02;  // the store
+};
+const std::vector<std::pair<std::string, std::string>> kFailedWrites = {
+    {"Success: PutParam dummy", "Error: PutParam dummy"},
+    {"Success: PutParam original", "Error: PutParam original"}};
 
-TEST_F(SelfTestRun, FailedSecondReadSkipsTheComparisonOnly) {
-    ui.ExpectBox("Start Self Test", kPlain);
-    ui.ExpectBox("Success: Create", kInformation);
-    ui.ExpectBox("Success: GetParam", kInformation);
-    ui.ExpectBox("Success: PutParam dummy", kInformation);
-    ui.ExpectBox("Success: PutParam original", kInformation, kIdOk, [&] {
-        Device().Faults().failedStatus = 0x01;
-        Device().Faults().failedStatusCommand = 0x01;
-    });
-    ui.ExpectBox("Error: GetParam2", kPlain, kIdOk,
-                 [&] { Device().Faults().failedStatus.reset(); });
-    ui.ExpectBox("Success: GetVersion (" + DefaultVersionText(SimModel::kKQ10) + ")", kInformation);
-    ui.ExpectBox("Success: GetReport", kInformation);
-    ui.ExpectBox(DefaultReportText(SimModel::kKQ10), kInformation);
-    Run("Zarvel KQ-10");
-}
-
-TEST_F(SelfTestRun, ADifferentSecondReadFailsTheComparison) {
-    ui.ExpectBox("Start Self Test", kPlain);
-    ui.ExpectBox("Success: Create", kInformation);
-    ui.ExpectBox("Success: GetParam", kInformation);
-    ui.ExpectBox("Success: PutParam dummy", kInformation);
-    ui.ExpectBox("Success: PutParam original", kInformation, kIdOk,
-                 [&] { Device().SetParameterBlock(DefaultParameterBlock(SimModel::kZT5)); });
-    ui.ExpectBox("Success: GetParam2", kInformation);
-    ui.ExpectBox("Error: Compare", kPlain);
-    ui.ExpectBox("Success: GetVersion (" + DefaultVersionText(SimModel::kKQ10) + ")", kInformation);
-    ui.ExpectBox("Success: GetReport", kInformation);
-    ui.ExpectBox(DefaultReportText(SimModel::kKQ10), kInformation);
-    Run("Zarvel KQ-10");
-}
-
-TEST_F(SelfTestRun, VersionAndReportFillTheirBuffersExactly) {
-    // Nine non-zero bytes and more behind them: only the nine are shown.
-    Device().SetVersionReply({'V', '1', '2', '.', '3', '4', '-', 'r', 'c', 'X', 'Y'});
-    std::string report(4095, 'r');
-    report += '\n';
-    Device().SetReport(report);
-    Device().Faults().failedStatus = 0x01;
-    Device().Faults().failedStatusCommand = 0x02;
-    ui.ExpectBox("Start Self Test", kPlain);
-    ui.ExpectBox("Success: Create", kInformation);
-    ui.ExpectBox("Success: GetParam", kInformation);
-    ui.ExpectBox("Error: PutParam dummy", kPlain);
-    ui.ExpectBox("Error: PutParam original", kPlain);
-    ui.ExpectBox("Success: GetParam2", kInformation);
-    ui.ExpectBox("Success: Compare", kInformation);
-    ui.ExpectBox("Success: GetVersion (V12.34-rc)", kInformation);
-    ui.ExpectBox("Success: GetReport", kInformation);
-    ui.ExpectBox(report, kInformation);
-    Run("Zarvel KQ-10");
-    EXPECT_EQ(ui.Boxes().back().text.size(), 4096u);
-}
-
-TEST_F(SelfTestRun, VersionAndReportFailuresEndTheTestAfterTheReport) {
-    Device().Faults().failedStatus = 0x01;
-    Device().Faults().failedStatusCommand = 0x03;  // the version read
-    Device().Faults().readFailAfter = 10;
-    ui.ExpectBox("Start Self Test", kPlain);
-    ui.ExpectBox("Success: Create", kInformation);
-    ui.ExpectBox("Success: GetParam", kInformation);
-    ui.ExpectBox("Success: PutParam dummy", kInformation);
-    ui.ExpectBox("Success: PutParam original", kInformation);
-    ui.ExpectBox("Success: GetParam2", kInformation);
-    ui.ExpectBox("Success: Compare", kInformation);
-    ui.ExpectBox("Error: GetVersion", kPlain);
-    ui.ExpectBox("Error: GetReport", kPlain);
-    Run("Zarvel KQ-10");
-}
+INSTANTIATE_TEST_SUITE_P(
+    Runs, SelfTestBoxes,
+    ::testing::Values(
+        SelfTestCase{"everything succeeds in ten boxes", "Zarvel KQ-10", {}, {}, 10, {},
+                     [](SelfTestRun& run) {
+                         EXPECT_EQ(run.ui.Boxes().size(), 10u);
+                         EXPECT_EQ(run.Device().StoreCount(), 2);
+                         EXPECT_EQ(run.Device().ParameterBlock(), run.original)
+                             << "the block read first is written back";
+                     }},
+        // The device keeps whatever it stores; catch the dummy in between.
+        SelfTestCase{"the dummy block is the KQ-10 tag and zeros", "Zarvel KQ-10", {}, {}, 10,
+                     {{"Success: PutParam dummy",
+                       [](SelfTestRun& run) { g_caughtDummy = run.Device().ParameterBlock(); }}},
+                     [](SelfTestRun&) {
+                         std::vector<std::uint8_t> expected(266, 0);
+                         const char tag[] = "KQ-10   ";
+                         std::copy(tag, tag + 8, expected.begin());
+                         EXPECT_EQ(g_caughtDummy, expected);
+                     }},
+        SelfTestCase{"no device selected ends after Create", "", {},
+                     {{"Success: Create", "Error: Create"}}, 2, {},
+                     [](SelfTestRun& run) { EXPECT_TRUE(run.Device().ControlLog().empty()); }},
+        SelfTestCase{"a failed first read ends the test", "Zarvel KQ-10",
+                     [](SelfTestRun& run) {
+                         run.Device().Faults().failedStatus = 0x01;
+                         run.Device().Faults().failedStatusCommand = 0x01;  // the parameter read
+                     },
+                     {{"Success: GetParam", "Error: GetParam"}}, 3, {},
+                     [](SelfTestRun& run) { EXPECT_EQ(run.Device().StoreCount(), 0); }},
+        SelfTestCase{"failed writes are reported and the test goes on", "Zarvel KQ-10", kFailStore,
+                     kFailedWrites, 10, {}},
+        SelfTestCase{"a failed second read skips the comparison only", "Zarvel KQ-10", {},
+                     {{"Success: GetParam2", "Error: GetParam2"}, {"Success: Compare", ""}}, 10,
+                     {{"Success: PutParam original",
+                       [](SelfTestRun& run) {
+                           run.Device().Faults().failedStatus = 0x01;
+                           run.Device().Faults().failedStatusCommand = 0x01;
+                       }},
+                      {"Error: GetParam2",
+                       [](SelfTestRun& run) { run.Device().Faults().failedStatus.reset(); }}}},
+        SelfTestCase{"a different second read fails the comparison", "Zarvel KQ-10", {},
+                     {{"Success: Compare", "Error: Compare"}}, 10,
+                     {{"Success: PutParam original",
+                       [](SelfTestRun& run) {
+                           run.Device().SetParameterBlock(DefaultParameterBlock(SimModel::kZT5));
+                       }}}},
+        // Nine non-zero bytes and more behind them: only the nine are shown.
+        SelfTestCase{"version and report fill their buffers exactly", "Zarvel KQ-10",
+                     [](SelfTestRun& run) {
+                         run.Device().SetVersionReply(
+                             {'V', '1', '2', '.', '3', '4', '-', 'r', 'c', 'X', 'Y'});
+                         run.Device().SetReport(std::string(4095, 'r') + '\n');
+                         kFailStore(run);
+                     },
+                     kFailedWrites, 10, {},
+                     [](SelfTestRun& run) { EXPECT_EQ(run.ui.Boxes().back().text.size(), 4096u); },
+                     "V12.34-rc", std::string(4095, 'r') + '\n'},
+        SelfTestCase{"version and report failures end the test after the report", "Zarvel KQ-10",
+                     [](SelfTestRun& run) {
+                         run.Device().Faults().failedStatus = 0x01;
+                         run.Device().Faults().failedStatusCommand = 0x03;  // the version read
+                         run.Device().Faults().readFailAfter = 10;
+                     },
+                     {{"Success: GetVersion (" + DefaultVersionText(SimModel::kKQ10) + ")",
+                       "Error: GetVersion"},
+                      {"Success: GetReport", "Error: GetReport"},
+                      {DefaultReportText(SimModel::kKQ10), ""}},
+                     10,
+                     {}}));
 
 }  // namespace
 }  // namespace marnel

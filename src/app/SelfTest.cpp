@@ -13,9 +13,8 @@ void RunSelfTest(CDevicePort& port, const std::string& printerName, IDialogs& di
     AfxMessageBox(dialogs, TXT_SELFTEST_START, kMbOk);
     RunSelfTestSteps(port, printerName, [&dialogs](const SelfTestResult& result) {
         const DWORD type = result.ok ? kMbOk | kMbIconInformation : kMbOk;
-        AfxMessageBox(dialogs, SelfTestStepText(result), type);
-        if (result.ok && result.step == SelfTestStep::kGetReport) {
-            AfxMessageBox(dialogs, result.detail, type);
+        for (const std::string& line : SelfTestStepLines(result)) {
+            AfxMessageBox(dialogs, line, type);
         }
     });
 }

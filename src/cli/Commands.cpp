@@ -263,9 +263,8 @@ int DeviceCommands::SelfTest() {
         if (!result.ok && status == kExitSuccess) {
             status = result.step == SelfTestStep::kCreate ? kExitNoDevice : kExitDeviceFailed;
         }
-        line(SelfTestStepText(result), !result.ok);
-        if (result.ok && result.step == SelfTestStep::kGetReport) {
-            line(result.detail, false);
+        for (const std::string& text : SelfTestStepLines(result)) {
+            line(text, !result.ok);
         }
     });
     if (m_console.json) {

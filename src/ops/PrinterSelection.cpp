@@ -29,10 +29,6 @@ PrinterVerdict Judge(const ICodePage& codePage, const PrinterInfo& record) {
 
 }  // namespace
 
-bool IsDevicePrinter(const ICodePage& codePage, const PrinterInfo& record) {
-    return Judge(codePage, record) == PrinterVerdict::kQualifies;
-}
-
 int ReportEndsWithEtxFor(const ICodePage& codePage, const std::string& printerName) {
     // The flag follows the printer's own name, which the user may have
     // changed; the driver name is what qualified it.

@@ -19,14 +19,12 @@ constexpr int kPrinterPrefixKQ = 0;
 constexpr int kPrinterPrefixZT = 1;
 constexpr int kPrinterPrefixKQ10 = 2;
 
-// True when the driver name begins with either series prefix (case ignored,
-// multibyte-aware) and the printer is not working offline.
-bool IsDevicePrinter(const ICodePage& codePage, const PrinterInfo& record);
-
 // The value of g_bReportEndsWithEtx for a chosen printer: 0 when its name
 // begins with "Zarvel KQ-10" (case ignored), 1 otherwise.
 int ReportEndsWithEtxFor(const ICodePage& codePage, const std::string& printerName);
 
+// A printer qualifies when its driver name begins with either series prefix
+// (case ignored, multibyte-aware) and it is not working offline.
 enum class PrinterVerdict {
     kQualifies,  // a device printer that is online
     kOffline,    // a device printer working offline

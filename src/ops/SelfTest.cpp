@@ -65,13 +65,20 @@ void RunSelfTestSteps(CDevicePort& port, const std::string& printerName,
     }
 }
 
-std::string SelfTestStepText(const SelfTestResult& result) {
-    std::string text = std::string(result.ok ? TXT_SELFTEST_SUCCESS : TXT_SELFTEST_ERROR) +
+std::vector<std::string> SelfTestStepLines(const SelfTestResult& result) {
+    std::string line = std::string(result.ok ? TXT_SELFTEST_SUCCESS : TXT_SELFTEST_ERROR) +
                        kStepNames[static_cast<int>(result.step)];
-    if (result.ok && result.step == SelfTestStep::kGetVersion) {
-        text += " (" + result.detail + ")";
+    if (!result.ok) {
+        return {line};
     }
-    return text;
+    switch (result.step) {
+        case SelfTestStep::kGetVersion:
+            return {line + " (" + result.detail + ")"};
+        case SelfTestStep::kGetReport:
+            return {line, result.detail};
+        default:
+            return {line};
+    }
 }
 
 }  // namespace marnel

@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "protocol/DevicePort.h"
 
@@ -37,8 +38,8 @@ using SelfTestObserver = std::function<void(const SelfTestResult&)>;
 void RunSelfTestSteps(CDevicePort& port, const std::string& printerName,
                       const SelfTestObserver& onStep);
 
-// The step's line as the user sees it: "Success: GetVersion (1.00)",
-// "Error: Create".
-std::string SelfTestStepText(const SelfTestResult& result);
+// What a step shows, in order: its own line ("Success: GetVersion (1.00)",
+// "Error: Create") and, after a report was read, the report itself.
+std::vector<std::string> SelfTestStepLines(const SelfTestResult& result);
 
 }  // namespace marnel
