@@ -54,6 +54,21 @@ start)
     mkdir -p "$dir/etc" "$dir/spool" "$dir/cache" "$dir/state" "$dir/log" "$dir/tmp" \
         "$dir/out" "$dir/filter" "$dir/ppd"
     chmod 755 "$dir"
+    # The server's programs are the system's, but for a usb backend where the
+    # system has none (it comes with the full cups package): a stand-in that
+    # writes a queue's jobs to DIR/out/QUEUE.bin, so usb:// queues can exist.
+    mkdir -p "$dir/bin/backend"
+    for entry in /usr/lib/cups/*; do
+        [ "$(basename "$entry")" = backend ] || ln -s "$entry" "$dir/bin/"
+    done
+    for entry in /usr/lib/cups/backend/*; do
+        ln -s "$entry" "$dir/bin/backend/"
+    done
+    if [ ! -e "$dir/bin/backend/usb" ]; then
+        printf '#!/bin/sh\n[ $# -ge 5 ] || exit 0\nif [ -n "$6" ]; then exec cat -- "$6"; fi >"%s/out/$PRINTER.bin"\nexec cat >"%s/out/$PRINTER.bin"\n' \
+            "$dir" "$dir" >"$dir/bin/backend/usb"
+        chmod 700 "$dir/bin/backend/usb"
+    fi
     # As root the jobs run as lp; otherwise everything runs as the caller.
     users="User lp
 Group lp
@@ -68,7 +83,7 @@ RequestRoot $dir/spool
 CacheDir $dir/cache
 StateDir $dir/state
 TempDir $dir/tmp
-ServerBin /usr/lib/cups
+ServerBin $dir/bin
 DataDir /usr/share/cups
 AccessLog $dir/log/access_log
 ErrorLog $dir/log/error_log
