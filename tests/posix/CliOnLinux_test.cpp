@@ -19,11 +19,6 @@
 namespace marnel {
 namespace {
 
-std::string CupsDir() {
-    const char* dir = std::getenv("MARNEL_TEST_CUPS_DIR");
-    return dir ? dir : "";
-}
-
 struct ToolRun {
     int status = -1;
     std::string out;
@@ -51,22 +46,13 @@ ToolRun Marnel(const std::string& arguments) {
 class CliOnLinuxTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!UnderUmockdev()) {
-            GTEST_SKIP() << "needs umockdev-wrapper (package umockdev)";
-        }
-        const std::string hasQueue =
-            "lpstat -h " + CupsDir() + "/cups.sock -v Zarvel_usb >/dev/null 2>&1";
-        if (CupsDir().empty() || std::system(hasQueue.c_str()) != 0) {
-            GTEST_SKIP() << "no private CUPS server with a usb:// queue";
+        const std::string missing = BenchMissing();
+        if (!missing.empty()) {
+            GTEST_SKIP() << missing;
         }
         m_testbed = std::make_unique<UsbTestbed>();
         m_kq = std::make_unique<EmulatedPrinter>(*m_testbed, EmulatedPrinter::Identity());
-        EmulatedPrinter::Identity zt;
-        zt.productId = 0x0020;
-        zt.model = "ZT-5";
-        zt.serial = "ZT5SN0042";
-        zt.address = 3;
-        m_zt = std::make_unique<EmulatedPrinter>(*m_testbed, zt);
+        m_zt = std::make_unique<EmulatedPrinter>(*m_testbed, EmulatedPrinter::ZT5());
         m_scratch = CupsDir() + "/cli-" + ::testing::UnitTest::GetInstance()->current_test_info()->name();
         std::system(("mkdir -p " + m_scratch).c_str());
     }

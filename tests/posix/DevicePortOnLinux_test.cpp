@@ -20,11 +20,6 @@
 namespace marnel {
 namespace {
 
-std::string CupsDir() {
-    const char* dir = std::getenv("MARNEL_TEST_CUPS_DIR");
-    return dir ? dir : "";
-}
-
 std::vector<std::uint8_t> Kq10Block(std::uint8_t seed) {
     ParameterBlockBytes block{};
     std::memcpy(block.data(), "KQ-10 \0\0", 8);
@@ -38,24 +33,13 @@ std::vector<std::uint8_t> Kq10Block(std::uint8_t seed) {
 class DevicePortOnLinuxTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!UnderUmockdev()) {
-            GTEST_SKIP() << "needs umockdev-wrapper (package umockdev)";
-        }
-        if (CupsDir().empty() || !std::ifstream(CupsDir() + "/cupsd.pid").good()) {
-            GTEST_SKIP() << "no private CUPS server (cupsd or lpadmin not installed)";
-        }
-        const std::string hasQueue = "lpstat -h " + CupsDir() + "/cups.sock -v Zarvel_usb >/dev/null 2>&1";
-        if (std::system(hasQueue.c_str()) != 0) {
-            GTEST_SKIP() << "no usb:// queue on the private CUPS server (cupsd not run as root)";
+        const std::string missing = BenchMissing();
+        if (!missing.empty()) {
+            GTEST_SKIP() << missing;
         }
         m_testbed = std::make_unique<UsbTestbed>();
         m_kq = std::make_unique<EmulatedPrinter>(*m_testbed, EmulatedPrinter::Identity());
-        EmulatedPrinter::Identity zt;
-        zt.productId = 0x0020;
-        zt.model = "ZT-5";
-        zt.serial = "ZT5SN0042";
-        zt.address = 3;
-        m_zt = std::make_unique<EmulatedPrinter>(*m_testbed, zt);
+        m_zt = std::make_unique<EmulatedPrinter>(*m_testbed, EmulatedPrinter::ZT5());
         PosixPlatform::Options options;
         options.cupsServer = CupsDir() + "/cups.sock";
         options.timeouts = {300, 300};

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 
 namespace marnel {
 
@@ -78,6 +79,26 @@ std::vector<std::uint8_t> StringDescriptor(const std::string& text) {
 bool UnderUmockdev() {
     const char* preload = std::getenv("LD_PRELOAD");
     return preload && std::strstr(preload, "umockdev-preload");
+}
+
+std::string CupsDir() {
+    const char* dir = std::getenv("MARNEL_TEST_CUPS_DIR");
+    return dir ? dir : "";
+}
+
+std::string BenchMissing() {
+    if (!UnderUmockdev()) {
+        return "needs umockdev-wrapper (package umockdev)";
+    }
+    if (CupsDir().empty() || !std::ifstream(CupsDir() + "/cupsd.pid").good()) {
+        return "no private CUPS server (cupsd or lpadmin not installed)";
+    }
+    const std::string hasQueue =
+        "lpstat -h " + CupsDir() + "/cups.sock -v Zarvel_usb >/dev/null 2>&1";
+    if (std::system(hasQueue.c_str()) != 0) {
+        return "no usb:// queue on the private CUPS server";
+    }
+    return std::string();
 }
 
 UsbTestbed::UsbTestbed() : m_pTestbed(umockdev_testbed_new()) {}

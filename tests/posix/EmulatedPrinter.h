@@ -24,6 +24,13 @@ namespace marnel {
 // True when the process runs with umockdev's preload library.
 bool UnderUmockdev();
 
+// The private CUPS server's folder (MARNEL_TEST_CUPS_DIR); empty without one.
+std::string CupsDir();
+
+// Why the bench cannot be had here: umockdev, the private CUPS server and its
+// usb:// queue for the emulated KQ-10. Empty when it can.
+std::string BenchMissing();
+
 class UsbTestbed;
 
 class EmulatedPrinter {
@@ -36,6 +43,16 @@ public:
         std::string serial = "KQ10SN0001";
         std::uint8_t address = 2;  // on bus 1
     };
+
+    // The bench's second printer: a ZT-5 beside the default KQ-10.
+    static Identity ZT5() {
+        Identity zt;
+        zt.productId = 0x0020;
+        zt.model = "ZT-5";
+        zt.serial = "ZT5SN0042";
+        zt.address = 3;
+        return zt;
+    }
 
     enum class Mode {
         kService,  // answers as a device in service mode

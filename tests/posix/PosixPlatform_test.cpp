@@ -18,32 +18,17 @@ namespace {
 
 constexpr DWORD kPiece = 1048576;
 
-std::string CupsDir() {
-    const char* dir = std::getenv("MARNEL_TEST_CUPS_DIR");
-    return dir ? dir : "";
-}
 
 class PosixPlatformTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!UnderUmockdev()) {
-            GTEST_SKIP() << "needs umockdev-wrapper (package umockdev)";
-        }
-        if (CupsDir().empty() || !std::ifstream(CupsDir() + "/cupsd.pid").good()) {
-            GTEST_SKIP() << "no private CUPS server (cupsd or lpadmin not installed)";
-        }
-        const std::string hasQueue = "lpstat -h " + CupsDir() + "/cups.sock -v Zarvel_usb >/dev/null 2>&1";
-        if (std::system(hasQueue.c_str()) != 0) {
-            GTEST_SKIP() << "no usb:// queue on the private CUPS server (cupsd not run as root)";
+        const std::string missing = BenchMissing();
+        if (!missing.empty()) {
+            GTEST_SKIP() << missing;
         }
         m_testbed = std::make_unique<UsbTestbed>();
         m_kq = std::make_unique<EmulatedPrinter>(*m_testbed, EmulatedPrinter::Identity());
-        EmulatedPrinter::Identity zt;
-        zt.productId = 0x0020;
-        zt.model = "ZT-5";
-        zt.serial = "ZT5SN0042";
-        zt.address = 3;
-        m_zt = std::make_unique<EmulatedPrinter>(*m_testbed, zt);
+        m_zt = std::make_unique<EmulatedPrinter>(*m_testbed, EmulatedPrinter::ZT5());
         EmulatedPrinter::Script refusesDeviceId;
         refusesDeviceId.answersDeviceId = false;  // as when the kernel driver holds it
         m_zt->SetScript(refusesDeviceId);
