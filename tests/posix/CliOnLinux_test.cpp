@@ -43,23 +43,17 @@ ToolRun Marnel(const std::string& arguments) {
     return run;
 }
 
-class CliOnLinuxTest : public ::testing::Test {
+class CliOnLinuxTest : public EmulatedBenchTest {
 protected:
     void SetUp() override {
-        const std::string missing = BenchMissing();
-        if (!missing.empty()) {
-            GTEST_SKIP() << missing;
+        EmulatedBenchTest::SetUp();
+        if (IsSkipped()) {
+            return;
         }
-        m_testbed = std::make_unique<UsbTestbed>();
-        m_kq = std::make_unique<EmulatedPrinter>(*m_testbed, EmulatedPrinter::Identity());
-        m_zt = std::make_unique<EmulatedPrinter>(*m_testbed, EmulatedPrinter::ZT5());
         m_scratch = CupsDir() + "/cli-" + ::testing::UnitTest::GetInstance()->current_test_info()->name();
         std::system(("mkdir -p " + m_scratch).c_str());
     }
 
-    std::unique_ptr<UsbTestbed> m_testbed;
-    std::unique_ptr<EmulatedPrinter> m_kq;
-    std::unique_ptr<EmulatedPrinter> m_zt;
     std::string m_scratch;
 };
 

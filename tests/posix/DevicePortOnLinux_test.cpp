@@ -30,16 +30,13 @@ std::vector<std::uint8_t> Kq10Block(std::uint8_t seed) {
     return std::vector<std::uint8_t>(block.begin(), block.end());
 }
 
-class DevicePortOnLinuxTest : public ::testing::Test {
+class DevicePortOnLinuxTest : public EmulatedBenchTest {
 protected:
     void SetUp() override {
-        const std::string missing = BenchMissing();
-        if (!missing.empty()) {
-            GTEST_SKIP() << missing;
+        EmulatedBenchTest::SetUp();
+        if (IsSkipped()) {
+            return;
         }
-        m_testbed = std::make_unique<UsbTestbed>();
-        m_kq = std::make_unique<EmulatedPrinter>(*m_testbed, EmulatedPrinter::Identity());
-        m_zt = std::make_unique<EmulatedPrinter>(*m_testbed, EmulatedPrinter::ZT5());
         PosixPlatform::Options options;
         options.cupsServer = CupsDir() + "/cups.sock";
         options.timeouts = {300, 300};
@@ -47,9 +44,6 @@ protected:
         m_platform = std::make_unique<PosixPlatform>(options);
     }
 
-    std::unique_ptr<UsbTestbed> m_testbed;
-    std::unique_ptr<EmulatedPrinter> m_kq;
-    std::unique_ptr<EmulatedPrinter> m_zt;
     std::unique_ptr<PosixPlatform> m_platform;
 };
 

@@ -6,6 +6,8 @@
 // update mode. Tests run under umockdev-wrapper.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <deque>
 #include <map>
@@ -129,6 +131,25 @@ public:
 
 private:
     UMockdevTestbed* m_pTestbed;
+};
+
+// The bench every test on the emulated bus starts from: a KQ-10 and a ZT-5
+// attached, or the test skipped with the reason the bench cannot be had.
+class EmulatedBenchTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const std::string missing = BenchMissing();
+        if (!missing.empty()) {
+            GTEST_SKIP() << missing;
+        }
+        m_testbed = std::make_unique<UsbTestbed>();
+        m_kq = std::make_unique<EmulatedPrinter>(*m_testbed, EmulatedPrinter::Identity());
+        m_zt = std::make_unique<EmulatedPrinter>(*m_testbed, EmulatedPrinter::ZT5());
+    }
+
+    std::unique_ptr<UsbTestbed> m_testbed;
+    std::unique_ptr<EmulatedPrinter> m_kq;
+    std::unique_ptr<EmulatedPrinter> m_zt;
 };
 
 }  // namespace marnel

@@ -19,16 +19,13 @@ namespace {
 constexpr DWORD kPiece = 1048576;
 
 
-class PosixPlatformTest : public ::testing::Test {
+class PosixPlatformTest : public EmulatedBenchTest {
 protected:
     void SetUp() override {
-        const std::string missing = BenchMissing();
-        if (!missing.empty()) {
-            GTEST_SKIP() << missing;
+        EmulatedBenchTest::SetUp();
+        if (IsSkipped()) {
+            return;
         }
-        m_testbed = std::make_unique<UsbTestbed>();
-        m_kq = std::make_unique<EmulatedPrinter>(*m_testbed, EmulatedPrinter::Identity());
-        m_zt = std::make_unique<EmulatedPrinter>(*m_testbed, EmulatedPrinter::ZT5());
         EmulatedPrinter::Script refusesDeviceId;
         refusesDeviceId.answersDeviceId = false;  // as when the kernel driver holds it
         m_zt->SetScript(refusesDeviceId);
@@ -40,9 +37,6 @@ protected:
         m_platform = std::make_unique<PosixPlatform>(options);
     }
 
-    std::unique_ptr<UsbTestbed> m_testbed;
-    std::unique_ptr<EmulatedPrinter> m_kq;
-    std::unique_ptr<EmulatedPrinter> m_zt;
     std::unique_ptr<PosixPlatform> m_platform;
 };
 
