@@ -705,11 +705,18 @@ std::string Shot(const char* name) {
     return g_shotDir.empty() ? "" : g_shotDir + "/" + name;
 }
 
+// Starts the test build on `scenario` and waits for its main window; null
+// (with the failure counted) when either does not happen.
+HWND StartOnScenario(Program& program, const std::string& exe, const char* scenario,
+                     const std::string& what) {
+    if (!Check(program.Start(exe, Scenario(scenario)), what + ": start"))
+        return nullptr;
+    return WaitMainWindow(program, what);
+}
+
 void CaseNoDevice(const std::string& exe) {
     Program program;
-    if (!Check(program.Start(exe, Scenario("none.scn")), "no device: start"))
-        return;
-    HWND hMain = WaitMainWindow(program, "no device");
+    HWND hMain = StartOnScenario(program, exe, "none.scn", "no device");
     if (!hMain)
         return;
     Check(WaitLabel(hMain, IDS_NO_DEVICE_TEXT, 2000),
@@ -788,9 +795,7 @@ void CaseTwoDevices(const std::string& exe) {
 
 void CaseDeviceGoesOffline(const std::string& exe) {
     Program program;
-    if (!Check(program.Start(exe, Scenario("offline.scn")), "offline: start"))
-        return;
-    HWND hMain = WaitMainWindow(program, "offline");
+    HWND hMain = StartOnScenario(program, exe, "offline.scn", "offline");
     if (!hMain)
         return;
     Check(WaitLabel(hMain, "Zarvel KQ-10", 2000), "offline: label names the device at start");
@@ -835,6 +840,19 @@ void CaseDeviceGoesOffline(const std::string& exe) {
     ExitProgram(program, hMain, "offline");
 }
 
+// Hands `size` bytes to the test build's WM_COPYDATA hook of kind `kind`;
+// true when the hook took them.
+bool SendToTestBuild(HWND hMain, ULONG_PTR kind, const char* bytes, std::size_t size) {
+    COPYDATASTRUCT data = {};
+    data.dwData = kind;
+    data.cbData = static_cast<DWORD>(size);
+    data.lpData = const_cast<char*>(bytes);
+    DWORD_PTR result = 0;
+    return SendMessageTimeoutA(hMain, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data), SMTO_NORMAL,
+                               5000, &result) != 0 &&
+           result != 0;
+}
+
 // Drops files on the main window through the test build's WM_COPYDATA hook.
 bool DropFiles(HWND hMain, const std::vector<std::string>& paths) {
     std::string list;
@@ -842,21 +860,12 @@ bool DropFiles(HWND hMain, const std::vector<std::string>& paths) {
         list += path;
         list.push_back('\0');
     }
-    COPYDATASTRUCT data = {};
-    data.dwData = marnel::kSimDropFilesData;
-    data.cbData = static_cast<DWORD>(list.size());
-    data.lpData = &list[0];
-    DWORD_PTR result = 0;
-    return SendMessageTimeoutA(hMain, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data), SMTO_NORMAL,
-                               5000, &result) != 0 &&
-           result != 0;
+    return SendToTestBuild(hMain, marnel::kSimDropFilesData, list.data(), list.size());
 }
 
 void CaseDropLongPath(const std::string& exe) {
     Program program;
-    if (!Check(program.Start(exe, Scenario("one.scn")), "drop: start"))
-        return;
-    HWND hMain = WaitMainWindow(program, "drop");
+    HWND hMain = StartOnScenario(program, exe, "one.scn", "drop");
     if (!hMain)
         return;
     // A first path of 300 characters that no program could open whole if it
@@ -993,9 +1002,7 @@ void ExpectBox(Program& program, const std::string& expected, const std::string&
 
 void CaseParameters(const std::string& exe) {
     Program program;
-    if (!Check(program.Start(exe, Scenario("one.scn")), "parameters: start"))
-        return;
-    HWND hMain = WaitMainWindow(program, "parameters");
+    HWND hMain = StartOnScenario(program, exe, "one.scn", "parameters");
     if (!hMain || !Check(WaitLabel(hMain, "Zarvel KQ-10", 2000), "parameters: the device"))
         return;
 
@@ -1045,9 +1052,7 @@ RECT RectOf(HWND hWnd) {
 
 void CaseReport(const std::string& exe) {
     Program program;
-    if (!Check(program.Start(exe, Scenario("one.scn")), "report: start"))
-        return;
-    HWND hMain = WaitMainWindow(program, "report");
+    HWND hMain = StartOnScenario(program, exe, "one.scn", "report");
     if (!hMain || !Check(WaitLabel(hMain, "Zarvel KQ-10", 2000), "report: the device"))
         return;
     DWORD start = GetTickCount();
@@ -1111,21 +1116,12 @@ void CaseReport(const std::string& exe) {
 
 // Asks the test build for the last job its device received, into `path`.
 bool SaveLastJob(HWND hMain, const std::string& path) {
-    COPYDATASTRUCT data = {};
-    data.dwData = marnel::kSimSaveLastJobData;
-    data.cbData = static_cast<DWORD>(path.size() + 1);
-    data.lpData = const_cast<char*>(path.c_str());
-    DWORD_PTR result = 0;
-    return SendMessageTimeoutA(hMain, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data), SMTO_NORMAL,
-                               5000, &result) != 0 &&
-           result != 0;
+    return SendToTestBuild(hMain, marnel::kSimSaveLastJobData, path.c_str(), path.size() + 1);
 }
 
 void CaseFirmware(const std::string& exe) {
     Program program;
-    if (!Check(program.Start(exe, Scenario("one.scn")), "firmware: start"))
-        return;
-    HWND hMain = WaitMainWindow(program, "firmware");
+    HWND hMain = StartOnScenario(program, exe, "one.scn", "firmware");
     if (!hMain || !Check(WaitLabel(hMain, "Zarvel KQ-10", 2000), "firmware: the device"))
         return;
     // Several spooler pieces' worth, every byte value.
@@ -1182,9 +1178,7 @@ void PressShift(bool down) {
 // after the other, each answered with "OK".
 void CaseSelfTest(const std::string& exe) {
     Program program;
-    if (!Check(program.Start(exe, Scenario("one.scn")), "self test: start"))
-        return;
-    HWND hMain = WaitMainWindow(program, "self test");
+    HWND hMain = StartOnScenario(program, exe, "one.scn", "self test");
     if (!hMain || !Check(WaitLabel(hMain, "Zarvel KQ-10", 2000), "self test: the device"))
         return;
     // The key goes to the foreground window's thread, whose key state the
