@@ -204,6 +204,8 @@ TEST(ReplacingSave, FailuresLeaveTheEarlierFileIntact) {
         {"folder not writable",
          [](MemoryFileSystem::Faults& f) { f.openFails = Cause::kAccessDenied; },
          Cause::kAccessDenied},
+        {"a file this user may not write", [](MemoryFileSystem::Faults& f) { f.readOnly = true; },
+         Cause::kAccessDenied},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -218,6 +220,27 @@ TEST(ReplacingSave, FailuresLeaveTheEarlierFileIntact) {
         EXPECT_EQ(fs.Paths(), std::vector<std::string>{"/home/u/params.bin"});
         EXPECT_EQ(fs.OpenHandleCount(), 0u);
     }
+}
+
+// A link is followed and stays a link; a device is written where it is.
+TEST(ReplacingSave, LinksAndSpecialFilesStayWhatTheyAre) {
+    const std::vector<std::uint8_t> fresh = Bytes(266, 1);
+    MemoryFileSystem fs;
+    fs.SetFile("/data/real.bin", Bytes(300, 9));
+    fs.FaultsFor("/home/u/link.bin").linkTo = "/home/u/hop.bin";
+    fs.FaultsFor("/home/u/hop.bin").linkTo = "/data/real.bin";
+    SaveFileReplacing(fs, "/home/u/link.bin", fresh.data(), 266);
+    EXPECT_EQ(fs.Content("/data/real.bin"), fresh);
+    EXPECT_EQ(fs.Paths(), std::vector<std::string>{"/data/real.bin"}) << "no file in a link's place";
+    EXPECT_EQ(fs.OpenedPaths().back().rfind("/data/", 0), 0u) << "temporary file beside the file";
+
+    fs.SetFile("/dev/lp0", {});
+    fs.FaultsFor("/dev/lp0").special = true;
+    SaveFileReplacing(fs, "/dev/lp0", fresh.data(), 266);
+    EXPECT_EQ(fs.Content("/dev/lp0"), fresh);
+    EXPECT_EQ(fs.OpenedPaths().back(), "/dev/lp0") << "no temporary file, no replacing";
+    EXPECT_EQ(fs.Paths().size(), 2u);
+    EXPECT_EQ(fs.OpenHandleCount(), 0u);
 }
 
 TEST(ReplacingSave, CompleteSaveReplacesTheTargetInItsFolder) {

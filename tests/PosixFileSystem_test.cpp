@@ -3,6 +3,8 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -112,6 +114,75 @@ TEST_F(PosixFiles, ReplacingSaveKeepsTheModeAndLeavesNoTemporary) {
 
     SaveFileReplacing(fs, Path("new.txt"), "r", 1);
     EXPECT_EQ(Get("new.txt"), "r");
+}
+
+TEST_F(PosixFiles, SavingKeepsLinksDevicesAndOwnersAsTheyWere) {
+    const std::string fresh(266, 'n');
+    // A link leads to the file it names, and stays a link.
+    Put("real.bin", std::string(300, 'o'));
+    ASSERT_EQ(symlink("real.bin", Path("link.bin").c_str()), 0);
+    SaveFileReplacing(fs, Path("link.bin"), fresh.data(), 266);
+    struct stat st {};
+    ASSERT_EQ(lstat(Path("link.bin").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    EXPECT_EQ(Get("real.bin"), fresh);
+
+    // A character device is written, not replaced by a regular file: a node
+    // of our own for the null device, so a fault here harms nothing else.
+    const bool privileged = geteuid() == 0;
+    if (privileged) {
+        ASSERT_EQ(mknod(Path("null").c_str(), S_IFCHR | 0666, makedev(1, 3)), 0);
+        SaveFileReplacing(fs, Path("null"), fresh.data(), 266);
+        ASSERT_EQ(lstat(Path("null").c_str(), &st), 0);
+        EXPECT_TRUE(S_ISCHR(st.st_mode));
+    }
+
+    // A FIFO that no one reads is an error at once, not a wait.
+    ASSERT_EQ(mkfifo(Path("fifo").c_str(), 0600), 0);
+    EXPECT_NE(CauseOf([&] { SaveFileReplacing(fs, Path("fifo"), fresh.data(), 266); }),
+              FileErrorCause::kNone);
+    EXPECT_EQ(EntryCount(), privileged ? 4u : 3u) << "no temporary file left";
+
+    // A file another user owns keeps its owner and mode where we may keep them.
+    Put("theirs.bin", "o");
+    ASSERT_EQ(chmod(Path("theirs.bin").c_str(), 0444), 0);
+    if (privileged) {
+        ASSERT_EQ(chown(Path("theirs.bin").c_str(), 65534, 65534), 0);
+    }
+    SaveFileReplacing(fs, Path("theirs.bin"), fresh.data(), 266);
+    ASSERT_EQ(stat(Path("theirs.bin").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0444u);
+    if (privileged) {
+        EXPECT_EQ(st.st_uid, 65534u);
+        EXPECT_EQ(st.st_gid, 65534u);
+    }
+}
+
+// The rename of a temporary file would get past a file's own protection: a
+// user who may not write the file is refused, as opening it would be.
+TEST_F(PosixFiles, AFileThisUserMayNotWriteIsRefusedAndLeftAlone) {
+    if (geteuid() != 0) {
+        GTEST_SKIP() << "needs root to act as another user";
+    }
+    Put("locked.bin", "o");
+    ASSERT_EQ(chmod(Path("locked.bin").c_str(), 0444), 0);
+    ASSERT_EQ(chmod(dir.c_str(), 0777), 0);  // the folder would let anyone rename
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (setgid(65534) != 0 || setuid(65534) != 0) {
+            _exit(10);
+        }
+        const FileErrorCause cause =
+            CauseOf([&] { SaveFileReplacing(fs, Path("locked.bin"), "new", 3); });
+        _exit(cause == FileErrorCause::kAccessDenied ? 0 : 20 + static_cast<int>(cause));
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "10: could not switch user; 20+: another cause";
+    EXPECT_EQ(Get("locked.bin"), "o");
+    EXPECT_EQ(EntryCount(), 1u);
 }
 
 TEST_F(PosixFiles, SaveIntoAMissingFolderIsABadPath) {

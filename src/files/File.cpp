@@ -126,12 +126,29 @@ void CReplacingFile::Create(const std::string& target) {
     Abort();
     m_strTarget = target;
     FileError error;
+    SaveTarget where;
+    if (!m_fileSystem.InspectSaveTarget(target, &where, &error)) {
+        Throw(error);
+    }
     FileHandle file = nullptr;
+    if (where.special) {
+        if (!m_fileSystem.OpenSpecialForWriting(where.path, &file, &error)) {
+            Throw(error);
+        }
+        m_hFile = file;
+        return;
+    }
+    if (where.readOnly) {
+        // As opening it for writing would be; the temporary file's rename
+        // would otherwise get past the file's own protection.
+        Throw({FileErrorCause::kAccessDenied, 0});
+    }
     std::string tempPath;
-    if (!m_fileSystem.CreateTemporaryBeside(target, &tempPath, &file, &error)) {
+    if (!m_fileSystem.CreateTemporaryBeside(where.path, &tempPath, &file, &error)) {
         Throw(error);
     }
     m_hFile = file;
+    m_strReplacePath = where.path;
     m_strTempPath = tempPath;
 }
 
@@ -155,7 +172,10 @@ void CReplacingFile::Commit() {
         Abort();
         Throw(error);
     }
-    if (!m_fileSystem.Replace(m_strTempPath, m_strTarget, &error)) {
+    if (m_strTempPath.empty()) {
+        return;  // written in place
+    }
+    if (!m_fileSystem.Replace(m_strTempPath, m_strReplacePath, &error)) {
         Abort();
         Throw(error);
     }

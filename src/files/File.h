@@ -2,7 +2,9 @@
 // raises CFileException (cause and path) on every failure, and
 // CReplacingFile: a save that writes a temporary file in the target's folder
 // and puts it in the target's place only when it is complete, so that a
-// failure part-way leaves the user's earlier file as it was.
+// failure part-way leaves the user's earlier file as it was. A link is
+// followed and stays a link; a device, FIFO or socket is written where it
+// is; a file the user may not write is refused and left alone.
 #pragma once
 
 #include <cstdint>
@@ -73,8 +75,9 @@ private:
 
     IFileSystem& m_fileSystem;
     FileHandle m_hFile = nullptr;
-    std::string m_strTarget;
-    std::string m_strTempPath;
+    std::string m_strTarget;       // as the user named it: errors name this
+    std::string m_strReplacePath;  // the file the temporary file replaces
+    std::string m_strTempPath;     // empty when writing in place
 };
 
 // Writes `data` as the whole new content of `path` through a CReplacingFile.

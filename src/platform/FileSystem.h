@@ -38,6 +38,18 @@ struct FileError {
 
 using FileHandle = void*;
 
+// What a save finds at the path it was given.
+struct SaveTarget {
+    // The file to replace: the end of any chain of symbolic links, so that a
+    // link stays a link; the path itself when it names no link.
+    std::string path;
+    // A character or block device, FIFO or socket: written where it is,
+    // never replaced by a regular file.
+    bool special = false;
+    // An existing file this user may not open for writing.
+    bool readOnly = false;
+};
+
 class IFileSystem {
 public:
     virtual ~IFileSystem() = default;
@@ -51,8 +63,21 @@ public:
 
     // Creates a new, empty file in the folder of `target`, for writing only
     // and without sharing, with a name no other file has; *tempPath gets it.
+    // It has the target's permissions, owner and group where the process may
+    // set them (those of a new file when there is no target).
     virtual bool CreateTemporaryBeside(const std::string& target, std::string* tempPath,
                                        FileHandle* file, FileError* error) = 0;
+
+    // What `path` names for a save: see SaveTarget. A path that names
+    // nothing yet is no error (path unchanged, neither special nor
+    // read-only); a loop of links is.
+    virtual bool InspectSaveTarget(const std::string& path, SaveTarget* target,
+                                   FileError* error) = 0;
+
+    // Opens an existing special file for writing only, without truncating it
+    // and without waiting: a FIFO that no one reads is an error.
+    virtual bool OpenSpecialForWriting(const std::string& path, FileHandle* file,
+                                       FileError* error) = 0;
 
     // The file's length in bytes.
     virtual bool GetLength(FileHandle file, std::uint64_t* length, FileError* error) = 0;

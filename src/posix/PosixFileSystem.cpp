@@ -60,6 +60,12 @@ int MissingCause(const std::string& path, int errnoValue) {
     return stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode) ? ENOENT : ENOTDIR;
 }
 
+// The folder part of a path, with its slash; empty for a bare name.
+std::string FolderPart(const std::string& path) {
+    std::size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
 mode_t NewFileMode() {
     mode_t mask = umask(0);
     umask(mask);
@@ -104,19 +110,25 @@ bool PosixFileSystem::Create(const std::string& path, FileHandle* file, FileErro
 
 bool PosixFileSystem::CreateTemporaryBeside(const std::string& target, std::string* tempPath,
                                             FileHandle* file, FileError* error) {
-    std::size_t slash = target.find_last_of('/');
-    std::string folder = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
-    std::string pattern = folder + ".~mrnXXXXXX";
+    std::string pattern = FolderPart(target) + ".~mrnXXXXXX";
     std::vector<char> name(pattern.begin(), pattern.end());
     name.push_back('\0');
     int fd = mkstemp(name.data());
     if (fd < 0) {
         return FailErrno(error, MissingCause(target, errno));
     }
-    // mkstemp makes the file private; the saved file gets the target's mode,
-    // or the one a plain create would give.
+    // mkstemp makes the file private; the saved file gets the target's
+    // owner, group and mode, or the mode a plain create would give. Only a
+    // privileged process may give a file away: otherwise it stays ours.
     struct stat st {};
-    mode_t mode = stat(target.c_str(), &st) == 0 ? (st.st_mode & 07777) : NewFileMode();
+    const bool hadTarget = stat(target.c_str(), &st) == 0;
+    if (hadTarget && fchown(fd, st.st_uid, st.st_gid) != 0 && errno != EPERM) {
+        int saved = errno;
+        close(fd);
+        unlink(name.data());
+        return FailErrno(error, saved);
+    }
+    mode_t mode = hadTarget ? (st.st_mode & 07777) : NewFileMode();
     if (fchmod(fd, mode) != 0 || flock(fd, LOCK_EX | LOCK_NB) != 0) {
         int saved = errno;
         close(fd);
@@ -124,6 +136,55 @@ bool PosixFileSystem::CreateTemporaryBeside(const std::string& target, std::stri
         return FailErrno(error, saved);
     }
     *tempPath = name.data();
+    return Wrap(fd, true, file);
+}
+
+bool PosixFileSystem::InspectSaveTarget(const std::string& path, SaveTarget* target,
+                                        FileError* error) {
+    // Follow the links one by one: the last one may lead to nothing yet, and
+    // the file is then made where it points.
+    std::string at = path;
+    struct stat st {};
+    for (int hops = 0;; ++hops) {
+        if (lstat(at.c_str(), &st) != 0) {
+            *target = SaveTarget{at, false, false};
+            return true;
+        }
+        if (!S_ISLNK(st.st_mode)) {
+            break;
+        }
+        if (hops == 40) {  // the kernel's own limit
+            return FailErrno(error, ELOOP);
+        }
+        char link[4096];
+        const ssize_t length = readlink(at.c_str(), link, sizeof link);
+        if (length < 0 || static_cast<std::size_t>(length) == sizeof link) {
+            return FailErrno(error, length < 0 ? errno : ENAMETOOLONG);
+        }
+        const std::string next(link, static_cast<std::size_t>(length));
+        at = next.compare(0, 1, "/") == 0 ? next : FolderPart(at) + next;
+    }
+    const bool special = S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode) || S_ISFIFO(st.st_mode) ||
+                         S_ISSOCK(st.st_mode);
+    const bool readOnly = S_ISREG(st.st_mode) && access(at.c_str(), W_OK) != 0 && errno == EACCES;
+    *target = SaveTarget{at, special, readOnly};
+    return true;
+}
+
+bool PosixFileSystem::OpenSpecialForWriting(const std::string& path, FileHandle* file,
+                                            FileError* error) {
+    // Non-blocking only for the open, which would otherwise wait for a
+    // FIFO's reader; writes then wait as usual.
+    int fd = open(path.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        return FailErrno(error, errno);
+    }
+    const int flags = fcntl(fd, F_GETFL);
+    if (flags < 0 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+        int saved = errno;
+        close(fd);
+        return FailErrno(error, saved);
+    }
     return Wrap(fd, true, file);
 }
 

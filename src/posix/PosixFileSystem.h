@@ -12,6 +12,10 @@ public:
     bool Create(const std::string& path, FileHandle* file, FileError* error) override;
     bool CreateTemporaryBeside(const std::string& target, std::string* tempPath, FileHandle* file,
                                FileError* error) override;
+    bool InspectSaveTarget(const std::string& path, SaveTarget* target,
+                           FileError* error) override;
+    bool OpenSpecialForWriting(const std::string& path, FileHandle* file,
+                               FileError* error) override;
     bool GetLength(FileHandle file, std::uint64_t* length, FileError* error) override;
     bool Read(FileHandle file, void* buffer, DWORD count, DWORD* bytesRead,
               FileError* error) override;

@@ -133,6 +133,9 @@ bool MemoryFileSystem::OpenCommon(const std::string& path, const std::string& fa
     if (mustExist && !Exists(path)) {
         return Fail(error, FileErrorCause::kFileNotFound);
     }
+    if (writing && faults != nullptr && faults->readOnly && Exists(path)) {
+        return Fail(error, FileErrorCause::kAccessDenied);
+    }
     if (writing) {
         m_files[path] = Node();  // created or truncated
     }
@@ -166,6 +169,30 @@ bool MemoryFileSystem::CreateTemporaryBeside(const std::string& target, std::str
     }
     *tempPath = path;
     return true;
+}
+
+bool MemoryFileSystem::InspectSaveTarget(const std::string& path, SaveTarget* target,
+                                         FileError* error) {
+    std::string at = path;
+    for (int hops = 0;; ++hops) {
+        const Faults* faults = FaultsOf(at);
+        if (faults == nullptr || !faults->linkTo) {
+            break;
+        }
+        if (hops == 40) {
+            return Fail(error, FileErrorCause::kBadPath);
+        }
+        at = *faults->linkTo;
+    }
+    const Faults* faults = FaultsOf(at);
+    *target = SaveTarget{at, faults != nullptr && faults->special,
+                         faults != nullptr && faults->readOnly && Exists(at)};
+    return true;
+}
+
+bool MemoryFileSystem::OpenSpecialForWriting(const std::string& path, FileHandle* file,
+                                             FileError* error) {
+    return OpenCommon(path, path, true, true, file, error);
 }
 
 bool MemoryFileSystem::GetLength(FileHandle file, std::uint64_t* length, FileError* error) {

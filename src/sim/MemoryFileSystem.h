@@ -33,6 +33,10 @@ public:
         bool closeFails = false;                    // closing a written file fails (hardware I/O)
         bool replaceFails = false;  // putting a temporary file in this place fails (access denied)
         bool heldByOtherProgram = false;  // opening it is a sharing violation
+        // What the path is, beyond a plain file:
+        bool readOnly = false;  // this user may not write it
+        bool special = false;   // a device or FIFO: written in place
+        std::optional<std::string> linkTo;  // a symbolic link to this path
     };
 
     // A file of `length` bytes whose content is computed from the offset, so
@@ -58,6 +62,10 @@ public:
     bool OpenRead(const std::string& path, FileHandle* file, FileError* error) override;
     bool Create(const std::string& path, FileHandle* file, FileError* error) override;
     bool CreateTemporaryBeside(const std::string& target, std::string* tempPath, FileHandle* file,
+                               FileError* error) override;
+    bool InspectSaveTarget(const std::string& path, SaveTarget* target,
+                           FileError* error) override;
+    bool OpenSpecialForWriting(const std::string& path, FileHandle* file,
                                FileError* error) override;
     bool GetLength(FileHandle file, std::uint64_t* length, FileError* error) override;
     bool Read(FileHandle file, void* buffer, DWORD count, DWORD* bytesRead,

@@ -77,6 +77,43 @@ bool Win32FileSystem::CreateTemporaryBeside(const std::string& target, std::stri
     return true;
 }
 
+bool Win32FileSystem::InspectSaveTarget(const std::string& path, SaveTarget* target,
+                                        FileError* /*error*/) {
+    *target = SaveTarget{path, false, false};
+    // Opened for nothing but its facts; a path that opens not at all is a new
+    // file or an error the save itself will meet.
+    ::HANDLE handle = ::CreateFileA(path.c_str(), 0,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        return true;
+    }
+    const ::DWORD type = ::GetFileType(handle);
+    target->special = type == FILE_TYPE_CHAR || type == FILE_TYPE_PIPE;
+    const ::DWORD attributes = ::GetFileAttributesA(path.c_str());
+    if (!target->special && attributes != INVALID_FILE_ATTRIBUTES) {
+        target->readOnly = (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) ==
+                           FILE_ATTRIBUTE_READONLY;
+        if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+            // The file a link leads to, without the "\\?\" the call puts first.
+            char final[MAX_PATH + 8];
+            const ::DWORD length =
+                ::GetFinalPathNameByHandleA(handle, final, sizeof final, FILE_NAME_NORMALIZED);
+            if (length > 4 && length < sizeof final) {
+                const std::string resolved(final, length);
+                target->path = resolved.compare(0, 4, "\\\\?\\") == 0 ? resolved.substr(4) : resolved;
+            }
+        }
+    }
+    ::CloseHandle(handle);
+    return true;
+}
+
+bool Win32FileSystem::OpenSpecialForWriting(const std::string& path, FileHandle* file,
+                                            FileError* error) {
+    return OpenWith(path, GENERIC_WRITE, OPEN_EXISTING, file, error);
+}
+
 bool Win32FileSystem::GetLength(FileHandle file, std::uint64_t* length, FileError* error) {
     LARGE_INTEGER size;
     if (!::GetFileSizeEx(AsHandle(file), &size)) {

@@ -9,7 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "files/File.h"
 #include "protocol/DevicePort.h"
+#include "win32/Win32FileSystem.h"
 #include "win32/Win32Platform.h"
 #include "win32/WindowsApi.h"
 
@@ -246,6 +248,51 @@ void TestDeviceFileAndKernel() {
 
 }
 
+std::string ReadAll(const std::string& path) {
+    std::string content;
+    HANDLE in = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+    char buffer[64];
+    ::DWORD got = 0;
+    while (in != INVALID_HANDLE_VALUE && ReadFile(in, buffer, sizeof buffer, &got, nullptr) &&
+           got > 0) {
+        content.append(buffer, got);
+    }
+    CloseHandle(in);
+    return content;
+}
+
+// Saving: a read-only file is refused and left alone, a device is written
+// where it is, a plain file is replaced.
+void TestSave() {
+    Win32FileSystem files;
+    char folder[MAX_PATH];
+    CHECK(GetTempPathA(MAX_PATH, folder) != 0);
+    const std::string path = std::string(folder) + "marnel-save.bin";
+    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    SaveFileReplacing(files, path, "old", 3);
+    CHECK_EQ(ReadAll(path), "old");
+    CHECK(SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY));
+    FileErrorCause cause = FileErrorCause::kNone;
+    try {
+        SaveFileReplacing(files, path, "new", 3);
+    } catch (const CFileException& e) {
+        cause = e.m_cause;
+    }
+    CHECK_EQ(static_cast<int>(cause), static_cast<int>(FileErrorCause::kAccessDenied));
+    CHECK_EQ(ReadAll(path), "old");
+    CHECK(SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL));
+    SaveFileReplacing(files, path, "new", 3);
+    CHECK_EQ(ReadAll(path), "new");
+    DeleteFileA(path.c_str());
+
+    SaveTarget target;
+    FileError error;
+    CHECK(files.InspectSaveTarget("NUL", &target, &error));
+    CHECK(target.special);
+    SaveFileReplacing(files, "NUL", "x", 1);  // raises on failure
+}
+
 // Run with the Japanese ANSI code page (932, set up by the test's
 // environment): lead bytes come from the system, and a key name of 128
 // double-byte characters is 256 bytes, one more than the listing's buffer
@@ -417,6 +464,7 @@ int main(int argc, char** argv) {
         {"kernel", TestDeviceFileAndKernel},
         {"dbcs", TestDoubleByteCodePage},
         {"resolve", TestResolution},
+        {"save", TestSave},
         {"empty", TestEmptySpooler},
     };
     for (const Group& group : groups) {
