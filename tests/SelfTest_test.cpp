@@ -9,6 +9,7 @@
 
 #include "ScriptedUi.h"
 #include "app/SelfTest.h"
+#include "ops/BackupStore.h"
 #include "protocol/DevicePort.h"
 #include "sim/SimWorld.h"
 
@@ -46,7 +47,7 @@ struct SelfTestCase {
     std::string printer = "Zarvel KQ-10";
     std::function<void(SelfTestRun&)> arrange{};  // none: the device as it comes
     // Boxes that differ from AllSucceed: {shown there, shown instead}; an
-    // empty replacement means the box is not shown.
+    // empty replacement means the box is not shown; "a\n+b" stands for two.
     std::vector<std::pair<std::string, std::string>> changes{};
     std::size_t boxes = 10;  // the run ends after this many
     std::map<std::string, std::function<void(SelfTestRun&)>> whileShown{};
@@ -66,12 +67,18 @@ TEST_P(SelfTestBoxes, ShowEachStepInOrderWithItsIcon) {
     }
     std::vector<std::string> expected = AllSucceed(c.version, c.report);
     for (const auto& [shown, instead] : c.changes) {
-        *std::find(expected.begin(), expected.end(), shown) = instead;
+        auto at = std::find(expected.begin(), expected.end(), shown);
+        const std::size_t cut = instead.find("\n+");
+        *at = instead.substr(0, cut);
+        if (cut != std::string::npos) {
+            expected.insert(at + 1, instead.substr(cut + 2));
+        }
     }
     expected.erase(std::remove(expected.begin(), expected.end(), ""), expected.end());
     expected.resize(std::min(expected.size(), c.boxes));
     for (const std::string& text : expected) {
-        const bool plain = text == "Start Self Test" || text.rfind("Error: ", 0) == 0;
+        const bool plain = text == "Start Self Test" || text.rfind("Error: ", 0) == 0 ||
+                           text.rfind("The device's", 0) == 0 || text.rfind("Access to", 0) == 0;
         const auto action = c.whileShown.find(text);
         ui.ExpectBox(text, plain ? kPlain : kInformation, kIdOk,
                      action == c.whileShown.end()
@@ -79,7 +86,8 @@ TEST_P(SelfTestBoxes, ShowEachStepInOrderWithItsIcon) {
                          : [this, act = action->second] { act(*this); });
     }
     CDevicePort port(world.Services());
-    RunSelfTest(port, c.printer, ui);
+    CBackupStore backups(world.Files(), world.Environment());
+    RunSelfTest(port, c.printer, backups, ui);
     EXPECT_EQ(world.DeviceFile().OpenHandleCount(), c.printer.empty() ? 0u : 1u)
         << "the port stays open for the caller";
     if (c.check) {
@@ -93,9 +101,18 @@ const auto kFailStore = [](SelfTestRun& run) {
     run.Device().Faults().failedStatus = 0x01;
     run.Device().Faults().failedStatusCommand = 0x02;  // the store
 };
+const std::string kBackups = "/home/technician/.local/state/marnel/backups";
+const std::string kBackup = kBackups + "/KQ-10_Zarvel-KQ-10_20261207T120000Z.prm";
+// The original block could not be written back, even the second time.
 const std::vector<std::pair<std::string, std::string>> kFailedWrites = {
     {"Success: PutParam dummy", "Error: PutParam dummy"},
-    {"Success: PutParam original", "Error: PutParam original"}};
+    {"Success: PutParam original",
+     "Error: PutParam original\n+The device's parameters were saved to " + kBackup +
+         " before the test. Restore them with Put Parameters."}};
+const auto kBackupHoldsTheOriginal = [](SelfTestRun& run) {
+    EXPECT_EQ(run.world.Files().Content(kBackup), run.original) << "byte for byte";
+    EXPECT_EQ(run.Device().StoreCount(), 0);
+};
 
 INSTANTIATE_TEST_SUITE_P(
     Runs, SelfTestBoxes,
@@ -127,8 +144,32 @@ INSTANTIATE_TEST_SUITE_P(
                      },
                      {{"Success: GetParam", "Error: GetParam"}}, 3, {},
                      [](SelfTestRun& run) { EXPECT_EQ(run.Device().StoreCount(), 0); }},
-        SelfTestCase{"failed writes are reported and the test goes on", "Zarvel KQ-10", kFailStore,
-                     kFailedWrites, 10, {}},
+        SelfTestCase{"failed writes are reported, the backup named, and the test goes on",
+                     "Zarvel KQ-10", kFailStore, kFailedWrites, 11, {}, kBackupHoldsTheOriginal},
+        SelfTestCase{"a transient failure writing the original back is tried again",
+                     "Zarvel KQ-10", {}, {}, 10,
+                     {{"Success: PutParam dummy",
+                       [](SelfTestRun& run) {
+                           // The next control call, the first of the write back, fails.
+                           run.Device().Faults().failControlCalls = {
+                               static_cast<int>(run.Device().ControlLog().size()) + 1};
+                       }}},
+                     [](SelfTestRun& run) {
+                         EXPECT_EQ(run.Device().StoreCount(), 2);
+                         EXPECT_EQ(run.Device().ParameterBlock(), run.original);
+                     }},
+        SelfTestCase{"without a backup nothing is written", "Zarvel KQ-10",
+                     [](SelfTestRun& run) {
+                         run.world.Files().FaultsFor(kBackups).openFails =
+                             FileErrorCause::kAccessDenied;
+                     },
+                     {{"Success: GetParam",
+                       "Success: GetParam\n+Access to " + kBackups + " was denied."}},
+                     4, {},
+                     [](SelfTestRun& run) {
+                         EXPECT_EQ(run.Device().StoreCount(), 0);
+                         EXPECT_EQ(run.world.Files().Paths().size(), 0u);
+                     }},
         SelfTestCase{"a failed second read skips the comparison only", "Zarvel KQ-10", {},
                      {{"Success: GetParam2", "Error: GetParam2"}, {"Success: Compare", ""}}, 10,
                      {{"Success: PutParam original",
@@ -152,7 +193,7 @@ INSTANTIATE_TEST_SUITE_P(
                          run.Device().SetReport(std::string(4095, 'r') + '\n');
                          kFailStore(run);
                      },
-                     kFailedWrites, 10, {},
+                     kFailedWrites, 11, {},
                      [](SelfTestRun& run) { EXPECT_EQ(run.ui.Boxes().back().text.size(), 4096u); },
                      "V12.34-rc", std::string(4095, 'r') + '\n'},
         SelfTestCase{"version and report failures end the test after the report", "Zarvel KQ-10",

@@ -8,12 +8,15 @@
 
 namespace marnel {
 
+class CBackupStore;
 class CDevicePort;
 
 // Opens `port` for `printerName` and runs the self test, showing "Start Self
-// Test" and then every step's line (information icon for a success, the
-// warning icon for an error) and, after a report was read, the report. The
-// port stays open for the caller to close.
-void RunSelfTest(CDevicePort& port, const std::string& printerName, IDialogs& dialogs);
+// Test" and then every step's lines (information icon for a success, the
+// warning icon for an error). A backup that cannot be saved is reported as
+// a file error and ends the test before anything is written. The port stays
+// open for the caller to close.
+void RunSelfTest(CDevicePort& port, const std::string& printerName, CBackupStore& backups,
+                 IDialogs& dialogs);
 
 }  // namespace marnel

@@ -23,7 +23,7 @@ struct ParsedCommand {
 }  // namespace
 
 int RunCli(int argc, const char* const* argv, Console& console, IFileSystem& files,
-           const WorldFactory& makeWorld) {
+           IEnvironment& environment, const WorldFactory& makeWorld) {
     CLI::App app{
         "marnel - service tool for Zarvel KQ and ZT series USB devices.\n"
         "Names the attached device, fetches its report, backs up and restores its\n"
@@ -117,7 +117,7 @@ int RunCli(int argc, const char* const* argv, Console& console, IFileSystem& fil
         console.Failure(e.what());
         return kExitUsage;
     }
-    DeviceCommands commands(console, *world, files, options);
+    DeviceCommands commands(console, *world, files, environment, options);
     if (command.name == "list") {
         return commands.List();
     }

@@ -11,6 +11,7 @@
 #include "cli/DeviceWorld.h"
 
 namespace marnel {
+class IEnvironment;
 class IFileSystem;
 }
 
@@ -20,8 +21,10 @@ namespace marnel::cli {
 using WorldFactory =
     std::function<std::unique_ptr<DeviceWorld>(const std::optional<std::string>& simulateModel)>;
 
-// Runs the tool and returns its exit status.
+// Runs the tool and returns its exit status. `files` and `environment` are
+// this machine's, whatever the world: the user's files and the backups live
+// there even when the device is simulated.
 int RunCli(int argc, const char* const* argv, Console& console, IFileSystem& files,
-           const WorldFactory& makeWorld);
+           IEnvironment& environment, const WorldFactory& makeWorld);
 
 }  // namespace marnel::cli

@@ -12,6 +12,7 @@
 #include "device/AnsiText.h"
 #include "files/File.h"
 #include "files/FileErrorMessage.h"
+#include "ops/BackupStore.h"
 #include "ops/FirmwareJob.h"
 #include "ops/ParameterFile.h"
 #include "ops/PrinterSelection.h"
@@ -43,6 +44,15 @@ std::optional<ParameterFile> ReadParameterFileOrSay(
     return std::nullopt;
 }
 
+// `text` as one word for a POSIX shell.
+std::string ShellQuoted(const std::string& text) {
+    std::string quoted = "'";
+    for (char c : text) {
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    }
+    return quoted + "'";
+}
+
 std::string Hex16(std::uint16_t value) {
     char text[8];
     std::snprintf(text, sizeof text, "0x%04X", value);
@@ -52,8 +62,12 @@ std::string Hex16(std::uint16_t value) {
 }  // namespace
 
 DeviceCommands::DeviceCommands(const Console& console, DeviceWorld& world, IFileSystem& files,
-                               const GlobalOptions& options)
-    : m_console(console), m_world(world), m_files(files), m_options(options) {}
+                               IEnvironment& environment, const GlobalOptions& options)
+    : m_console(console),
+      m_world(world),
+      m_files(files),
+      m_environment(environment),
+      m_options(options) {}
 
 std::string DeviceCommands::ChoosePrinter() {
     const PlatformServices& services = m_world.Services();
@@ -259,18 +273,55 @@ int DeviceCommands::SelfTest() {
         }
     };
     line(TXT_SELFTEST_START, false);
-    RunSelfTestSteps(port, printer, [&](const SelfTestResult& result) {
-        if (!result.ok && status == kExitSuccess) {
-            status = result.step == SelfTestStep::kCreate ? kExitNoDevice : kExitDeviceFailed;
+    CBackupStore backups(m_files, m_environment);
+    std::string backupToRestore;
+    std::string fileError;
+    try {
+        RunSelfTestSteps(port, printer, backups, [&](const SelfTestResult& result) {
+            if (!result.ok && status == kExitSuccess) {
+                status = result.step == SelfTestStep::kCreate ? kExitNoDevice : kExitDeviceFailed;
+            }
+            if (!result.ok && result.step == SelfTestStep::kPutParamOriginal) {
+                backupToRestore = result.detail;
+            }
+            for (const std::string& text : SelfTestStepLines(result)) {
+                line(text, !result.ok);
+            }
+        });
+    } catch (const CFileException& error) {
+        // The backup could not be saved: nothing was written to the device.
+        fileError = FileErrorMessage(error);
+        status = kExitUsage;
+    }
+    std::string restore;
+    if (!backupToRestore.empty()) {
+        restore = RestoreCommand(backupToRestore, printer);
+        if (!m_console.json) {
+            m_console.out << "To restore them: " << restore << '\n';
         }
-        for (const std::string& text : SelfTestStepLines(result)) {
-            line(text, !result.ok);
-        }
-    });
+    }
     if (m_console.json) {
-        m_console.Result({{"ok", status == kExitSuccess}, {"steps", steps}});
+        nlohmann::json result{{"ok", status == kExitSuccess}, {"steps", steps}};
+        if (!fileError.empty()) {
+            result["error"] = fileError;
+        }
+        if (!restore.empty()) {
+            result["restoreCommand"] = restore;
+        }
+        m_console.Result(result);
+    } else if (!fileError.empty()) {
+        m_console.Failure(fileError);
     }
     return status;
+}
+
+std::string DeviceCommands::RestoreCommand(const std::string& backup,
+                                           const std::string& printer) const {
+    std::string command = "marnel";
+    if (m_options.simulateModel) {
+        command += " --simulate=" + ShellQuoted(*m_options.simulateModel);
+    }
+    return command + " --printer " + ShellQuoted(printer) + " put-params " + ShellQuoted(backup);
 }
 
 bool DeviceCommands::WaitForUpdateMode(const std::string& printerName,

@@ -13,6 +13,7 @@
 
 namespace marnel {
 class CDevicePort;
+class IEnvironment;
 class IFileSystem;
 }  // namespace marnel
 
@@ -27,6 +28,7 @@ struct GlobalOptions {
 class DeviceCommands {
 public:
     DeviceCommands(const Console& console, DeviceWorld& world, IFileSystem& files,
+                   IEnvironment& environment,
                    const GlobalOptions& options);
 
     int List();
@@ -55,12 +57,16 @@ private:
     bool WaitForUpdateMode(const std::string& printerName, const FirmwareOptions& firmwareOptions,
                            PrinterHandle* printer);
 
+    // The command line that puts `backup` back into `printer`.
+    std::string RestoreCommand(const std::string& backup, const std::string& printer) const;
+
     // "Failed to ..." with the port's cause of failure.
     int TransferFailed(const CDevicePort& port, unsigned stringId);
 
     const Console& m_console;
     DeviceWorld& m_world;
     IFileSystem& m_files;
+    IEnvironment& m_environment;
     GlobalOptions m_options;
 };
 

@@ -55,6 +55,22 @@ void CFile::Create(const std::string& path) {
     m_hFile = file;
 }
 
+bool CFile::CreateNew(const std::string& path) {
+    Abort();
+    m_strPath = path;
+    FileError error;
+    FileHandle file = nullptr;
+    bool exists = false;
+    if (!m_fileSystem.CreateNew(path, &file, &exists, &error)) {
+        if (exists) {
+            return false;
+        }
+        Throw(error);
+    }
+    m_hFile = file;
+    return true;
+}
+
 std::uint64_t CFile::GetLength() {
     if (m_hFile == nullptr) {
         Throw({FileErrorCause::kInvalidFile, 0});

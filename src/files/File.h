@@ -27,6 +27,9 @@ public:
     void OpenRead(const std::string& path);
     // Creates or truncates the file for writing only, without sharing.
     void Create(const std::string& path);
+    // Creates a file that does not exist yet; false, and nothing opened or
+    // changed, when one does.
+    bool CreateNew(const std::string& path);
 
     std::uint64_t GetLength();
     // Up to `count` bytes where the last read ended; 0 at the end of the file.

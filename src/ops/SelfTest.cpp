@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "device/AnsiText.h"
-#include "res/Resource.h"
+#include "res/StringTable.h"
 
 namespace marnel {
 
@@ -24,7 +24,7 @@ const char* const kStepNames[] = {
 
 }  // namespace
 
-void RunSelfTestSteps(CDevicePort& port, const std::string& printerName,
+void RunSelfTestSteps(CDevicePort& port, const std::string& printerName, CBackupStore& backups,
                       const SelfTestObserver& onStep) {
     auto tell = [&onStep](SelfTestStep step, bool ok, std::string detail = std::string()) {
         onStep(SelfTestResult{step, ok, std::move(detail)});
@@ -34,20 +34,25 @@ void RunSelfTestSteps(CDevicePort& port, const std::string& printerName,
     if (!tell(SelfTestStep::kCreate, port.Open(printerName) != 0)) {
         return;
     }
-    std::uint8_t blockA[kBlockSize] = {};
-    if (!tell(SelfTestStep::kGetParam, port.ReadParameterBlock(blockA, kBlockSize) != 0)) {
+    ParameterBlockBytes blockA{};
+    if (!tell(SelfTestStep::kGetParam, port.ReadParameterBlock(blockA.data(), kBlockSize) != 0)) {
         return;
     }
+    // The block exists nowhere else once the dummy is stored.
+    const std::string backup = backups.Save(printerName, blockA);
 
     // The KQ-10 model tag and nothing else: every data and checksum byte zero.
     std::uint8_t dummy[kBlockSize] = {};
     std::memcpy(dummy, "KQ-10   ", 8);
     tell(SelfTestStep::kPutParamDummy, port.WriteParameterBlock(dummy, kBlockSize) != 0);
-    tell(SelfTestStep::kPutParamOriginal, port.WriteParameterBlock(blockA, kBlockSize) != 0);
+    // One failed transfer must not leave the device with the dummy.
+    const bool restored = port.WriteParameterBlock(blockA.data(), kBlockSize) != 0 ||
+                          port.WriteParameterBlock(blockA.data(), kBlockSize) != 0;
+    tell(SelfTestStep::kPutParamOriginal, restored, restored ? std::string() : backup);
 
-    std::uint8_t blockB[kBlockSize] = {};
-    if (tell(SelfTestStep::kGetParam2, port.ReadParameterBlock(blockB, kBlockSize) != 0)) {
-        tell(SelfTestStep::kCompare, std::memcmp(blockA, blockB, kBlockSize) == 0);
+    ParameterBlockBytes blockB{};
+    if (tell(SelfTestStep::kGetParam2, port.ReadParameterBlock(blockB.data(), kBlockSize) != 0)) {
+        tell(SelfTestStep::kCompare, blockA == blockB);
     }
 
     std::uint8_t version[kVersionSize] = {};
@@ -69,6 +74,9 @@ std::vector<std::string> SelfTestStepLines(const SelfTestResult& result) {
     std::string line = std::string(result.ok ? TXT_SELFTEST_SUCCESS : TXT_SELFTEST_ERROR) +
                        kStepNames[static_cast<int>(result.step)];
     if (!result.ok) {
+        if (result.step == SelfTestStep::kPutParamOriginal && !result.detail.empty()) {
+            return {line, FormatString1(IDS_RESTORE_BACKUP, result.detail)};
+        }
         return {line};
     }
     switch (result.step) {

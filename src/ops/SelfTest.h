@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "ops/BackupStore.h"
 #include "protocol/DevicePort.h"
 
 namespace marnel {
@@ -16,7 +17,8 @@ enum class SelfTestStep {
     kCreate,            // the port opened
     kGetParam,          // the parameter block read
     kPutParamDummy,     // the dummy block written
-    kPutParamOriginal,  // the block read first written back
+    kPutParamOriginal,  // the block read first written back, tried twice;
+                        // detail on failure: the backup that holds it
     kGetParam2,         // the block read again
     kCompare,           // the two reads agree (only after kGetParam2 succeeded)
     kGetVersion,        // detail: the version text
@@ -33,13 +35,16 @@ using SelfTestObserver = std::function<void(const SelfTestResult&)>;
 
 // Opens `port` for `printerName` and runs the steps in order, telling
 // `onStep` each outcome. A failed open or first read ends the test; every
-// later step runs whatever came before. The port stays open for the caller
-// to close.
-void RunSelfTestSteps(CDevicePort& port, const std::string& printerName,
+// later step runs whatever came before. Before the dummy block goes to the
+// device, the block read first is saved in `backups`; a backup that cannot
+// be saved raises its CFileException and nothing is written. The port stays
+// open for the caller to close.
+void RunSelfTestSteps(CDevicePort& port, const std::string& printerName, CBackupStore& backups,
                       const SelfTestObserver& onStep);
 
 // What a step shows, in order: its own line ("Success: GetVersion (1.00)",
-// "Error: Create") and, after a report was read, the report itself.
+// "Error: Create") and, after a report was read, the report itself, or
+// after the original block could not be written back, where its backup is.
 std::vector<std::string> SelfTestStepLines(const SelfTestResult& result);
 
 }  // namespace marnel

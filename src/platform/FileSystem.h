@@ -79,6 +79,16 @@ public:
     virtual bool OpenSpecialForWriting(const std::string& path, FileHandle* file,
                                        FileError* error) = 0;
 
+    // Makes the folder and any missing folders above it; an existing folder
+    // is no error.
+    virtual bool MakeFolders(const std::string& path, FileError* error) = 0;
+
+    // Creates a file that does not exist yet, for writing only and without
+    // sharing. *exists is set when a file of that name was already there
+    // (which is then left alone).
+    virtual bool CreateNew(const std::string& path, FileHandle* file, bool* exists,
+                           FileError* error) = 0;
+
     // The file's length in bytes.
     virtual bool GetLength(FileHandle file, std::uint64_t* length, FileError* error) = 0;
 

@@ -7,6 +7,7 @@ namespace marnel {
 class IClock;
 class ICodePage;
 class IDeviceFile;
+class IEnvironment;
 class IFileSystem;
 class IOpenDiagnosis;
 class IPlatformVersion;
@@ -26,6 +27,8 @@ struct PlatformServices {
     IFileSystem* fileSystem = nullptr;
     // The machine's own reasons for a failed open; none adds nothing.
     IOpenDiagnosis* openDiagnosis = nullptr;
+    // Where the window keeps its backups; the self test requires it.
+    IEnvironment* environment = nullptr;
 };
 
 }  // namespace marnel

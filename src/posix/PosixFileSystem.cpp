@@ -188,6 +188,37 @@ bool PosixFileSystem::OpenSpecialForWriting(const std::string& path, FileHandle*
     return Wrap(fd, true, file);
 }
 
+bool PosixFileSystem::MakeFolders(const std::string& path, FileError* error) {
+    for (std::size_t end = path.find('/', 1);; end = path.find('/', end + 1)) {
+        const std::string folder = path.substr(0, end);
+        if (!folder.empty() && mkdir(folder.c_str(), 0777) != 0 && errno != EEXIST) {
+            return FailErrno(error, errno);
+        }
+        if (end == std::string::npos) {
+            break;
+        }
+    }
+    struct stat st {};
+    if (stat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+        return FailErrno(error, ENOTDIR);
+    }
+    return true;
+}
+
+bool PosixFileSystem::CreateNew(const std::string& path, FileHandle* file, bool* exists,
+                                FileError* error) {
+    *exists = false;
+    int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        *exists = errno == EEXIST;
+        return FailErrno(error, MissingCause(path, errno));
+    }
+    if (!LockOrClose(fd, error)) {
+        return false;
+    }
+    return Wrap(fd, true, file);
+}
+
 bool PosixFileSystem::GetLength(FileHandle file, std::uint64_t* length, FileError* error) {
     struct stat st {};
     if (fstat(AsFile(file)->fd, &st) != 0) {

@@ -4,6 +4,7 @@
 #include "platform/OpenDiagnosis.h"
 #include "platform/PlatformVersion.h"
 #include "posix/CupsSpooler.h"
+#include "posix/PosixEnvironment.h"
 #include "posix/PosixFileSystem.h"
 #include "posix/PosixSpooler.h"
 #include "posix/SteadyClock.h"
@@ -80,6 +81,7 @@ PosixPlatform::PosixPlatform(const Options& options)
       m_pDeviceFile(std::make_unique<LibusbDeviceFile>(*m_pSession, options.timeouts)),
       m_pClock(std::make_unique<SteadyClock>()),
       m_pFileSystem(std::make_unique<PosixFileSystem>()),
+      m_pEnvironment(std::make_unique<PosixEnvironment>()),
       m_pVersion(std::make_unique<Version>()),
       m_pCodePage(std::make_unique<CodePage>()),
       m_pOpenDiagnosis(std::make_unique<OpenDiagnosis>(*this)) {
@@ -99,7 +101,8 @@ PosixPlatform::PosixPlatform(const Options& options)
         options.refreshInterval);
     m_pServices.reset(new PlatformServices{*m_pVersion, *m_pSpooler, *m_pRegistry,
                                            *m_pDeviceFile, *m_pClock, *m_pCodePage,
-                                           m_pFileSystem.get(), m_pOpenDiagnosis.get()});
+                                           m_pFileSystem.get(), m_pOpenDiagnosis.get(),
+                                           m_pEnvironment.get()});
 }
 
 PosixPlatform::~PosixPlatform() = default;

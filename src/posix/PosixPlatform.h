@@ -22,6 +22,7 @@ namespace marnel {
 
 class CupsSpooler;
 class LibusbSession;
+class PosixEnvironment;
 class PosixFileSystem;
 class PosixSpooler;
 class SteadyClock;
@@ -70,6 +71,7 @@ private:
     std::unique_ptr<LibusbDeviceFile> m_pDeviceFile;
     std::unique_ptr<SteadyClock> m_pClock;
     std::unique_ptr<PosixFileSystem> m_pFileSystem;
+    std::unique_ptr<PosixEnvironment> m_pEnvironment;
     std::unique_ptr<Version> m_pVersion;
     std::unique_ptr<CodePage> m_pCodePage;
     std::unique_ptr<OpenDiagnosis> m_pOpenDiagnosis;

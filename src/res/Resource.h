@@ -59,6 +59,8 @@
 #define IDS_SUCCEEDED_PUT_PARAMETERS_TEXT "Succeeded in Put Parameters."
 #define IDS_FAILED_SEND_FIRMWARE 186
 #define IDS_FAILED_SEND_FIRMWARE_TEXT "Failed to send the firmware."
+#define IDS_RESTORE_BACKUP 187
+#define IDS_RESTORE_BACKUP_TEXT "The device's parameters were saved to %1 before the test. Restore them with Put Parameters."
 
 // The framework's strings the program relies on.
 #define AFX_IDS_APP_TITLE 57344

@@ -23,6 +23,7 @@ constexpr StringEntry kStrings[] = {
     {IDS_FAILED_GET_REPORT, IDS_FAILED_GET_REPORT_TEXT},
     {IDS_SUCCEEDED_PUT_PARAMETERS, IDS_SUCCEEDED_PUT_PARAMETERS_TEXT},
     {IDS_FAILED_SEND_FIRMWARE, IDS_FAILED_SEND_FIRMWARE_TEXT},
+    {IDS_RESTORE_BACKUP, IDS_RESTORE_BACKUP_TEXT},
     {AFX_IDS_APP_TITLE, AFX_IDS_APP_TITLE_TEXT},
     {AFX_IDS_ALLFILTER, AFX_IDS_ALLFILTER_TEXT},
     {AFX_IDS_UNNAMED_FILE, AFX_IDS_UNNAMED_FILE_TEXT},
@@ -60,6 +61,21 @@ std::string LoadString(DWORD id) {
         return std::string();
     }
     return it->text;
+}
+
+std::string FormatString1(DWORD id, const std::string& argument) {
+    const std::string text = LoadString(id);
+    // Every "%1"; an argument that itself holds "%1" stays as it is.
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '%' && i + 1 < text.size() && text[i + 1] == '1') {
+            out += argument;
+            ++i;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
 }
 
 }  // namespace marnel

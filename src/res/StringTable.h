@@ -31,6 +31,9 @@ std::string LoadString(DWORD id);
 
 inline std::string LoadStringA(DWORD id) { return LoadString(id); }
 
+// String `id` with every "%1" replaced by `argument`.
+std::string FormatString1(DWORD id, const std::string& argument);
+
 #pragma pop_macro("LoadString")
 
 }  // namespace marnel

@@ -195,6 +195,24 @@ bool MemoryFileSystem::OpenSpecialForWriting(const std::string& path, FileHandle
     return OpenCommon(path, path, true, true, file, error);
 }
 
+bool MemoryFileSystem::MakeFolders(const std::string& path, FileError* error) {
+    // Folders are implied by the files in them; only a fault stops one.
+    const Faults* faults = FaultsOf(path);
+    if (faults != nullptr && faults->openFails) {
+        return Fail(error, *faults->openFails);
+    }
+    return true;
+}
+
+bool MemoryFileSystem::CreateNew(const std::string& path, FileHandle* file, bool* exists,
+                                 FileError* error) {
+    *exists = Exists(path);
+    if (*exists) {
+        return Fail(error, FileErrorCause::kAccessDenied);
+    }
+    return OpenCommon(path, path, true, false, file, error);
+}
+
 bool MemoryFileSystem::GetLength(FileHandle file, std::uint64_t* length, FileError* error) {
     OpenFile* open = Find(file);
     if (open == nullptr) {

@@ -67,6 +67,9 @@ public:
                            FileError* error) override;
     bool OpenSpecialForWriting(const std::string& path, FileHandle* file,
                                FileError* error) override;
+    bool MakeFolders(const std::string& path, FileError* error) override;
+    bool CreateNew(const std::string& path, FileHandle* file, bool* exists,
+                   FileError* error) override;
     bool GetLength(FileHandle file, std::uint64_t* length, FileError* error) override;
     bool Read(FileHandle file, void* buffer, DWORD count, DWORD* bytesRead,
               FileError* error) override;

@@ -1,9 +1,13 @@
-// Small simulated platform parts: the version query and the ANSI code page.
+// Small simulated platform parts: the version query, the ANSI code page and
+// the user's environment.
 #pragma once
 
 #include <array>
+#include <map>
+#include <string>
 
 #include "platform/CodePage.h"
+#include "platform/Environment.h"
 #include "platform/PlatformVersion.h"
 
 namespace marnel {
@@ -46,6 +50,28 @@ public:
 
 private:
     std::array<bool, 256> m_leadBytes{};
+};
+
+// An environment of a technician's account: variables as set, the state
+// folder below a fixed home, and a wall clock that stands still unless moved.
+class SimEnvironment : public IEnvironment {
+public:
+    void SetVariable(const std::string& name, const std::string& value) {
+        m_variables[name] = value;
+    }
+    void SetUtcSeconds(std::int64_t seconds) { m_utcSeconds = seconds; }
+
+    std::string Variable(const std::string& name) override {
+        auto it = m_variables.find(name);
+        return it == m_variables.end() ? std::string() : it->second;
+    }
+    std::string DefaultStateFolder() override { return "/home/technician/.local/state/marnel"; }
+    char PathSeparator() const override { return '/'; }
+    std::int64_t UtcSeconds() override { return m_utcSeconds; }
+
+private:
+    std::map<std::string, std::string> m_variables;
+    std::int64_t m_utcSeconds = 1796644800;  // 2026-12-07 12:00:00 UTC
 };
 
 }  // namespace marnel

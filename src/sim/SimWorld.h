@@ -91,6 +91,7 @@ public:
     SimPlatformVersion& Version() { return m_version; }
     SimCodePage& CodePage() { return m_codePage; }
     MemoryFileSystem& Files() { return m_files; }
+    SimEnvironment& Environment() { return m_environment; }
     // Every part of the machine, for a port or a window.
     const PlatformServices& Services() const { return m_services; }
 
@@ -105,6 +106,7 @@ private:
     VirtualClock m_clock;
     SimCodePage m_codePage;
     MemoryFileSystem m_files;
+    SimEnvironment m_environment;
     PlatformServices m_services;
     std::deque<SimInstalledDevice> m_devices;  // stable references
     std::size_t m_portsUsed = 0;

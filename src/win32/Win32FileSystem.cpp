@@ -114,6 +114,40 @@ bool Win32FileSystem::OpenSpecialForWriting(const std::string& path, FileHandle*
     return OpenWith(path, GENERIC_WRITE, OPEN_EXISTING, file, error);
 }
 
+bool Win32FileSystem::MakeFolders(const std::string& path, FileError* error) {
+    // Each folder from the top down; a drive or share root exists already.
+    for (std::size_t i = 0; i <= path.size(); ++i) {
+        if (i < path.size() && path[i] != '\\' && path[i] != '/') {
+            continue;
+        }
+        const std::string folder = path.substr(0, i);
+        if (folder.empty() || folder.back() == ':' || folder.back() == '\\') {
+            continue;
+        }
+        if (!::CreateDirectoryA(folder.c_str(), nullptr) &&
+            ::GetLastError() != ERROR_ALREADY_EXISTS) {
+            return FailLastError(error);
+        }
+    }
+    const ::DWORD attributes = ::GetFileAttributesA(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+        ::SetLastError(ERROR_PATH_NOT_FOUND);
+        return FailLastError(error);
+    }
+    return true;
+}
+
+bool Win32FileSystem::CreateNew(const std::string& path, FileHandle* file, bool* exists,
+                                FileError* error) {
+    *exists = false;
+    if (OpenWith(path, GENERIC_WRITE, CREATE_NEW, file, error)) {
+        return true;
+    }
+    const auto code = error != nullptr ? static_cast<::DWORD>(error->osError) : 0;
+    *exists = code == ERROR_FILE_EXISTS || code == ERROR_ALREADY_EXISTS;
+    return false;
+}
+
 bool Win32FileSystem::GetLength(FileHandle file, std::uint64_t* length, FileError* error) {
     LARGE_INTEGER size;
     if (!::GetFileSizeEx(AsHandle(file), &size)) {

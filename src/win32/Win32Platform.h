@@ -19,8 +19,8 @@ public:
     Win32Platform& operator=(const Win32Platform&) = delete;
 
     PlatformServices Services() {
-        return PlatformServices{m_version, m_spooler, m_registry, m_deviceFile, m_clock,
-                                m_codePage, &m_fileSystem};
+        return PlatformServices{m_version,  m_spooler,     m_registry, m_deviceFile,   m_clock,
+                                m_codePage, &m_fileSystem, nullptr,    &m_environment};
     }
 
     Win32PlatformVersion& Version() { return m_version; }
@@ -39,6 +39,7 @@ private:
     Win32Clock m_clock;
     Win32CodePage m_codePage;
     Win32FileSystem m_fileSystem;
+    Win32Environment m_environment;
 };
 
 }  // namespace marnel

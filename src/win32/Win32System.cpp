@@ -3,6 +3,8 @@
 #include "win32/WindowsApi.h"
 
 #include <cstring>
+#include <ctime>
+#include <vector>
 
 namespace marnel {
 
@@ -29,5 +31,22 @@ void Win32Clock::Sleep(DWORD milliseconds) { ::Sleep(milliseconds); }
 std::uint64_t Win32Clock::NowMs() { return GetTickCount64(); }
 
 bool Win32CodePage::IsLeadByte(unsigned char byte) const { return IsDBCSLeadByte(byte) != 0; }
+
+std::string Win32Environment::Variable(const std::string& name) {
+    const ::DWORD size = GetEnvironmentVariableA(name.c_str(), nullptr, 0);
+    if (size == 0) {
+        return std::string();
+    }
+    std::vector<char> value(size, '\0');
+    const ::DWORD length = GetEnvironmentVariableA(name.c_str(), value.data(), size);
+    return length < size ? std::string(value.data(), length) : std::string();
+}
+
+std::string Win32Environment::DefaultStateFolder() {
+    const std::string local = Variable("LOCALAPPDATA");
+    return local.empty() ? std::string() : local + "\\Marnel";
+}
+
+std::int64_t Win32Environment::UtcSeconds() { return static_cast<std::int64_t>(std::time(nullptr)); }
 
 }  // namespace marnel

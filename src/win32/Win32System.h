@@ -1,9 +1,10 @@
-// Small kernel back ends: the platform version, the clock and the active
-// ANSI code page's lead bytes.
+// Small kernel back ends: the platform version, the clock, the active ANSI
+// code page's lead bytes and the user's environment.
 #pragma once
 
 #include "platform/Clock.h"
 #include "platform/CodePage.h"
+#include "platform/Environment.h"
 #include "platform/PlatformVersion.h"
 
 namespace marnel {
@@ -25,6 +26,15 @@ public:
 class Win32CodePage : public ICodePage {
 public:
     bool IsLeadByte(unsigned char byte) const override;
+};
+
+// GetEnvironmentVariableA; state in %LOCALAPPDATA%\Marnel; the system time.
+class Win32Environment : public IEnvironment {
+public:
+    std::string Variable(const std::string& name) override;
+    std::string DefaultStateFolder() override;
+    char PathSeparator() const override { return '\\'; }
+    std::int64_t UtcSeconds() override;
 };
 
 }  // namespace marnel

@@ -41,17 +41,14 @@ protected:
         char pattern[] = "/tmp/marnel-cli-XXXXXX";
         ASSERT_NE(mkdtemp(pattern), nullptr);
         m_dir = pattern;
+        m_environment.SetVariable("MARNEL_STATE_DIR", m_dir + "/state");
     }
     void TearDown() override {
-        for (const std::string& file : m_files) {
-            std::remove(file.c_str());
-        }
-        rmdir(m_dir.c_str());
+        ASSERT_EQ(std::system(("rm -rf '" + m_dir + "'").c_str()), 0);
     }
 
     std::string PathOf(const std::string& name) {
-        m_files.push_back(m_dir + "/" + name);
-        return m_files.back();
+        return m_dir + "/" + name;
     }
 
     std::string WriteFile(const std::string& name, const std::vector<std::uint8_t>& bytes) {
@@ -82,7 +79,7 @@ protected:
                 return MakeSimulatedWorld(model.value_or("KQ-10"));
             };
         return RunCli(static_cast<int>(argv.size()), argv.data(), console, m_fileSystem,
-                      factory);
+                      m_environment, factory);
     }
 
     // Runs against m_world instead of a fresh simulated one.
@@ -106,18 +103,15 @@ protected:
         return {block.begin(), block.end()};
     }
 
-private:
-protected:
     SimWorld m_world;
-
-private:
     std::string m_dir;
-    std::vector<std::string> m_files;
-    std::ostringstream m_out;
-    std::ostringstream m_err;
-protected:
     std::istringstream m_in;
     PosixFileSystem m_fileSystem;
+    SimEnvironment m_environment;
+
+private:
+    std::ostringstream m_out;
+    std::ostringstream m_err;
 };
 
 TEST_F(CliTest, InspectTellsLayoutModelLengthAndBothChecksums) {
@@ -322,6 +316,34 @@ TEST_F(CliTest, SelfTestExitStatusFollowsTheFirstFailedStep) {
     m_world.AddDevice().device.Faults().busyPolls = 100;
     EXPECT_EQ(RunOnWorld({"self-test"}), kExitDeviceFailed);
     EXPECT_THAT(Out(), ::testing::EndsWith("Success: Create\nError: GetParam\n"));
+}
+
+TEST_F(CliTest, ASelfTestThatCannotRestoreNamesItsBackupAndTheCommandThatRestoresIt) {
+    SimDevice& device = m_world.AddDevice().device;
+    const std::vector<std::uint8_t> original = device.ParameterBlock();
+    device.Faults().failedStatus = 0x01;
+    device.Faults().failedStatusCommand = 0x02;  // every store fails
+    const std::string backup =
+        m_dir + "/state/backups/KQ-10_Zarvel-KQ-10_20261207T120000Z.prm";
+    EXPECT_EQ(RunOnWorld({"self-test"}), kExitDeviceFailed);
+    EXPECT_THAT(Out(), HasSubstr("Error: PutParam original\nThe device's parameters were saved to " +
+                                 backup + " before the test. Restore them with Put Parameters.\n"));
+    EXPECT_THAT(Out(), HasSubstr("To restore them: marnel --printer 'Zarvel KQ-10' put-params '" +
+                                 backup + "'\n"));
+    EXPECT_EQ(ReadFile(backup), original);
+
+    // The command does what it says once the device stores again.
+    device.Faults().failedStatus.reset();
+    device.SetParameterBlock(std::vector<std::uint8_t>(266, 0));
+    EXPECT_EQ(RunOnWorld({"--printer", "Zarvel KQ-10", "put-params", backup}), kExitSuccess);
+    EXPECT_EQ(device.ParameterBlock(), original);
+
+    // A second run in the same second keeps the first backup.
+    device.Faults().failedStatus = 0x01;
+    EXPECT_EQ(RunOnWorld({"--json", "self-test"}), kExitDeviceFailed);
+    const nlohmann::json result = nlohmann::json::parse(Out());
+    EXPECT_THAT(result["restoreCommand"].get<std::string>(), HasSubstr("_20261207T120000Z-2.prm'"));
+    EXPECT_EQ(ReadFile(backup), original);
 }
 
 TEST_F(CliTest, FirmwareReachesTheDeviceByteForByteOnceItLeftServiceMode) {

@@ -198,12 +198,14 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int) {
     }
     marnel::SimWorld world;
     CSimulatedMachine machine(world, std::move(scenario));
-    // Real time and real files: the windows wait and save as the product's do.
+    // Real time, files and folders: the windows wait, save and keep backups
+    // as the product's do.
     marnel::Win32Clock clock;
     marnel::Win32FileSystem files;
+    marnel::Win32Environment environment;
     marnel::PlatformServices services = world.Services();
     marnel::PlatformServices shown{services.version,    services.spooler, services.registry,
                                    services.deviceFile, clock,            services.codePage,
-                                   &files};
+                                   &files,              nullptr,          &environment};
     return marnel::RunApplication(hInstance, shown, &machine);
 }

@@ -1,0 +1,36 @@
+// The backup store: every parameter block Marnel is about to overwrite on a
+// device is first saved here, one file per backup, never overwritten, in
+// backups/ below the state folder (MARNEL_STATE_DIR, or the platform's
+// folder for an application's state).
+#pragma once
+
+#include <string>
+
+#include "protocol/ParameterBlock.h"
+
+namespace marnel {
+
+class IEnvironment;
+class IFileSystem;
+
+class CBackupStore {
+public:
+    CBackupStore(IFileSystem& fileSystem, IEnvironment& environment)
+        : m_fileSystem(fileSystem), m_environment(environment) {}
+
+    // Marnel's state folder; empty when neither the variable nor the
+    // platform gives one.
+    std::string StateFolder();
+
+    // Saves `block`, read from the device `deviceName` names, as a new file
+    // named from its model tag, the device and the UTC time
+    // ("KQ-10_Zarvel-KQ-10_20261207T120000Z.prm"), and returns its path. A
+    // file error raises CFileException; an existing file is never touched.
+    std::string Save(const std::string& deviceName, const ParameterBlockBytes& block);
+
+private:
+    IFileSystem& m_fileSystem;
+    IEnvironment& m_environment;
+};
+
+}  // namespace marnel

@@ -1,0 +1,18 @@
+// The user's environment on a POSIX system: getenv, the XDG state folder and
+// the system time.
+#pragma once
+
+#include "platform/Environment.h"
+
+namespace marnel {
+
+class PosixEnvironment : public IEnvironment {
+public:
+    std::string Variable(const std::string& name) override;
+    // $XDG_STATE_HOME/marnel, or ~/.local/state/marnel.
+    std::string DefaultStateFolder() override;
+    char PathSeparator() const override { return '/'; }
+    std::int64_t UtcSeconds() override;
+};
+
+}  // namespace marnel
