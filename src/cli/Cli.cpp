@@ -66,6 +66,11 @@ int RunCli(int argc, const char* const* argv, Console& console, IFileSystem& fil
     putParams->add_option("FILE", command.file, "Parameter file to send")
         ->required()
         ->check(CLI::ExistingFile);
+    DeviceCommands::PutParamsOptions putOptions;
+    putParams->add_flag("--force", putOptions.force,
+                        "Send a file whose checksum fails or whose model is not the device's");
+    putParams->add_flag("--no-backup", putOptions.noBackup,
+                        "Do not save the device's parameters to the backup store first");
     auto* version = app.add_subcommand("version", "Print the device's firmware version");
     auto* selfTest = app.add_subcommand(
         "self-test",
@@ -128,7 +133,7 @@ int RunCli(int argc, const char* const* argv, Console& console, IFileSystem& fil
         return commands.GetParams(command.file);
     }
     if (command.name == "put-params") {
-        return commands.PutParams(command.file);
+        return commands.PutParams(command.file, putOptions);
     }
     if (command.name == "firmware") {
         return commands.Firmware(command.file, firmwareOptions);

@@ -86,8 +86,11 @@ std::string DeviceCommands::ChoosePrinter() {
     return chosen;
 }
 
-std::unique_ptr<CDevicePort> DeviceCommands::OpenPort() {
+std::unique_ptr<CDevicePort> DeviceCommands::OpenPort(std::string* chosen) {
     const std::string printer = ChoosePrinter();
+    if (chosen != nullptr) {
+        *chosen = printer;
+    }
     auto port = std::make_unique<CDevicePort>(m_world.Services());
     if (m_options.trace) {
         port->SetRequestObserver(MakeHexTracer(m_console.err));
@@ -208,7 +211,7 @@ int DeviceCommands::GetParams(const std::string& file) {
     return kExitSuccess;
 }
 
-int DeviceCommands::PutParams(const std::string& file) {
+int DeviceCommands::PutParams(const std::string& file, const PutParamsOptions& putOptions) {
     const std::optional<ParameterFile> input =
         ReadParameterFileOrSay(m_console, m_files, file, [](std::uint64_t) {
             return std::string("a parameter file holds exactly 266 bytes");
@@ -217,20 +220,71 @@ int DeviceCommands::PutParams(const std::string& file) {
         return kExitUsage;
     }
     const ParameterBlockBytes& block = input->block;
-    std::unique_ptr<CDevicePort> port = OpenPort();
+    std::string printer;
+    std::unique_ptr<CDevicePort> port = OpenPort(&printer);
     if (!port) {
         return kExitNoDevice;
     }
+    // The device's own block: its model to check the file against, and the
+    // backup of what the file replaces.
+    ParameterBlockBytes current{};
+    const bool readCurrent = !(putOptions.force && putOptions.noBackup);
+    if (readCurrent && !port->ReadParameterBlock(current.data(), kParameterBlockSize)) {
+        return TransferFailed(*port, IDS_FAILED_GET_PARAMETERS);
+    }
+    const ParameterFileVerdict verdict =
+        JudgeParameterFile(block, readCurrent ? &current : nullptr);
+    if (!verdict.Acceptable() && !putOptions.force) {
+        const std::string why =
+            !verdict.checksumValid
+                ? file + " is no valid parameter block (see 'marnel inspect')"
+                : file + " holds parameters of a " + verdict.fileModel + ", the device is a " +
+                      verdict.deviceModel;
+        m_console.Failure(LoadString(IDS_DATA_FORMAT_ERROR),
+                          why + "; nothing was sent (--force sends it anyway)");
+        return kExitUsage;
+    }
+    std::string backup;
+    if (!putOptions.noBackup) {
+        try {
+            backup = CBackupStore(m_files, m_environment).Save(printer, current);
+        } catch (const CFileException& error) {
+            m_console.Failure(FileErrorMessage(error),
+                              "the backup could not be saved; nothing was sent (--no-backup "
+                              "sends without one)");
+            return kExitUsage;
+        }
+    }
+    const std::string backupNote =
+        backup.empty() ? std::string() : "; the earlier parameters are in " + backup;
     if (!port->WriteParameterBlock(block.data(), static_cast<DWORD>(kParameterBlockSize))) {
         if (port->LastFailure().kind == FailureKind::kOutOfMemory) {
             m_console.Failure(LoadString(AFX_IDS_MEMORY_EXCEPTION));
         }
-        return TransferFailed(*port, IDS_FAILED_PUT_PARAMETERS);
+        m_console.Failure(LoadString(IDS_FAILED_PUT_PARAMETERS),
+                          DescribeFailure(port->LastFailure()) + backupNote);
+        return kExitDeviceFailed;
+    }
+    // What the device stored is what it gives back.
+    ParameterBlockBytes stored{};
+    if (!port->ReadParameterBlock(stored.data(), kParameterBlockSize) || stored != block) {
+        m_console.Failure(LoadString(IDS_FAILED_PUT_PARAMETERS),
+                          "the device did not give back the parameters it was sent" + backupNote);
+        return kExitDeviceFailed;
     }
     if (m_console.json) {
-        m_console.Result({{"ok", true}, {"message", LoadString(IDS_SUCCEEDED_PUT_PARAMETERS)}});
+        nlohmann::json result{{"ok", true},
+                              {"message", LoadString(IDS_SUCCEEDED_PUT_PARAMETERS)},
+                              {"verified", true}};
+        if (!backup.empty()) {
+            result["backup"] = backup;
+        }
+        m_console.Result(result);
     } else {
         m_console.out << LoadString(IDS_SUCCEEDED_PUT_PARAMETERS) << '\n';
+        if (!backup.empty()) {
+            m_console.out << "The earlier parameters are in " << backup << ".\n";
+        }
     }
     return kExitSuccess;
 }

@@ -34,7 +34,11 @@ public:
     int List();
     int Report(const std::string& outputFile);
     int GetParams(const std::string& file);
-    int PutParams(const std::string& file);
+    struct PutParamsOptions {
+        bool force = false;     // send a file the checks refuse
+        bool noBackup = false;  // do not save the device's block first
+    };
+    int PutParams(const std::string& file, const PutParamsOptions& putOptions);
     int Version();
     int SelfTest();
 
@@ -49,8 +53,9 @@ private:
     // Sets the report-end rule from its name. Empty when there is none.
     std::string ChoosePrinter();
 
-    // A port opened for the chosen printer, or null after "Failed to connect.".
-    std::unique_ptr<CDevicePort> OpenPort();
+    // A port opened for the chosen printer (its name in *printer when asked),
+    // or null after "Failed to connect.".
+    std::unique_ptr<CDevicePort> OpenPort(std::string* printer = nullptr);
 
     // Waits for the technician: Enter, or --yes polling. False when cancelled
     // or timed out (reported).

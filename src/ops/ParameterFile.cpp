@@ -19,4 +19,20 @@ ParameterFile ReadParameterFile(IFileSystem& fileSystem, const std::string& path
     return result;
 }
 
+ParameterFileVerdict JudgeParameterFile(const ParameterBlockBytes& file,
+                                        const ParameterBlockBytes* device) {
+    ParameterFileVerdict verdict;
+    const ParameterBlockInfo info = DescribeParameterBlock(file);
+    verdict.checksumValid = info.valid;
+    verdict.fileModel = info.modelTag;
+    // A device whose own block fails its checksum (a dummy, a block lost
+    // part-way) or names no model says nothing reliable about its model.
+    if (device != nullptr && IsParameterBlockValid(*device)) {
+        verdict.deviceModel = DescribeParameterBlock(*device).modelTag;
+        verdict.modelMatches =
+            verdict.deviceModel.empty() || verdict.fileModel == verdict.deviceModel;
+    }
+    return verdict;
+}
+
 }  // namespace marnel

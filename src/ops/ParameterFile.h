@@ -17,6 +17,21 @@ struct ParameterFile {
     ParameterBlockBytes block{};
 };
 
+// What stands against storing a file's block in a device.
+struct ParameterFileVerdict {
+    bool checksumValid = false;  // the block's layout, length and checksum hold
+    bool modelMatches = true;    // its model tag is the device's (true when unknown)
+    std::string fileModel;
+    std::string deviceModel;  // empty when the device's block is unknown or invalid
+
+    bool Acceptable() const { return checksumValid && modelMatches; }
+};
+
+// Judges `file` for a device whose current block is `device` (null when it
+// was not read).
+ParameterFileVerdict JudgeParameterFile(const ParameterBlockBytes& file,
+                                        const ParameterBlockBytes* device);
+
 // Opens `path` for reading, checks its length and reads the block. A file
 // error (an end of file before 266 bytes included) raises CFileException;
 // the file is closed on every way out.

@@ -8,6 +8,7 @@
 
 #include <cstdio>
 #include <fstream>
+#include <set>
 #include <iterator>
 #include <sstream>
 #include <vector>
@@ -192,8 +193,10 @@ TEST_F(CliTest, GetParamsSavesTheDeviceBlockAndPutParamsSendsItBack) {
 
     device.SetParameterBlock(std::vector<std::uint8_t>(266, 0));
     EXPECT_EQ(RunOnWorld({"put-params", file}), kExitSuccess);
-    EXPECT_EQ(Out(), "Succeeded in Put Parameters.\n");
+    const std::string backup = m_dir + "/state/backups/unknown_Zarvel-KQ-10_20261207T120000Z.prm";
+    EXPECT_EQ(Out(), "Succeeded in Put Parameters.\nThe earlier parameters are in " + backup + ".\n");
     EXPECT_EQ(device.ParameterBlock(), original);
+    EXPECT_EQ(ReadFile(backup), std::vector<std::uint8_t>(266, 0)) << "what the file replaced";
 }
 
 TEST_F(CliTest, PutParamsOfAWrongSizeSendsNothing) {
@@ -205,9 +208,49 @@ TEST_F(CliTest, PutParamsOfAWrongSizeSendsNothing) {
     EXPECT_TRUE(device.Log().empty());
 }
 
+TEST_F(CliTest, PutParamsSendsOnlyAFileThatFitsTheDeviceAndChecksWhatItStored) {
+    std::vector<std::uint8_t> badChecksum = ValidBlock();
+    badChecksum[8] ^= 0xFF;
+    std::vector<std::uint8_t> zt5(DefaultParameterBlock(SimModel::kZT5));
+    const struct {
+        const char* what;
+        std::vector<std::uint8_t> file;
+        std::vector<std::string> options;
+        std::set<int> failedCalls;  // control calls of the simulated device that fail
+        int status;
+        int stores;
+        const char* said;
+    } cases[] = {
+        {"wrong checksum", badChecksum, {}, {}, kExitUsage, 0, "is no valid parameter block"},
+        {"another model", zt5, {}, {}, kExitUsage, 0, "parameters of a ZT-5, the device is a KQ-10"},
+        {"another model, forced", zt5, {"--force"}, {}, kExitSuccess, 1, "Succeeded"},
+        // Sent, so the device judges it: it refuses the store.
+        {"forced without backup", badChecksum, {"--force", "--no-backup"}, {}, kExitDeviceFailed,
+         0, "Failed to Put Parameters. (store status: the device reported failure"},
+        // Calls 1-4 read the block, 5-8 store the file, 9 begins the read-back.
+        {"read-back fails", ValidBlock(), {}, {9}, kExitDeviceFailed, 1,
+         "did not give back the parameters it was sent; the earlier parameters are in "},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        SimWorld world;
+        SimDevice& device = world.AddDevice().device;
+        device.Faults().failControlCalls = c.failedCalls;
+        std::vector<std::string> args = {"put-params", WriteFile("file.prm", c.file)};
+        args.insert(args.end(), c.options.begin(), c.options.end());
+        EXPECT_EQ(Run(args, [&](const std::optional<std::string>&) {
+                      return std::make_unique<BorrowedWorld>(world);
+                  }),
+                  c.status);
+        EXPECT_EQ(device.StoreCount(), c.stores);
+        EXPECT_THAT(Out() + Err(), HasSubstr(c.said));
+    }
+}
+
 TEST_F(CliTest, ARefusedStoreIsFailedToPutParametersWithItsCause) {
     SimDevice& device = m_world.AddDevice().device;
     device.Faults().failedStatus = 0x01;
+    device.Faults().failedStatusCommand = 0x02;  // the store
     const std::string file = WriteFile("good.prm", ValidBlock());
     EXPECT_EQ(RunOnWorld({"put-params", file}), kExitDeviceFailed);
     EXPECT_THAT(Err(), HasSubstr("Failed to Put Parameters."));
