@@ -87,6 +87,39 @@ TEST_F(FirmwareJobTest, AReadErrorPartWayCancelsTheJobBeforeTheErrorIsRaised) {
     EXPECT_EQ(m_spooler.CountCalls("EndDocPrinter"), 0u);
 }
 
+// The job is the file as it was measured: one that ends early or goes on
+// past that length is another file, and nothing of it completes.
+TEST_F(FirmwareJobTest, AFileThatChangesWhileItIsSentCancelsTheJob) {
+    const struct {
+        const char* what;
+        std::uint64_t measured;
+        std::uint64_t actual;
+        std::vector<std::uint64_t> progress;
+    } cases[] = {
+        {"shrinks", 3000000, 1500000, {1048576, 1500000}},
+        {"grows", 1500000, 3000000, {1048576, 1500000}},
+        {"grows by a byte", 1048576, 1048577, {1048576}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        MemorySpooler spooler;
+        spooler.AddPrinter({"Zarvel KQ-10", "Zarvel KQ-10", "USB001", 0});
+        PrinterHandle printer = nullptr;
+        ASSERT_TRUE(spooler.OpenPrinter("Zarvel KQ-10", &printer));
+        m_files.AddGeneratedFile("fw.kvf", c.actual);
+        CFile file(m_files);
+        file.OpenRead("fw.kvf");
+        std::vector<std::uint64_t> progress;
+        EXPECT_EQ(SendFirmwareJob(spooler, printer, file, c.measured,
+                                  [&](std::uint64_t sent) { progress.push_back(sent); }),
+                  FirmwareJobResult::kFileChanged);
+        ASSERT_EQ(spooler.Jobs().size(), 1u);
+        EXPECT_EQ(spooler.Jobs().front().state, SpoolerJob::State::kCancelled);
+        EXPECT_EQ(progress, c.progress) << "never past the measured length";
+        spooler.ClosePrinter(printer);
+    }
+}
+
 TEST_F(FirmwareJobTest, AFailedWriteCancelsTheJob) {
     m_spooler.FailWrite(1);
     EXPECT_EQ(Send(3000000), FirmwareJobResult::kSpoolerFailed);

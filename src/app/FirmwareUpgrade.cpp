@@ -10,7 +10,7 @@
 #include "files/File.h"
 #include "ops/FirmwareJob.h"
 #include "platform/Spooler.h"
-#include "res/Resource.h"
+#include "res/StringTable.h"
 
 namespace marnel {
 
@@ -45,9 +45,12 @@ void CQuillKQDlg::DownloadFirmware(const std::string& path) {
                 break;
             }
         }
-        if (havePrinter &&
-            SendFirmwareJob(spooler, printer, file, length) != FirmwareJobResult::kSent) {
+        const FirmwareJobResult result =
+            havePrinter ? SendFirmwareJob(spooler, printer, file, length) : FirmwareJobResult::kSent;
+        if (result == FirmwareJobResult::kSpoolerFailed) {
             AfxMessageBox(m_dialogs, IDS_FAILED_SEND_FIRMWARE);
+        } else if (result == FirmwareJobResult::kFileChanged) {
+            AfxMessageBox(m_dialogs, FormatString1(IDS_FIRMWARE_CHANGED, path));
         }
     } catch (const CFileException& error) {
         ReportFileError(m_dialogs, error);

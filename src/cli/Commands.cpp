@@ -463,9 +463,12 @@ int DeviceCommands::Firmware(const std::string& file, const FirmwareOptions& fir
         if (bar) {
             m_console.out << '\n';
         }
-        if (result != FirmwareJobResult::kSent) {
+        if (result == FirmwareJobResult::kSpoolerFailed) {
             m_console.Failure(LoadString(IDS_FAILED_SEND_FIRMWARE), m_world.LastError());
             status = kExitDeviceFailed;
+        } else if (result == FirmwareJobResult::kFileChanged) {
+            m_console.Failure(FormatString1(IDS_FIRMWARE_CHANGED, file));
+            status = kExitUsage;
         }
     } catch (const CFileException& error) {
         m_console.Failure(FileErrorMessage(error));

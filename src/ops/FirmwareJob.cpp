@@ -1,5 +1,6 @@
 #include "ops/FirmwareJob.h"
 
+#include <algorithm>
 #include <memory>
 
 #include "files/File.h"
@@ -34,25 +35,29 @@ FirmwareJobResult SendFirmwareJob(ISpooler& spooler, PrinterHandle printer, CFil
     if (jobId == 0) {
         return FirmwareJobResult::kSpoolerFailed;
     }
-    auto cancel = [&] {
+    auto cancel = [&](FirmwareJobResult why = FirmwareJobResult::kSpoolerFailed) {
         spooler.CancelJob(printer, jobId);
-        return FirmwareJobResult::kSpoolerFailed;
+        return why;
     };
     if (!spooler.StartPagePrinter(printer)) {
         return cancel();
     }
-    std::uint64_t sent = 0;
-    for (;;) {
-        DWORD got = 0;
+    // Reads cancel the job before any error of theirs is reported, so no
+    // part arrives.
+    auto read = [&](void* into, DWORD count) {
         try {
-            got = file.Read(buffer.get(), pieceSize);
+            return file.Read(into, count);
         } catch (...) {
-            // Cancelled before the error is reported, so no part arrives.
             spooler.CancelJob(printer, jobId);
             throw;
         }
+    };
+    std::uint64_t sent = 0;
+    while (sent < length) {
+        const DWORD want = static_cast<DWORD>(std::min<std::uint64_t>(pieceSize, length - sent));
+        const DWORD got = read(buffer.get(), want);
         if (got == 0) {
-            break;
+            return cancel(FirmwareJobResult::kFileChanged);  // it shrank
         }
         DWORD written = 0;
         if (!spooler.WritePrinter(printer, buffer.get(), got, &written) || written != got) {
@@ -62,6 +67,10 @@ FirmwareJobResult SendFirmwareJob(ISpooler& spooler, PrinterHandle printer, CFil
         if (progress) {
             progress(sent);
         }
+    }
+    std::uint8_t beyond = 0;
+    if (read(&beyond, 1) != 0) {
+        return cancel(FirmwareJobResult::kFileChanged);  // it grew: not the file measured
     }
     if (!spooler.EndPagePrinter(printer) || !spooler.EndDocPrinter(printer)) {
         return cancel();

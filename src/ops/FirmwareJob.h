@@ -31,13 +31,15 @@ DWORD FirmwarePieceSize(std::uint64_t length);
 enum class FirmwareJobResult {
     kSent,           // the spooler took the whole job
     kSpoolerFailed,  // a spooler call failed or took less than asked; the job was cancelled
+    kFileChanged,    // the file ended before `length` or went on past it; the job was cancelled
 };
 
 // Called after each piece the spooler took, with the bytes sent so far.
 using FirmwareProgress = std::function<void(std::uint64_t bytesSent)>;
 
-// Sends `file` (open for reading, at its start, `length` bytes long) as one
-// raw job on the opened `printer`. A read error cancels the job and then
+// Sends `file` (open for reading, at its start, `length` bytes long when it
+// was measured) as one raw job on the opened `printer`: exactly `length`
+// bytes, so progress never passes the length. A read error cancels the job and then
 // raises the file's CFileException; a buffer that cannot be had raises
 // std::bad_alloc before anything is sent.
 FirmwareJobResult SendFirmwareJob(ISpooler& spooler, PrinterHandle printer, CFile& file,

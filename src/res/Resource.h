@@ -60,6 +60,8 @@
 #define IDS_FAILED_SEND_FIRMWARE 186
 #define IDS_FAILED_SEND_FIRMWARE_TEXT "Failed to send the firmware."
 #define IDS_RESTORE_BACKUP 187
+#define IDS_FIRMWARE_CHANGED 188
+#define IDS_FIRMWARE_CHANGED_TEXT "%1 changed while it was being sent. The job was cancelled."
 #define IDS_RESTORE_BACKUP_TEXT "The device's parameters were saved to %1 before the test. Restore them with Put Parameters."
 
 // The framework's strings the program relies on.
