@@ -26,7 +26,10 @@ protected:
         CFile file(m_files);
         file.OpenRead("fw.kvf");
         return SendFirmwareJob(m_spooler, m_printer, file, file.GetLength(),
-                               [this](std::uint64_t sent) { m_progress.push_back(sent); });
+                               [this](std::uint64_t sent) {
+                                   m_progress.push_back(sent);
+                                   return m_progress.size() < m_stopAfter;
+                               });
     }
 
     const SpoolerJob& OnlyJob() {
@@ -38,6 +41,7 @@ protected:
     MemoryFileSystem m_files;
     PrinterHandle m_printer = nullptr;
     std::vector<std::uint64_t> m_progress;
+    std::size_t m_stopAfter = SIZE_MAX;  // pieces after which the progress asks to stop
 };
 
 TEST_F(FirmwareJobTest, PiecesAreAtMostOneMebibyte) {
@@ -111,13 +115,24 @@ TEST_F(FirmwareJobTest, AFileThatChangesWhileItIsSentCancelsTheJob) {
         file.OpenRead("fw.kvf");
         std::vector<std::uint64_t> progress;
         EXPECT_EQ(SendFirmwareJob(spooler, printer, file, c.measured,
-                                  [&](std::uint64_t sent) { progress.push_back(sent); }),
+                                  [&](std::uint64_t sent) {
+                                      progress.push_back(sent);
+                                      return true;
+                                  }),
                   FirmwareJobResult::kFileChanged);
         ASSERT_EQ(spooler.Jobs().size(), 1u);
         EXPECT_EQ(spooler.Jobs().front().state, SpoolerJob::State::kCancelled);
         EXPECT_EQ(progress, c.progress) << "never past the measured length";
         spooler.ClosePrinter(printer);
     }
+}
+
+TEST_F(FirmwareJobTest, AJobStoppedByItsProgressIsCancelled) {
+    m_stopAfter = 2;
+    EXPECT_EQ(Send(3000000), FirmwareJobResult::kInterrupted);
+    EXPECT_EQ(OnlyJob().state, SpoolerJob::State::kCancelled);
+    EXPECT_EQ(m_spooler.CountCalls("WritePrinter"), 2u);
+    EXPECT_EQ(m_spooler.CountCalls("EndDocPrinter"), 0u);
 }
 
 TEST_F(FirmwareJobTest, AFailedWriteCancelsTheJob) {

@@ -8,6 +8,7 @@
 #include <ostream>
 
 #include "cli/ExitStatus.h"
+#include "cli/SignalHold.h"
 #include "cli/Trace.h"
 #include "device/AnsiText.h"
 #include "files/File.h"
@@ -52,6 +53,9 @@ std::string ShellQuoted(const std::string& text) {
     }
     return quoted + "'";
 }
+
+// Ends a self test that a signal asked to stop, once that is safe.
+struct SelfTestInterrupted {};
 
 std::string Hex16(std::uint16_t value) {
     char text[8];
@@ -329,9 +333,16 @@ int DeviceCommands::SelfTest() {
     line(TXT_SELFTEST_START, false);
     CBackupStore backups(m_files, m_environment);
     std::string backupToRestore;
-    std::string fileError;
+    std::string failure;
+    // Signals wait while the dummy block may be on the device: from the
+    // first read until the original has been written back.
+    std::optional<SignalHold> hold;
+    int interruptedBy = 0;
     try {
         RunSelfTestSteps(port, printer, backups, [&](const SelfTestResult& result) {
+            if (result.ok && result.step == SelfTestStep::kGetParam) {
+                hold.emplace();
+            }
             if (!result.ok && status == kExitSuccess) {
                 status = result.step == SelfTestStep::kCreate ? kExitNoDevice : kExitDeviceFailed;
             }
@@ -341,10 +352,20 @@ int DeviceCommands::SelfTest() {
             for (const std::string& text : SelfTestStepLines(result)) {
                 line(text, !result.ok);
             }
+            if (result.step == SelfTestStep::kPutParamOriginal) {
+                interruptedBy = hold->Caught();
+                hold.reset();
+                if (interruptedBy != 0) {
+                    throw SelfTestInterrupted{};
+                }
+            }
         });
+    } catch (const SelfTestInterrupted&) {
+        status = SignalHold::ExitStatusFor(interruptedBy);
+        failure = "Interrupted: the test stopped once the parameters had been written back.";
     } catch (const CFileException& error) {
         // The backup could not be saved: nothing was written to the device.
-        fileError = FileErrorMessage(error);
+        failure = FileErrorMessage(error);
         status = kExitUsage;
     }
     std::string restore;
@@ -356,15 +377,15 @@ int DeviceCommands::SelfTest() {
     }
     if (m_console.json) {
         nlohmann::json result{{"ok", status == kExitSuccess}, {"steps", steps}};
-        if (!fileError.empty()) {
-            result["error"] = fileError;
+        if (!failure.empty()) {
+            result["error"] = failure;
         }
         if (!restore.empty()) {
             result["restoreCommand"] = restore;
         }
         m_console.Result(result);
-    } else if (!fileError.empty()) {
-        m_console.Failure(fileError);
+    } else if (!failure.empty()) {
+        m_console.Failure(failure);
     }
     return status;
 }
@@ -449,7 +470,12 @@ int DeviceCommands::Firmware(const std::string& file, const FirmwareOptions& fir
     int status = kExitSuccess;
     const bool bar = m_console.outIsTerminal && !m_console.json;
     try {
+        // Ctrl+C or SIGTERM cancels the job between pieces: never a job left
+        // half made in the spooler.
+        SignalHold hold;
+        std::uint64_t handedOver = 0;
         result = SendFirmwareJob(spooler, handle, input, length, [&](std::uint64_t sent) {
+            handedOver = sent;
             if (m_console.json) {
                 m_console.Result({{"progress", sent}, {"total", length}});
             } else if (bar) {
@@ -459,9 +485,18 @@ int DeviceCommands::Firmware(const std::string& file, const FirmwareOptions& fir
                               << std::string(static_cast<std::size_t>(width - filled), ' ')
                               << "] " << (sent * 100 / length) << "%" << std::flush;
             }
+            return hold.Caught() == 0;
         });
         if (bar) {
             m_console.out << '\n';
+        }
+        if (result == FirmwareJobResult::kInterrupted) {
+            m_console.Failure("Interrupted: the firmware job was cancelled.",
+                              std::to_string(handedOver) + " of " + std::to_string(length) +
+                                  " bytes had gone to the spooler, so part of the firmware may "
+                                  "have reached the device; restart it and send the whole file "
+                                  "again");
+            status = SignalHold::ExitStatusFor(hold.Caught());
         }
         if (result == FirmwareJobResult::kSpoolerFailed) {
             m_console.Failure(LoadString(IDS_FAILED_SEND_FIRMWARE), m_world.LastError());

@@ -29,7 +29,9 @@ void Console::Warning(const std::string& text) const { err << "warning: " << tex
 void Console::Result(const nlohmann::json& result) const {
     // A file name or device text need not be UTF-8: such bytes become U+FFFD
     // rather than ending the tool with nothing printed.
-    out << result.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
+    // Flushed: a reader of the progress lines sees each one as it happens.
+    out << result.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << '\n'
+        << std::flush;
 }
 
 int FinishOutput(std::ostream& out, std::ostream& err, int status) {

@@ -64,8 +64,8 @@ FirmwareJobResult SendFirmwareJob(ISpooler& spooler, PrinterHandle printer, CFil
             return cancel();
         }
         sent += got;
-        if (progress) {
-            progress(sent);
+        if (progress && !progress(sent)) {
+            return cancel(FirmwareJobResult::kInterrupted);
         }
     }
     std::uint8_t beyond = 0;

@@ -32,10 +32,12 @@ enum class FirmwareJobResult {
     kSent,           // the spooler took the whole job
     kSpoolerFailed,  // a spooler call failed or took less than asked; the job was cancelled
     kFileChanged,    // the file ended before `length` or went on past it; the job was cancelled
+    kInterrupted,    // the progress callback stopped it; the job was cancelled
 };
 
-// Called after each piece the spooler took, with the bytes sent so far.
-using FirmwareProgress = std::function<void(std::uint64_t bytesSent)>;
+// Called after each piece the spooler took, with the bytes sent so far;
+// false stops the job: it is cancelled and the result is kInterrupted.
+using FirmwareProgress = std::function<bool(std::uint64_t bytesSent)>;
 
 // Sends `file` (open for reading, at its start, `length` bytes long when it
 // was measured) as one raw job on the opened `printer`: exactly `length`

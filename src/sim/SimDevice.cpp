@@ -266,6 +266,9 @@ std::uint8_t SimDevice::CompleteCommand() {
         ++m_storeCount;
     }
     m_commandDone = true;
+    if (m_command[3] == kCommandStore && m_onStored) {
+        m_onStored();
+    }
     return kStatusDone;
 }
 

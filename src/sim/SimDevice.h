@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <set>
 #include <string>
@@ -124,6 +125,9 @@ public:
     // written block has 266 bytes and a valid checksum (in either layout).
     void SetVerifyStoredBlock(bool verify) { m_verifyStoredBlock = verify; }
     int StoreCount() const { return m_storeCount; }
+    // Runs `hook` after each block the device stored, as a test's way to act
+    // at that moment (a signal, an unplug).
+    void OnStored(std::function<void()> hook) { m_onStored = std::move(hook); }
 
     // A print job reaching the device through the spooler, handed over in
     // pieces as the spooler passes them on: the device records its size and
@@ -175,6 +179,7 @@ private:
     std::vector<std::uint8_t> m_block;
     bool m_verifyStoredBlock = true;
     int m_storeCount = 0;
+    std::function<void()> m_onStored;
 
     // The command being worked on: its request bytes, how many status gets
     // it has answered, and whether its data are ready for the data get.

@@ -3,9 +3,11 @@
 // against the simulated world.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdio>
 #include <fstream>
 #include <set>
@@ -387,6 +389,31 @@ TEST_F(CliTest, ASelfTestThatCannotRestoreNamesItsBackupAndTheCommandThatRestore
     const nlohmann::json result = nlohmann::json::parse(Out());
     EXPECT_THAT(result["restoreCommand"].get<std::string>(), HasSubstr("_20261207T120000Z-2.prm'"));
     EXPECT_EQ(ReadFile(backup), original);
+}
+
+TEST_F(CliTest, ASignalDuringTheSelfTestWaitsUntilTheParametersAreBack) {
+    SimDevice& device = m_world.AddDevice().device;
+    const std::vector<std::uint8_t> original = device.ParameterBlock();
+    for (int signal : {SIGINT, SIGTERM}) {
+        SCOPED_TRACE(signal);
+        // Right after the dummy is stored; without the hold it would end the
+        // test process here.
+        int stores = 0;
+        device.OnStored([&] {
+            if (++stores == 1) {
+                std::raise(signal);
+            }
+        });
+        EXPECT_EQ(RunOnWorld({"self-test"}), 128 + signal);
+        EXPECT_EQ(stores, 2);
+        EXPECT_EQ(device.ParameterBlock(), original);
+        EXPECT_THAT(Out(), ::testing::EndsWith("Success: PutParam original\n"));
+        EXPECT_THAT(Err(), HasSubstr("Interrupted"));
+    }
+    device.OnStored(nullptr);
+    struct sigaction after {};
+    ASSERT_EQ(sigaction(SIGINT, nullptr, &after), 0);
+    EXPECT_EQ(after.sa_handler, SIG_DFL) << "the handlers are given back";
 }
 
 TEST_F(CliTest, FirmwareReachesTheDeviceByteForByteOnceItLeftServiceMode) {

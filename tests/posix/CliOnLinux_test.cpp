@@ -2,7 +2,10 @@
 // the same emulated USB bus (umockdev passes it on) and the private CUPS server.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <signal.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -119,6 +122,68 @@ TEST_F(CliOnLinuxTest, FirmwareReachesAQueuelessPrinterInUpdateMode) {
     EXPECT_TRUE(received.size() == bytes.size() &&
                 std::memcmp(received.data(), bytes.data(), bytes.size()) == 0);
     EXPECT_TRUE(m_zt->KernelDriverBound());
+}
+
+// Ctrl+C while a firmware job goes to a CUPS queue cancels the job: none is
+// left waiting or held in the queue, and the tool ends with 130.
+TEST_F(CliOnLinuxTest, AnInterruptedJobLeavesNothingInTheQueue) {
+    EmulatedPrinter::Script update;
+    update.mode = EmulatedPrinter::Mode::kUpdate;
+    m_kq->SetScript(update);
+    const std::string firmware = m_scratch + "/big.kvf";
+    std::ofstream(firmware, std::ios::binary) << std::string(64u << 20, 'f');
+
+    // The tool's output goes to a pipe that is full already, so its first
+    // progress line waits there: the job is then surely under way.
+    int out[2];
+    ASSERT_EQ(pipe(out), 0);
+    ASSERT_GT(fcntl(out[1], F_SETPIPE_SZ, 4096), 0);
+    const int capacity = fcntl(out[1], F_GETPIPE_SZ);
+    ASSERT_EQ(write(out[1], std::string(static_cast<std::size_t>(capacity), ' ').data(),
+                    static_cast<std::size_t>(capacity)),
+              capacity);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        dup2(out[1], STDOUT_FILENO);
+        close(out[0]);
+        close(out[1]);
+        setenv("CUPS_SERVER", (CupsDir() + "/cups.sock").c_str(), 1);
+        execl(MARNEL_TOOL, MARNEL_TOOL, "--json", "--printer", "Zarvel_usb", "firmware",
+              firmware.c_str(), "--yes", "--timeout", "10", static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    close(out[1]);
+    bool blocked = false;
+    for (int i = 0; i < 1000 && !blocked; ++i) {
+        std::ifstream wchan("/proc/" + std::to_string(child) + "/wchan");
+        std::string where;
+        wchan >> where;
+        blocked = where.find("pipe_write") != std::string::npos;
+        if (!blocked) {
+            usleep(10000);
+        }
+    }
+    kill(child, SIGINT);
+    char drain[4096];
+    while (read(out[0], drain, sizeof drain) > 0) {
+    }
+    close(out[0]);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(blocked) << "the tool never wrote its progress";
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 130) << status;
+
+    const std::string pending = "lpstat -h " + CupsDir() + "/cups.sock -o Zarvel_usb";
+    std::FILE* queue = popen(pending.c_str(), "r");
+    ASSERT_NE(queue, nullptr);
+    std::string listed;
+    char line[512];
+    while (std::fgets(line, sizeof line, queue) != nullptr) {
+        listed += line;
+    }
+    pclose(queue);
+    EXPECT_EQ(listed, "") << "jobs left in the queue";
 }
 
 }  // namespace

@@ -1,0 +1,22 @@
+// SIGINT and SIGTERM held back while an object of this class lives: they are
+// recorded, not acted on, so that a job can be cancelled or a parameter
+// block written back before the tool ends with the signal's status.
+#pragma once
+
+namespace marnel::cli {
+
+class SignalHold {
+public:
+    SignalHold();
+    ~SignalHold();
+    SignalHold(const SignalHold&) = delete;
+    SignalHold& operator=(const SignalHold&) = delete;
+
+    // The signal that arrived while held; 0 when none did.
+    int Caught() const;
+
+    // The exit status of a tool that a signal ended: 128 + its number.
+    static int ExitStatusFor(int signal) { return 128 + signal; }
+};
+
+}  // namespace marnel::cli
