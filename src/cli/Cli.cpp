@@ -88,6 +88,14 @@ int RunCli(int argc, const char* const* argv, Console& console, IFileSystem& fil
     firmware->add_option("--timeout", firmwareOptions.timeoutSeconds,
                          "How long --yes waits for the update mode, in seconds (default 60)")
         ->type_name("SECONDS");
+    firmware->add_flag("--verify,!--no-verify", firmwareOptions.verify,
+                       "After the job, wait for the device in service mode and compare its "
+                       "version and parameters with those before (default on)");
+    firmware->add_option("--verify-timeout", firmwareOptions.verifyTimeoutSeconds,
+                         "How long the check waits for the service mode, in seconds (default 180)")
+        ->type_name("SECONDS");
+    firmware->add_flag("--restore-params", firmwareOptions.restoreParams,
+                       "Put back parameters that the upgrade changed, without asking");
     auto* inspect = app.add_subcommand(
         "inspect", "Check a parameter FILE without a device: layout, model, checksum");
     inspect->add_option("FILE", command.file, "Parameter file to check")->required();

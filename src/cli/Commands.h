@@ -10,6 +10,7 @@
 #include "cli/Console.h"
 #include "cli/DeviceWorld.h"
 #include "platform/Spooler.h"
+#include "protocol/ParameterBlock.h"
 
 namespace marnel {
 class CDevicePort;
@@ -45,6 +46,9 @@ public:
     struct FirmwareOptions {
         bool yes = false;             // poll for the update mode instead of waiting for Enter
         unsigned timeoutSeconds = 60;  // how long --yes polls
+        bool verify = true;            // check the device once it runs the new firmware
+        unsigned verifyTimeoutSeconds = 180;  // how long the check waits for the service mode
+        bool restoreParams = false;    // put back parameters the upgrade changed
     };
     int Firmware(const std::string& file, const FirmwareOptions& firmwareOptions);
 
@@ -61,6 +65,22 @@ private:
     // or timed out (reported).
     bool WaitForUpdateMode(const std::string& printerName, const FirmwareOptions& firmwareOptions,
                            PrinterHandle* printer);
+
+    // What the device ran and held before a firmware upgrade.
+    struct FirmwareBaseline {
+        bool read = false;  // false: the device could not be asked
+        std::string version;
+        ParameterBlockBytes block{};
+        std::string backup;  // where the block was saved
+    };
+    // Reads it while the device is in service mode and backs the block up.
+    // False after saying that the backup could not be saved.
+    bool ReadFirmwareBaseline(const std::string& printer, FirmwareBaseline* baseline);
+    // Waits for the device to answer in service mode again, then compares
+    // its version and parameters with `baseline`, adding the facts to
+    // *result. Returns the exit status.
+    int VerifyAfterFirmware(const std::string& printer, const FirmwareBaseline& baseline,
+                            const FirmwareOptions& firmwareOptions, nlohmann::json* result);
 
     // The command line that puts `backup` back into `printer`.
     std::string RestoreCommand(const std::string& backup, const std::string& printer) const;

@@ -21,6 +21,8 @@ public:
     // The technician restarts the device in its update mode when asked to.
     // Only a simulated device needs the world to do it.
     virtual void OnVersionUpPrompt() {}
+    // And back in its service mode when asked to, after the upgrade.
+    virtual void OnServiceModePrompt() {}
 
     // Why the last device or spooler call failed, for the expert; empty when unknown.
     virtual std::string LastError() const { return std::string(); }

@@ -89,6 +89,9 @@ void SimDevice::EndJob() {
     job.complete = true;
     if (job.modeOnArrival == SimMode::kUpdate && m_versionAfterFirmware) {
         SetVersion(*m_versionAfterFirmware);
+        if (!m_blockAfterFirmware.empty()) {
+            m_block = m_blockAfterFirmware;
+        }
         m_mode = SimMode::kService;
     }
 }

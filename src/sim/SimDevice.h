@@ -139,6 +139,10 @@ public:
     void EndJob();
     void ReceiveJob(const std::vector<std::uint8_t>& job);  // one whole job
     void SetKeepJobBytes(bool keep) { m_keepJobBytes = keep; }
+    // ...and, when set, this parameter block, as a firmware that resets them.
+    void SetBlockAfterFirmware(std::vector<std::uint8_t> block) {
+        m_blockAfterFirmware = std::move(block);
+    }
     void SetVersionAfterFirmware(std::optional<std::string> version) {
         m_versionAfterFirmware = std::move(version);
     }
@@ -198,6 +202,7 @@ private:
     std::vector<SimJob> m_jobs;
     bool m_keepJobBytes = true;
     std::optional<std::string> m_versionAfterFirmware;
+    std::vector<std::uint8_t> m_blockAfterFirmware;
 
     std::vector<SimLogEntry> m_log;
     int m_controlCalls = 0;

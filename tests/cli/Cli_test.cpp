@@ -7,6 +7,7 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <fstream>
@@ -433,6 +434,7 @@ TEST_F(CliTest, FirmwareReachesTheDeviceByteForByteOnceItLeftServiceMode) {
     EXPECT_TRUE(device.Jobs().empty());
 
     device.SetMode(SimMode::kUpdate);
+    device.SetVersionAfterFirmware(std::string("2.00"));  // and back in service mode
     m_in.str("\n");
     EXPECT_EQ(RunOnWorld({"firmware", file}), kExitSuccess);
     EXPECT_THAT(Out(), HasSubstr("Please restart in a VERSION UP mode."));
@@ -447,21 +449,92 @@ TEST_F(CliTest, FirmwareWithYesGivesUpAfterTheTimeoutAndSendsNothing) {
     EXPECT_EQ(RunOnWorld({"firmware", "--yes", "--timeout", "5", file}), kExitDeviceFailed);
     EXPECT_THAT(Err(), HasSubstr("did not leave service mode within 5 seconds"));
     EXPECT_TRUE(device.Jobs().empty());
-    EXPECT_EQ(m_world.Clock().Sleeps(), std::vector<DWORD>(5, 1000));
+    const std::vector<DWORD>& sleeps = m_world.Clock().Sleeps();
+    EXPECT_EQ(std::count(sleeps.begin(), sleeps.end(), 1000u), 5) << "one look a second";
 }
 
 TEST_F(CliTest, FirmwareWithYesSendsOnceTheDeviceLeftServiceModeAndReportsProgressAsJson) {
     SimDevice& device = m_world.AddDevice().device;
     device.SetMode(SimMode::kUpdate);
+    device.SetVersionAfterFirmware(std::string("2.00"));
     const std::string file = WriteFile("fw.kvf", std::vector<std::uint8_t>(2500000, 0x33));
     EXPECT_EQ(RunOnWorld({"--json", "firmware", "--yes", file}), kExitSuccess);
     EXPECT_EQ(Out(),
               "{\"progress\":1048576,\"total\":2500000}\n"
               "{\"progress\":2097152,\"total\":2500000}\n"
               "{\"progress\":2500000,\"total\":2500000}\n"
-              "{\"bytes\":2500000,\"file\":\"" + file + "\",\"ok\":true}\n");
+              "{\"bytes\":2500000,\"file\":\"" + file +
+                  "\",\"ok\":true,\"verified\":true,\"versionAfter\":\"2.00\"}\n");
     ASSERT_EQ(device.Jobs().size(), 1u);
     EXPECT_EQ(device.Jobs()[0].size, 2500000u);
+}
+
+// The device is read and backed up before the prompt and checked once it
+// runs the new firmware.
+TEST_F(CliTest, FirmwareIsCheckedAgainstTheDeviceAsItWasBefore) {
+    ParameterBlockBytes changedBlock{};
+    const std::vector<std::uint8_t> kq10 = DefaultParameterBlock(SimModel::kKQ10);
+    std::copy(kq10.begin(), kq10.end(), changedBlock.begin());
+    changedBlock[8] ^= 0x01;
+    changedBlock[9] ^= 0x01;
+    changedBlock[40] ^= 0x01;
+    StoreParameterChecksum(changedBlock);
+    const std::vector<std::uint8_t> reset(changedBlock.begin(), changedBlock.end());
+    const struct {
+        const char* what;
+        bool comesBack;
+        std::vector<std::uint8_t> blockAfter;  // empty: kept
+        std::vector<std::string> options;
+        int status;
+        const char* said;
+        bool restored;
+    } cases[] = {
+        {"same parameters", true, {}, {}, kExitSuccess, "Version: 1.05 -> 9.99\n", false},
+        {"changed parameters", true, reset, {}, kExitSuccess,
+         "the parameters changed at bytes 8-9, 40, 265; to restore them: marnel --printer "
+         "'Zarvel KQ-10' put-params '",
+         false},
+        {"changed and restored", true, reset, {"--restore-params"}, kExitSuccess,
+         "they were restored from ", true},
+        {"never back", false, {}, {"--verify-timeout", "30"}, kExitDeviceFailed,
+         "Firmware sent, not verified: the device did not answer in service mode within 30 "
+         "seconds.",
+         false},
+        {"not checked", false, {}, {"--no-verify"}, kExitSuccess, "Firmware sent to", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        SimWorld world;
+        SimDevice& device = world.AddDevice().device;
+        const std::vector<std::uint8_t> before = device.ParameterBlock();
+        device.SetBlockAfterFirmware(c.blockAfter);
+        std::vector<std::string> args = {"firmware", "--yes",
+                                         WriteFile("fw.kvf", std::vector<std::uint8_t>(10, 1))};
+        args.insert(args.end(), c.options.begin(), c.options.end());
+        const int status = Run(args, [&](const std::optional<std::string>&) {
+            // The technician: update mode when asked, back in service mode
+            // after the job only when the case says so.
+            struct Technician : BorrowedWorld {
+                Technician(SimWorld& w, bool back) : BorrowedWorld(w), device(w.Device(0).device),
+                                                     comesBack(back) {}
+                void OnVersionUpPrompt() override {
+                    if (comesBack) {
+                        device.SetVersionAfterFirmware(std::string("9.99"));
+                    }
+                    device.SetMode(SimMode::kUpdate);
+                }
+                SimDevice& device;
+                bool comesBack;
+            };
+            return std::make_unique<Technician>(world, c.comesBack);
+        });
+        EXPECT_EQ(status, c.status);
+        EXPECT_THAT(Out() + Err(), HasSubstr(c.said));
+        const std::string backup = m_dir + "/state/backups/KQ-10_Zarvel-KQ-10_20261207T120000Z.prm";
+        EXPECT_EQ(ReadFile(backup), before) << "backed up before the prompt";
+        std::remove(backup.c_str());
+        EXPECT_EQ(device.ParameterBlock() == before, c.blockAfter.empty() || c.restored);
+    }
 }
 
 TEST_F(CliTest, AnEmptyFirmwareFileIsRefusedBeforeAnythingIsSent) {
