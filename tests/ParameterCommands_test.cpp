@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -114,6 +115,18 @@ TEST_F(ParameterCommands, PutSendsAnyContentUnchangedAndTheDeviceDecides) {
     EXPECT_EQ(ui.FileDialogs()[0].flags, 0x1004u);
     EXPECT_EQ(ui.FileDialogs()[0].kind, FileDialogKind::kOpen);
     EXPECT_EQ(ui.FileDialogs()[1].initialName, "/p/zt5.bin");
+
+    // Each try is in the history, with its outcome.
+    const std::vector<std::uint8_t> history =
+        Files().Content("/home/technician/.local/state/marnel/history.jsonl");
+    const std::string lines(history.begin(), history.end());
+    EXPECT_NE(lines.find("\"operation\":\"put-params\",\"printer\":\"Zarvel KQ-10\","
+                         "\"model\":\"ZT-5\",\"file\":\"/p/zt5.bin\""),
+              std::string::npos)
+        << lines;
+    EXPECT_NE(lines.find("\"file\":\"/p/broken.bin\""), std::string::npos);
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), '\n'), 2);
+    EXPECT_NE(lines.find("\"outcome\":\"failed\""), std::string::npos);
 }
 
 TEST_F(ParameterCommands, SavedFileGoesBackByteForByteAndThePathCarriesOver) {

@@ -45,8 +45,17 @@ void CQuillKQDlg::DownloadFirmware(const std::string& path) {
                 break;
             }
         }
-        const FirmwareJobResult result =
-            havePrinter ? SendFirmwareJob(spooler, printer, file, length) : FirmwareJobResult::kSent;
+        if (!havePrinter) {
+            return;
+        }
+        const FirmwareJobResult result = SendFirmwareJob(spooler, printer, file, length);
+        HistoryEntry change;
+        change.operation = "firmware";
+        change.file = path;
+        change.outcome = result == FirmwareJobResult::kSent          ? "succeeded"
+                         : result == FirmwareJobResult::kFileChanged ? "file changed"
+                                                                     : "failed";
+        RecordChange(change);
         if (result == FirmwareJobResult::kSpoolerFailed) {
             AfxMessageBox(m_dialogs, IDS_FAILED_SEND_FIRMWARE);
         } else if (result == FirmwareJobResult::kFileChanged) {

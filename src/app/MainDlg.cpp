@@ -4,6 +4,7 @@
 
 #include "app/AppMessageBox.h"
 #include "app/WaitCursor.h"
+#include "files/FileException.h"
 #include "ops/PrinterSelection.h"
 #include "platform/Clock.h"
 #include "platform/Spooler.h"
@@ -128,6 +129,20 @@ bool CQuillKQDlg::OpenPortOrSay(CDevicePort& port) {
     }
     AfxMessageBox(m_dialogs, IDS_FAILED_CONNECT);
     return false;
+}
+
+void CQuillKQDlg::RecordChange(HistoryEntry entry) {
+    if (m_services.environment == nullptr || m_services.fileSystem == nullptr) {
+        return;  // a world without a user's folders keeps no history
+    }
+    if (entry.printer.empty()) {
+        entry.printer = m_strPrinterName;
+    }
+    try {
+        CHistory(*m_services.fileSystem, *m_services.environment).Append(entry);
+    } catch (const CFileException&) {
+        // The window's boxes stay as they are; the change itself is done.
+    }
 }
 
 void CQuillKQDlg::SelectPrinter() {

@@ -20,6 +20,7 @@
 #include <string>
 
 #include "app/Font.h"
+#include "ops/History.h"
 #include "platform/Dialogs.h"
 #include "platform/MainWindow.h"
 #include "platform/Services.h"
@@ -100,6 +101,9 @@ protected:
     // Opens `port` for the chosen printer; on failure says "Failed to
     // connect." and returns false.
     bool OpenPortOrSay(CDevicePort& port);
+    // Appends a change to a device to the history (for the chosen printer
+    // unless the entry names one).
+    void RecordChange(HistoryEntry entry);
 
     PlatformServices m_services;
     IDialogs& m_dialogs;

@@ -7,6 +7,7 @@
 #include "app/MainDlg.h"
 #include "app/WaitCursor.h"
 #include "files/File.h"
+#include "files/Sha256.h"
 #include "ops/ParameterFile.h"
 #include "protocol/DevicePort.h"
 #include "res/Resource.h"
@@ -62,7 +63,19 @@ void CQuillKQDlg::OnPutParameters() {
         ParameterFile file = ReadParameterFile(*m_services.fileSystem, path);
         if (!file.hasBlockSize) {
             AfxMessageBox(m_dialogs, IDS_DATA_FORMAT_ERROR);
-        } else if (port.WriteParameterBlock(file.block.data(), kParameterFileSize)) {
+            return;
+        }
+        const bool stored = port.WriteParameterBlock(file.block.data(), kParameterFileSize) != 0;
+        CSha256 digest;
+        digest.Update(file.block.data(), file.block.size());
+        HistoryEntry change;
+        change.operation = "put-params";
+        change.model = DescribeParameterBlock(file.block).modelTag;
+        change.file = path;
+        change.sha256 = digest.HexDigest();
+        change.outcome = stored ? "succeeded" : "failed";
+        RecordChange(change);
+        if (stored) {
             AfxMessageBox(m_dialogs, IDS_SUCCEEDED_PUT_PARAMETERS, kMbOk | kMbIconInformation);
         } else {
             AfxMessageBox(m_dialogs, IDS_FAILED_PUT_PARAMETERS);

@@ -11,11 +11,13 @@
 
 namespace marnel {
 
-void RunSelfTest(CDevicePort& port, const std::string& printerName, CBackupStore& backups,
+bool RunSelfTest(CDevicePort& port, const std::string& printerName, CBackupStore& backups,
                  IDialogs& dialogs) {
     AfxMessageBox(dialogs, TXT_SELFTEST_START, kMbOk);
+    bool allSucceeded = true;
     try {
-        RunSelfTestSteps(port, printerName, backups, [&dialogs](const SelfTestResult& result) {
+        RunSelfTestSteps(port, printerName, backups, [&](const SelfTestResult& result) {
+            allSucceeded = allSucceeded && result.ok;
             const DWORD type = result.ok ? kMbOk | kMbIconInformation : kMbOk;
             for (const std::string& line : SelfTestStepLines(result)) {
                 AfxMessageBox(dialogs, line, type);
@@ -23,7 +25,9 @@ void RunSelfTest(CDevicePort& port, const std::string& printerName, CBackupStore
         });
     } catch (const CFileException& error) {
         ReportFileError(dialogs, error);
+        return false;
     }
+    return allSucceeded;
 }
 
 void CQuillKQDlg::SelfTest() {
@@ -32,7 +36,15 @@ void CQuillKQDlg::SelfTest() {
     const std::string printerName = m_strPrinterName;
     CDevicePort port(m_services);
     CBackupStore backups(*m_services.fileSystem, *m_services.environment);
-    RunSelfTest(port, printerName, backups, m_dialogs);
+    const bool succeeded = RunSelfTest(port, printerName, backups, m_dialogs);
+    if (!backups.LastSaved().empty()) {  // only a test that reached the device changed it
+        HistoryEntry change;
+        change.operation = "self-test";
+        change.printer = printerName;
+        change.backup = backups.LastSaved();
+        change.outcome = succeeded ? "succeeded" : "failed";
+        RecordChange(change);
+    }
 }
 
 }  // namespace marnel

@@ -15,8 +15,8 @@ class CDevicePort;
 // Test" and then every step's lines (information icon for a success, the
 // warning icon for an error). A backup that cannot be saved is reported as
 // a file error and ends the test before anything is written. The port stays
-// open for the caller to close.
-void RunSelfTest(CDevicePort& port, const std::string& printerName, CBackupStore& backups,
+// open for the caller to close. True when every step succeeded.
+bool RunSelfTest(CDevicePort& port, const std::string& printerName, CBackupStore& backups,
                  IDialogs& dialogs);
 
 }  // namespace marnel

@@ -7,6 +7,7 @@
 
 #include "cli/Commands.h"
 #include "cli/ExitStatus.h"
+#include "cli/StateCommands.h"
 
 namespace marnel::cli {
 
@@ -96,10 +97,15 @@ int RunCli(int argc, const char* const* argv, Console& console, IFileSystem& fil
         ->type_name("SECONDS");
     firmware->add_flag("--restore-params", firmwareOptions.restoreParams,
                        "Put back parameters that the upgrade changed, without asking");
+    auto* history = app.add_subcommand(
+        "history", "List every change made to a device, oldest first, from the history");
+    auto* backups = app.add_subcommand(
+        "backups", "List the parameter backups kept before each change to a device");
     auto* inspect = app.add_subcommand(
         "inspect", "Check a parameter FILE without a device: layout, model, checksum");
     inspect->add_option("FILE", command.file, "Parameter file to check")->required();
-    for (CLI::App* sub : {list, report, getParams, putParams, version, selfTest, firmware, inspect}) {
+    for (CLI::App* sub :
+         {list, report, getParams, putParams, version, selfTest, firmware, inspect, history, backups}) {
         sub->callback([&command, sub] { command.name = sub->get_name(); });
     }
 
@@ -122,6 +128,12 @@ int RunCli(int argc, const char* const* argv, Console& console, IFileSystem& fil
     if (command.name == "inspect") {
         return InspectParameterFile(console, files, command.file);
     }
+    if (command.name == "history") {
+        return ShowHistory(console, files, environment);
+    }
+    if (command.name == "backups") {
+        return ListBackups(console, files, environment);
+    }
 
     std::unique_ptr<DeviceWorld> world;
     try {
@@ -140,14 +152,16 @@ int RunCli(int argc, const char* const* argv, Console& console, IFileSystem& fil
     if (command.name == "get-params") {
         return commands.GetParams(command.file);
     }
-    if (command.name == "put-params") {
-        return commands.PutParams(command.file, putOptions);
-    }
-    if (command.name == "firmware") {
-        return commands.Firmware(command.file, firmwareOptions);
-    }
-    if (command.name == "self-test") {
-        return commands.SelfTest();
+    // The commands that change a device leave a line in the history.
+    if (command.name == "put-params" || command.name == "firmware" ||
+        command.name == "self-test") {
+        const int status = command.name == "put-params"
+                               ? commands.PutParams(command.file, putOptions)
+                           : command.name == "firmware"
+                               ? commands.Firmware(command.file, firmwareOptions)
+                               : commands.SelfTest();
+        commands.RecordHistory(status);
+        return status;
     }
     return commands.Version();
 }

@@ -1,6 +1,7 @@
 #include "cli/Commands.h"
 
 #include <array>
+#include <csignal>
 #include <cstdio>
 #include <functional>
 #include <optional>
@@ -13,6 +14,7 @@
 #include "device/AnsiText.h"
 #include "files/File.h"
 #include "files/FileErrorMessage.h"
+#include "files/Sha256.h"
 #include "ops/BackupStore.h"
 #include "ops/FirmwareJob.h"
 #include "ops/ParameterFile.h"
@@ -110,6 +112,29 @@ std::unique_ptr<CDevicePort> DeviceCommands::OpenPort(std::string* chosen) {
         return nullptr;
     }
     return port;
+}
+
+void DeviceCommands::RecordHistory(int status) {
+    m_record.exitStatus = status;
+    m_record.simulated = m_options.simulateModel.has_value();
+    if (m_record.outcome.empty()) {
+        m_record.outcome = status == kExitSuccess                             ? "succeeded"
+                           : status == SignalHold::ExitStatusFor(SIGINT) ||
+                                   status == SignalHold::ExitStatusFor(SIGTERM) ? "interrupted"
+                                                                              : "failed";
+    }
+    if (!m_record.file.empty() && m_record.sha256.empty()) {
+        try {
+            m_record.sha256 = Sha256OfFile(m_files, m_record.file);
+        } catch (const CFileException&) {
+            // A file that cannot be read again is recorded without its digest.
+        }
+    }
+    try {
+        CHistory(m_files, m_environment).Append(m_record);
+    } catch (const CFileException& error) {
+        m_console.Warning("the history could not be written: " + FileErrorMessage(error));
+    }
 }
 
 int DeviceCommands::TransferFailed(const CDevicePort& port, unsigned stringId) {
@@ -216,6 +241,8 @@ int DeviceCommands::GetParams(const std::string& file) {
 }
 
 int DeviceCommands::PutParams(const std::string& file, const PutParamsOptions& putOptions) {
+    m_record.operation = "put-params";
+    m_record.file = file;
     const std::optional<ParameterFile> input =
         ReadParameterFileOrSay(m_console, m_files, file, [](std::uint64_t) {
             return std::string("a parameter file holds exactly 266 bytes");
@@ -224,8 +251,12 @@ int DeviceCommands::PutParams(const std::string& file, const PutParamsOptions& p
         return kExitUsage;
     }
     const ParameterBlockBytes& block = input->block;
+    CSha256 digest;
+    digest.Update(block.data(), block.size());
+    m_record.sha256 = digest.HexDigest();
     std::string printer;
     std::unique_ptr<CDevicePort> port = OpenPort(&printer);
+    m_record.printer = printer;
     if (!port) {
         return kExitNoDevice;
     }
@@ -238,7 +269,9 @@ int DeviceCommands::PutParams(const std::string& file, const PutParamsOptions& p
     }
     const ParameterFileVerdict verdict =
         JudgeParameterFile(block, readCurrent ? &current : nullptr);
+    m_record.model = verdict.fileModel;
     if (!verdict.Acceptable() && !putOptions.force) {
+        m_record.outcome = "refused";
         const std::string why =
             !verdict.checksumValid
                 ? file + " is no valid parameter block (see 'marnel inspect')"
@@ -252,6 +285,7 @@ int DeviceCommands::PutParams(const std::string& file, const PutParamsOptions& p
     if (!putOptions.noBackup) {
         try {
             backup = CBackupStore(m_files, m_environment).Save(printer, current);
+            m_record.backup = backup;
         } catch (const CFileException& error) {
             m_console.Failure(FileErrorMessage(error),
                               "the backup could not be saved; nothing was sent (--no-backup "
@@ -315,6 +349,8 @@ int DeviceCommands::Version() {
 int DeviceCommands::SelfTest() {
     // The test opens the port itself: "Error: Create" is its own first step.
     const std::string printer = ChoosePrinter();
+    m_record.operation = "self-test";
+    m_record.printer = printer;
     CDevicePort port(m_world.Services());
     if (m_options.trace) {
         port.SetRequestObserver(MakeHexTracer(m_console.err));
@@ -368,6 +404,7 @@ int DeviceCommands::SelfTest() {
         failure = FileErrorMessage(error);
         status = kExitUsage;
     }
+    m_record.backup = backups.LastSaved();
     std::string restore;
     if (!backupToRestore.empty()) {
         restore = RestoreCommand(backupToRestore, printer);

@@ -10,6 +10,7 @@
 #include "cli/Console.h"
 #include "cli/DeviceWorld.h"
 #include "platform/Spooler.h"
+#include "ops/History.h"
 #include "protocol/ParameterBlock.h"
 
 namespace marnel {
@@ -52,6 +53,10 @@ public:
     };
     int Firmware(const std::string& file, const FirmwareOptions& firmwareOptions);
 
+    // Appends what the last device-changing command did, ending with `status`,
+    // to the history; a history that cannot be written is warned about.
+    void RecordHistory(int status);
+
 private:
     // The printer to work with: --printer, or the first qualifying one.
     // Sets the report-end rule from its name. Empty when there is none.
@@ -92,6 +97,7 @@ private:
     DeviceWorld& m_world;
     IFileSystem& m_files;
     IEnvironment& m_environment;
+    HistoryEntry m_record;  // filled by the commands that change a device
     GlobalOptions m_options;
 };
 

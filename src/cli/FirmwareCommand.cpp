@@ -61,6 +61,8 @@ bool DeviceCommands::WaitForUpdateMode(const std::string& printerName,
 }
 
 int DeviceCommands::Firmware(const std::string& file, const FirmwareOptions& firmwareOptions) {
+    m_record.operation = "firmware";
+    m_record.file = file;
     std::uint64_t length = 0;
     CFile input(m_files);
     try {
@@ -82,10 +84,13 @@ int DeviceCommands::Firmware(const std::string& file, const FirmwareOptions& fir
         return kExitNoDevice;
     }
 
+    m_record.printer = printer;
     FirmwareBaseline baseline;
     if (!ReadFirmwareBaseline(printer, &baseline)) {
         return kExitUsage;
     }
+    m_record.backup = baseline.backup;
+    m_record.versionBefore = baseline.version;
     PrinterHandle handle = nullptr;
     if (!WaitForUpdateMode(printer, firmwareOptions, &handle)) {
         return kExitDeviceFailed;
@@ -231,6 +236,7 @@ int DeviceCommands::VerifyAfterFirmware(const std::string& printer,
                       std::to_string(firmwareOptions.verifyTimeoutSeconds) + " seconds";
         (*result)["ok"] = false;
         (*result)["error"] = "Firmware sent, not verified: " + why + ".";
+        m_record.outcome = "sent, not verified";
         if (!m_console.json) {
             m_console.Failure("Firmware sent, not verified: " + why + ".");
         }
@@ -241,6 +247,7 @@ int DeviceCommands::VerifyAfterFirmware(const std::string& printer,
                                   ? TerminatedText(version.data(), version.size())
                                   : std::string("?");
     (*result)["versionAfter"] = after;
+    m_record.versionAfter = after;
     if (baseline.read) {
         (*result)["versionBefore"] = baseline.version;
     }

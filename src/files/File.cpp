@@ -55,6 +55,17 @@ void CFile::Create(const std::string& path) {
     m_hFile = file;
 }
 
+void CFile::OpenAppend(const std::string& path) {
+    Abort();
+    m_strPath = path;
+    FileError error;
+    FileHandle file = nullptr;
+    if (!m_fileSystem.OpenAppend(path, &file, &error)) {
+        Throw(error);
+    }
+    m_hFile = file;
+}
+
 bool CFile::CreateNew(const std::string& path) {
     Abort();
     m_strPath = path;

@@ -30,6 +30,8 @@ public:
     // Creates a file that does not exist yet; false, and nothing opened or
     // changed, when one does.
     bool CreateNew(const std::string& path);
+    // Opens the file for writing at its end, creating it when there is none.
+    void OpenAppend(const std::string& path);
 
     std::uint64_t GetLength();
     // Up to `count` bytes where the last read ended; 0 at the end of the file.

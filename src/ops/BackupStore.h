@@ -18,17 +18,17 @@ public:
     CBackupStore(IFileSystem& fileSystem, IEnvironment& environment)
         : m_fileSystem(fileSystem), m_environment(environment) {}
 
-    // Marnel's state folder; empty when neither the variable nor the
-    // platform gives one.
-    std::string StateFolder();
-
     // Saves `block`, read from the device `deviceName` names, as a new file
     // named from its model tag, the device and the UTC time
     // ("KQ-10_Zarvel-KQ-10_20261207T120000Z.prm"), and returns its path. A
     // file error raises CFileException; an existing file is never touched.
     std::string Save(const std::string& deviceName, const ParameterBlockBytes& block);
 
+    // The path the last Save returned; empty before one succeeded.
+    const std::string& LastSaved() const { return m_strLastSaved; }
+
 private:
+    std::string m_strLastSaved;
     IFileSystem& m_fileSystem;
     IEnvironment& m_environment;
 };

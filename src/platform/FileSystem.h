@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "platform/Types.h"
 
@@ -87,6 +88,15 @@ public:
     // sharing. *exists is set when a file of that name was already there
     // (which is then left alone).
     virtual bool CreateNew(const std::string& path, FileHandle* file, bool* exists,
+                           FileError* error) = 0;
+
+    // Opens the file for writing at its end, creating it when there is
+    // none, without sharing; what is there stays.
+    virtual bool OpenAppend(const std::string& path, FileHandle* file, FileError* error) = 0;
+
+    // The names of the files in `folder` (no folders, no "." or ".."), in no
+    // particular order.
+    virtual bool ListFiles(const std::string& folder, std::vector<std::string>* names,
                            FileError* error) = 0;
 
     // The file's length in bytes.

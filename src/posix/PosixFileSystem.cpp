@@ -1,5 +1,6 @@
 #include "posix/PosixFileSystem.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -217,6 +218,35 @@ bool PosixFileSystem::CreateNew(const std::string& path, FileHandle* file, bool*
         return false;
     }
     return Wrap(fd, true, file);
+}
+
+bool PosixFileSystem::OpenAppend(const std::string& path, FileHandle* file, FileError* error) {
+    int fd = open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        return FailErrno(error, MissingCause(path, errno));
+    }
+    if (!LockOrClose(fd, error)) {
+        return false;
+    }
+    return Wrap(fd, true, file);
+}
+
+bool PosixFileSystem::ListFiles(const std::string& folder, std::vector<std::string>* names,
+                                FileError* error) {
+    DIR* dir = opendir(folder.c_str());
+    if (dir == nullptr) {
+        return FailErrno(error, MissingCause(folder, errno));
+    }
+    names->clear();
+    while (const dirent* entry = readdir(dir)) {
+        struct stat st {};
+        const std::string name = entry->d_name;
+        if (stat((folder + "/" + name).c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
+            names->push_back(name);
+        }
+    }
+    closedir(dir);
+    return true;
 }
 
 bool PosixFileSystem::GetLength(FileHandle file, std::uint64_t* length, FileError* error) {

@@ -213,6 +213,34 @@ bool MemoryFileSystem::CreateNew(const std::string& path, FileHandle* file, bool
     return OpenCommon(path, path, true, false, file, error);
 }
 
+bool MemoryFileSystem::OpenAppend(const std::string& path, FileHandle* file, FileError* error) {
+    std::vector<std::uint8_t> kept = Content(path);
+    if (!OpenCommon(path, path, true, false, file, error)) {
+        return false;
+    }
+    m_files[path].data = std::move(kept);
+    Find(*file)->position = m_files[path].data.size();
+    return true;
+}
+
+bool MemoryFileSystem::ListFiles(const std::string& folder, std::vector<std::string>* names,
+                                 FileError* error) {
+    const Faults* faults = FaultsOf(folder);
+    if (faults != nullptr && faults->openFails) {
+        return Fail(error, *faults->openFails);
+    }
+    names->clear();
+    const std::string prefix = folder + "/";
+    for (const auto& file : m_files) {
+        const std::string& path = file.first;
+        if (path.compare(0, prefix.size(), prefix) == 0 &&
+            path.find('/', prefix.size()) == std::string::npos) {
+            names->push_back(path.substr(prefix.size()));
+        }
+    }
+    return true;
+}
+
 bool MemoryFileSystem::GetLength(FileHandle file, std::uint64_t* length, FileError* error) {
     OpenFile* open = Find(file);
     if (open == nullptr) {

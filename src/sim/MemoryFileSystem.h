@@ -70,6 +70,9 @@ public:
     bool MakeFolders(const std::string& path, FileError* error) override;
     bool CreateNew(const std::string& path, FileHandle* file, bool* exists,
                    FileError* error) override;
+    bool OpenAppend(const std::string& path, FileHandle* file, FileError* error) override;
+    bool ListFiles(const std::string& folder, std::vector<std::string>* names,
+                   FileError* error) override;
     bool GetLength(FileHandle file, std::uint64_t* length, FileError* error) override;
     bool Read(FileHandle file, void* buffer, DWORD count, DWORD* bytesRead,
               FileError* error) override;

@@ -148,6 +148,28 @@ bool Win32FileSystem::CreateNew(const std::string& path, FileHandle* file, bool*
     return false;
 }
 
+bool Win32FileSystem::OpenAppend(const std::string& path, FileHandle* file, FileError* error) {
+    // Append access alone: every write goes to the end.
+    return OpenWith(path, FILE_APPEND_DATA, OPEN_ALWAYS, file, error);
+}
+
+bool Win32FileSystem::ListFiles(const std::string& folder, std::vector<std::string>* names,
+                                FileError* error) {
+    WIN32_FIND_DATAA found;
+    ::HANDLE search = ::FindFirstFileA((folder + "\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) {
+        return FailLastError(error);
+    }
+    names->clear();
+    do {
+        if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+            names->push_back(found.cFileName);
+        }
+    } while (::FindNextFileA(search, &found));
+    ::FindClose(search);
+    return true;
+}
+
 bool Win32FileSystem::GetLength(FileHandle file, std::uint64_t* length, FileError* error) {
     LARGE_INTEGER size;
     if (!::GetFileSizeEx(AsHandle(file), &size)) {

@@ -250,6 +250,37 @@ TEST_F(CliTest, PutParamsSendsOnlyAFileThatFitsTheDeviceAndChecksWhatItStored) {
     }
 }
 
+TEST_F(CliTest, ChangesToADeviceAreRecordedAndListedWithTheirBackups) {
+    SimDevice& device = m_world.AddDevice().device;
+    const std::vector<std::uint8_t> before = device.ParameterBlock();
+    const std::string file = WriteFile("good.prm", ValidBlock());
+    EXPECT_EQ(RunOnWorld({"put-params", file}), kExitSuccess);
+    EXPECT_EQ(RunOnWorld({"self-test"}), kExitSuccess);
+    EXPECT_EQ(RunOnWorld({"put-params", WriteFile("short.prm", {1, 2})}), kExitUsage);
+    EXPECT_EQ(RunOnWorld({"report"}), kExitSuccess);  // changes nothing: not recorded
+    {
+        std::ofstream torn(m_dir + "/state/history.jsonl", std::ios::app);
+        torn << "{\"time\":\"2026-12";  // a crash mid-line
+    }
+
+    EXPECT_EQ(RunOnWorld({"--json", "history"}), kExitSuccess);
+    EXPECT_THAT(Err(), HasSubstr("incomplete and was skipped"));
+    const nlohmann::json entries = nlohmann::json::parse(Out())["entries"];
+    ASSERT_EQ(entries.size(), 3u);
+    EXPECT_EQ(entries[0]["operation"], "put-params");
+    EXPECT_EQ(entries[0]["outcome"], "succeeded");
+    EXPECT_EQ(entries[0]["sha256"].get<std::string>().size(), 64u);
+    EXPECT_EQ(entries[1]["operation"], "self-test");
+    EXPECT_EQ(entries[2]["exitStatus"], kExitUsage);
+
+    EXPECT_EQ(RunOnWorld({"--json", "backups"}), kExitSuccess);
+    const nlohmann::json backups = nlohmann::json::parse(Out())["backups"];
+    ASSERT_EQ(backups.size(), 2u) << "one before each change that reached the device";
+    EXPECT_EQ(ReadFile(backups[0].get<std::string>()), before) << "what put-params replaced";
+    EXPECT_EQ(backups[1], entries[1]["backup"]);
+    EXPECT_EQ(ReadFile(backups[1].get<std::string>()), ValidBlock()) << "what the test found";
+}
+
 TEST_F(CliTest, ARefusedStoreIsFailedToPutParametersWithItsCause) {
     SimDevice& device = m_world.AddDevice().device;
     device.Faults().failedStatus = 0x01;

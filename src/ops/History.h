@@ -1,0 +1,48 @@
+// The history: one JSON line for every command that changed or tried to
+// change a device, appended to history.jsonl in the state folder and on the
+// disk before the command returns.
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace marnel {
+
+class IEnvironment;
+class IFileSystem;
+
+struct HistoryEntry {
+    std::string operation;  // "put-params", "self-test", "firmware"
+    std::string printer;
+    std::string model;          // the device's model tag, when read
+    std::string file;           // the input file, when there is one
+    std::string sha256;         // of the input file
+    std::string backup;         // the backup made before the change
+    std::string versionBefore;  // firmware versions, when read
+    std::string versionAfter;
+    std::string outcome;            // "succeeded", "failed", "refused", "interrupted"...
+    std::optional<int> exitStatus;  // the tool's exit status
+    bool simulated = false;         // the built-in simulated device
+};
+
+class CHistory {
+public:
+    CHistory(IFileSystem& fileSystem, IEnvironment& environment)
+        : m_fileSystem(fileSystem), m_environment(environment) {}
+
+    // history.jsonl in the state folder; empty when there is no state folder.
+    std::string Path();
+
+    // Appends `entry` with the current UTC time. Raises CFileException.
+    void Append(const HistoryEntry& entry);
+
+private:
+    IFileSystem& m_fileSystem;
+    IEnvironment& m_environment;
+};
+
+// `text` as a JSON string, quotes included. Bytes that are not UTF-8 are
+// written as the code points of the same values, so any text gives valid JSON.
+std::string JsonQuoted(const std::string& text);
+
+}  // namespace marnel
