@@ -23,8 +23,10 @@ struct ParsedCommand {
 
 }  // namespace
 
-int RunCli(int argc, const char* const* argv, Console& console, IFileSystem& files,
-           IEnvironment& environment, const WorldFactory& makeWorld) {
+namespace {
+
+int RunCommand(int argc, const char* const* argv, Console& console, IFileSystem& files,
+               IEnvironment& environment, const WorldFactory& makeWorld) {
     CLI::App app{
         "marnel - service tool for Zarvel KQ and ZT series USB devices.\n"
         "Names the attached device, fetches its report, backs up and restores its\n"
@@ -164,6 +166,13 @@ int RunCli(int argc, const char* const* argv, Console& console, IFileSystem& fil
         return status;
     }
     return commands.Version();
+}
+
+}  // namespace
+
+int RunCli(int argc, const char* const* argv, Console& console, IFileSystem& files,
+           IEnvironment& environment, const WorldFactory& makeWorld) {
+    return console.Finish(RunCommand(argc, argv, console, files, environment, makeWorld));
 }
 
 }  // namespace marnel::cli

@@ -8,13 +8,32 @@
 
 namespace marnel::cli {
 
+namespace {
+
+// A file name or device text need not be UTF-8: such bytes become U+FFFD
+// rather than ending the tool with nothing printed.
+std::string Dumped(const nlohmann::json& object) {
+    return object.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+}
+
+}  // namespace
+
 void Console::Failure(const std::string& text, const std::string& detail) const {
     if (json) {
-        nlohmann::json result{{"ok", false}, {"error", text}};
-        if (!detail.empty()) {
-            result["detail"] = detail;
+        pending["ok"] = false;
+        if (!pending.contains("error")) {
+            pending["error"] = text;
+            if (!detail.empty()) {
+                pending["detail"] = detail;
+            }
+        } else {
+            // The first failure is the cause; what followed from it is detail.
+            const std::string more = detail.empty() ? text : text + " (" + detail + ")";
+            pending["detail"] =
+                pending.contains("detail") ? pending["detail"].get<std::string>() + "; " + more
+                                           : more;
         }
-        Result(result);
+        hasPending = true;
         return;
     }
     err << text;
@@ -27,11 +46,34 @@ void Console::Failure(const std::string& text, const std::string& detail) const 
 void Console::Warning(const std::string& text) const { err << "warning: " << text << '\n'; }
 
 void Console::Result(const nlohmann::json& result) const {
-    // A file name or device text need not be UTF-8: such bytes become U+FFFD
-    // rather than ending the tool with nothing printed.
+    if (!json) {
+        return;
+    }
+    for (const auto& [key, value] : result.items()) {
+        // A failure already said stands: a later "ok" does not undo it.
+        if (key == "ok" && pending.contains("error")) {
+            continue;
+        }
+        pending[key] = value;
+    }
+    hasPending = true;
+}
+
+void Console::Progress(const nlohmann::json& progress) const {
     // Flushed: a reader of the progress lines sees each one as it happens.
-    out << result.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << '\n'
-        << std::flush;
+    out << Dumped(progress) << '\n' << std::flush;
+}
+
+int Console::Finish(int status) const {
+    if (json && (hasPending || status != kExitSuccess)) {
+        nlohmann::json result = hasPending ? pending : nlohmann::json::object();
+        result["ok"] = status == kExitSuccess;
+        result["exitStatus"] = status;
+        out << Dumped(result) << '\n' << std::flush;
+    }
+    pending = nlohmann::json{};
+    hasPending = false;
+    return status;
 }
 
 int FinishOutput(std::ostream& out, std::ostream& err, int status) {

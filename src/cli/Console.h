@@ -1,5 +1,8 @@
 // Where the tool speaks: standard output for results, standard error for
-// failures and diagnostics, and one JSON object per command with --json.
+// failures and diagnostics. With --json, standard output carries one JSON
+// object per command, printed when it ends, with "ok", "exitStatus" and, for
+// a failure, "error"; only firmware progress comes before it, one line per
+// piece.
 #pragma once
 
 #include <iosfwd>
@@ -17,15 +20,27 @@ struct Console {
     bool json = false;
 
     // A failure in the system's own words, with the expert's detail after it
-    // ("Failed to Get Report. (report read: ...)"). With --json it becomes
-    // the "error" and "detail" of the command's result instead.
+    // ("Failed to Get Report. (report read: ...)"). With --json the first one
+    // becomes the result's "error" and "detail"; later ones join the detail.
     void Failure(const std::string& text, const std::string& detail = std::string()) const;
 
     // A warning that does not stop the command ("Many devices are connected.").
     void Warning(const std::string& text) const;
 
-    // Prints a command's JSON result on one line.
+    // With --json, adds the command's facts to its result.
     void Result(const nlohmann::json& result) const;
+
+    // With --json, prints one progress line at once.
+    void Progress(const nlohmann::json& progress) const;
+
+    // Ends the command: with --json prints its result (or, for a command
+    // that said nothing, just its status when it failed) with "exitStatus".
+    // Returns `status`.
+    int Finish(int status) const;
+
+    // The result being gathered; not part of the interface.
+    mutable nlohmann::json pending{};
+    mutable bool hasPending = false;
 };
 
 // Flushes what the command printed. A failed write is a failure: said on

@@ -107,7 +107,7 @@ int DeviceCommands::Firmware(const std::string& file, const FirmwareOptions& fir
         result = SendFirmwareJob(spooler, handle, input, length, [&](std::uint64_t sent) {
             handedOver = sent;
             if (m_console.json) {
-                m_console.Result({{"progress", sent}, {"total", length}});
+                m_console.Progress({{"progress", sent}, {"total", length}});
             } else if (bar) {
                 const int width = 40;
                 const int filled = static_cast<int>(sent * width / length);

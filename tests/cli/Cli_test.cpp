@@ -345,11 +345,17 @@ TEST_F(CliTest, TraceShowsEveryRequestInHex) {
 TEST_F(CliTest, JsonResultsAreOneObjectPerCommand) {
     m_world.AddDevice(SimDeviceSetup(SimModel::kZT5));
     EXPECT_EQ(RunOnWorld({"--json", "version"}), kExitSuccess);
-    EXPECT_EQ(Out(), "{\"ok\":true,\"version\":\"3.12\"}\n");
+    EXPECT_EQ(Out(), "{\"exitStatus\":0,\"ok\":true,\"version\":\"3.12\"}\n");
     m_world.Device(0).device.Faults().failedStatus = 0x05;
     EXPECT_EQ(RunOnWorld({"--json", "version"}), kExitDeviceFailed);
-    EXPECT_THAT(Out(), HasSubstr("\"ok\":false"));
+    EXPECT_THAT(Out(), ::testing::StartsWith("{\"detail\":\"version status: the device reported failure"));
+    EXPECT_THAT(Out(), ::testing::EndsWith(
+                           "\"error\":\"Failed to get the version.\",\"exitStatus\":1,"
+                           "\"ok\":false}\n"));
     EXPECT_EQ(Err(), "");
+    // Even a command line it cannot run ends in one object.
+    EXPECT_EQ(RunOnWorld({"--json", "inspect"}), kExitUsage);
+    EXPECT_EQ(Out(), "{\"exitStatus\":2,\"ok\":false}\n");
 }
 
 TEST_F(CliTest, JsonStaysValidForTextThatIsNotUtf8) {
@@ -494,7 +500,7 @@ TEST_F(CliTest, FirmwareWithYesSendsOnceTheDeviceLeftServiceModeAndReportsProgre
               "{\"progress\":1048576,\"total\":2500000}\n"
               "{\"progress\":2097152,\"total\":2500000}\n"
               "{\"progress\":2500000,\"total\":2500000}\n"
-              "{\"bytes\":2500000,\"file\":\"" + file +
+              "{\"bytes\":2500000,\"exitStatus\":0,\"file\":\"" + file +
                   "\",\"ok\":true,\"verified\":true,\"versionAfter\":\"2.00\"}\n");
     ASSERT_EQ(device.Jobs().size(), 1u);
     EXPECT_EQ(device.Jobs()[0].size, 2500000u);
