@@ -205,8 +205,9 @@ int DeviceCommands::Report(const std::string& outputFile) {
         }
         m_console.Result(result);
     } else if (outputFile.empty()) {
-        m_console.out << text;
-        if (!text.empty() && text.back() != '\n') {
+        const std::string shown = Printable(text);  // -o keeps the exact bytes
+        m_console.out << shown;
+        if (!shown.empty() && shown.back() != '\n') {
             m_console.out << '\n';
         }
     } else {
@@ -341,7 +342,7 @@ int DeviceCommands::Version() {
     if (m_console.json) {
         m_console.Result({{"ok", true}, {"version", version}});
     } else {
-        m_console.out << version << '\n';
+        m_console.out << Printable(version) << '\n';
     }
     return kExitSuccess;
 }
@@ -360,8 +361,9 @@ int DeviceCommands::SelfTest() {
     auto line = [&](const std::string& text, bool failed) {
         steps.push_back({{"text", text}, {"failed", failed}});
         if (!m_console.json) {
-            m_console.out << text;
-            if (text.empty() || text.back() != '\n') {
+            const std::string shown = Printable(text);
+            m_console.out << shown;
+            if (shown.empty() || shown.back() != '\n') {
                 m_console.out << '\n';
             }
         }

@@ -1,6 +1,7 @@
 #include "cli/Console.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <ostream>
 
@@ -74,6 +75,24 @@ int Console::Finish(int status) const {
     pending = nlohmann::json{};
     hasPending = false;
     return status;
+}
+
+std::string Printable(const std::string& deviceText) {
+    std::string shown;
+    for (std::size_t i = 0; i < deviceText.size(); ++i) {
+        const auto c = static_cast<unsigned char>(deviceText[i]);
+        if (c == '\r' && i + 1 < deviceText.size() && deviceText[i + 1] == '\n') {
+            continue;  // the LF that follows ends the line
+        }
+        if ((c < 0x20 && c != '\n' && c != '\t') || c == 0x7F) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\x%02x", c);
+            shown += escaped;
+        } else {
+            shown += static_cast<char>(c);
+        }
+    }
+    return shown;
 }
 
 int FinishOutput(std::ostream& out, std::ostream& err, int status) {

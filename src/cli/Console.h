@@ -43,6 +43,11 @@ struct Console {
     mutable bool hasPending = false;
 };
 
+// Device text as it may reach a terminal: CR LF and a lone LF end lines,
+// and every other control character (an escape sequence's ESC, a CR that
+// would overwrite the line) shows as \xHH instead of acting. Tabs stay.
+std::string Printable(const std::string& deviceText);
+
 // Flushes what the command printed. A failed write is a failure: said on
 // `err` (unless the reader closed the pipe) and status 1 where the command
 // had succeeded; otherwise `status` unchanged.

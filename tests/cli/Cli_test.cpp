@@ -172,12 +172,23 @@ TEST_F(CliTest, HelpDocumentsEveryCommand) {
     }
 }
 
-TEST_F(CliTest, SimulatedReportIsPrintedWhole) {
+// Whole, with its lines ended the Linux way and no control character that
+// could act on the terminal (-o keeps the exact bytes).
+TEST_F(CliTest, SimulatedReportIsPrintedWholeAndSafely) {
     SimDevice& device = m_world.AddDevice(SimDeviceSetup(SimModel::kZT5)).device;
     const std::string report(device.Report().begin(), device.Report().end());
+    ASSERT_NE(report.find("\r\n"), std::string::npos);
     EXPECT_EQ(RunOnWorld({"report"}), kExitSuccess);
-    EXPECT_EQ(Out(), report);
+    std::string lines = report;
+    for (std::size_t at; (at = lines.find("\r\n")) != std::string::npos;) {
+        lines.erase(at, 1);
+    }
+    EXPECT_EQ(Out(), lines);
     EXPECT_EQ(Err(), "");
+
+    device.SetReport(std::string("Head\x1b[2J\tok\rX\x7f\r\n\x03"));
+    EXPECT_EQ(RunOnWorld({"report"}), kExitSuccess);
+    EXPECT_EQ(Out(), "Head\\x1b[2J\tok\\x0dX\\x7f\n");
 }
 
 TEST_F(CliTest, ReportSavedToAFileHoldsExactlyTheReportBytes) {
@@ -389,7 +400,7 @@ TEST_F(CliTest, SelfTestShowsItsStepsInOrder) {
                            "Start Self Test\nSuccess: Create\nSuccess: GetParam\n"
                            "Success: PutParam dummy\nSuccess: PutParam original\n"
                            "Success: GetParam2\nSuccess: Compare\nSuccess: GetVersion (1.05)\n"
-                           "Success: GetReport\nZarvel KQ-10 Service Report\r\n"));
+                           "Success: GetReport\nZarvel KQ-10 Service Report\n"));
 }
 
 TEST_F(CliTest, SelfTestExitStatusFollowsTheFirstFailedStep) {
