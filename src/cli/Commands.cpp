@@ -59,6 +59,17 @@ std::string ShellQuoted(const std::string& text) {
 // Ends a self test that a signal asked to stop, once that is safe.
 struct SelfTestInterrupted {};
 
+// "4b512d" for "KQ-".
+std::string HexBytes(const std::string& bytes) {
+    std::string hex;
+    for (unsigned char c : bytes) {
+        char pair[3];
+        std::snprintf(pair, sizeof pair, "%02x", c);
+        hex += pair;
+    }
+    return hex;
+}
+
 std::string Hex16(std::uint16_t value) {
     char text[8];
     std::snprintf(text, sizeof text, "0x%04X", value);
@@ -200,6 +211,9 @@ int DeviceCommands::Report(const std::string& outputFile) {
     }
     if (m_console.json) {
         nlohmann::json result{{"ok", true}, {"report", text}};
+        if (!IsUtf8(text)) {
+            result["reportHex"] = HexBytes(text);  // the text field had to replace some
+        }
         if (!outputFile.empty()) {
             result["file"] = outputFile;
         }
@@ -340,7 +354,11 @@ int DeviceCommands::Version() {
     }
     const std::string version = TerminatedText(buffer.data(), buffer.size());
     if (m_console.json) {
-        m_console.Result({{"ok", true}, {"version", version}});
+        nlohmann::json result{{"ok", true}, {"version", version}};
+        if (!IsUtf8(version)) {
+            result["versionHex"] = HexBytes(version);
+        }
+        m_console.Result(result);
     } else {
         m_console.out << Printable(version) << '\n';
     }

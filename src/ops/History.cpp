@@ -51,6 +51,17 @@ void AddField(std::string* line, const char* name, const std::string& value) {
 
 }  // namespace
 
+bool IsUtf8(const std::string& text) {
+    for (std::size_t i = 0; i < text.size();) {
+        const std::size_t length = Utf8SequenceAt(text, i);
+        if (length == 0) {
+            return false;
+        }
+        i += length;
+    }
+    return true;
+}
+
 std::string JsonQuoted(const std::string& text) {
     std::string out = "\"";
     for (std::size_t i = 0; i < text.size();) {

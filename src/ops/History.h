@@ -41,6 +41,9 @@ private:
     IEnvironment& m_environment;
 };
 
+// True when `text` is valid UTF-8 throughout.
+bool IsUtf8(const std::string& text);
+
 // `text` as a JSON string, quotes included. Bytes that are not UTF-8 are
 // written as the code points of the same values, so any text gives valid JSON.
 std::string JsonQuoted(const std::string& text);

@@ -382,6 +382,9 @@ TEST_F(CliTest, JsonStaysValidForTextThatIsNotUtf8) {
         EXPECT_EQ(RunOnWorld(args), status);
         const nlohmann::json result = nlohmann::json::parse(Out());  // throws if invalid
         EXPECT_EQ(result["ok"], status == kExitSuccess);
+        if (args[1] == "report") {
+            EXPECT_EQ(result["reportHex"], "486561643a20333820b0430a") << "the exact bytes";
+        }
     }
     EXPECT_THAT(ReadFile(oddName), ::testing::SizeIs(266)) << "the file keeps its own name";
 }
