@@ -33,46 +33,13 @@ bool WriteWhole(IFileSystem& fileSystem, FileHandle file, const void* data, DWOR
 
 void CFile::Throw(const FileError& error) const { ThrowFileError(error, m_strPath); }
 
-void CFile::OpenRead(const std::string& path) {
-    Abort();
-    m_strPath = path;
-    FileError error;
-    FileHandle file = nullptr;
-    if (!m_fileSystem.OpenRead(path, &file, &error)) {
-        Throw(error);
-    }
-    m_hFile = file;
-}
-
-void CFile::Create(const std::string& path) {
-    Abort();
-    m_strPath = path;
-    FileError error;
-    FileHandle file = nullptr;
-    if (!m_fileSystem.Create(path, &file, &error)) {
-        Throw(error);
-    }
-    m_hFile = file;
-}
-
-void CFile::OpenAppend(const std::string& path) {
-    Abort();
-    m_strPath = path;
-    FileError error;
-    FileHandle file = nullptr;
-    if (!m_fileSystem.OpenAppend(path, &file, &error)) {
-        Throw(error);
-    }
-    m_hFile = file;
-}
-
-bool CFile::CreateNew(const std::string& path) {
+bool CFile::Open(const std::string& path, const Opener& open) {
     Abort();
     m_strPath = path;
     FileError error;
     FileHandle file = nullptr;
     bool exists = false;
-    if (!m_fileSystem.CreateNew(path, &file, &exists, &error)) {
+    if (!open(&file, &exists, &error)) {
         if (exists) {
             return false;
         }
@@ -80,6 +47,30 @@ bool CFile::CreateNew(const std::string& path) {
     }
     m_hFile = file;
     return true;
+}
+
+void CFile::OpenRead(const std::string& path) {
+    Open(path, [&](FileHandle* file, bool*, FileError* error) {
+        return m_fileSystem.OpenRead(path, file, error);
+    });
+}
+
+void CFile::Create(const std::string& path) {
+    Open(path, [&](FileHandle* file, bool*, FileError* error) {
+        return m_fileSystem.Create(path, file, error);
+    });
+}
+
+void CFile::OpenAppend(const std::string& path) {
+    Open(path, [&](FileHandle* file, bool*, FileError* error) {
+        return m_fileSystem.OpenAppend(path, file, error);
+    });
+}
+
+bool CFile::CreateNew(const std::string& path) {
+    return Open(path, [&](FileHandle* file, bool* exists, FileError* error) {
+        return m_fileSystem.CreateNew(path, file, exists, error);
+    });
 }
 
 std::uint64_t CFile::GetLength() {

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "files/FileException.h"
@@ -50,6 +51,10 @@ public:
     const std::string& GetFilePath() const { return m_strPath; }
 
 private:
+    // One of the file system's opens; *exists is for CreateNew's answer.
+    using Opener = std::function<bool(FileHandle* file, bool* exists, FileError* error)>;
+    // Opens `path` with `open`; false only when CreateNew found a file there.
+    bool Open(const std::string& path, const Opener& open);
     [[noreturn]] void Throw(const FileError& error) const;
 
     IFileSystem& m_fileSystem;
