@@ -88,9 +88,9 @@ DeviceCommands::DeviceCommands(const Console& console, DeviceWorld& world, IFile
 
 std::string DeviceCommands::ChoosePrinter() {
     const PlatformServices& services = m_world.Services();
+    const DeviceSelection selection = SelectDevicePrinter(services.spooler, services.codePage);
     std::string chosen = m_options.printer;
     if (chosen.empty()) {
-        const DeviceSelection selection = SelectDevicePrinter(services.spooler, services.codePage);
         chosen = selection.chosen;
         if (selection.count > 1) {
             m_console.Warning(LoadString(IDS_MANY_DEVICES) + " Using \"" + chosen +
@@ -98,7 +98,8 @@ std::string DeviceCommands::ChoosePrinter() {
         }
     }
     if (!chosen.empty()) {
-        g_bReportEndsWithEtx = ReportEndsWithEtxFor(services.codePage, chosen);
+        g_bReportEndsWithEtx = ReportEndsWithEtxFor(services.codePage, services.spooler,
+                                                    selection.Find(services.codePage, chosen));
     }
     return chosen;
 }

@@ -37,6 +37,21 @@ int ReportEndsWithEtxFor(const ICodePage& codePage, const std::string& printerNa
                : 1;
 }
 
+int ReportEndsWithEtxFor(const ICodePage& codePage, ISpooler& spooler, const PrinterInfo& printer) {
+    return ReportEndsWithEtxFor(codePage, spooler.ModelName(printer));
+}
+
+PrinterInfo DeviceSelection::Find(const ICodePage& codePage, const std::string& name) const {
+    for (const SelectionCandidate& candidate : printers) {
+        if (AnsiEqualsNoCase(codePage, candidate.info.printerName, name)) {
+            return candidate.info;
+        }
+    }
+    PrinterInfo unknown;
+    unknown.printerName = name;
+    return unknown;
+}
+
 DeviceSelection SelectDevicePrinter(ISpooler& spooler, const ICodePage& codePage) {
     DeviceSelection selection;
     PrinterList list = spooler.EnumLocalPrinters();
@@ -49,6 +64,7 @@ DeviceSelection SelectDevicePrinter(ISpooler& spooler, const ICodePage& codePage
         if (verdict == PrinterVerdict::kQualifies) {
             if (selection.chosen.empty()) {
                 selection.chosen = record.printerName;
+                selection.chosenInfo = record;
             }
             ++selection.count;
         }

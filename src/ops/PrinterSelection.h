@@ -22,6 +22,9 @@ constexpr int kPrinterPrefixKQ10 = 2;
 // The value of g_bReportEndsWithEtx for a chosen printer: 0 when its name
 // begins with "Zarvel KQ-10" (case ignored), 1 otherwise.
 int ReportEndsWithEtxFor(const ICodePage& codePage, const std::string& printerName);
+// The same for a printer's record, read from the name the spooler says
+// tells its model.
+int ReportEndsWithEtxFor(const ICodePage& codePage, ISpooler& spooler, const PrinterInfo& printer);
 
 // A printer qualifies when its driver name begins with either series prefix
 // (case ignored, multibyte-aware) and it is not working offline.
@@ -39,8 +42,13 @@ struct SelectionCandidate {
 struct DeviceSelection {
     SpoolerQueryStatus status = SpoolerQueryStatus::kOk;  // of the enumeration
     std::vector<SelectionCandidate> printers;             // in the spooler's order; none on failure
-    std::string chosen;  // the first qualifying printer; empty when none
-    int count = 0;       // how many qualify
+    std::string chosen;      // the first qualifying printer; empty when none
+    PrinterInfo chosenInfo;  // its record
+    int count = 0;           // how many qualify
+
+    // The record of the printer named `name` (case ignored), or one that
+    // knows nothing but the name.
+    PrinterInfo Find(const ICodePage& codePage, const std::string& name) const;
 
     // No printers to be had at all: the enumeration failed or found none.
     bool NothingListed() const { return status != SpoolerQueryStatus::kOk || printers.empty(); }

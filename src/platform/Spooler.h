@@ -54,6 +54,12 @@ public:
     // the read. A buffer that cannot be allocated throws std::bad_alloc.
     virtual PrinterList EnumLocalPrinters() = 0;
 
+    // The name that tells which model a printer is, where the core asks (the
+    // KQ-10's report rule): the printer's own name, which installing its
+    // driver gives it. A spooler whose names cannot carry the model (CUPS
+    // queue names hold no spaces) answers with the driver instead.
+    virtual std::string ModelName(const PrinterInfo& printer) { return printer.printerName; }
+
     // OpenPrinterA(name, no defaults). Non-zero with a handle in *printer.
     virtual BOOL OpenPrinter(const std::string& printerName, PrinterHandle* printer) = 0;
 

@@ -73,6 +73,24 @@ std::vector<PosixSpooler::QueuelessPrinter> PosixSpooler::QueuelessPrinters(
     return printers;
 }
 
+void PosixSpooler::MarkAbsentOffline(PrinterInfo* info) {
+    // A usb:// queue is only as online as its device is present; when the
+    // bus cannot be looked at, the queue's own state stands.
+    if (info->portName.compare(0, 6, "usb://") != 0) {
+        return;
+    }
+    std::vector<UsbPrinterDevice> devices;
+    if (!m_listDevices || !m_listDevices(&devices)) {
+        return;
+    }
+    for (const UsbPrinterDevice& device : devices) {
+        if (UsbUriNamesDevice(info->portName, device)) {
+            return;
+        }
+    }
+    info->attributes |= kPrinterAttributeWorkOffline;
+}
+
 PrinterList PosixSpooler::EnumLocalPrinters() {
     m_strLastError.clear();
     PrinterList list;
@@ -81,6 +99,7 @@ PrinterList PosixSpooler::EnumLocalPrinters() {
     std::vector<std::string> uris;
     for (const CupsSpooler::Queue& queue : queues) {
         list.printers.push_back(CupsSpooler::ToPrinterInfo(queue));
+        MarkAbsentOffline(&list.printers.back());
         uris.push_back(queue.deviceUri);
     }
     for (const QueuelessPrinter& p : QueuelessPrinters(uris)) {
@@ -90,6 +109,10 @@ PrinterList PosixSpooler::EnumLocalPrinters() {
     list.status = cupsOk || !list.printers.empty() ? SpoolerQueryStatus::kOk
                                                    : SpoolerQueryStatus::kSizeQueryFailed;
     return list;
+}
+
+std::string PosixSpooler::ModelName(const PrinterInfo& printer) {
+    return printer.driverName.empty() ? printer.printerName : printer.driverName;
 }
 
 BOOL PosixSpooler::OpenPrinter(const std::string& printerName, PrinterHandle* printer) {
@@ -128,7 +151,11 @@ PrinterQuery PosixSpooler::GetPrinter(PrinterHandle printer) {
         return PrinterQuery();
     }
     if (h->cups) {
-        return m_cups.GetPrinter(h->cups);
+        PrinterQuery query = m_cups.GetPrinter(h->cups);
+        if (query.status == SpoolerQueryStatus::kOk) {
+            MarkAbsentOffline(&query.info);
+        }
+        return query;
     }
     PrinterQuery query;
     query.status = SpoolerQueryStatus::kOk;

@@ -28,6 +28,9 @@ public:
     ~PosixSpooler() override;
 
     PrinterList EnumLocalPrinters() override;
+    // The driver (make and model): a queue's name is the user's, and cannot
+    // hold the spaces of "Zarvel KQ-10".
+    std::string ModelName(const PrinterInfo& printer) override;
     BOOL OpenPrinter(const std::string& printerName, PrinterHandle* printer) override;
     PrinterQuery GetPrinter(PrinterHandle printer) override;
     BOOL ClosePrinter(PrinterHandle printer) override;
@@ -50,6 +53,8 @@ public:
     std::vector<QueuelessPrinter> QueuelessPrinters(const std::vector<std::string>& queueUris);
 
 private:
+    // Marks a usb:// queue whose device is not on the bus as offline.
+    void MarkAbsentOffline(PrinterInfo* info);
     struct Handle;
 
     CupsSpooler& m_cups;

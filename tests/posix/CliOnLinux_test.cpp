@@ -104,6 +104,29 @@ TEST_F(CliOnLinuxTest, ListVersionParametersAndReportOnEmulatedPrinters) {
     EXPECT_NE(trace.out.find("F0 00 00"), std::string::npos) << trace.out;
 }
 
+// A CUPS queue's name is the user's: the KQ-10's line-mode report is chosen
+// by its driver, and a usb:// queue is offline while its device is away.
+TEST_F(CliOnLinuxTest, QueuesAreJudgedByTheirDriverAndTheirDevice) {
+    EmulatedPrinter::Script kq;
+    const std::string text = "KQ-10 REPORT\r\n";  // line mode: no ETX follows
+    kq.report.assign(text.begin(), text.end());
+    m_kq->SetScript(kq);
+    ToolRun report = Marnel("--printer Zarvel_usb report");
+    EXPECT_EQ(report.status, 0) << report.out;
+    EXPECT_NE(report.out.find("KQ-10 REPORT"), std::string::npos) << report.out;
+
+    auto usbQueueOffline = [] {
+        ToolRun list = Marnel("--json list");
+        const std::size_t at = list.out.find("\"name\":\"Zarvel_usb\"");
+        const std::size_t start = list.out.rfind('{', at);
+        const std::string entry = list.out.substr(start, list.out.find('}', at) - start);
+        return entry.find("\"offline\":true") != std::string::npos;
+    };
+    EXPECT_FALSE(usbQueueOffline());
+    m_kq.reset();  // unplugged
+    EXPECT_TRUE(usbQueueOffline());
+}
+
 TEST_F(CliOnLinuxTest, FirmwareReachesAQueuelessPrinterInUpdateMode) {
     EmulatedPrinter::Script update;
     update.mode = EmulatedPrinter::Mode::kUpdate;
