@@ -1,7 +1,9 @@
 #include "cli/Cli.h"
 
+#include <algorithm>
 #include <ostream>
 #include <stdexcept>
+#include <vector>
 
 #include <CLI/CLI.hpp>
 
@@ -14,6 +16,95 @@ namespace marnel::cli {
 namespace {
 
 constexpr const char* kDefaultModel = "KQ-10";
+
+// The edit distance between two words, for "did you mean".
+std::size_t Distance(const std::string& a, const std::string& b) {
+    std::vector<std::size_t> row(b.size() + 1);
+    for (std::size_t j = 0; j <= b.size(); ++j) {
+        row[j] = j;
+    }
+    for (std::size_t i = 1; i <= a.size(); ++i) {
+        std::size_t diagonal = row[0];
+        row[0] = i;
+        for (std::size_t j = 1; j <= b.size(); ++j) {
+            const std::size_t above = row[j];
+            row[j] = std::min({row[j] + 1, row[j - 1] + 1,
+                               diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
+            diagonal = above;
+        }
+    }
+    return row[b.size()];
+}
+
+// The known word nearest to `word`, when it is near enough to be a typo.
+std::string Nearest(const std::string& word, const std::vector<std::string>& known) {
+    std::string best;
+    std::size_t bestDistance = 3;  // at most two edits
+    for (const std::string& candidate : known) {
+        const std::size_t d = Distance(word, candidate);
+        if (d < bestDistance && d < candidate.size()) {
+            best = candidate;
+            bestDistance = d;
+        }
+    }
+    return best;
+}
+
+std::vector<std::string> CommandNames(const CLI::App& app) {
+    std::vector<std::string> names;
+    for (const CLI::App* sub : app.get_subcommands([](const CLI::App*) { return true; })) {
+        names.push_back(sub->get_name());
+    }
+    return names;
+}
+
+// After a failed parse: the words of the command line that name nothing,
+// each with the command or option it was likely meant to be.
+void SuggestForTypos(const CLI::App& app, int argc, const char* const* argv, std::ostream& err) {
+    const std::vector<std::string> commands = CommandNames(app);
+    std::vector<std::string> options;
+    for (const CLI::App* sub : app.get_subcommands([](const CLI::App*) { return true; })) {
+        for (const CLI::Option* option : sub->get_options()) {
+            for (const std::string& name : option->get_lnames()) {
+                options.push_back("--" + name);
+            }
+        }
+    }
+    for (const CLI::Option* option : app.get_options()) {
+        for (const std::string& name : option->get_lnames()) {
+            options.push_back("--" + name);
+        }
+    }
+    bool commandSeen = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string word = argv[i];
+        const std::string name = word.substr(0, word.find('='));
+        if (word.compare(0, 2, "--") == 0) {
+            if (std::find(options.begin(), options.end(), name) == options.end()) {
+                const std::string meant = Nearest(name, options);
+                if (!meant.empty()) {
+                    err << "marnel: unknown option '" << name << "'; did you mean '" << meant
+                        << "'?\n";
+                }
+            }
+        } else if (!commandSeen && !word.empty() && word[0] != '-' &&
+                   (i == 1 || std::string(argv[i - 1]) != "--printer")) {
+            commandSeen = true;
+            if (std::find(commands.begin(), commands.end(), word) == commands.end()) {
+                const std::string meant = Nearest(word, commands);
+                if (!meant.empty()) {
+                    err << "marnel: unknown command '" << word << "'; did you mean '" << meant
+                        << "'?\n";
+                }
+            }
+        }
+    }
+}
+
+// A file name given as "" names nothing: refused before anything runs.
+const CLI::Validator kNamedFile(
+    [](std::string& name) { return name.empty() ? std::string("an empty file name") : ""; },
+    "FILE");
 
 struct ParsedCommand {
     std::string name;
@@ -35,6 +126,8 @@ int RunCommand(int argc, const char* const* argv, Console& console, IFileSystem&
         "CUPS queues and USB devices; with --simulate on a built-in simulated device.",
         "marnel"};
     app.require_subcommand(1);
+    // Global options may follow the command too: "marnel report --json".
+    app.fallthrough();
     app.set_version_flag("--version", "marnel 2.01");
     app.set_help_all_flag("--help-all", "Print this help and the help of every command");
     app.footer(
@@ -59,15 +152,20 @@ int RunCommand(int argc, const char* const* argv, Console& console, IFileSystem&
     ParsedCommand command;
     auto* list = app.add_subcommand("list", "List the local printers and show which one is chosen");
     auto* report = app.add_subcommand("report", "Print the device's report");
-    report->add_option("-o,--output", command.outputFile, "Save the report to FILE instead")
+    report->add_option("-o,--output", command.outputFile,
+                       "Save the report to FILE instead (- for standard output, bytes unchanged)")
+        ->check(kNamedFile)
         ->type_name("FILE");
     auto* getParams =
         app.add_subcommand("get-params", "Read the 266-byte parameter block and save it to FILE");
-    getParams->add_option("FILE", command.file, "Parameter file to write")->required();
+    getParams->add_option("FILE", command.file, "Parameter file to write (- for standard output)")
+        ->required()
+        ->check(kNamedFile);
     auto* putParams = app.add_subcommand(
         "put-params", "Write a 266-byte parameter FILE into the device and have it stored");
     putParams->add_option("FILE", command.file, "Parameter file to send")
         ->required()
+        ->check(kNamedFile)
         ->check(CLI::ExistingFile);
     DeviceCommands::PutParamsOptions putOptions;
     putParams->add_flag("--force", putOptions.force,
@@ -84,7 +182,9 @@ int RunCommand(int argc, const char* const* argv, Console& console, IFileSystem&
         "firmware",
         "Send a firmware FILE to the device as a raw print job, once the device has been "
         "restarted in its VERSION UP mode");
-    firmware->add_option("FILE", command.file, "Firmware file (*.kvf or any file)")->required();
+    firmware->add_option("FILE", command.file, "Firmware file (*.kvf or any file)")
+        ->required()
+        ->check(kNamedFile);
     firmware->add_flag("--yes", firmwareOptions.yes,
                        "Do not wait for Enter: poll every second until the device leaves service "
                        "mode");
@@ -105,9 +205,15 @@ int RunCommand(int argc, const char* const* argv, Console& console, IFileSystem&
         "backups", "List the parameter backups kept before each change to a device");
     auto* inspect = app.add_subcommand(
         "inspect", "Check a parameter FILE without a device: layout, model, checksum");
-    inspect->add_option("FILE", command.file, "Parameter file to check")->required();
+    inspect->add_option("FILE", command.file, "Parameter file to check")
+        ->required()
+        ->check(kNamedFile);
+    std::string helpTopic;
+    auto* help = app.add_subcommand("help", "Print the help of marnel, or of COMMAND");
+    help->add_option("COMMAND", helpTopic, "A command");
     for (CLI::App* sub :
-         {list, report, getParams, putParams, version, selfTest, firmware, inspect, history, backups}) {
+         {list, report, getParams, putParams, version, selfTest, firmware, inspect, history, backups,
+          help}) {
         sub->callback([&command, sub] { command.name = sub->get_name(); });
     }
 
@@ -121,6 +227,27 @@ int RunCommand(int argc, const char* const* argv, Console& console, IFileSystem&
         return app.exit(e, console.out, console.err);
     } catch (const CLI::ParseError& e) {
         app.exit(e, console.out, console.err);
+        SuggestForTypos(app, argc, argv, console.err);
+        return kExitUsage;
+    }
+    if (command.name == "help") {
+        if (helpTopic.empty()) {
+            console.out << app.help();
+            return kExitSuccess;
+        }
+        for (const CLI::App* sub : app.get_subcommands([](const CLI::App*) { return true; })) {
+            if (sub->get_name() == helpTopic) {
+                console.out << sub->help();
+                return kExitSuccess;
+            }
+        }
+        const std::string meant = Nearest(helpTopic, CommandNames(app));
+        console.err << "marnel: unknown command '" << helpTopic << "'"
+                    << (meant.empty() ? "" : "; did you mean '" + meant + "'?") << '\n';
+        return kExitUsage;
+    }
+    if (console.json && (command.file == kStandardOutput || command.outputFile == kStandardOutput)) {
+        console.Failure("--json and - cannot share standard output; name a file");
         return kExitUsage;
     }
     if (simulate->count() > 0) {

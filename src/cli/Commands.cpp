@@ -192,6 +192,20 @@ int DeviceCommands::List() {
     return kExitSuccess;
 }
 
+bool DeviceCommands::SaveOutput(const std::string& target, const void* data, DWORD size) {
+    if (target == kStandardOutput) {
+        m_console.out.write(static_cast<const char*>(data), size);
+        return true;
+    }
+    try {
+        SaveFileReplacing(m_files, target, data, size);
+        return true;
+    } catch (const CFileException& error) {
+        m_console.Failure(FileErrorMessage(error));
+        return false;
+    }
+}
+
 int DeviceCommands::Report(const std::string& outputFile) {
     std::unique_ptr<CDevicePort> port = OpenPort();
     if (!port) {
@@ -202,13 +216,9 @@ int DeviceCommands::Report(const std::string& outputFile) {
         return TransferFailed(*port, IDS_FAILED_GET_REPORT);
     }
     const std::string text = TerminatedText(buffer.data(), buffer.size());
-    if (!outputFile.empty()) {
-        try {
-            SaveFileReplacing(m_files, outputFile, text.data(), static_cast<DWORD>(text.size()));
-        } catch (const CFileException& error) {
-            m_console.Failure(FileErrorMessage(error));
-            return kExitUsage;
-        }
+    if (!outputFile.empty() &&
+        !SaveOutput(outputFile, text.data(), static_cast<DWORD>(text.size()))) {
+        return kExitUsage;
     }
     if (m_console.json) {
         nlohmann::json result{{"ok", true}, {"report", text}};
@@ -225,7 +235,7 @@ int DeviceCommands::Report(const std::string& outputFile) {
         if (!shown.empty() && shown.back() != '\n') {
             m_console.out << '\n';
         }
-    } else {
+    } else if (outputFile != kStandardOutput) {
         m_console.out << "Report saved to " << outputFile << " (" << text.size() << " bytes).\n";
     }
     return kExitSuccess;
@@ -240,16 +250,13 @@ int DeviceCommands::GetParams(const std::string& file) {
     if (!port->ReadParameterBlock(block.data(), kParameterBlockSize)) {
         return TransferFailed(*port, IDS_FAILED_GET_PARAMETERS);
     }
-    try {
-        SaveFileReplacing(m_files, file, block.data(), kParameterBlockSize);
-    } catch (const CFileException& error) {
-        m_console.Failure(FileErrorMessage(error));
+    if (!SaveOutput(file, block.data(), kParameterBlockSize)) {
         return kExitUsage;
     }
     const ParameterBlockInfo info = DescribeParameterBlock(block);
     if (m_console.json) {
         m_console.Result({{"ok", true}, {"file", file}, {"model", info.modelTag}});
-    } else {
+    } else if (file != kStandardOutput) {
         m_console.out << "Parameters of " << info.modelTag << " saved to " << file << " ("
                       << kParameterBlockSize << " bytes).\n";
     }

@@ -21,6 +21,9 @@ class IFileSystem;
 
 namespace marnel::cli {
 
+// The file name that stands for standard output.
+constexpr const char* kStandardOutput = "-";
+
 struct GlobalOptions {
     std::string printer;                       // --printer; empty: the selection rule chooses
     std::optional<std::string> simulateModel;  // --simulate[=MODEL]
@@ -89,6 +92,10 @@ private:
 
     // The command line that puts `backup` back into `printer`.
     std::string RestoreCommand(const std::string& backup, const std::string& printer) const;
+
+    // Writes a command's output to the file `target`, or to standard output
+    // for "-". False after the file error was said.
+    bool SaveOutput(const std::string& target, const void* data, DWORD size);
 
     // "Failed to ..." with the port's cause of failure.
     int TransferFailed(const CDevicePort& port, unsigned stringId);

@@ -389,6 +389,37 @@ TEST_F(CliTest, JsonStaysValidForTextThatIsNotUtf8) {
     EXPECT_THAT(ReadFile(oddName), ::testing::SizeIs(266)) << "the file keeps its own name";
 }
 
+TEST_F(CliTest, TheCommandLineForgivesOrderAndSaysWhatWasMeant) {
+    const SimDevice& device = m_world.AddDevice().device;
+    const struct {
+        std::vector<std::string> args;
+        int status;
+        std::string out;  // a part of standard output
+        std::string err;  // a part of standard error
+    } cases[] = {
+        {{"reprot"}, kExitUsage, "", "unknown command 'reprot'; did you mean 'report'?"},
+        {{"report", "--jsno"}, kExitUsage, "", "unknown option '--jsno'; did you mean '--json'?"},
+        {{"report", "--json"}, kExitSuccess, "{\"exitStatus\":0,\"ok\":true,\"report\":", ""},
+        {{"help", "put-params"}, kExitSuccess, "--no-backup", ""},
+        {{"help", "firmwear"}, kExitUsage, "", "did you mean 'firmware'?"},
+        {{"report", "-o", ""}, kExitUsage, "", "an empty file name"},
+        {{"get-params", ""}, kExitUsage, "", "an empty file name"},
+        {{"--json", "get-params", "-"}, kExitUsage, "cannot share standard output", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args[0] + " " + (c.args.size() > 1 ? c.args[1] : ""));
+        EXPECT_EQ(RunOnWorld(c.args), c.status);
+        EXPECT_THAT(Out(), HasSubstr(c.out));
+        EXPECT_THAT(Err(), HasSubstr(c.err));
+    }
+    // "-" is standard output, with the bytes unchanged.
+    EXPECT_EQ(RunOnWorld({"get-params", "-"}), kExitSuccess);
+    const std::string block = Out();
+    EXPECT_EQ(std::vector<std::uint8_t>(block.begin(), block.end()), device.ParameterBlock());
+    EXPECT_EQ(RunOnWorld({"report", "-o", "-"}), kExitSuccess);
+    EXPECT_EQ(Out(), DefaultReportText(SimModel::kKQ10));
+}
+
 TEST_F(CliTest, SimulateTakesAModelAndRefusesAnUnknownOne) {
     EXPECT_EQ(Run({"--simulate=ZT-5", "version"}), kExitSuccess);
     EXPECT_EQ(Out(), "3.12\n");
