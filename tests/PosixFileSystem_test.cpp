@@ -99,6 +99,14 @@ TEST_F(PosixFiles, AFileHeldByAnotherProgramIsASharingViolation) {
     close(other);
     EXPECT_EQ(Get("held.bin"), "data");
     EXPECT_EQ(EntryCount(), 1u) << "no temporary file left behind";
+
+    // Another reader that shares keeps out only those that do not.
+    other = open(Path("held.bin").c_str(), O_RDONLY);
+    ASSERT_EQ(flock(other, LOCK_SH | LOCK_NB), 0);
+    EXPECT_EQ(CauseOf([&] { file.OpenRead(Path("held.bin")); }), FileErrorCause::kSharingViolation);
+    EXPECT_EQ(CauseOf([&] { file.OpenReadShared(Path("held.bin")); }), FileErrorCause::kNone);
+    file.Close();
+    close(other);
 }
 
 TEST_F(PosixFiles, ReplacingSaveKeepsTheModeAndLeavesNoTemporary) {

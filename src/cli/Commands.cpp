@@ -34,9 +34,9 @@ namespace {
 // file error, or a length other than 266 with the detail `wrongLength` gives.
 std::optional<ParameterFile> ReadParameterFileOrSay(
     const Console& console, IFileSystem& files, const std::string& file,
-    const std::function<std::string(std::uint64_t length)>& wrongLength) {
+    const std::function<std::string(std::uint64_t length)>& wrongLength, bool shared = false) {
     try {
-        ParameterFile input = ReadParameterFile(files, file);
+        ParameterFile input = ReadParameterFile(files, file, shared);
         if (input.hasBlockSize) {
             return input;
         }
@@ -466,10 +466,13 @@ std::string DeviceCommands::RestoreCommand(const std::string& backup,
 
 int InspectParameterFile(const Console& console, IFileSystem& files, const std::string& file) {
     const std::optional<ParameterFile> input =
-        ReadParameterFileOrSay(console, files, file, [&file](std::uint64_t length) {
-            return file + " holds " + std::to_string(length) +
-                   " bytes; a parameter file holds exactly 266";
-        });
+        ReadParameterFileOrSay(
+            console, files, file,
+            [&file](std::uint64_t length) {
+                return file + " holds " + std::to_string(length) +
+                       " bytes; a parameter file holds exactly 266";
+            },
+            true);  // only to read it: others may read it meanwhile
     if (!input) {
         return kExitUsage;
     }

@@ -55,6 +55,12 @@ void CFile::OpenRead(const std::string& path) {
     });
 }
 
+void CFile::OpenReadShared(const std::string& path) {
+    Open(path, [&](FileHandle* file, bool*, FileError* error) {
+        return m_fileSystem.OpenReadShared(path, file, error);
+    });
+}
+
 void CFile::Create(const std::string& path) {
     Open(path, [&](FileHandle* file, bool*, FileError* error) {
         return m_fileSystem.Create(path, file, error);

@@ -26,6 +26,8 @@ public:
 
     // Opens an existing file for reading only, without sharing.
     void OpenRead(const std::string& path);
+    // Opens it for reading only, with other readers let in.
+    void OpenReadShared(const std::string& path);
     // Creates or truncates the file for writing only, without sharing.
     void Create(const std::string& path);
     // Creates a file that does not exist yet; false, and nothing opened or

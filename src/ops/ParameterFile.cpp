@@ -4,10 +4,14 @@
 
 namespace marnel {
 
-ParameterFile ReadParameterFile(IFileSystem& fileSystem, const std::string& path) {
+ParameterFile ReadParameterFile(IFileSystem& fileSystem, const std::string& path, bool shared) {
     ParameterFile result;
     CFile file(fileSystem);
-    file.OpenRead(path);
+    if (shared) {
+        file.OpenReadShared(path);
+    } else {
+        file.OpenRead(path);
+    }
     result.length = file.GetLength();
     result.hasBlockSize = result.length == kParameterBlockSize;
     if (result.hasBlockSize) {

@@ -32,9 +32,11 @@ struct ParameterFileVerdict {
 ParameterFileVerdict JudgeParameterFile(const ParameterBlockBytes& file,
                                         const ParameterBlockBytes* device);
 
-// Opens `path` for reading, checks its length and reads the block. A file
-// error (an end of file before 266 bytes included) raises CFileException;
-// the file is closed on every way out.
-ParameterFile ReadParameterFile(IFileSystem& fileSystem, const std::string& path);
+// Opens `path` for reading (letting other readers in when `shared`), checks
+// its length and reads the block. A file error (an end of file before 266
+// bytes included) raises CFileException; the file is closed on every way
+// out.
+ParameterFile ReadParameterFile(IFileSystem& fileSystem, const std::string& path,
+                                bool shared = false);
 
 }  // namespace marnel

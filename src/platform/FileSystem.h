@@ -58,6 +58,10 @@ public:
     // Opens an existing file for reading only, denying every other opener.
     virtual bool OpenRead(const std::string& path, FileHandle* file, FileError* error) = 0;
 
+    // Opens an existing file for reading only, letting other readers in;
+    // a writer, or an opener that denies sharing, is still kept out.
+    virtual bool OpenReadShared(const std::string& path, FileHandle* file, FileError* error) = 0;
+
     // Creates the file (an existing one is truncated) for writing only,
     // denying every other opener.
     virtual bool Create(const std::string& path, FileHandle* file, FileError* error) = 0;

@@ -75,7 +75,10 @@ mode_t NewFileMode() {
 
 }  // namespace
 
-bool PosixFileSystem::OpenRead(const std::string& path, FileHandle* file, FileError* error) {
+namespace {
+
+// Opens for reading under an advisory lock of `lockKind` (LOCK_EX or LOCK_SH).
+bool OpenForReading(const std::string& path, int lockKind, FileHandle* file, FileError* error) {
     int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
         return FailErrno(error, MissingCause(path, errno));
@@ -86,10 +89,23 @@ bool PosixFileSystem::OpenRead(const std::string& path, FileHandle* file, FileEr
         close(fd);
         return FailErrno(error, saved);
     }
-    if (!LockOrClose(fd, error)) {
-        return false;
+    if (flock(fd, lockKind | LOCK_NB) != 0) {
+        int saved = errno;
+        close(fd);
+        return FailErrno(error, saved);
     }
     return Wrap(fd, false, file);
+}
+
+}  // namespace
+
+bool PosixFileSystem::OpenRead(const std::string& path, FileHandle* file, FileError* error) {
+    return OpenForReading(path, LOCK_EX, file, error);
+}
+
+bool PosixFileSystem::OpenReadShared(const std::string& path, FileHandle* file,
+                                     FileError* error) {
+    return OpenForReading(path, LOCK_SH, file, error);
 }
 
 bool PosixFileSystem::Create(const std::string& path, FileHandle* file, FileError* error) {

@@ -9,6 +9,7 @@ namespace marnel {
 class PosixFileSystem : public IFileSystem {
 public:
     bool OpenRead(const std::string& path, FileHandle* file, FileError* error) override;
+    bool OpenReadShared(const std::string& path, FileHandle* file, FileError* error) override;
     bool Create(const std::string& path, FileHandle* file, FileError* error) override;
     bool CreateTemporaryBeside(const std::string& target, std::string* tempPath, FileHandle* file,
                                FileError* error) override;

@@ -112,19 +112,20 @@ MemoryFileSystem::OpenFile* MemoryFileSystem::Find(FileHandle file) {
     return m_open.count(open) != 0 ? open : nullptr;
 }
 
-bool MemoryFileSystem::IsOpen(const std::string& path) const {
-    return std::any_of(m_open.begin(), m_open.end(),
-                       [&](const OpenFile* open) { return open->path == path; });
+bool MemoryFileSystem::IsOpen(const std::string& path, bool byOtherThanSharedReaders) const {
+    return std::any_of(m_open.begin(), m_open.end(), [&](const OpenFile* open) {
+        return open->path == path && !(byOtherThanSharedReaders && open->sharedRead);
+    });
 }
 
 bool MemoryFileSystem::OpenCommon(const std::string& path, const std::string& faultPath,
-                                  bool writing, bool mustExist, FileHandle* file,
-                                  FileError* error) {
+                                  bool writing, bool mustExist, FileHandle* file, FileError* error,
+                                  bool sharedRead) {
     const Faults* faults = FaultsOf(faultPath);
     if (faults != nullptr && faults->openFails) {
         return Fail(error, *faults->openFails);
     }
-    if (IsOpen(path) || (faults != nullptr && faults->heldByOtherProgram)) {
+    if (IsOpen(path, sharedRead) || (faults != nullptr && faults->heldByOtherProgram)) {
         return Fail(error, FileErrorCause::kSharingViolation);
     }
     if (path.empty()) {
@@ -143,6 +144,7 @@ bool MemoryFileSystem::OpenCommon(const std::string& path, const std::string& fa
     open->path = path;
     open->faultPath = faultPath;
     open->writing = writing;
+    open->sharedRead = sharedRead;
     *file = open.get();
     m_open.insert(open.get());
     m_handles.push_back(std::move(open));
@@ -152,6 +154,11 @@ bool MemoryFileSystem::OpenCommon(const std::string& path, const std::string& fa
 
 bool MemoryFileSystem::OpenRead(const std::string& path, FileHandle* file, FileError* error) {
     return OpenCommon(path, path, false, true, file, error);
+}
+
+bool MemoryFileSystem::OpenReadShared(const std::string& path, FileHandle* file,
+                                      FileError* error) {
+    return OpenCommon(path, path, false, true, file, error, true);
 }
 
 bool MemoryFileSystem::Create(const std::string& path, FileHandle* file, FileError* error) {

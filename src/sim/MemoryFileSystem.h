@@ -60,6 +60,7 @@ public:
     std::vector<std::string> Paths() const;
 
     bool OpenRead(const std::string& path, FileHandle* file, FileError* error) override;
+    bool OpenReadShared(const std::string& path, FileHandle* file, FileError* error) override;
     bool Create(const std::string& path, FileHandle* file, FileError* error) override;
     bool CreateTemporaryBeside(const std::string& target, std::string* tempPath, FileHandle* file,
                                FileError* error) override;
@@ -92,14 +93,16 @@ private:
         std::string path;
         std::string faultPath;  // the target a temporary file stands for
         bool writing = false;
+        bool sharedRead = false;  // lets other shared readers in
         std::uint64_t position = 0;
     };
 
     const Faults* FaultsOf(const std::string& path) const;
     OpenFile* Find(FileHandle file);
-    bool IsOpen(const std::string& path) const;
+    // Open by anyone, or (with the flag) by anyone but readers that share.
+    bool IsOpen(const std::string& path, bool byOtherThanSharedReaders = false) const;
     bool OpenCommon(const std::string& path, const std::string& faultPath, bool writing,
-                    bool mustExist, FileHandle* file, FileError* error);
+                    bool mustExist, FileHandle* file, FileError* error, bool sharedRead = false);
 
     std::map<std::string, Node> m_files;
     std::map<std::string, Faults> m_faults;

@@ -58,6 +58,17 @@ bool Win32FileSystem::OpenRead(const std::string& path, FileHandle* file, FileEr
     return OpenWith(path, GENERIC_READ, OPEN_EXISTING, file, error);
 }
 
+bool Win32FileSystem::OpenReadShared(const std::string& path, FileHandle* file,
+                                     FileError* error) {
+    ::HANDLE handle = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        return FailLastError(error);
+    }
+    *file = handle;
+    return true;
+}
+
 bool Win32FileSystem::Create(const std::string& path, FileHandle* file, FileError* error) {
     return OpenWith(path, GENERIC_WRITE, CREATE_ALWAYS, file, error);
 }

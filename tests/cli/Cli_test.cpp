@@ -3,7 +3,9 @@
 // against the simulated world.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <stdlib.h>
 #include <unistd.h>
 
@@ -127,6 +129,12 @@ TEST_F(CliTest, InspectTellsLayoutModelLengthAndBothChecksums) {
     EXPECT_THAT(Out(), HasSubstr("stored checksum:   0xFFFD"));
     EXPECT_THAT(Out(), HasSubstr("computed checksum: 0xFFFD"));
     EXPECT_THAT(Out(), HasSubstr("checksum:          valid"));
+
+    // It only reads: another reader of the file does not stop it.
+    const int reader = open(file.c_str(), O_RDONLY);
+    ASSERT_EQ(flock(reader, LOCK_SH | LOCK_NB), 0);
+    EXPECT_EQ(Run({"inspect", file}), kExitSuccess) << Err();
+    close(reader);
 }
 
 TEST_F(CliTest, InspectOfAnAlteredBlockIsInvalidWithExitOne) {
