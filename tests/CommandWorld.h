@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "ScriptedUi.h"
+#include "UnexpectedRequests.h"
 #include "app/MainDlg.h"
 #include "protocol/DevicePort.h"
 #include "sim/SimWorld.h"
@@ -34,6 +35,7 @@ protected:
         EXPECT_EQ(world.DeviceFile().OpenHandleCount(), 0u) << "a port was left open";
         EXPECT_EQ(world.Spooler().OpenHandleCount(), 0u) << "a printer was left open";
         EXPECT_EQ(ui.WaitCursorDepth(), 0) << "the wait cursor was left on";
+        ExpectUnexpectedRequests(world, expectedUnexpected);
     }
 
     SimDevice& Device() { return installed->device; }
@@ -59,6 +61,7 @@ protected:
         return bytes;
     }
 
+    std::size_t expectedUnexpected = 0;  // requests the test means to be refused
     SimWorld world;
     SimInstalledDevice* installed;
     ScriptedUi ui;

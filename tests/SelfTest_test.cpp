@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "ScriptedUi.h"
+#include "UnexpectedRequests.h"
 #include "app/SelfTest.h"
 #include "ops/BackupStore.h"
 #include "protocol/DevicePort.h"
@@ -25,6 +26,8 @@ struct SelfTestRun : ::testing::Test {
         g_bReportEndsWithEtx = 0;  // the KQ-10's line-mode report
         original = installed->device.ParameterBlock();
     }
+
+    ~SelfTestRun() override { test::ExpectUnexpectedRequests(world, 0); }
 
     SimDevice& Device() { return installed->device; }
 

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "UnexpectedRequests.h"
 #include "platform/CodePage.h"
 #include "platform/PlatformVersion.h"
 #include "platform/Registry.h"
@@ -77,6 +78,7 @@ struct DeviceBench {
         }
         files.Attach(kDevicePath, device);
     }
+    ~DeviceBench() { ExpectUnexpectedRequests(device, expectedUnexpected); }
 
     // A port opened on the device with the one-argument Open's arguments.
     std::unique_ptr<TestPort> OpenPort() {
@@ -87,6 +89,8 @@ struct DeviceBench {
         return port;
     }
 
+    // Requests the test means the device to refuse as unknown.
+    std::size_t expectedUnexpected = 0;
     VirtualClock clock;
     SimDevice device;
     SimDeviceFile files;

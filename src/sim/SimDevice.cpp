@@ -30,6 +30,25 @@ bool IsKnownCommand(const std::uint8_t* in, DWORD inSize) {
     return inSize == 5 && in[3] == kCommandStore && in[4] == kCommandStore;
 }
 
+// The reply capacity a get request's wire format fixes; none for a request
+// that is not a get the device knows. A get of any other capacity is not one
+// the device was built for, so it is refused rather than answered in part.
+std::optional<DWORD> FixedReplyCapacity(const std::uint8_t* in, DWORD inSize) {
+    if (in[2] == kValueIdentity && inSize == kRequestHeaderSize) {
+        return static_cast<DWORD>(kIdentityReplySize);
+    }
+    if (in[2] == kValueCommand && IsKnownCommand(in, inSize)) {
+        return static_cast<DWORD>(kStatusReplySize);
+    }
+    if (in[2] == kValueData && inSize == 4 && in[3] == kCommandParameterRead) {
+        return static_cast<DWORD>(kParameterBlockSize);
+    }
+    if (in[2] == kValueData && inSize == 4 && in[3] == kCommandVersion) {
+        return static_cast<DWORD>(kVersionBufferSize);
+    }
+    return std::nullopt;
+}
+
 }  // namespace
 
 SimDevice::SimDevice(SimModel model) : m_model(model), m_block(DefaultParameterBlock(model)) {
@@ -145,6 +164,9 @@ BOOL SimDevice::IoControl(DWORD controlCode, const std::uint8_t* in, DWORD inSiz
         entry.unexpected = true;
     }
     entry.ok = ok;
+    if (entry.unexpected) {
+        ++m_unexpected;
+    }
     m_log.push_back(std::move(entry));
     return ok;
 }
@@ -159,10 +181,12 @@ BOOL SimDevice::AnswerSet(const std::uint8_t* in, DWORD inSize, SimLogEntry& ent
     }
     switch (in[2]) {
         case kValueCommand:
-            if (!IsKnownCommand(in, inSize)) {
+            // A store takes the block written just before it, never an older one.
+            if (!IsKnownCommand(in, inSize) || (in[3] == kCommandStore && !m_freshWrite)) {
                 entry.unexpected = true;
                 return 0;
             }
+            m_freshWrite = false;
             m_command.assign(in, in + inSize);
             m_statusGets = 0;
             m_commandDone = false;
@@ -178,11 +202,12 @@ BOOL SimDevice::AnswerSet(const std::uint8_t* in, DWORD inSize, SimLogEntry& ent
             }
             return 1;
         case kValueData:
-            if (inSize == kRequestHeaderSize) {
-                entry.unexpected = true;  // a data write without data
+            if (inSize != kRequestHeaderSize + kParameterBlockSize) {
+                entry.unexpected = true;  // the only data written is a whole block
                 return 0;
             }
             m_written.assign(in + kRequestHeaderSize, in + inSize);
+            m_freshWrite = true;
             return 1;
         default:
             entry.unexpected = true;
@@ -192,11 +217,12 @@ BOOL SimDevice::AnswerSet(const std::uint8_t* in, DWORD inSize, SimLogEntry& ent
 
 BOOL SimDevice::AnswerGet(const std::uint8_t* in, DWORD inSize, std::uint8_t* out, DWORD outSize,
                           DWORD* bytesReturned, SimLogEntry& entry) {
-    if (!HasRequestHeader(in, inSize) || (out == nullptr && outSize != 0)) {
+    if (!HasRequestHeader(in, inSize) || out == nullptr ||
+        FixedReplyCapacity(in, inSize) != outSize) {
         entry.unexpected = true;
         return 0;
     }
-    if (in[2] == kValueIdentity && inSize == kRequestHeaderSize) {
+    if (in[2] == kValueIdentity) {
         const std::vector<std::uint8_t> serviceIdentity(kServiceIdentity.begin(),
                                                         kServiceIdentity.end());
         const std::vector<std::uint8_t>& reply =
@@ -210,14 +236,16 @@ BOOL SimDevice::AnswerGet(const std::uint8_t* in, DWORD inSize, std::uint8_t* ou
     }
     if (in[2] == kValueCommand) {
         // A status get repeats the command it asks about, byte for byte.
+        // Only the line-mode report asks its status; an ETX report never does.
         if (m_command.empty() || inSize != m_command.size() ||
-            !std::equal(m_command.begin(), m_command.end(), in)) {
+            !std::equal(m_command.begin(), m_command.end(), in) ||
+            (in[3] == kCommandReport && ReportTerminator())) {
             entry.unexpected = true;
             return 0;
         }
         return AnswerStatus(out, outSize, bytesReturned, entry);
     }
-    if (in[2] == kValueData && inSize == 4) {
+    if (in[2] == kValueData) {
         // A data get fetches what the preceding command prepared, and only
         // once its status has said done.
         const bool prepared = m_commandDone && m_command.size() == 4 && m_command[3] == in[3];
@@ -277,7 +305,7 @@ std::uint8_t SimDevice::CompleteCommand() {
 
 bool SimDevice::StoredBlockAcceptable() const {
     if (!m_verifyStoredBlock) {
-        return !m_written.empty();
+        return true;
     }
     // The layout is not held against the model: the self test writes the
     // KQ-10 dummy block to every model and expects it stored.
@@ -343,11 +371,6 @@ std::size_t SimDevice::ReadCount() const {
     return static_cast<std::size_t>(
         std::count_if(m_log.begin(), m_log.end(),
                       [](const SimLogEntry& e) { return e.op == SimLogEntry::Op::kRead; }));
-}
-
-std::size_t SimDevice::UnexpectedCount() const {
-    return static_cast<std::size_t>(std::count_if(
-        m_log.begin(), m_log.end(), [](const SimLogEntry& e) { return e.unexpected; }));
 }
 
 void SimDevice::ClearLog() {

@@ -157,7 +157,9 @@ public:
     // Only the control requests, in order.
     std::vector<SimLogEntry> ControlLog() const;
     std::size_t ReadCount() const;
-    std::size_t UnexpectedCount() const;
+    // Requests refused as unknown since the device was made; ClearLog keeps
+    // this count, so a test bench can still see what happened before it.
+    std::size_t UnexpectedCount() const { return m_unexpected; }
     // Forgets the log and restarts the control call count of failControlCalls.
     void ClearLog();
 
@@ -191,6 +193,7 @@ private:
     int m_statusGets = 0;
     bool m_commandDone = false;
     std::vector<std::uint8_t> m_written;  // the last block write, until stored
+    bool m_freshWrite = false;            // no command since m_written arrived
 
     // The report on the wire and how far it has gone.
     bool m_reportActive = false;
@@ -206,6 +209,7 @@ private:
 
     std::vector<SimLogEntry> m_log;
     int m_controlCalls = 0;
+    std::size_t m_unexpected = 0;
 };
 
 // A valid default parameter block for a model (fixed layout for the KQ-10,

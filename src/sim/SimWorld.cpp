@@ -156,6 +156,14 @@ void SimWorld::AddOtherPrinter(const std::string& printerName, const std::string
         driverName);
 }
 
+std::size_t SimWorld::UnexpectedCount() const {
+    std::size_t count = 0;
+    for (const SimInstalledDevice& installed : m_devices) {
+        count += installed.device.UnexpectedCount();
+    }
+    return count;
+}
+
 SimInstalledDevice* SimWorld::Find(const std::string& printerName) {
     for (SimInstalledDevice& installed : m_devices) {
         if (AsciiEqualsNoCase(installed.printer.printerName, printerName)) {

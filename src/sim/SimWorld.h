@@ -75,6 +75,8 @@ public:
     SimInstalledDevice* Find(const std::string& printerName);
     SimInstalledDevice& Device(std::size_t index) { return m_devices.at(index); }
     std::size_t DeviceCount() const { return m_devices.size(); }
+    // Requests its devices refused as unknown, all together.
+    std::size_t UnexpectedCount() const;
 
     // Unplugging leaves the printer and its keys, as the system does; only
     // the device stops answering. False when no such printer.

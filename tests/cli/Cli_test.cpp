@@ -18,6 +18,7 @@
 #include <sstream>
 #include <vector>
 
+#include "UnexpectedRequests.h"
 #include "cli/Cli.h"
 #include "cli/ExitStatus.h"
 #include "posix/PosixFileSystem.h"
@@ -31,9 +32,11 @@ using ::testing::HasSubstr;
 using ::testing::Not;
 
 // A world the test keeps hold of, to set up faults and look at the device.
+// When the command is done, its devices must have refused nothing.
 class BorrowedWorld : public DeviceWorld {
 public:
     explicit BorrowedWorld(SimWorld& world) : m_world(world) {}
+    ~BorrowedWorld() override { test::ExpectUnexpectedRequests(m_world, 0); }
     const PlatformServices& Services() override { return m_world.Services(); }
     std::string Description() const override { return "the test's machine"; }
 
