@@ -642,6 +642,7 @@ void ExitProgram(Program& program, HWND hMain, const std::string& what) {
     PostMessageA(GetDlgItem(hMain, IDCANCEL), BM_CLICK, 0, 0);
     DWORD code = 0;
     Check(program.WaitExit(5000, &code), what + ": \"&Exit\" ends the program");
+    Check(code == 0, what + ": it ends with status 0 (3: the simulated device refused a request)");
 }
 
 void CheckMainWindowLooks(HWND hMain) {

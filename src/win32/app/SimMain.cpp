@@ -26,6 +26,8 @@ namespace {
 
 using marnel::DWORD;
 
+constexpr int kSimExitUnexpectedRequests = 3;
+
 // "Zarvel KQ-10" -> the KQ-10: a driver of the maker's names the model of
 // the simulated device behind the printer; any other driver has none.
 bool ModelOfDriver(const std::string& driver, marnel::SimModel* model) {
@@ -207,5 +209,7 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int) {
     marnel::PlatformServices shown{services.version,    services.spooler, services.registry,
                                    services.deviceFile, clock,            services.codePage,
                                    &files,              nullptr,          &environment};
-    return marnel::RunApplication(hInstance, shown, &machine);
+    const int status = marnel::RunApplication(hInstance, shown, &machine);
+    // A request a real device would refuse fails the GUI test through the exit status.
+    return status == 0 && world.UnexpectedCount() != 0 ? kSimExitUnexpectedRequests : status;
 }
