@@ -73,7 +73,8 @@ int DeviceCommands::Firmware(const std::string& file, const FirmwareOptions& fir
         return kExitUsage;
     }
     if (length == 0) {
-        // The spooler would hold an empty document forever.
+        // CUPS refuses a document without bytes and would hold its job until
+        // cancelled, so refuse before any prompt, backup or job.
         m_console.Failure("The firmware file " + file + " is empty; nothing was sent.");
         return kExitUsage;
     }

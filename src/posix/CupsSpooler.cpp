@@ -272,7 +272,8 @@ BOOL CupsSpooler::EndDocPrinter(PrinterHandle printer) {
         return 0;
     }
     if (p->failed || p->bytesSent == 0) {
-        // CUPS holds an empty document forever; a failed one must not print.
+        // CUPS does not finish a document without bytes and holds its job until
+        // it is cancelled; a failed one must not print.
         const std::string why = p->failed ? m_strLastError : "CUPS refuses an empty document";
         AbandonJob(p);
         m_strLastError = why;

@@ -59,20 +59,25 @@ std::vector<std::uint8_t> Pattern(std::size_t size) {
     return bytes;
 }
 
+ipp_jstate_t JobState(const std::string& queue, int jobId) {
+    cups_job_t* jobs = nullptr;
+    const int count =
+        cupsGetJobs2(CUPS_HTTP_DEFAULT, &jobs, queue.c_str(), 0, CUPS_WHICHJOBS_ALL);
+    ipp_jstate_t state = IPP_JSTATE_PENDING;
+    for (int i = 0; i < count; ++i) {
+        if (jobs[i].id == jobId) {
+            state = jobs[i].state;
+        }
+    }
+    cupsFreeJobs(count, jobs);
+    return state;
+}
+
 // Waits until CUPS has finished with the job one way or another.
 ipp_jstate_t WaitForJob(const std::string& queue, int jobId) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
     while (std::chrono::steady_clock::now() < deadline) {
-        cups_job_t* jobs = nullptr;
-        const int count = cupsGetJobs2(CUPS_HTTP_DEFAULT, &jobs, queue.c_str(), 0,
-                                       CUPS_WHICHJOBS_ALL);
-        ipp_jstate_t state = IPP_JSTATE_PENDING;
-        for (int i = 0; i < count; ++i) {
-            if (jobs[i].id == jobId) {
-                state = jobs[i].state;
-            }
-        }
-        cupsFreeJobs(count, jobs);
+        const ipp_jstate_t state = JobState(queue, jobId);
         if (state >= IPP_JSTATE_CANCELED) {
             return state;
         }
@@ -203,7 +208,7 @@ TEST_F(CupsSpoolerTest, CancelledEmptyOrAbandonedJobsLandNothing) {
     m_spooler->ClosePrinter(printer);
     EXPECT_EQ(WaitForJob("Job_cancel", static_cast<int>(jobId)), IPP_JSTATE_CANCELED);
 
-    // Empty: CUPS would hold it forever; it is refused and cancelled.
+    // Empty: CUPS would hold it until cancelled (below); it is refused and cancelled.
     ASSERT_TRUE(m_spooler->OpenPrinter("Job_empty", &printer));
     const DWORD emptyId = m_spooler->StartDocPrinter(printer, {"Updater", nullptr, "RAW"});
     ASSERT_NE(emptyId, 0u);
@@ -225,6 +230,25 @@ TEST_F(CupsSpoolerTest, CancelledEmptyOrAbandonedJobsLandNothing) {
         EXPECT_FALSE(ReadFile(OutputFile(queue), &landed) && !landed.empty())
             << queue << " received " << landed.size() << " bytes";
     }
+}
+
+// What the refusal of an empty document rests on: CUPS does not finish a
+// document without bytes ("No file in print request."), and its job stays
+// held until someone cancels it.
+TEST_F(CupsSpoolerTest, CupsHoldsAJobWithAnEmptyDocumentUntilCancelled) {
+    http_t* http = httpConnect2(cupsServer(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1,
+                                30000, nullptr);
+    ASSERT_NE(http, nullptr);
+    const int jobId = cupsCreateJob(http, "Job_empty", "Updater", 0, nullptr);
+    ASSERT_NE(jobId, 0) << cupsLastErrorString();
+    ASSERT_EQ(cupsStartDocument(http, "Job_empty", jobId, "Updater", CUPS_FORMAT_RAW, 1),
+              HTTP_STATUS_CONTINUE);
+    EXPECT_GT(cupsFinishDocument(http, "Job_empty"), IPP_STATUS_OK_EVENTS_COMPLETE);
+    httpClose(http);
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    EXPECT_EQ(JobState("Job_empty", jobId), IPP_JSTATE_HELD);
+    EXPECT_EQ(cupsCancelJob2(CUPS_HTTP_DEFAULT, "Job_empty", jobId, 0), IPP_STATUS_OK);
+    EXPECT_EQ(WaitForJob("Job_empty", jobId), IPP_JSTATE_CANCELED);
 }
 
 TEST_F(CupsSpoolerTest, RejectingQueueRefusesTheJob) {

@@ -3,6 +3,7 @@
 // 256-character and 256-byte limits, the spooler's level-2 records, the
 // device file, and CDevicePort's resolution from a printer name to the
 // device's symbolic link through the real registry and spooler.
+#include <algorithm>
 #include <cstdio>
 #include <iostream>
 #include <sstream>
@@ -198,6 +199,56 @@ void TestRawJob() {
     spooler.EndPagePrinter(printer);
     spooler.EndDocPrinter(printer);
     CHECK(spooler.ClosePrinter(printer));
+}
+
+// An empty RAW job, as the window sends an empty firmware file: Wine's
+// spooler takes it like any other. EndDocPrinter succeeds, the job leaves the
+// queue, and the port receives zero bytes. The port is a Unix file here,
+// as Wine cannot deliver to a USB port.
+void TestEmptyRawJob() {
+    const std::string unixPath =
+        "/tmp/marnel-empty-job-" + std::to_string(GetCurrentProcessId()) + ".bin";
+    std::string windowsPath = "Z:" + unixPath;
+    std::replace(windowsPath.begin(), windowsPath.end(), '/', '\\');
+    const char kQueue[] = "Marnel Empty Job";
+    const std::string key = std::string("System\\CurrentControlSet\\Control\\Print\\Printers\\") +
+                            kQueue;
+    HKEY queue = nullptr;
+    CHECK_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+                             nullptr, &queue, nullptr),
+             ERROR_SUCCESS);
+    const auto setText = [&](const char* name, const std::string& value) {
+        RegSetValueExA(queue, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                       static_cast<::DWORD>(value.size() + 1));
+    };
+    setText("Name", kQueue);
+    setText("Port", unixPath);
+    setText("Printer Driver", "Zarvel KQ-10");
+    setText("Print Processor", "winprint");
+    setText("Datatype", "RAW");
+    const ::DWORD local = 0x40;
+    RegSetValueExA(queue, "Attributes", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&local),
+                   sizeof local);
+    RegCloseKey(queue);
+
+    Win32Spooler spooler;
+    PrinterHandle printer = nullptr;
+    CHECK(spooler.OpenPrinter(kQueue, &printer));
+    const DWORD job = spooler.StartDocPrinter(printer, DocInfo{"Updater", nullptr, "RAW"});
+    CHECK(job != 0);
+    CHECK(spooler.StartPagePrinter(printer));
+    CHECK(spooler.EndPagePrinter(printer));
+    CHECK(spooler.EndDocPrinter(printer));
+    BYTE info[1024];
+    ::DWORD needed = 0;
+    CHECK(!GetJobA(printer, job, 1, info, sizeof info, &needed));  // no longer queued
+    CHECK(spooler.ClosePrinter(printer));
+
+    WIN32_FILE_ATTRIBUTE_DATA landed{};
+    CHECK(GetFileAttributesExA(windowsPath.c_str(), GetFileExInfoStandard, &landed));
+    CHECK_EQ(landed.nFileSizeLow, 0u);
+    DeleteFileA(windowsPath.c_str());
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, key.c_str());
 }
 
 void TestDeviceFileAndKernel() {
@@ -461,6 +512,7 @@ int main(int argc, char** argv) {
         {"limits", TestRegistryLimits},
         {"spooler", TestSpooler},
         {"job", TestRawJob},
+        {"emptyjob", TestEmptyRawJob},
         {"kernel", TestDeviceFileAndKernel},
         {"dbcs", TestDoubleByteCodePage},
         {"resolve", TestResolution},
