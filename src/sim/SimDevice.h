@@ -75,7 +75,11 @@ struct SimLogEntry {
     BOOL ok = 0;                        // what the call returned
     std::vector<std::uint8_t> reply;    // the bytes delivered
     std::uint64_t atMs = 0;             // shared clock's time on arrival (0 without one)
-    bool unexpected = false;            // a request this device does not know
+    // A request a real device would refuse: unknown, a get of another reply
+    // capacity than its request fixes, a report status from an ETX model, a
+    // data write that is not one whole block, or a store without a block
+    // written just before it. It fails as the control call.
+    bool unexpected = false;
 };
 
 // A print job as the device received it.
