@@ -4,6 +4,7 @@
 #include <pwd.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -144,12 +145,18 @@ std::vector<MachineCheck> PosixCheckup::DeviceChecks() {
         checks.push_back(
             {"usb-devices", CheckStatus::kFail, "the USB bus could not be read: " + error, ""});
     } else {
-        std::vector<std::string> names;
         for (const UsbPrinterDevice& device : all) {
             if (device.vendorId == kMakerVendorId) {
                 devices.push_back(device);
-                names.push_back(Describe(device));
             }
+        }
+        // The bus lists in no fixed order; the doctor's text is compared.
+        std::sort(devices.begin(), devices.end(), [](const auto& a, const auto& b) {
+            return a.busNumber != b.busNumber ? a.busNumber < b.busNumber : a.address < b.address;
+        });
+        std::vector<std::string> names;
+        for (const UsbPrinterDevice& device : devices) {
+            names.push_back(Describe(device));
         }
         char vendor[8];
         std::snprintf(vendor, sizeof vendor, "%04x", kMakerVendorId);
