@@ -265,8 +265,8 @@ std::vector<MachineCheck> PosixCheckup::QueueChecks() {
                                : MachineCheck{"usb-queues", CheckStatus::kWarn,
                                               queue.name + " (" + queue.deviceUri +
                                                   "): no attached device matches; plug it in, "
-                                                  "or delete the stale queue",
-                                              "sudo lpadmin -x " + queue.name});
+                                                  "or delete the queue if it is stale",
+                                              ""});
     }
     if (checks.empty()) {
         checks.push_back(

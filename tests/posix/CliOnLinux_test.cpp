@@ -116,16 +116,17 @@ TEST_F(CliOnLinuxTest, QueuesAreJudgedByTheirDriverAndTheirDevice) {
     EXPECT_EQ(report.status, 0) << report.out;
     EXPECT_NE(report.out.find("KQ-10 REPORT"), std::string::npos) << report.out;
 
-    auto usbQueueOffline = [] {
+    auto usbQueueEntry = [] {
         ToolRun list = Marnel("--json list");
         const std::size_t at = list.out.find("\"name\":\"Zarvel_usb\"");
         const std::size_t start = list.out.rfind('{', at);
-        const std::string entry = list.out.substr(start, list.out.find('}', at) - start);
-        return entry.find("\"offline\":true") != std::string::npos;
+        return list.out.substr(start, list.out.find('}', at) - start);
     };
-    EXPECT_FALSE(usbQueueOffline());
+    EXPECT_NE(usbQueueEntry().find("\"offline\":false"), std::string::npos) << usbQueueEntry();
     m_kq.reset();  // unplugged
-    EXPECT_TRUE(usbQueueOffline());
+    const std::string entry = usbQueueEntry();
+    EXPECT_NE(entry.find("\"offline\":true"), std::string::npos) << entry;
+    EXPECT_NE(entry.find("\"offlineReason\":\"device not present\""), std::string::npos) << entry;
 }
 
 // Each device's serial and mode, a paused queue's fix, and a source that
