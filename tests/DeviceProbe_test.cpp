@@ -63,8 +63,8 @@ TEST(DeviceProbe, SerialChoosesAnOnlinePrinterBeforeAnOfflineOne) {
     const std::string zt = world.Device(1).serial;
     const PlatformServices& services = world.Services();
     const auto find = [&](const std::string& serial) {
-        return FindPrinterBySerial(services, SelectDevicePrinter(services.spooler, services.codePage),
-                                   serial);
+        return FindPrinterBySerial(
+            services, SelectDevicePrinter(services.spooler, services.codePage), serial);
     };
     EXPECT_EQ(find(kq), "Zarvel KQ-10");
     EXPECT_EQ(find(zt), "Zarvel ZT-5");  // offline, but the only one with it

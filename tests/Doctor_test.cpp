@@ -20,9 +20,15 @@ public:
 // Back-end checks that name themselves, to see where each group goes.
 class NamedCheckup : public IMachineCheckup {
 public:
-    std::vector<MachineCheck> SpoolerChecks() override { return {{"spooler", CheckStatus::kOk, "", ""}}; }
-    std::vector<MachineCheck> DeviceChecks() override { return {{"devices", CheckStatus::kInfo, "", ""}}; }
-    std::vector<MachineCheck> QueueChecks() override { return {{"queues", CheckStatus::kWarn, "", ""}}; }
+    std::vector<MachineCheck> SpoolerChecks() override {
+        return {{"spooler", CheckStatus::kOk, "", ""}};
+    }
+    std::vector<MachineCheck> DeviceChecks() override {
+        return {{"devices", CheckStatus::kInfo, "", ""}};
+    }
+    std::vector<MachineCheck> QueueChecks() override {
+        return {{"queues", CheckStatus::kWarn, "", ""}};
+    }
 };
 
 TEST(Doctor, APrinterTheUserCanResumeFailsWithItsFixAndAnAbsentDeviceWarns) {
@@ -33,8 +39,8 @@ TEST(Doctor, APrinterTheUserCanResumeFailsWithItsFixAndAnAbsentDeviceWarns) {
     spooler.AddPrinter({"Zarvel_gone", "Zarvel ZT-5", "usb://b", kPrinterAttributeWorkOffline});
     spooler.AddPrinter({"Zarvel_ready", "Zarvel ZT-5", "usb://c", 0});
     PlatformServices services = world.Services();
-    PlatformServices withSpooler{services.version,  spooler,           services.registry,
-                                 services.deviceFile, services.clock,  services.codePage};
+    PlatformServices withSpooler{services.version,    spooler,        services.registry,
+                                 services.deviceFile, services.clock, services.codePage};
 
     const std::vector<MachineCheck> checks = RunDoctor(withSpooler, nullptr);
     const struct {
