@@ -222,8 +222,8 @@ int RunCommand(int argc, const char* const* argv, Console& console, IFileSystem&
     auto* help = app.add_subcommand("help", "Print the help of marnel, or of COMMAND");
     help->add_option("COMMAND", helpTopic, "A command");
     for (CLI::App* sub :
-          {list, doctor, report, getParams, putParams, version, selfTest, firmware, inspect, history,
-          backups, help}) {
+         {list, report, getParams, putParams, version, selfTest, firmware, inspect, history, backups,
+          help, doctor}) {
         sub->callback([&command, sub] { command.name = sub->get_name(); });
     }
 
