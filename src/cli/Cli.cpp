@@ -139,13 +139,11 @@ int RunCommand(int argc, const char* const* argv, Console& console, IFileSystem&
 
     GlobalOptions options;
     std::string simulateModel;
-    CLI::Option* printerOption = app.add_option(
-        "--printer", options.printer,
-        "Printer (queue) name of the device; default: the first Zarvel device found");
+    app.add_option("--printer", options.printer,
+                   "Printer (queue) name of the device; default: the first Zarvel device found");
     app.add_option("--serial", options.serial,
                    "USB serial number of the device (see 'marnel list'), instead of --printer")
-        ->type_name("SN")
-        ->excludes(printerOption);
+        ->type_name("SN");
     CLI::Option* simulate =
         app.add_option("--simulate", simulateModel,
                        "Use the built-in simulated device instead of real hardware; MODEL is one "
@@ -258,6 +256,10 @@ int RunCommand(int argc, const char* const* argv, Console& console, IFileSystem&
     }
     if (console.json && (command.file == kStandardOutput || command.outputFile == kStandardOutput)) {
         console.Failure("--json and - cannot share standard output; name a file");
+        return kExitUsage;
+    }
+    if (!options.printer.empty() && !options.serial.empty()) {
+        console.Failure("--printer and --serial both choose the device; give one");
         return kExitUsage;
     }
     if (simulate->count() > 0) {

@@ -372,7 +372,7 @@ TEST_F(CliTest, ListShowsEachDevicesSerialAndModeAndSerialChoosesOne) {
         {{"--serial", zt, "version"}, kExitSuccess, "3.12\n"},
         {{"version", "--serial", kq}, kExitSuccess, "1.05\n"},
         {{"--serial", "NOSUCH", "version"}, kExitNoDevice, "no Zarvel device with serial NOSUCH"},
-        {{"--serial", kq, "--printer", "Zarvel KQ-10", "version"}, kExitUsage, "excludes"},
+        {{"--serial", kq, "--printer", "Zarvel KQ-10", "version"}, kExitUsage, "give one"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(RunOnWorld(c.args), c.status) << c.args[1];
