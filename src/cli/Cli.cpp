@@ -88,7 +88,8 @@ void SuggestForTypos(const CLI::App& app, int argc, const char* const* argv, std
                 }
             }
         } else if (!commandSeen && !word.empty() && word[0] != '-' &&
-                   (i == 1 || std::string(argv[i - 1]) != "--printer")) {
+                   (i == 1 || (std::string(argv[i - 1]) != "--printer" &&
+                               std::string(argv[i - 1]) != "--serial"))) {
             commandSeen = true;
             if (std::find(commands.begin(), commands.end(), word) == commands.end()) {
                 const std::string meant = Nearest(word, commands);
@@ -133,12 +134,16 @@ int RunCommand(int argc, const char* const* argv, Console& console, IFileSystem&
     app.footer(
         "Exit status: 0 success, 1 the device refused or a transfer failed,\n"
         "2 usage or file error, 3 no device could be opened.\n"
+        "list: 1 when CUPS or the USB bus could not be read. doctor: 1 when a check failed.\n"
         "inspect: 0 valid, 1 invalid, 2 file error.");
 
     GlobalOptions options;
     std::string simulateModel;
     app.add_option("--printer", options.printer,
                    "Printer (queue) name of the device; default: the first Zarvel device found");
+    app.add_option("--serial", options.serial,
+                   "USB serial number of the device (see 'marnel list'), instead of --printer")
+        ->type_name("SN");
     CLI::Option* simulate =
         app.add_option("--simulate", simulateModel,
                        "Use the built-in simulated device instead of real hardware; MODEL is one "
@@ -150,7 +155,10 @@ int RunCommand(int argc, const char* const* argv, Console& console, IFileSystem&
                  "Print every vendor request and reply in hex on standard error");
 
     ParsedCommand command;
-    auto* list = app.add_subcommand("list", "List the local printers and show which one is chosen");
+    auto* list = app.add_subcommand(
+        "list", "List the local printers, each device's serial and mode, and which one is chosen");
+    auto* doctor = app.add_subcommand(
+        "doctor", "Check this machine's set-up for the devices, one check a line, with each fix");
     auto* report = app.add_subcommand("report", "Print the device's report");
     report->add_option("-o,--output", command.outputFile,
                        "Save the report to FILE instead (- for standard output, bytes unchanged)")
@@ -213,7 +221,7 @@ int RunCommand(int argc, const char* const* argv, Console& console, IFileSystem&
     help->add_option("COMMAND", helpTopic, "A command");
     for (CLI::App* sub :
          {list, report, getParams, putParams, version, selfTest, firmware, inspect, history, backups,
-          help}) {
+          help, doctor}) {
         sub->callback([&command, sub] { command.name = sub->get_name(); });
     }
 
@@ -250,6 +258,10 @@ int RunCommand(int argc, const char* const* argv, Console& console, IFileSystem&
         console.Failure("--json and - cannot share standard output; name a file");
         return kExitUsage;
     }
+    if (!options.printer.empty() && !options.serial.empty()) {
+        console.Failure("--printer and --serial both choose the device; give one");
+        return kExitUsage;
+    }
     if (simulate->count() > 0) {
         options.simulateModel = simulateModel.empty() ? std::string(kDefaultModel) : simulateModel;
     }
@@ -274,6 +286,9 @@ int RunCommand(int argc, const char* const* argv, Console& console, IFileSystem&
     DeviceCommands commands(console, *world, files, environment, options);
     if (command.name == "list") {
         return commands.List();
+    }
+    if (command.name == "doctor") {
+        return commands.Doctor();
     }
     if (command.name == "report") {
         return commands.Report(command.outputFile);

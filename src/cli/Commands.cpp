@@ -16,6 +16,7 @@
 #include "files/FileErrorMessage.h"
 #include "files/Sha256.h"
 #include "ops/BackupStore.h"
+#include "ops/DeviceProbe.h"
 #include "ops/FirmwareJob.h"
 #include "ops/ParameterFile.h"
 #include "ops/PrinterSelection.h"
@@ -90,7 +91,9 @@ std::string DeviceCommands::ChoosePrinter() {
     const PlatformServices& services = m_world.Services();
     const DeviceSelection selection = SelectDevicePrinter(services.spooler, services.codePage);
     std::string chosen = m_options.printer;
-    if (chosen.empty()) {
+    if (!m_options.serial.empty()) {
+        chosen = FindPrinterBySerial(services, selection, m_options.serial);
+    } else if (chosen.empty()) {
         chosen = selection.chosen;
         if (selection.count > 1) {
             m_console.Warning(LoadString(IDS_MANY_DEVICES) + " Using \"" + chosen +
@@ -116,9 +119,12 @@ std::unique_ptr<CDevicePort> DeviceCommands::OpenPort(std::string* chosen) {
     if (!port->Open(printer)) {
         std::string detail = printer.empty() ? std::string() : port->LastOpenFailure().detail;
         if (detail.empty()) {
-            detail = printer.empty() ? "no Zarvel device found on " + m_world.Description() +
-                                           "; see 'marnel list'"
-                                     : "printer \"" + printer + "\" on " + m_world.Description();
+            detail = !printer.empty() ? "printer \"" + printer + "\" on " + m_world.Description()
+                     : m_options.serial.empty()
+                         ? "no Zarvel device found on " + m_world.Description() +
+                               "; see 'marnel list'"
+                         : "no Zarvel device with serial " + m_options.serial + " on " +
+                               m_world.Description() + "; see 'marnel list'";
         }
         m_console.Failure(LoadString(IDS_FAILED_CONNECT), detail);
         return nullptr;
@@ -152,44 +158,6 @@ void DeviceCommands::RecordHistory(int status) {
 int DeviceCommands::TransferFailed(const CDevicePort& port, unsigned stringId) {
     m_console.Failure(LoadString(stringId), DescribeFailure(port.LastFailure()));
     return kExitDeviceFailed;
-}
-
-int DeviceCommands::List() {
-    const PlatformServices& services = m_world.Services();
-    const DeviceSelection selection = SelectDevicePrinter(services.spooler, services.codePage);
-    nlohmann::json printers = nlohmann::json::array();
-    bool marked = false;  // the chosen one is the first that qualifies
-    for (const SelectionCandidate& candidate : selection.printers) {
-        const PrinterInfo& record = candidate.info;
-        const bool device = candidate.verdict == PrinterVerdict::kQualifies;
-        const bool selected = device && !marked;
-        marked = marked || selected;
-        printers.push_back({{"name", record.printerName},
-                            {"driver", record.driverName},
-                            {"port", record.portName},
-                            {"offline", (record.attributes & kPrinterAttributeWorkOffline) != 0},
-                            {"device", device},
-                            {"selected", selected}});
-    }
-    if (m_console.json) {
-        m_console.Result({{"ok", true}, {"printers", printers}});
-        return kExitSuccess;
-    }
-    if (printers.empty()) {
-        m_console.out << "No printers on " << m_world.Description() << ".\n";
-    }
-    for (const auto& printer : printers) {
-        m_console.out << (printer["selected"].get<bool>() ? "* " : "  ")
-                      << printer["name"].get<std::string>() << "\n    driver: "
-                      << printer["driver"].get<std::string>()
-                      << "\n    port:   " << printer["port"].get<std::string>()
-                      << "\n    state:  " << (printer["offline"].get<bool>() ? "offline" : "online")
-                      << (printer["device"].get<bool>() ? "" : " (not a Zarvel device)") << '\n';
-    }
-    if (!printers.empty() && selection.chosen.empty()) {
-        m_console.out << LoadString(IDS_NO_DEVICE) << '\n';
-    }
-    return kExitSuccess;
 }
 
 bool DeviceCommands::SaveOutput(const std::string& target, const void* data, DWORD size) {

@@ -26,6 +26,7 @@ constexpr const char* kStandardOutput = "-";
 
 struct GlobalOptions {
     std::string printer;                       // --printer; empty: the selection rule chooses
+    std::string serial;                        // --serial; empty: by --printer or the rule
     std::optional<std::string> simulateModel;  // --simulate[=MODEL]
     bool trace = false;                        // --trace
 };
@@ -36,7 +37,11 @@ public:
                    IEnvironment& environment,
                    const GlobalOptions& options);
 
+    // Every printer with its verdict, and each device's serial and mode;
+    // 1 when a source of printers could not be read.
     int List();
+    // The machine's set-up, one check a line; 1 when a check failed.
+    int Doctor();
     int Report(const std::string& outputFile);
     int GetParams(const std::string& file);
     struct PutParamsOptions {
@@ -61,8 +66,9 @@ public:
     void RecordHistory(int status);
 
 private:
-    // The printer to work with: --printer, or the first qualifying one.
-    // Sets the report-end rule from its name. Empty when there is none.
+    // The printer to work with: --printer, the one whose device carries
+    // --serial, or the first qualifying one. Sets the report-end rule from
+    // its name. Empty when there is none.
     std::string ChoosePrinter();
 
     // A port opened for the chosen printer (its name in *printer when asked),

@@ -7,6 +7,10 @@
 
 #include "platform/Services.h"
 
+namespace marnel {
+class IMachineCheckup;
+}
+
 namespace marnel::cli {
 
 class DeviceWorld {
@@ -14,6 +18,10 @@ public:
     virtual ~DeviceWorld() = default;
 
     virtual const PlatformServices& Services() = 0;
+
+    // The checks of the machine's set-up for the doctor; null when the world
+    // has none.
+    virtual IMachineCheckup* Checkup() { return nullptr; }
 
     // "simulated KQ-10", "this machine": for diagnostics.
     virtual std::string Description() const = 0;

@@ -13,6 +13,8 @@ class MachineWorld : public DeviceWorld {
 public:
     const PlatformServices& Services() override { return m_platform.Services(); }
 
+    IMachineCheckup* Checkup() override { return &m_platform.Checkup(); }
+
     std::string Description() const override { return "this machine"; }
 
     std::string LastError() const override {

@@ -5,6 +5,7 @@
 #include <stdexcept>
 
 #include "cli/DeviceWorld.h"
+#include "sim/SimCheckup.h"
 #include "sim/SimWorld.h"
 
 namespace marnel::cli {
@@ -18,6 +19,8 @@ public:
     }
 
     const PlatformServices& Services() override { return m_world.Services(); }
+
+    IMachineCheckup* Checkup() override { return &m_checkup; }
 
     // The simulated technician restarts the device at once; it comes back in
     // service mode with a newer version once the firmware job has arrived.
@@ -34,6 +37,7 @@ public:
 private:
     SimModel m_model;
     SimWorld m_world;
+    SimCheckup m_checkup{m_world};
 };
 
 }  // namespace

@@ -26,6 +26,20 @@ BOOL CUsbPrinterPort::Open(const std::string& printerName, DWORD desiredAccess, 
     // A port opened again lets go of its device first, so no handle leaks and
     // an exclusive device can be opened anew.
     CloseDevice();
+    if (!FindDevicePath(printerName)) {
+        return 0;
+    }
+    m_hDevice = m_services.deviceFile.Open(m_devicePath, desiredAccess, shareMode,
+                                           securityAttributes, creationDisposition,
+                                           flagsAndAttributes, templateFile);
+    if (m_hDevice == InvalidHandle()) {
+        m_openFailure.cause = "the device at " + m_devicePath + " did not open";
+        return FailOpen(OpenStep::kDeviceFile);
+    }
+    return 1;
+}
+
+BOOL CUsbPrinterPort::FindDevicePath(const std::string& printerName) {
     m_openFailure = OpenFailure{};
     m_openFailure.printerName = printerName;
     m_devicePath.clear();
@@ -72,12 +86,6 @@ BOOL CUsbPrinterPort::Open(const std::string& printerName, DWORD desiredAccess, 
         }
     }
     m_devicePath = devicePath;
-    m_hDevice = m_services.deviceFile.Open(devicePath, desiredAccess, shareMode, securityAttributes,
-                                           creationDisposition, flagsAndAttributes, templateFile);
-    if (m_hDevice == InvalidHandle()) {
-        m_openFailure.cause = "the device at " + devicePath + " did not open";
-        return FailOpen(OpenStep::kDeviceFile);
-    }
     return 1;
 }
 

@@ -35,6 +35,11 @@ public:
               void* securityAttributes, DWORD creationDisposition, DWORD flagsAndAttributes,
               HANDLE templateFile);
 
+    // The registry walks of Open without opening anything: non-zero with the
+    // path in DevicePath(), or zero with LastOpenFailure() as Open leaves it.
+    // An open device stays open.
+    BOOL FindDevicePath(const std::string& printerName);
+
     // ReadFile on the device handle, result unchanged.
     BOOL Read(void* buffer, DWORD bytesToRead, DWORD* bytesRead, void* overlapped);
 

@@ -52,10 +52,20 @@ PrinterInfo DeviceSelection::Find(const ICodePage& codePage, const std::string& 
     return unknown;
 }
 
+bool DeviceSelection::SourceFailed() const {
+    for (const PrinterSource& source : sources) {
+        if (!source.ok) {
+            return true;
+        }
+    }
+    return false;
+}
+
 DeviceSelection SelectDevicePrinter(ISpooler& spooler, const ICodePage& codePage) {
     DeviceSelection selection;
     PrinterList list = spooler.EnumLocalPrinters();
     selection.status = list.status;
+    selection.sources = std::move(list.sources);
     if (list.status != SpoolerQueryStatus::kOk) {
         return selection;  // the records are not to be trusted
     }
@@ -68,7 +78,11 @@ DeviceSelection SelectDevicePrinter(ISpooler& spooler, const ICodePage& codePage
             }
             ++selection.count;
         }
-        selection.printers.push_back({std::move(record), verdict});
+        OfflineReason offline;
+        if (verdict == PrinterVerdict::kOffline) {
+            offline = spooler.ExplainOffline(record);
+        }
+        selection.printers.push_back({std::move(record), verdict, std::move(offline)});
     }
     return selection;
 }

@@ -37,11 +37,13 @@ enum class PrinterVerdict {
 struct SelectionCandidate {
     PrinterInfo info;
     PrinterVerdict verdict = PrinterVerdict::kNotDevice;
+    OfflineReason offline;  // kOffline: why, as far as the spooler knows
 };
 
 struct DeviceSelection {
     SpoolerQueryStatus status = SpoolerQueryStatus::kOk;  // of the enumeration
     std::vector<SelectionCandidate> printers;             // in the spooler's order; none on failure
+    std::vector<PrinterSource> sources;                   // as the spooler read them, even on failure
     std::string chosen;      // the first qualifying printer; empty when none
     PrinterInfo chosenInfo;  // its record
     int count = 0;           // how many qualify
@@ -52,6 +54,8 @@ struct DeviceSelection {
 
     // No printers to be had at all: the enumeration failed or found none.
     bool NothingListed() const { return status != SpoolerQueryStatus::kOk || printers.empty(); }
+    // Some source could not be read: the listing may lack printers.
+    bool SourceFailed() const;
 };
 
 // Lists the local printers and judges each one. A failed enumeration lists

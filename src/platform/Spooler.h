@@ -27,9 +27,29 @@ enum class SpoolerQueryStatus {
     kReadFailed,      // the size was had, the read into a buffer of that size failed
 };
 
+// One place a spooler gathers its printers from (a print server, a device
+// bus), and whether it could be read this time.
+struct PrinterSource {
+    std::string name;     // "CUPS", "USB"
+    bool ok = true;
+    std::string failure;  // what could not be done, for the user; empty when ok
+    std::string reason;   // the system's own cause; empty when ok or unknown
+};
+
 struct PrinterList {
     SpoolerQueryStatus status = SpoolerQueryStatus::kReadFailed;
     std::vector<PrinterInfo> printers;  // in the spooler's order; valid when kOk
+    // Every source the listing read, in order. Empty for a spooler with one
+    // source, for which `status` speaks. A failed source leaves the printers
+    // it would have given out, while the others may still make a listing.
+    std::vector<PrinterSource> sources;
+};
+
+// Why a printer is working offline, as the spooler knows it, and the command
+// that brings it back when there is one.
+struct OfflineReason {
+    std::string reason;  // "paused", "rejecting jobs", "device not present"
+    std::string fix;     // "cupsenable Zarvel_KQ-10"; empty when none
 };
 
 struct PrinterQuery {
@@ -59,6 +79,13 @@ public:
     // driver gives it. A spooler whose names cannot carry the model (CUPS
     // queue names hold no spaces) answers with the driver instead.
     virtual std::string ModelName(const PrinterInfo& printer) { return printer.printerName; }
+
+    // Why `printer` (a record of the last EnumLocalPrinters) works offline;
+    // empty when the spooler knows no more than the attribute.
+    virtual OfflineReason ExplainOffline(const PrinterInfo& printer) {
+        (void)printer;
+        return OfflineReason();
+    }
 
     // OpenPrinterA(name, no defaults). Non-zero with a handle in *printer.
     virtual BOOL OpenPrinter(const std::string& printerName, PrinterHandle* printer) = 0;

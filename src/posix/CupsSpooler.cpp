@@ -2,6 +2,7 @@
 
 #include <cups/cups.h>
 
+#include <cctype>
 #include <cstring>
 
 namespace marnel {
@@ -146,6 +147,43 @@ PrinterInfo CupsSpooler::ToPrinterInfo(const Queue& queue) {
         info.attributes |= kPrinterAttributeWorkOffline;
     }
     return info;
+}
+
+namespace {
+
+// A queue name as one shell word: CUPS names rarely need quotes.
+std::string ShellWord(const std::string& word) {
+    bool plain = !word.empty();
+    for (char c : word) {
+        plain = plain && (std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '-' ||
+                          c == '.' || c == '@' || c == '+');
+    }
+    if (plain) {
+        return word;
+    }
+    std::string quoted = "'";
+    for (char c : word) {
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    }
+    return quoted + "'";
+}
+
+}  // namespace
+
+OfflineReason CupsSpooler::OfflineReasonOf(const Queue& queue) {
+    OfflineReason why;
+    auto add = [&why, &queue](const char* reason, const char* command) {
+        why.reason += (why.reason.empty() ? "" : " and ") + std::string(reason);
+        why.fix += (why.fix.empty() ? "" : " && ") + std::string(command) + " " +
+                   ShellWord(queue.name);
+    };
+    if (queue.state == kStateStopped) {
+        add("paused", "cupsenable");
+    }
+    if (!queue.acceptingJobs) {
+        add("rejecting jobs", "cupsaccept");
+    }
+    return why;
 }
 
 PrinterList CupsSpooler::EnumLocalPrinters() {

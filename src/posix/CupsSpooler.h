@@ -55,6 +55,9 @@ public:
     const std::string& LastError() const { return m_strLastError; }
 
     static PrinterInfo ToPrinterInfo(const Queue& queue);
+    // Why ToPrinterInfo marks a queue offline ("paused", "rejecting jobs",
+    // or both) and the commands that resume it; empty when it is not.
+    static OfflineReason OfflineReasonOf(const Queue& queue);
 
 private:
     struct Printer;

@@ -4,6 +4,7 @@
 #include "platform/OpenDiagnosis.h"
 #include "platform/PlatformVersion.h"
 #include "posix/CupsSpooler.h"
+#include "posix/PosixCheckup.h"
 #include "posix/PosixEnvironment.h"
 #include "posix/PosixFileSystem.h"
 #include "posix/PosixSpooler.h"
@@ -87,7 +88,9 @@ PosixPlatform::PosixPlatform(const Options& options)
       m_pOpenDiagnosis(std::make_unique<OpenDiagnosis>(*this)) {
     m_pSpooler = std::make_unique<PosixSpooler>(
         *m_pCups, *m_pSession,
-        [this](std::vector<UsbPrinterDevice>* devices) { return ListDevices(devices); },
+        [this](std::vector<UsbPrinterDevice>* devices, std::string* error) {
+            return ListDevices(devices, error);
+        },
         options.sendTimeoutMs);
     m_pRegistry = std::make_unique<UsbRegistry>(
         [this](std::vector<UsbPrinterDevice>* devices, std::vector<QueuePort>* queues) {
@@ -103,25 +106,36 @@ PosixPlatform::PosixPlatform(const Options& options)
                                            *m_pDeviceFile, *m_pClock, *m_pCodePage,
                                            m_pFileSystem.get(), m_pOpenDiagnosis.get(),
                                            m_pEnvironment.get()});
+    m_pCheckup = std::make_unique<PosixCheckup>(
+        *m_pCups,
+        [this](std::vector<UsbPrinterDevice>* devices, std::string* error) {
+            return ListDevices(devices, error);
+        },
+        options.udevRuleFolders.empty() ? DefaultUdevRuleFolders() : options.udevRuleFolders);
 }
 
 PosixPlatform::~PosixPlatform() = default;
 
-bool PosixPlatform::ListDevices(std::vector<UsbPrinterDevice>* devices) {
+bool PosixPlatform::ListDevices(std::vector<UsbPrinterDevice>* devices, std::string* error) {
     const auto now = std::chrono::steady_clock::now();
     if (!m_bDevicesValid || now - m_devicesAt >= m_options.refreshInterval) {
-        std::string error;
+        std::string cause;
         m_bDevicesValid = ListUsbPrinters(*m_pSession, m_options.timeouts.controlMs, &m_devices,
-                                          &error);
-        m_strUsbError = m_bDevicesValid ? std::string() : error;
+                                          &cause);
+        m_strUsbError = m_bDevicesValid ? std::string() : cause;
         if (!m_bDevicesValid) {
             m_devices.clear();
         }
         m_devicesAt = now;
     }
     *devices = m_devices;
+    if (error) {
+        *error = m_bDevicesValid ? std::string() : UsbError();
+    }
     return m_bDevicesValid;
 }
+
+IMachineCheckup& PosixPlatform::Checkup() { return *m_pCheckup; }
 
 std::vector<UsbPrinterDevice> PosixPlatform::UsbPrinters() {
     std::vector<UsbPrinterDevice> devices;

@@ -21,7 +21,9 @@
 namespace marnel {
 
 class CupsSpooler;
+class IMachineCheckup;
 class LibusbSession;
+class PosixCheckup;
 class PosixEnvironment;
 class PosixFileSystem;
 class PosixSpooler;
@@ -36,6 +38,8 @@ public:
         unsigned sendTimeoutMs = 30000;  // one piece of a raw job to a queue-less device
         // How long one look at the USB devices and queues serves the walks.
         std::chrono::milliseconds refreshInterval{1000};
+        // Where the checkup looks for the udev rule; empty: the system's folders.
+        std::vector<std::string> udevRuleFolders;
     };
 
     PosixPlatform();
@@ -53,6 +57,9 @@ public:
     // Why USB devices cannot be seen at all (libusb did not start); empty when they can.
     std::string UsbError() const;
 
+    // The checks of this machine's set-up for the doctor.
+    IMachineCheckup& Checkup();
+
     // The attached USB printer-class devices as last seen.
     std::vector<UsbPrinterDevice> UsbPrinters();
 
@@ -61,7 +68,7 @@ private:
     class CodePage;
     class OpenDiagnosis;
 
-    bool ListDevices(std::vector<UsbPrinterDevice>* devices);
+    bool ListDevices(std::vector<UsbPrinterDevice>* devices, std::string* error = nullptr);
 
     Options m_options;
     std::unique_ptr<LibusbSession> m_pSession;
@@ -76,6 +83,7 @@ private:
     std::unique_ptr<CodePage> m_pCodePage;
     std::unique_ptr<OpenDiagnosis> m_pOpenDiagnosis;
     std::unique_ptr<PlatformServices> m_pServices;
+    std::unique_ptr<PosixCheckup> m_pCheckup;
 
     std::vector<UsbPrinterDevice> m_devices;
     std::chrono::steady_clock::time_point m_devicesAt;

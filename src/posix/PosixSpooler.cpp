@@ -43,7 +43,7 @@ std::vector<PosixSpooler::QueuelessPrinter> PosixSpooler::QueuelessPrinters(
     const std::vector<std::string>& queueUris) {
     std::vector<QueuelessPrinter> printers;
     std::vector<UsbPrinterDevice> devices;
-    if (!m_listDevices || !m_listDevices(&devices)) {
+    if (!ListDevices(&devices)) {
         return printers;
     }
     for (const UsbPrinterDevice& device : devices) {
@@ -73,35 +73,58 @@ std::vector<PosixSpooler::QueuelessPrinter> PosixSpooler::QueuelessPrinters(
     return printers;
 }
 
-void PosixSpooler::MarkAbsentOffline(PrinterInfo* info) {
+bool PosixSpooler::ListDevices(std::vector<UsbPrinterDevice>* devices, std::string* error) {
+    std::string cause;
+    const bool ok = m_listDevices && m_listDevices(devices, &cause);
+    if (error) {
+        *error = ok ? std::string() : cause;
+    }
+    return ok;
+}
+
+bool PosixSpooler::MarkAbsentOffline(PrinterInfo* info) {
     // A usb:// queue is only as online as its device is present; when the
     // bus cannot be looked at, the queue's own state stands.
     if (info->portName.compare(0, 6, "usb://") != 0) {
-        return;
+        return false;
     }
     std::vector<UsbPrinterDevice> devices;
-    if (!m_listDevices || !m_listDevices(&devices)) {
-        return;
+    if (!ListDevices(&devices)) {
+        return false;
     }
     for (const UsbPrinterDevice& device : devices) {
         if (UsbUriNamesDevice(info->portName, device)) {
-            return;
+            return false;
         }
     }
     info->attributes |= kPrinterAttributeWorkOffline;
+    return true;
 }
 
 PrinterList PosixSpooler::EnumLocalPrinters() {
     m_strLastError.clear();
+    m_offline.clear();
     PrinterList list;
     std::vector<CupsSpooler::Queue> queues;
     const bool cupsOk = m_cups.ListQueues(&queues);
+    list.sources.push_back({"CUPS", cupsOk, cupsOk ? "" : "CUPS could not be reached",
+                            cupsOk ? "" : m_cups.LastError()});
     std::vector<std::string> uris;
     for (const CupsSpooler::Queue& queue : queues) {
         list.printers.push_back(CupsSpooler::ToPrinterInfo(queue));
-        MarkAbsentOffline(&list.printers.back());
+        OfflineReason why = CupsSpooler::OfflineReasonOf(queue);
+        if (MarkAbsentOffline(&list.printers.back())) {
+            why.reason = "device not present" + (why.reason.empty() ? "" : "; " + why.reason);
+        }
+        if (!why.reason.empty()) {
+            m_offline.emplace_back(queue.name, why);
+        }
         uris.push_back(queue.deviceUri);
     }
+    std::vector<UsbPrinterDevice> devices;
+    std::string usbError;
+    const bool usbOk = ListDevices(&devices, &usbError);
+    list.sources.push_back({"USB", usbOk, usbOk ? "" : "the USB bus could not be read", usbError});
     for (const QueuelessPrinter& p : QueuelessPrinters(uris)) {
         list.printers.push_back(p.info);
     }
@@ -109,6 +132,15 @@ PrinterList PosixSpooler::EnumLocalPrinters() {
     list.status = cupsOk || !list.printers.empty() ? SpoolerQueryStatus::kOk
                                                    : SpoolerQueryStatus::kSizeQueryFailed;
     return list;
+}
+
+OfflineReason PosixSpooler::ExplainOffline(const PrinterInfo& printer) {
+    for (const auto& entry : m_offline) {
+        if (entry.first == printer.printerName) {
+            return entry.second;
+        }
+    }
+    return OfflineReason();
 }
 
 std::string PosixSpooler::ModelName(const PrinterInfo& printer) {

@@ -8,6 +8,7 @@
 
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/Spooler.h"
@@ -20,14 +21,20 @@ class LibusbSession;
 
 class PosixSpooler : public ISpooler {
 public:
-    // Lists the attached printer-class devices; false when that is impossible.
-    using DeviceLister = std::function<bool(std::vector<UsbPrinterDevice>* devices)>;
+    // Lists the attached printer-class devices; false, with the cause in
+    // *error, when that is impossible.
+    using DeviceLister =
+        std::function<bool(std::vector<UsbPrinterDevice>* devices, std::string* error)>;
 
     PosixSpooler(CupsSpooler& cups, LibusbSession& session, DeviceLister listDevices,
                  unsigned sendTimeoutMs = 30000);
     ~PosixSpooler() override;
 
+    // The sources are "CUPS" and "USB".
     PrinterList EnumLocalPrinters() override;
+    // Paused or rejecting (with the cupsenable / cupsaccept that resumes
+    // it), and for a usb:// queue a device that is not on the bus.
+    OfflineReason ExplainOffline(const PrinterInfo& printer) override;
     // The driver (make and model): a queue's name is the user's, and cannot
     // hold the spaces of "Zarvel KQ-10".
     std::string ModelName(const PrinterInfo& printer) override;
@@ -53,8 +60,10 @@ public:
     std::vector<QueuelessPrinter> QueuelessPrinters(const std::vector<std::string>& queueUris);
 
 private:
-    // Marks a usb:// queue whose device is not on the bus as offline.
-    void MarkAbsentOffline(PrinterInfo* info);
+    // Marks a usb:// queue whose device is not on the bus as offline; true
+    // when it did.
+    bool MarkAbsentOffline(PrinterInfo* info);
+    bool ListDevices(std::vector<UsbPrinterDevice>* devices, std::string* error = nullptr);
     struct Handle;
 
     CupsSpooler& m_cups;
@@ -63,6 +72,8 @@ private:
     unsigned m_sendTimeoutMs;
     DWORD m_nextJobId = 1;
     std::string m_strLastError;
+    // Why each queue of the last listing is offline, by queue name.
+    std::vector<std::pair<std::string, OfflineReason>> m_offline;
 };
 
 }  // namespace marnel

@@ -166,6 +166,8 @@ bool ListUsbPrinters(LibusbSession& session, unsigned timeoutMs,
         const int r = libusb_open(device, &handle);
         if (r == 0) {
             printer.serial = StringDescriptor(handle, desc.iSerialNumber);
+            const int bound = libusb_kernel_driver_active(handle, iface.number);
+            printer.kernelDriver = bound < 0 ? -1 : bound;
             printer.deviceId = ReadDeviceId(handle, iface, timeoutMs);
             printer.manufacturer = DeviceIdField(printer.deviceId, "MFG", "MANUFACTURER");
             printer.model = DeviceIdField(printer.deviceId, "MDL", "MODEL");

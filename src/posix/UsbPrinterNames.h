@@ -20,6 +20,7 @@ struct UsbPrinterDevice {
     std::string manufacturer;          // MFG of the device ID (or the manufacturer string)
     std::string model;                 // MDL of the device ID (or the product string)
     std::string openError;             // why the device could not be opened to ask
+    int kernelDriver = -1;             // 1: a kernel driver holds the printer interface, 0: none, -1: unknown
 };
 
 // The value of `key` (MFG, MDL, ...) in an IEEE 1284 device ID, or of its long

@@ -356,6 +356,46 @@ TEST_F(CliTest, ListMarksTheChosenDeviceAndSkipsOfflineOnes) {
     EXPECT_THAT(Out(), HasSubstr("* Zarvel ZT-5\n"));
 }
 
+TEST_F(CliTest, ListShowsEachDevicesSerialAndModeAndSerialChoosesOne) {
+    m_world.AddDevice(SimDeviceSetup(SimModel::kKQ10));
+    m_world.AddDevice(SimDeviceSetup(SimModel::kZT5));
+    m_world.Device(1).device.SetMode(SimMode::kUpdate);
+    const std::string kq = m_world.Device(0).serial;
+    const std::string zt = m_world.Device(1).serial;
+    EXPECT_EQ(RunOnWorld({"list"}), kExitSuccess);
+    EXPECT_THAT(Out(), HasSubstr("serial: " + kq + "\n    mode:   service\n"));
+    EXPECT_THAT(Out(), HasSubstr("serial: " + zt + "\n    mode:   update (VERSION UP)\n"));
+
+    m_world.Device(1).device.SetMode(SimMode::kService);
+    const struct {
+        std::vector<std::string> args;
+        int status;
+        const char* shown;
+    } cases[] = {
+        {{"--serial", zt, "version"}, kExitSuccess, "3.12\n"},
+        {{"version", "--serial", kq}, kExitSuccess, "1.05\n"},
+        {{"--serial", "NOSUCH", "version"}, kExitNoDevice, "no Zarvel device with serial NOSUCH"},
+        {{"--serial", kq, "--printer", "Zarvel KQ-10", "version"}, kExitUsage, "give one"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(RunOnWorld(c.args), c.status) << c.args[1];
+        EXPECT_THAT(Out() + Err(), HasSubstr(c.shown)) << c.args[1];
+    }
+}
+
+TEST_F(CliTest, DoctorPrintsOneCheckALineAndFailsOnAFailedCheck) {
+    EXPECT_EQ(Run({"--simulate", "doctor"}), kExitSuccess);
+    EXPECT_THAT(Out(), HasSubstr("ok   identity: Zarvel KQ-10 (serial KQ10SN0001) answers in "
+                                 "service mode\n"));
+    EXPECT_THAT(Out(), HasSubstr("info udev-rule: does not apply to the simulated machine\n"));
+
+    m_world.AddDevice();
+    m_world.Unplug("Zarvel KQ-10");
+    EXPECT_EQ(RunOnWorld({"--json", "doctor"}), kExitIncomplete);
+    EXPECT_THAT(Out(), HasSubstr("\"name\":\"identity\",\"status\":\"fail\""));
+    EXPECT_THAT(Out(), HasSubstr("\"ok\":false"));
+}
+
 TEST_F(CliTest, TraceShowsEveryRequestInHex) {
     m_world.AddDevice();
     EXPECT_EQ(RunOnWorld({"--trace", "version"}), kExitSuccess);

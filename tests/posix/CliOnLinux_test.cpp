@@ -27,11 +27,12 @@ struct ToolRun {
     std::string out;
 };
 
-// Runs marnel with `arguments` (shell words), standard error joined to the output.
-ToolRun Marnel(const std::string& arguments) {
+// Runs marnel with `arguments` (shell words) and the variables `environment`
+// sets (VAR=value words), standard error joined to the output.
+ToolRun Marnel(const std::string& arguments, const std::string& environment = std::string()) {
     ToolRun run;
-    const std::string command = "CUPS_SERVER=" + CupsDir() + "/cups.sock " + MARNEL_TOOL + " " +
-                                arguments + " 2>&1 </dev/null";
+    const std::string command = "CUPS_SERVER=" + CupsDir() + "/cups.sock " + environment + " " +
+                                MARNEL_TOOL + " " + arguments + " 2>&1 </dev/null";
     std::FILE* pipe = popen(command.c_str(), "r");
     if (!pipe) {
         return run;
@@ -115,16 +116,89 @@ TEST_F(CliOnLinuxTest, QueuesAreJudgedByTheirDriverAndTheirDevice) {
     EXPECT_EQ(report.status, 0) << report.out;
     EXPECT_NE(report.out.find("KQ-10 REPORT"), std::string::npos) << report.out;
 
-    auto usbQueueOffline = [] {
+    auto usbQueueEntry = [] {
         ToolRun list = Marnel("--json list");
         const std::size_t at = list.out.find("\"name\":\"Zarvel_usb\"");
         const std::size_t start = list.out.rfind('{', at);
-        const std::string entry = list.out.substr(start, list.out.find('}', at) - start);
-        return entry.find("\"offline\":true") != std::string::npos;
+        return list.out.substr(start, list.out.find('}', at) - start);
     };
-    EXPECT_FALSE(usbQueueOffline());
+    EXPECT_NE(usbQueueEntry().find("\"offline\":false"), std::string::npos) << usbQueueEntry();
     m_kq.reset();  // unplugged
-    EXPECT_TRUE(usbQueueOffline());
+    const std::string entry = usbQueueEntry();
+    EXPECT_NE(entry.find("\"offline\":true"), std::string::npos) << entry;
+    EXPECT_NE(entry.find("\"offlineReason\":\"device not present\""), std::string::npos) << entry;
+}
+
+// Each device's serial and mode, a paused queue's fix, and a source that
+// could not be read said and counted.
+TEST_F(CliOnLinuxTest, ListShowsSerialsModesFixesAndWhatItCouldNotRead) {
+    ToolRun bySerial = Marnel("--serial zt5sn0042 version");
+    EXPECT_EQ(bySerial.status, 0) << bySerial.out;
+
+    EmulatedPrinter::Script update;
+    update.mode = EmulatedPrinter::Mode::kUpdate;
+    m_zt->SetScript(update);
+    ToolRun list = Marnel("list");
+    EXPECT_EQ(list.status, 0) << list.out;
+    for (const char* shown :
+         {"state:  offline: paused\n    fix:    cupsenable Zarvel_stopped\n",
+          "state:  offline: rejecting jobs\n    fix:    cupsaccept Zarvel_rejecting\n",
+          "serial: KQ10SN0001\n    mode:   service\n",
+          "serial: ZT5SN0042\n    mode:   update (VERSION UP)\n"}) {
+        EXPECT_NE(list.out.find(shown), std::string::npos) << shown << "\n" << list.out;
+    }
+
+    ToolRun noCups = Marnel("list", "CUPS_SERVER=" + m_scratch + "/none.sock");
+    EXPECT_EQ(noCups.status, 1) << noCups.out;
+    EXPECT_NE(noCups.out.find("marnel: CUPS could not be reached: "), std::string::npos)
+        << noCups.out;
+    EXPECT_NE(noCups.out.find(" Zarvel ZT-5\n    driver: Zarvel ZT-5\n"), std::string::npos)
+        << noCups.out;
+    noCups = Marnel("--json list", "CUPS_SERVER=" + m_scratch + "/none.sock");
+    EXPECT_NE(noCups.out.find("{\"name\":\"CUPS\",\"ok\":false,\"reason\":"),
+              std::string::npos)
+        << noCups.out;
+}
+
+// The doctor on the bench: a missing rule and a paused queue fail with their
+// fixes; each device answers in its mode; the usb:// queue has its device.
+TEST_F(CliOnLinuxTest, DoctorNamesEachFaultWithItsFix) {
+    EmulatedPrinter::Script update;
+    update.mode = EmulatedPrinter::Mode::kUpdate;
+    m_zt->SetScript(update);
+    const std::string rules = m_scratch + "/rules";
+    ASSERT_EQ(std::system(("mkdir -p " + rules).c_str()), 0);
+    const std::string folders = "MARNEL_UDEV_RULES_DIRS=" + rules;
+
+    ToolRun doctor = Marnel("doctor", folders);
+    EXPECT_EQ(doctor.status, 1) << doctor.out;
+    for (const std::string& line : {
+             std::string("ok   cups: CUPS answers at "),
+             std::string("fail printers: Zarvel_stopped (Zarvel KQ-30) is offline: paused\n"
+                         "     fix: cupsenable Zarvel_stopped\n"),
+             std::string("fail printers: Zarvel_rejecting (Zarvel ZT-7) is offline: rejecting "
+                         "jobs\n     fix: cupsaccept Zarvel_rejecting\n"),
+             std::string("ok   usb-devices: KQ-10 (serial KQ10SN0001) at /dev/bus/usb/001/002, "
+                         "ZT-5 (serial ZT5SN0042) at /dev/bus/usb/001/003\n"),
+             "fail udev-rule: 60-marnel.rules is in none of " + rules + ": ",
+             std::string("ok   lp-group: "),
+             std::string("ok   device-access: this user may read and write /dev/bus/usb/001/002\n"),
+             std::string("info usblp: the kernel printer driver (usblp) holds interface 0 of KQ-10"),
+             std::string("ok   identity: Zarvel_usb (serial KQ10SN0001) answers in service mode\n"),
+             std::string("warn identity: Zarvel ZT-5 (serial ZT5SN0042) is in update mode"),
+             std::string("ok   usb-queues: Zarvel_usb (usb://Zarvel/KQ-10?serial=KQ10SN0001) leads "
+                         "to KQ-10 (serial KQ10SN0001) at /dev/bus/usb/001/002\n")}) {
+        EXPECT_NE(doctor.out.find(line), std::string::npos) << line << "\n" << doctor.out;
+    }
+
+    ASSERT_EQ(std::system(("cp " MARNEL_UDEV_RULE " " + rules).c_str()), 0);
+    doctor = Marnel("--json doctor", folders);
+    EXPECT_EQ(doctor.status, 1) << doctor.out;  // the paused queue still fails
+    EXPECT_NE(doctor.out.find("{\"detail\":\"installed: " + rules +
+                              "/60-marnel.rules\",\"fix\":\"\",\"name\":\"udev-rule\","
+                              "\"status\":\"ok\"}"),
+              std::string::npos)
+        << doctor.out;
 }
 
 TEST_F(CliOnLinuxTest, FirmwareReachesAQueuelessPrinterInUpdateMode) {

@@ -272,5 +272,34 @@ TEST(CupsSpoolerNoServer, ListingFailsWhenNoServerAnswers) {
     EXPECT_FALSE(spooler.OpenPrinter("Zarvel_KQ-10", &printer));
 }
 
+// The reason names every state that keeps jobs from the device, and the fix
+// is one line a shell runs as it stands.
+TEST(CupsSpoolerOffline, ReasonAndFixFollowTheQueuesState) {
+    const struct {
+        const char* name;
+        int state;
+        bool accepting;
+        const char* reason;
+        const char* fix;
+    } cases[] = {
+        {"Zarvel_KQ-10", 3, true, "", ""},
+        {"Zarvel_KQ-10", 5, true, "paused", "cupsenable Zarvel_KQ-10"},
+        {"Zarvel_KQ-10", 3, false, "rejecting jobs", "cupsaccept Zarvel_KQ-10"},
+        {"KQ", 5, false, "paused and rejecting jobs", "cupsenable KQ && cupsaccept KQ"},
+        {"it's;KQ", 5, true, "paused", "cupsenable 'it'\\''s;KQ'"},
+    };
+    for (const auto& c : cases) {
+        CupsSpooler::Queue queue;
+        queue.name = c.name;
+        queue.state = c.state;
+        queue.acceptingJobs = c.accepting;
+        const OfflineReason why = CupsSpooler::OfflineReasonOf(queue);
+        EXPECT_EQ(why.reason, c.reason) << c.name << " " << c.state;
+        EXPECT_EQ(why.fix, c.fix) << c.name << " " << c.state;
+        EXPECT_EQ(why.reason.empty(),
+                  (CupsSpooler::ToPrinterInfo(queue).attributes & kPrinterAttributeWorkOffline) == 0);
+    }
+}
+
 }  // namespace
 }  // namespace marnel

@@ -345,7 +345,9 @@ bool EmulatedPrinter::AnswerControl(const std::uint8_t* setup, std::uint8_t* dat
     const std::uint16_t length = static_cast<std::uint16_t>(setup[6] | (setup[7] << 8));
     auto reply = [&](const std::vector<std::uint8_t>& bytes) {
         const std::size_t n = std::min<std::size_t>(bytes.size(), length);
-        std::memcpy(data, bytes.data(), n);
+        if (n != 0) {  // an empty reply's data() may be null
+            std::memcpy(data, bytes.data(), n);
+        }
         *actual = static_cast<int>(n);
         return true;
     };

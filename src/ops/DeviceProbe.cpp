@@ -1,0 +1,66 @@
+#include "ops/DeviceProbe.h"
+
+#include "device/AnsiText.h"
+#include "device/DeviceSerial.h"
+#include "protocol/DevicePort.h"
+
+namespace marnel {
+
+const char* DeviceModeName(DeviceMode mode) {
+    switch (mode) {
+        case DeviceMode::kService:
+            return "service";
+        case DeviceMode::kUpdate:
+            return "update";
+        case DeviceMode::kNotAnswering:
+            break;
+    }
+    return "not answering";
+}
+
+DeviceProbe ProbeDevice(const PlatformServices& services, const std::string& printerName,
+                        const RequestObserver& observer) {
+    DeviceProbe probe;
+    CDevicePort port(services);
+    if (observer) {
+        port.SetRequestObserver(observer);
+    }
+    const BOOL opened = port.Open(printerName);
+    probe.devicePath = port.DevicePath();
+    probe.serial = SerialOfDevicePath(probe.devicePath);
+    if (!opened) {
+        const OpenFailure& failure = port.LastOpenFailure();
+        probe.detail = failure.detail.empty() ? failure.cause : failure.detail;
+        return probe;
+    }
+    // A device restarted for an update takes print data only: it opens, but
+    // its identity request is refused or answered otherwise.
+    if (port.IsServiceMode()) {
+        probe.mode = DeviceMode::kService;
+    } else {
+        probe.mode = DeviceMode::kUpdate;
+        probe.detail = DescribeFailure(port.LastFailure());
+    }
+    return probe;
+}
+
+std::string SerialOfPrinter(const PlatformServices& services, const std::string& printerName) {
+    CUsbPrinterPort port(services);
+    return port.FindDevicePath(printerName) ? SerialOfDevicePath(port.DevicePath()) : std::string();
+}
+
+std::string FindPrinterBySerial(const PlatformServices& services, const DeviceSelection& selection,
+                                const std::string& serial) {
+    for (PrinterVerdict wanted : {PrinterVerdict::kQualifies, PrinterVerdict::kOffline}) {
+        for (const SelectionCandidate& candidate : selection.printers) {
+            if (candidate.verdict == wanted && !serial.empty() &&
+                AnsiEqualsNoCase(services.codePage,
+                                 SerialOfPrinter(services, candidate.info.printerName), serial)) {
+                return candidate.info.printerName;
+            }
+        }
+    }
+    return std::string();
+}
+
+}  // namespace marnel

@@ -1,0 +1,278 @@
+#include "posix/PosixCheckup.h"
+
+#include <grp.h>
+#include <pwd.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include <cups/cups.h>
+
+#include "posix/CupsSpooler.h"
+
+namespace marnel {
+
+namespace {
+
+constexpr const char* kDeviceGroup = "lp";
+constexpr const char* kGroupFix = "sudo usermod -aG lp $USER, then log in again";
+constexpr const char* kRuleFix =
+    "sudo install -m 644 src/posix/60-marnel.rules /etc/udev/rules.d/ && "
+    "sudo udevadm control --reload-rules && sudo udevadm trigger";
+
+std::string DeviceNode(const UsbPrinterDevice& device) {
+    char node[32];
+    std::snprintf(node, sizeof node, "/dev/bus/usb/%03u/%03u", device.busNumber, device.address);
+    return node;
+}
+
+// "KQ-10 (serial KQ10SN0001) at /dev/bus/usb/001/002"
+std::string Describe(const UsbPrinterDevice& device) {
+    std::string text = device.model.empty() ? UsbDeviceKeyName(device) : device.model;
+    if (!device.serial.empty()) {
+        text += " (serial " + device.serial + ")";
+    }
+    return text + " at " + DeviceNode(device);
+}
+
+std::vector<std::string> Split(const std::string& text, char separator) {
+    std::vector<std::string> parts;
+    std::size_t start = 0;
+    while (start <= text.size()) {
+        const std::size_t end = text.find(separator, start);
+        const std::string part = text.substr(start, end == std::string::npos ? end : end - start);
+        if (!part.empty()) {
+            parts.push_back(part);
+        }
+        if (end == std::string::npos) {
+            break;
+        }
+        start = end + 1;
+    }
+    return parts;
+}
+
+std::string Joined(const std::vector<std::string>& parts) {
+    std::string text;
+    for (const std::string& part : parts) {
+        text += (text.empty() ? "" : ", ") + part;
+    }
+    return text;
+}
+
+enum class GroupState { kRoot, kMember, kAddedNotLoggedIn, kNotMember, kNoGroup };
+
+// Whether this process may use what group lp may, and why not.
+GroupState DeviceGroupState(std::string* user) {
+    const passwd* account = getpwuid(geteuid());
+    *user = account ? account->pw_name : std::to_string(geteuid());
+    if (geteuid() == 0) {
+        return GroupState::kRoot;
+    }
+    const group* lp = getgrnam(kDeviceGroup);
+    if (!lp) {
+        return GroupState::kNoGroup;
+    }
+    if (getegid() == lp->gr_gid) {
+        return GroupState::kMember;
+    }
+    const int count = getgroups(0, nullptr);
+    std::vector<gid_t> groups(count > 0 ? static_cast<std::size_t>(count) : 0);
+    if (count > 0 && getgroups(count, groups.data()) == count) {
+        for (gid_t gid : groups) {
+            if (gid == lp->gr_gid) {
+                return GroupState::kMember;
+            }
+        }
+    }
+    // The group database may list the user already: the session is older.
+    for (char** member = lp->gr_mem; member && *member; ++member) {
+        if (*user == *member) {
+            return GroupState::kAddedNotLoggedIn;
+        }
+    }
+    return GroupState::kNotMember;
+}
+
+}  // namespace
+
+std::vector<std::string> DefaultUdevRuleFolders() {
+    const char* folders = std::getenv(kUdevRuleFoldersVariable);
+    if (folders && *folders) {
+        return Split(folders, ':');
+    }
+    return {"/etc/udev/rules.d", "/lib/udev/rules.d", "/usr/lib/udev/rules.d"};
+}
+
+PosixCheckup::PosixCheckup(CupsSpooler& cups, DeviceLister listDevices,
+                           std::vector<std::string> ruleFolders)
+    : m_cups(cups), m_listDevices(std::move(listDevices)), m_ruleFolders(std::move(ruleFolders)) {}
+
+std::string PosixCheckup::FindRule() const {
+    for (const std::string& folder : m_ruleFolders) {
+        const std::string path = folder + "/" + kUdevRuleName;
+        if (access(path.c_str(), R_OK) == 0) {
+            return path;
+        }
+    }
+    return std::string();
+}
+
+std::vector<MachineCheck> PosixCheckup::SpoolerChecks() {
+    std::vector<CupsSpooler::Queue> queues;
+    const std::string server = cupsServer();
+    if (!m_cups.ListQueues(&queues)) {
+        return {{"cups", CheckStatus::kFail,
+                 "CUPS could not be reached at " + server + ": " + m_cups.LastError(),
+                 "sudo systemctl start cups"}};
+    }
+    return {{"cups", CheckStatus::kOk,
+             "CUPS answers at " + server + " with " + std::to_string(queues.size()) + " queue" +
+                 (queues.size() == 1 ? "" : "s"),
+             ""}};
+}
+
+std::vector<MachineCheck> PosixCheckup::DeviceChecks() {
+    std::vector<MachineCheck> checks;
+    std::vector<UsbPrinterDevice> all;
+    std::string error;
+    std::vector<UsbPrinterDevice> devices;
+    if (!m_listDevices(&all, &error)) {
+        checks.push_back(
+            {"usb-devices", CheckStatus::kFail, "the USB bus could not be read: " + error, ""});
+    } else {
+        for (const UsbPrinterDevice& device : all) {
+            if (device.vendorId == kMakerVendorId) {
+                devices.push_back(device);
+            }
+        }
+        // The bus lists in no fixed order; the doctor's text is compared.
+        std::sort(devices.begin(), devices.end(), [](const auto& a, const auto& b) {
+            return a.busNumber != b.busNumber ? a.busNumber < b.busNumber : a.address < b.address;
+        });
+        std::vector<std::string> names;
+        for (const UsbPrinterDevice& device : devices) {
+            names.push_back(Describe(device));
+        }
+        char vendor[8];
+        std::snprintf(vendor, sizeof vendor, "%04x", kMakerVendorId);
+        checks.push_back(devices.empty()
+                             ? MachineCheck{"usb-devices", CheckStatus::kWarn,
+                                            std::string("no device of vendor ") + vendor +
+                                                " is attached; plug one in and switch it on",
+                                            ""}
+                             : MachineCheck{"usb-devices", CheckStatus::kOk, Joined(names), ""});
+    }
+
+    const std::string rule = FindRule();
+    checks.push_back(
+        rule.empty() ? MachineCheck{"udev-rule", CheckStatus::kFail,
+                                    std::string(kUdevRuleName) + " is in none of " +
+                                        Joined(m_ruleFolders) + ": device nodes stay root's alone",
+                                    kRuleFix}
+                     : MachineCheck{"udev-rule", CheckStatus::kOk, "installed: " + rule, ""});
+
+    std::string user;
+    const GroupState group = DeviceGroupState(&user);
+    switch (group) {
+        case GroupState::kRoot:
+            checks.push_back({"lp-group", CheckStatus::kOk,
+                              "running as root, which may open every device node", ""});
+            break;
+        case GroupState::kMember:
+            checks.push_back({"lp-group", CheckStatus::kOk, user + " is in group lp", ""});
+            break;
+        case GroupState::kAddedNotLoggedIn:
+            checks.push_back({"lp-group", CheckStatus::kFail,
+                              user + " was added to group lp after this session began",
+                              "log in again"});
+            break;
+        case GroupState::kNotMember:
+            checks.push_back(
+                {"lp-group", CheckStatus::kFail, user + " is not in group lp", kGroupFix});
+            break;
+        case GroupState::kNoGroup:
+            checks.push_back({"lp-group", CheckStatus::kFail,
+                              "this machine has no group lp, which the rule gives the devices to",
+                              "sudo groupadd -r lp && " + std::string(kGroupFix)});
+            break;
+    }
+
+    for (const UsbPrinterDevice& device : devices) {
+        const std::string node = DeviceNode(device);
+        if (access(node.c_str(), R_OK | W_OK) == 0) {
+            checks.push_back(
+                {"device-access", CheckStatus::kOk, "this user may read and write " + node, ""});
+        } else {
+            const std::string cause = std::strerror(errno);
+            const std::string fix = rule.empty() ? kRuleFix
+                                    : group == GroupState::kMember || group == GroupState::kRoot
+                                        ? "sudo udevadm trigger"
+                                    : group == GroupState::kAddedNotLoggedIn ? "log in again"
+                                                                             : kGroupFix;
+            checks.push_back({"device-access", CheckStatus::kFail,
+                              "this user may not read and write " + node + ": " + cause, fix});
+        }
+        const std::string held =
+            device.kernelDriver == 1   ? "the kernel printer driver (usblp) holds"
+            : device.kernelDriver == 0 ? "no kernel driver holds"
+                                       : "it could not be asked which driver holds";
+        checks.push_back({"usblp", CheckStatus::kInfo,
+                          held + " interface " + std::to_string(device.interfaceNumber) + " of " +
+                              Describe(device) +
+                              (device.kernelDriver == 1
+                                   ? "; marnel detaches it for each request and gives it back"
+                                   : ""),
+                          ""});
+    }
+    return checks;
+}
+
+std::vector<MachineCheck> PosixCheckup::QueueChecks() {
+    std::vector<CupsSpooler::Queue> queues;
+    if (!m_cups.ListQueues(&queues)) {
+        return {{"usb-queues", CheckStatus::kInfo, "CUPS could not be asked for its queues", ""}};
+    }
+    std::vector<UsbPrinterDevice> devices;
+    std::string error;
+    const bool listed = m_listDevices(&devices, &error);
+    std::vector<MachineCheck> checks;
+    for (const CupsSpooler::Queue& queue : queues) {
+        if (queue.deviceUri.compare(0, 6, "usb://") != 0) {
+            continue;
+        }
+        if (!listed) {
+            checks.push_back({"usb-queues", CheckStatus::kInfo,
+                              queue.name + " (" + queue.deviceUri +
+                                  "): the USB bus could not be read to match it",
+                              ""});
+            continue;
+        }
+        const UsbPrinterDevice* match = nullptr;
+        for (const UsbPrinterDevice& device : devices) {
+            if (!match && UsbUriNamesDevice(queue.deviceUri, device)) {
+                match = &device;
+            }
+        }
+        checks.push_back(match ? MachineCheck{"usb-queues", CheckStatus::kOk,
+                                              queue.name + " (" + queue.deviceUri + ") leads to " +
+                                                  Describe(*match),
+                                              ""}
+                               : MachineCheck{"usb-queues", CheckStatus::kWarn,
+                                              queue.name + " (" + queue.deviceUri +
+                                                  "): no attached device matches; plug it in, "
+                                                  "or delete the queue if it is stale",
+                                              ""});
+    }
+    if (checks.empty()) {
+        checks.push_back(
+            {"usb-queues", CheckStatus::kInfo, "no CUPS queue names a USB device", ""});
+    }
+    return checks;
+}
+
+}  // namespace marnel
