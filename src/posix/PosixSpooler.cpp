@@ -39,28 +39,39 @@ const std::string& PosixSpooler::LastError() const {
     return m_strLastError.empty() ? m_cups.LastError() : m_strLastError;
 }
 
-std::vector<PosixSpooler::QueuelessPrinter> PosixSpooler::QueuelessPrinters(
-    const std::vector<std::string>& queueUris) {
-    std::vector<QueuelessPrinter> printers;
-    std::vector<UsbPrinterDevice> devices;
-    if (!m_listDevices || !m_listDevices(&devices)) {
-        return printers;
+std::vector<QueuePort> PosixSpooler::CupsQueuePorts() {
+    std::vector<CupsSpooler::Queue> queues;
+    m_cups.ListQueues(&queues);  // without CUPS, the devices alone
+    std::vector<QueuePort> ports;
+    for (const CupsSpooler::Queue& queue : queues) {
+        ports.push_back({queue.makeAndModel, queue.deviceUri});
     }
-    for (const UsbPrinterDevice& device : devices) {
-        if (!IsServiceableDevice(device)) {
-            continue;
-        }
-        bool queued = false;
-        for (const std::string& uri : queueUris) {
-            queued = queued || UsbUriNamesDevice(uri, device);
-        }
-        if (queued) {
+    return ports;
+}
+
+PosixSpooler::UsbView PosixSpooler::LookAtUsb(const std::vector<QueuePort>& queues) {
+    UsbView view;
+    view.devicesListed = m_listDevices && m_listDevices(&view.devices);
+    if (!view.devicesListed) {
+        view.devices.clear();
+    }
+    view.plan = PlanUsbPorts(view.devices, queues);
+    return view;
+}
+
+std::vector<PosixSpooler::QueuelessPrinter> PosixSpooler::QueuelessPrinters(const UsbView& view) {
+    std::vector<QueuelessPrinter> printers;
+    for (const UsbPort& port : view.plan) {
+        if (!port.queueless) {
             continue;
         }
         QueuelessPrinter p;
-        p.device = device;
-        p.info.driverName = DriverNameOf(device);
-        p.info.portName = UsbDeviceUri(device);
+        p.device = view.devices[static_cast<std::size_t>(port.device)];
+        p.info.driverName = port.driverName;
+        p.info.portName = port.portName;
+        if (!port.skipReason.empty()) {
+            p.info.attributes |= kPrinterAttributeWorkOffline;
+        }
         // Two alike devices must not share a name: the second is "... (2)".
         int same = 1;
         for (const QueuelessPrinter& earlier : printers) {
@@ -73,22 +84,27 @@ std::vector<PosixSpooler::QueuelessPrinter> PosixSpooler::QueuelessPrinters(
     return printers;
 }
 
-void PosixSpooler::MarkAbsentOffline(PrinterInfo* info) {
-    // A usb:// queue is only as online as its device is present; when the
-    // bus cannot be looked at, the queue's own state stands.
-    if (info->portName.compare(0, 6, "usb://") != 0) {
+void PosixSpooler::PresentQueue(const UsbView& view, PrinterInfo* info) {
+    const std::string port = PresentedUsbPort(info->portName);
+    if (port.empty()) {
+        return;  // not a USB printer's queue
+    }
+    const std::string uri = info->portName;
+    info->portName = port;
+    if (!view.devicesListed) {
         return;
     }
-    std::vector<UsbPrinterDevice> devices;
-    if (!m_listDevices || !m_listDevices(&devices)) {
-        return;
+    bool present = false;
+    for (const UsbPrinterDevice& device : view.devices) {
+        present = present || UsbUriNamesDevice(uri, device);
     }
-    for (const UsbPrinterDevice& device : devices) {
-        if (UsbUriNamesDevice(info->portName, device)) {
-            return;
-        }
+    if (!present || !SkipReasonOf(view.plan, port).empty()) {
+        info->attributes |= kPrinterAttributeWorkOffline;
     }
-    info->attributes |= kPrinterAttributeWorkOffline;
+}
+
+std::string PosixSpooler::SkipReason(const std::string& portName) {
+    return SkipReasonOf(LookAtUsb(CupsQueuePorts()).plan, portName);
 }
 
 PrinterList PosixSpooler::EnumLocalPrinters() {
@@ -96,13 +112,16 @@ PrinterList PosixSpooler::EnumLocalPrinters() {
     PrinterList list;
     std::vector<CupsSpooler::Queue> queues;
     const bool cupsOk = m_cups.ListQueues(&queues);
-    std::vector<std::string> uris;
+    std::vector<QueuePort> ports;
+    for (const CupsSpooler::Queue& queue : queues) {
+        ports.push_back({queue.makeAndModel, queue.deviceUri});
+    }
+    const UsbView view = LookAtUsb(ports);
     for (const CupsSpooler::Queue& queue : queues) {
         list.printers.push_back(CupsSpooler::ToPrinterInfo(queue));
-        MarkAbsentOffline(&list.printers.back());
-        uris.push_back(queue.deviceUri);
+        PresentQueue(view, &list.printers.back());
     }
-    for (const QueuelessPrinter& p : QueuelessPrinters(uris)) {
+    for (const QueuelessPrinter& p : QueuelessPrinters(view)) {
         list.printers.push_back(p.info);
     }
     // Without CUPS the devices alone still make a listing.
@@ -127,13 +146,7 @@ BOOL PosixSpooler::OpenPrinter(const std::string& printerName, PrinterHandle* pr
         *printer = h;
         return 1;
     }
-    std::vector<CupsSpooler::Queue> queues;
-    m_cups.ListQueues(&queues);
-    std::vector<std::string> uris;
-    for (const CupsSpooler::Queue& queue : queues) {
-        uris.push_back(queue.deviceUri);
-    }
-    for (const QueuelessPrinter& p : QueuelessPrinters(uris)) {
+    for (const QueuelessPrinter& p : QueuelessPrinters(LookAtUsb(CupsQueuePorts()))) {
         if (p.info.printerName == printerName) {
             auto* h = new Handle;
             h->direct = p;
@@ -153,7 +166,7 @@ PrinterQuery PosixSpooler::GetPrinter(PrinterHandle printer) {
     if (h->cups) {
         PrinterQuery query = m_cups.GetPrinter(h->cups);
         if (query.status == SpoolerQueryStatus::kOk) {
-            MarkAbsentOffline(&query.info);
+            PresentQueue(LookAtUsb({{query.info.driverName, query.info.portName}}), &query.info);
         }
         return query;
     }
