@@ -273,10 +273,10 @@ TEST(UsbRegistry, EveryPresentedPortLeadsToItsOwnDevice) {
         std::size_t presented;
         std::size_t skipped;
     } worlds[] = {
+        // clang-format off
         {"two alike devices without serials", {Device("KQ-10", "", 2), Device("KQ-10", "", 3)}, {}, 2, 0},
         {"SN12 before SN1", {Device("KQ-10", "SN12", 2), Device("KQ-10", "SN1", 3)}, {}, 2, 0},
-        {"SN12 before SN1, both queued",
-         {Device("KQ-10", "SN12", 2), Device("KQ-10", "SN1", 3)},
+        {"SN12 before SN1, both queued", {Device("KQ-10", "SN12", 2), Device("KQ-10", "SN1", 3)},
          {{"Zarvel KQ-10", "usb://Zarvel/KQ-10?serial=SN12"}, sn1}, 2, 0},
         {"a serial-less device beside one with a serial",
          {Device("KQ-10", "SN1", 2), Device("KQ-10", "", 3)}, {sn1}, 2, 0},
@@ -291,6 +291,7 @@ TEST(UsbRegistry, EveryPresentedPortLeadsToItsOwnDevice) {
          {{"Zarvel KQ-10", "usb://Zarvel/KQ-10?serial=A\\B"}}, 1, 0},
         {"a driver name too long to read back", {Device("KQ-10", "SN1", 2)},
          {{std::string(256, 'Z'), sn1.portName}}, 0, 1},
+        // clang-format on
     };
     SimPlatformVersion version;
     SimDeviceFile deviceFile;
