@@ -30,8 +30,9 @@ public:
 };
 
 // Why a printer does not lead to an open device, in one line for the expert:
-// no such printer, a port that is not a USB printer, no attached device
-// matching it, or the device's own error (permission, busy...).
+// no such printer, a port that is not a USB printer, a port left out (and
+// why), no attached device matching it, or the device's own error
+// (permission, busy...).
 class PosixPlatform::OpenDiagnosis : public IOpenDiagnosis {
 public:
     explicit OpenDiagnosis(PosixPlatform& platform) : m_platform(platform) {}
@@ -44,6 +45,10 @@ public:
         }
         if (port.compare(0, 6, "usb://") != 0) {
             return "the printer " + printerName + " is not on a USB port (" + port + ")";
+        }
+        const std::string skipped = m_platform.m_pSpooler->SkipReason(port);
+        if (!skipped.empty()) {
+            return "the USB printer " + port + " is left out: " + skipped;
         }
         std::vector<UsbPrinterDevice> devices;
         if (!m_platform.ListDevices(&devices)) {

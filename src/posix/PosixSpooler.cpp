@@ -39,28 +39,39 @@ const std::string& PosixSpooler::LastError() const {
     return m_strLastError.empty() ? m_cups.LastError() : m_strLastError;
 }
 
-std::vector<PosixSpooler::QueuelessPrinter> PosixSpooler::QueuelessPrinters(
-    const std::vector<std::string>& queueUris) {
-    std::vector<QueuelessPrinter> printers;
-    std::vector<UsbPrinterDevice> devices;
-    if (!ListDevices(&devices)) {
-        return printers;
+std::vector<QueuePort> PosixSpooler::CupsQueuePorts() {
+    std::vector<CupsSpooler::Queue> queues;
+    m_cups.ListQueues(&queues);  // without CUPS, the devices alone
+    std::vector<QueuePort> ports;
+    for (const CupsSpooler::Queue& queue : queues) {
+        ports.push_back({queue.makeAndModel, queue.deviceUri});
     }
-    for (const UsbPrinterDevice& device : devices) {
-        if (!IsServiceableDevice(device)) {
-            continue;
-        }
-        bool queued = false;
-        for (const std::string& uri : queueUris) {
-            queued = queued || UsbUriNamesDevice(uri, device);
-        }
-        if (queued) {
+    return ports;
+}
+
+PosixSpooler::UsbView PosixSpooler::LookAtUsb(const std::vector<QueuePort>& queues) {
+    UsbView view;
+    view.devicesListed = m_listDevices && m_listDevices(&view.devices, &view.error);
+    if (!view.devicesListed) {
+        view.devices.clear();
+    }
+    view.plan = PlanUsbPorts(view.devices, queues);
+    return view;
+}
+
+std::vector<PosixSpooler::QueuelessPrinter> PosixSpooler::QueuelessPrinters(const UsbView& view) {
+    std::vector<QueuelessPrinter> printers;
+    for (const UsbPort& port : view.plan) {
+        if (!port.queueless) {
             continue;
         }
         QueuelessPrinter p;
-        p.device = device;
-        p.info.driverName = DriverNameOf(device);
-        p.info.portName = UsbDeviceUri(device);
+        p.device = view.devices[static_cast<std::size_t>(port.device)];
+        p.info.driverName = port.driverName;
+        p.info.portName = port.portName;
+        if (!port.skipReason.empty()) {
+            p.info.attributes |= kPrinterAttributeWorkOffline;
+        }
         // Two alike devices must not share a name: the second is "... (2)".
         int same = 1;
         for (const QueuelessPrinter& earlier : printers) {
@@ -73,32 +84,30 @@ std::vector<PosixSpooler::QueuelessPrinter> PosixSpooler::QueuelessPrinters(
     return printers;
 }
 
-bool PosixSpooler::ListDevices(std::vector<UsbPrinterDevice>* devices, std::string* error) {
-    std::string cause;
-    const bool ok = m_listDevices && m_listDevices(devices, &cause);
-    if (error) {
-        *error = ok ? std::string() : cause;
+std::string PosixSpooler::PresentQueue(const UsbView& view, PrinterInfo* info) {
+    const std::string port = PresentedUsbPort(info->portName);
+    if (port.empty()) {
+        return std::string();  // not a USB printer's queue
     }
-    return ok;
-}
-
-bool PosixSpooler::MarkAbsentOffline(PrinterInfo* info) {
-    // A usb:// queue is only as online as its device is present; when the
-    // bus cannot be looked at, the queue's own state stands.
-    if (info->portName.compare(0, 6, "usb://") != 0) {
-        return false;
+    const std::string uri = info->portName;
+    info->portName = port;
+    if (!view.devicesListed) {
+        return std::string();
     }
-    std::vector<UsbPrinterDevice> devices;
-    if (!ListDevices(&devices)) {
-        return false;
+    bool present = false;
+    for (const UsbPrinterDevice& device : view.devices) {
+        present = present || UsbUriNamesDevice(uri, device);
     }
-    for (const UsbPrinterDevice& device : devices) {
-        if (UsbUriNamesDevice(info->portName, device)) {
-            return false;
-        }
+    const std::string skipped = SkipReasonOf(view.plan, port);
+    if (present && skipped.empty()) {
+        return std::string();
     }
     info->attributes |= kPrinterAttributeWorkOffline;
-    return true;
+    return present ? "left out: " + skipped : "device not present";
+}
+
+std::string PosixSpooler::SkipReason(const std::string& portName) {
+    return SkipReasonOf(LookAtUsb(CupsQueuePorts()).plan, portName);
 }
 
 PrinterList PosixSpooler::EnumLocalPrinters() {
@@ -109,24 +118,30 @@ PrinterList PosixSpooler::EnumLocalPrinters() {
     const bool cupsOk = m_cups.ListQueues(&queues);
     list.sources.push_back({"CUPS", cupsOk, cupsOk ? "" : "CUPS could not be reached",
                             cupsOk ? "" : m_cups.LastError()});
-    std::vector<std::string> uris;
+    std::vector<QueuePort> ports;
+    for (const CupsSpooler::Queue& queue : queues) {
+        ports.push_back({queue.makeAndModel, queue.deviceUri});
+    }
+    const UsbView view = LookAtUsb(ports);
+    list.sources.push_back({"USB", view.devicesListed,
+                            view.devicesListed ? "" : "the USB bus could not be read", view.error});
     for (const CupsSpooler::Queue& queue : queues) {
         list.printers.push_back(CupsSpooler::ToPrinterInfo(queue));
         OfflineReason why = CupsSpooler::OfflineReasonOf(queue);
-        if (MarkAbsentOffline(&list.printers.back())) {
-            why.reason = "device not present" + (why.reason.empty() ? "" : "; " + why.reason);
+        const std::string usb = PresentQueue(view, &list.printers.back());
+        if (!usb.empty()) {
+            why.reason = usb + (why.reason.empty() ? "" : "; " + why.reason);
         }
         if (!why.reason.empty()) {
             m_offline.emplace_back(queue.name, why);
         }
-        uris.push_back(queue.deviceUri);
     }
-    std::vector<UsbPrinterDevice> devices;
-    std::string usbError;
-    const bool usbOk = ListDevices(&devices, &usbError);
-    list.sources.push_back({"USB", usbOk, usbOk ? "" : "the USB bus could not be read", usbError});
-    for (const QueuelessPrinter& p : QueuelessPrinters(uris)) {
+    for (const QueuelessPrinter& p : QueuelessPrinters(view)) {
         list.printers.push_back(p.info);
+        const std::string skipped = SkipReasonOf(view.plan, p.info.portName);
+        if (!skipped.empty()) {
+            m_offline.emplace_back(p.info.printerName, OfflineReason{"left out: " + skipped, ""});
+        }
     }
     // Without CUPS the devices alone still make a listing.
     list.status = cupsOk || !list.printers.empty() ? SpoolerQueryStatus::kOk
@@ -159,13 +174,7 @@ BOOL PosixSpooler::OpenPrinter(const std::string& printerName, PrinterHandle* pr
         *printer = h;
         return 1;
     }
-    std::vector<CupsSpooler::Queue> queues;
-    m_cups.ListQueues(&queues);
-    std::vector<std::string> uris;
-    for (const CupsSpooler::Queue& queue : queues) {
-        uris.push_back(queue.deviceUri);
-    }
-    for (const QueuelessPrinter& p : QueuelessPrinters(uris)) {
+    for (const QueuelessPrinter& p : QueuelessPrinters(LookAtUsb(CupsQueuePorts()))) {
         if (p.info.printerName == printerName) {
             auto* h = new Handle;
             h->direct = p;
@@ -185,7 +194,7 @@ PrinterQuery PosixSpooler::GetPrinter(PrinterHandle printer) {
     if (h->cups) {
         PrinterQuery query = m_cups.GetPrinter(h->cups);
         if (query.status == SpoolerQueryStatus::kOk) {
-            MarkAbsentOffline(&query.info);
+            PresentQueue(LookAtUsb({{query.info.driverName, query.info.portName}}), &query.info);
         }
         return query;
     }

@@ -1,9 +1,13 @@
 // The spooler of a Linux machine: the CUPS queues first, then the maker's
 // USB devices that no queue names, listed as the printers their queues would
-// be ("Zarvel KQ-10", driver "Zarvel KQ-10", port usb://Zarvel/KQ-10?serial=...).
-// A raw job to such a device is kept in a temporary file and handed to the
-// device's bulk OUT pipe only when it is complete, so that a cancelled or
-// failed job never reaches the device in part.
+// be ("Zarvel KQ-10", driver "Zarvel KQ-10", port
+// usb://Zarvel/KQ-10?serial=...#; a device without a serial number of its
+// own is told by its USB port path, ?location=1-2.3). A usb:// queue's port
+// is its device URI as PresentedUsbPort writes it. A printer whose port is
+// not presented (see UsbPortPlan.h) or whose device is not on the bus is
+// offline. A raw job to a queue-less device is kept in a temporary file and
+// handed to the device's bulk OUT pipe only when it is complete, so that a
+// cancelled or failed job never reaches the device in part.
 #pragma once
 
 #include <functional>
@@ -12,6 +16,7 @@
 #include <vector>
 
 #include "platform/Spooler.h"
+#include "posix/UsbPortPlan.h"
 #include "posix/UsbPrinterNames.h"
 
 namespace marnel {
@@ -33,7 +38,8 @@ public:
     // The sources are "CUPS" and "USB".
     PrinterList EnumLocalPrinters() override;
     // Paused or rejecting (with the cupsenable / cupsaccept that resumes
-    // it), and for a usb:// queue a device that is not on the bus.
+    // it), and for a usb:// printer a device that is not on the bus or a
+    // port left out.
     OfflineReason ExplainOffline(const PrinterInfo& printer) override;
     // The driver (make and model): a queue's name is the user's, and cannot
     // hold the spaces of "Zarvel KQ-10".
@@ -51,20 +57,34 @@ public:
 
     const std::string& LastError() const;
 
-    // The maker's devices that no queue names, with the printer names they
-    // are listed under, in listing order.
+    // Why the printer on `portName` has no device to open when its port is
+    // left out; empty otherwise.
+    std::string SkipReason(const std::string& portName);
+
+private:
+    // The maker's devices that no queue names, with the printers they are
+    // listed as, in listing order.
     struct QueuelessPrinter {
         PrinterInfo info;
         UsbPrinterDevice device;
     };
-    std::vector<QueuelessPrinter> QueuelessPrinters(const std::vector<std::string>& queueUris);
-
-private:
-    // Marks a usb:// queue whose device is not on the bus as offline; true
-    // when it did.
-    bool MarkAbsentOffline(PrinterInfo* info);
-    bool ListDevices(std::vector<UsbPrinterDevice>* devices, std::string* error = nullptr);
+    // One look at the bus, and the ports presented for it and the queues.
+    struct UsbView {
+        bool devicesListed = false;
+        std::string error;  // why the bus could not be read
+        std::vector<UsbPrinterDevice> devices;
+        std::vector<UsbPort> plan;
+    };
     struct Handle;
+
+    UsbView LookAtUsb(const std::vector<QueuePort>& queues);
+    std::vector<QueuePort> CupsQueuePorts();
+    static std::vector<QueuelessPrinter> QueuelessPrinters(const UsbView& view);
+    // A usb:// queue gets its presented port, and is offline while its
+    // device is not on the bus or its port is left out (the reason is
+    // returned; empty otherwise); when the bus cannot be looked at, the
+    // queue's own state stands.
+    static std::string PresentQueue(const UsbView& view, PrinterInfo* info);
 
     CupsSpooler& m_cups;
     LibusbSession& m_session;
@@ -72,7 +92,7 @@ private:
     unsigned m_sendTimeoutMs;
     DWORD m_nextJobId = 1;
     std::string m_strLastError;
-    // Why each queue of the last listing is offline, by queue name.
+    // Why each printer of the last listing is offline, by printer name.
     std::vector<std::pair<std::string, OfflineReason>> m_offline;
 };
 

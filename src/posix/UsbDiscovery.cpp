@@ -67,8 +67,15 @@ std::string StringDescriptor(libusb_device_handle* handle, std::uint8_t index) {
     }
     unsigned char text[256] = {};
     const int n = libusb_get_string_descriptor_ascii(handle, index, text, sizeof text - 1);
-    return n > 0 ? std::string(reinterpret_cast<char*>(text), static_cast<std::size_t>(n))
-                 : std::string();
+    // A name ends at a zero character: the text after it would be lost when
+    // the name is read back as a string, and the device would never resolve.
+    return n > 0 ? std::string(reinterpret_cast<char*>(text)) : std::string();
+}
+
+std::string PortPathOf(libusb_device* device) {
+    std::uint8_t ports[8] = {};
+    const int count = libusb_get_port_numbers(device, ports, sizeof ports);
+    return UsbPortPath(libusb_get_bus_number(device), ports, count);
 }
 
 // The IEEE 1284 device ID: a big-endian length that counts itself, then the text.
@@ -162,6 +169,7 @@ bool ListUsbPrinters(LibusbSession& session, unsigned timeoutMs,
         printer.busNumber = libusb_get_bus_number(device);
         printer.address = libusb_get_device_address(device);
         printer.interfaceNumber = iface.number;
+        printer.portPath = PortPathOf(device);
         libusb_device_handle* handle = nullptr;
         const int r = libusb_open(device, &handle);
         if (r == 0) {

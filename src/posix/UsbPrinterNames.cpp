@@ -2,7 +2,9 @@
 
 #include "platform/AsciiCase.h"
 
+#include <cctype>
 #include <cstdio>
+#include <utility>
 #include <vector>
 
 #include "platform/RegistryLayout.h"
@@ -53,8 +55,6 @@ std::string PercentDecode(const std::string& s) {
             std::isxdigit(static_cast<unsigned char>(s[i + 2]))) {
             out += static_cast<char>(std::stoi(s.substr(i + 1, 2), nullptr, 16));
             i += 2;
-        } else if (s[i] == '+') {
-            out += ' ';
         } else {
             out += s[i];
         }
@@ -144,21 +144,44 @@ bool IsServiceableDevice(const UsbPrinterDevice& device) {
             StartsWithIgnoringCase(device.model, "ZT-"));
 }
 
-std::string UsbDeviceUri(const UsbPrinterDevice& device) {
+std::string UsbPortPath(std::uint8_t busNumber, const std::uint8_t* ports, int count) {
+    if (count <= 0) {
+        return std::string();
+    }
+    std::string path = std::to_string(busNumber);
+    for (int i = 0; i < count; ++i) {
+        path += (i == 0 ? "-" : ".") + std::to_string(ports[i]);
+    }
+    return path;
+}
+
+std::string UsbDeviceUri(const UsbPrinterDevice& device, bool locate) {
     std::string uri = "usb://" + PercentEncode(device.manufacturer) + "/" +
                       PercentEncode(device.model);
-    if (!device.serial.empty()) {
+    if (locate) {
+        uri += "?location=" + PercentEncode(device.portPath);
+    } else if (!device.serial.empty()) {
         uri += "?serial=" + PercentEncode(device.serial);
     }
     return uri;
 }
 
-bool UsbUriNamesDevice(const std::string& uri, const UsbPrinterDevice& device) {
+namespace {
+
+// A usb:// URI taken apart, each part percent-decoded.
+struct UsbUri {
+    std::string make;
+    std::string model;
+    std::vector<std::pair<std::string, std::string>> query;  // in order; "" for no "="
+};
+
+bool ParseUsbUri(const std::string& uri, UsbUri* parsed) {
     const std::string scheme = "usb://";
     if (!StartsWithIgnoringCase(uri, scheme)) {
         return false;
     }
     std::string rest = uri.substr(scheme.size());
+    rest = rest.substr(0, rest.find('#'));  // a fragment names nothing more
     std::string query;
     const std::size_t question = rest.find('?');
     if (question != std::string::npos) {
@@ -169,17 +192,50 @@ bool UsbUriNamesDevice(const std::string& uri, const UsbPrinterDevice& device) {
     if (slash == std::string::npos) {
         return false;
     }
-    if (!AsciiEqualsNoCase(PercentDecode(rest.substr(0, slash)), device.manufacturer) ||
-        !AsciiEqualsNoCase(PercentDecode(rest.substr(slash + 1)), device.model)) {
+    UsbUri u;
+    u.make = PercentDecode(rest.substr(0, slash));
+    u.model = PercentDecode(rest.substr(slash + 1));
+    for (const std::string& pair : Split(query, '&')) {
+        if (pair.empty()) {
+            continue;
+        }
+        const std::size_t eq = pair.find('=');
+        u.query.emplace_back(PercentDecode(pair.substr(0, eq)),
+                             eq == std::string::npos ? "" : PercentDecode(pair.substr(eq + 1)));
+    }
+    *parsed = u;
+    return true;
+}
+
+}  // namespace
+
+bool UsbUriNamesDevice(const std::string& uri, const UsbPrinterDevice& device) {
+    UsbUri u;
+    if (!ParseUsbUri(uri, &u) || !AsciiEqualsNoCase(u.make, device.manufacturer) ||
+        !AsciiEqualsNoCase(u.model, device.model)) {
         return false;
     }
-    for (const std::string& pair : Split(query, '&')) {
-        const std::size_t eq = pair.find('=');
-        if (eq != std::string::npos && pair.substr(0, eq) == "serial") {
-            return PercentDecode(pair.substr(eq + 1)) == device.serial;
+    for (const auto& field : u.query) {
+        // CUPS writes "serial=?" for a device without a serial number.
+        if ((field.first == "serial" && field.second != "?" && field.second != device.serial) ||
+            (field.first == "location" && field.second != device.portPath)) {
+            return false;
         }
     }
     return true;
+}
+
+std::string PresentedUsbPort(const std::string& uri) {
+    UsbUri u;
+    if (!ParseUsbUri(uri, &u)) {
+        return std::string();
+    }
+    std::string port = "usb://" + PercentEncode(u.make) + "/" + PercentEncode(u.model);
+    for (std::size_t i = 0; i < u.query.size(); ++i) {
+        port += (i == 0 ? "?" : "&") + PercentEncode(u.query[i].first) + "=" +
+                PercentEncode(u.query[i].second);
+    }
+    return port + "#";
 }
 
 std::string UsbInstanceId(const UsbPrinterDevice& device, bool serialIsUnique) {

@@ -15,6 +15,7 @@ struct UsbPrinterDevice {
     std::uint8_t busNumber = 0;
     std::uint8_t address = 0;
     std::uint8_t interfaceNumber = 0;  // the first interface of class 7, subclass 1
+    std::string portPath;              // "1-2.3": bus, then each hub port; empty when unknown
     std::string serial;                // empty when the device has none
     std::string deviceId;              // the IEEE 1284 device ID, empty when unavailable
     std::string manufacturer;          // MFG of the device ID (or the manufacturer string)
@@ -36,14 +37,26 @@ std::string DriverNameOf(const UsbPrinterDevice& device);
 // (letter case ignored).
 bool IsServiceableDevice(const UsbPrinterDevice& device);
 
+// "1-2.3" for bus 1, hub port 2, port 3; empty without port numbers.
+std::string UsbPortPath(std::uint8_t busNumber, const std::uint8_t* ports, int count);
+
 // The device URI as the CUPS usb back end writes it:
-// usb://MAKE/MODEL?serial=SERIAL (percent-encoded; no serial part without one).
-std::string UsbDeviceUri(const UsbPrinterDevice& device);
+// usb://MAKE/MODEL?serial=SERIAL (percent-encoded; no serial part without
+// one). `locate` adds ?location=PORTPATH instead of the serial, for a device
+// that its serial cannot tell apart from another.
+std::string UsbDeviceUri(const UsbPrinterDevice& device, bool locate = false);
 
 // True when a queue's device URI names this device: a usb:// URI whose make
-// and model match (letter case ignored) and whose serial, when it has one,
-// is the device's.
+// and model match (letter case ignored) and whose serial and location, when
+// it has them, are the device's.
 bool UsbUriNamesDevice(const std::string& uri, const UsbPrinterDevice& device);
+
+// The port name a usb:// device URI is presented under: the URI with each
+// part percent-encoded afresh and "#" (an empty fragment) at its end. Only
+// the end holds a "#" and only the start "usb://", so no such name holds
+// another, whatever the queue's URI held. Empty for a URI that is not
+// usb://MAKE/MODEL.
+std::string PresentedUsbPort(const std::string& uri);
 
 // The instance id of the device below Enum\USB\VID_xxxx&PID_xxxx: its serial
 // when that is a plain word, otherwise its bus location "BUSbbb&DEVddd"

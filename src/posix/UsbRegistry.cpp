@@ -1,9 +1,11 @@
 #include "posix/UsbRegistry.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdint>
 #include <cstdio>
 
+#include "platform/AsciiCase.h"
 #include "platform/RegistryLayout.h"
 
 namespace marnel {
@@ -31,10 +33,11 @@ std::string ModelKey(const std::string& driverName) {
 }
 
 // A parent id prefix in the system's form, the same for the same device
-// every time it is seen.
-std::string ParentIdPrefix(const std::string& deviceKey, const std::string& instance) {
+// every time it is seen; `salt` gives another when two devices would share one.
+std::string ParentIdPrefix(const std::string& deviceKey, const std::string& instance,
+                           unsigned salt) {
     std::uint32_t hash = 2166136261u;
-    for (char c : deviceKey + "\\" + instance) {
+    for (char c : deviceKey + "\\" + instance + std::string(salt, '+')) {
         hash = (hash ^ static_cast<unsigned char>(c)) * 16777619u;
     }
     char prefix[24];
@@ -42,14 +45,44 @@ std::string ParentIdPrefix(const std::string& deviceKey, const std::string& inst
     return prefix;
 }
 
-}  // namespace
-
-std::string QueuelessPortName(const UsbPrinterDevice& device) {
-    if (device.manufacturer.empty() || device.model.empty()) {
-        return std::string();
+// The interface record's key name: the device path with "#" for "\\".
+std::string InterfaceKeyName(const std::string& path) {
+    std::string key = path;
+    for (char& c : key) {
+        if (c == '\\') {
+            c = '#';
+        }
     }
-    return UsbDeviceUri(device);
+    return key;
 }
+
+// The last walk takes the first interface key that contains the instance
+// name, so a serial serves as one only when no other device's key could
+// contain it (SN1 beside SN12, or a serial of hex digits inside VID_1A2B),
+// whichever instance name that device gets; letter case is ignored, as the
+// registry's key names do. Bus locations hold "&", which no such serial
+// does, so they are always safe.
+std::vector<std::string> InstanceIds(const std::vector<UsbPrinterDevice>& devices) {
+    std::vector<std::string> ids;
+    for (std::size_t i = 0; i < devices.size(); ++i) {
+        const std::string serial = AsciiLowered(UsbInstanceId(devices[i], true));
+        bool safe = true;
+        for (std::size_t j = 0; j < devices.size() && safe; ++j) {
+            if (j == i) {
+                continue;
+            }
+            for (bool bySerial : {true, false}) {
+                const std::string other = AsciiLowered(InterfaceKeyName(
+                    UsbInterfacePath(devices[j], UsbInstanceId(devices[j], bySerial))));
+                safe = safe && other.find(serial) == std::string::npos;
+            }
+        }
+        ids.push_back(UsbInstanceId(devices[i], safe));
+    }
+    return ids;
+}
+
+}  // namespace
 
 void BuildUsbRegistryTree(const std::vector<UsbPrinterDevice>& devices,
                           const std::vector<QueuePort>& queues, RegistryTree* tree) {
@@ -58,46 +91,32 @@ void BuildUsbRegistryTree(const std::vector<UsbPrinterDevice>& devices,
     const RegistryTree::NodePtr classes =
         tree->MakeKey(kDeviceClassesKey)->Subkey(kUsbPrintInterfaceClass);
 
-    for (const UsbPrinterDevice& device : devices) {
-        bool serialUnique = true;
-        for (const UsbPrinterDevice& other : devices) {
-            if (&other != &device && other.vendorId == device.vendorId &&
-                other.productId == device.productId && other.serial == device.serial) {
-                serialUnique = false;  // the system would not trust such a serial either
-            }
-        }
+    const std::vector<std::string> instances = InstanceIds(devices);
+    std::vector<std::string> prefixes;
+    for (std::size_t i = 0; i < devices.size(); ++i) {
+        const UsbPrinterDevice& device = devices[i];
         const std::string deviceKey = UsbDeviceKeyName(device);
-        const std::string instance = UsbInstanceId(device, serialUnique);
-        const std::string prefix = ParentIdPrefix(deviceKey, instance);
-        const std::string path = UsbInterfacePath(device, instance);
+        std::string prefix = ParentIdPrefix(deviceKey, instances[i], 0);
+        for (unsigned salt = 1;
+             std::find(prefixes.begin(), prefixes.end(), prefix) != prefixes.end(); ++salt) {
+            prefix = ParentIdPrefix(deviceKey, instances[i], salt);
+        }
+        prefixes.push_back(prefix);
 
-        std::vector<QueuePort> ports;
-        for (const QueuePort& queue : queues) {
-            if (UsbUriNamesDevice(queue.portName, device)) {
-                ports.push_back(queue);
-            }
-        }
-        if (ports.empty() && !QueuelessPortName(device).empty()) {
-            ports.push_back({DriverNameOf(device), QueuelessPortName(device)});
-        }
-        for (const QueuePort& port : ports) {
-            usbPrint->Subkey(ModelKey(port.driverName))
-                ->Subkey(prefix + "&" + port.portName)
-                ->SetString("DeviceDesc", port.driverName);
-        }
-
-        const RegistryTree::NodePtr instanceKey = usb->Subkey(deviceKey)->Subkey(instance);
+        const std::string path = UsbInterfacePath(device, instances[i]);
+        const RegistryTree::NodePtr instanceKey = usb->Subkey(deviceKey)->Subkey(instances[i]);
         instanceKey->SetString("ParentIdPrefix", prefix);
         instanceKey->Subkey("Device Parameters")
             ->SetString("SymbolicName", "\\??\\" + path.substr(4));
+        classes->Subkey(InterfaceKeyName(path))->Subkey("#")->SetString("SymbolicLink", path);
+    }
 
-        std::string linkKey = path;
-        for (char& c : linkKey) {
-            if (c == '\\') {
-                c = '#';
-            }
+    for (const UsbPort& port : PlanUsbPorts(devices, queues)) {
+        if (port.skipReason.empty()) {
+            usbPrint->Subkey(ModelKey(port.driverName))
+                ->Subkey(prefixes[static_cast<std::size_t>(port.device)] + "&" + port.portName)
+                ->SetString("DeviceDesc", port.driverName);
         }
-        classes->Subkey(linkKey)->Subkey("#")->SetString("SymbolicLink", path);
     }
 }
 

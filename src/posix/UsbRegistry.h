@@ -10,10 +10,11 @@
 //   SYSTEM\CurrentControlSet\Control\DeviceClasses\{class}\##?#USB#...#{class}\#
 //       SymbolicLink = \\?\USB#VID_xxxx&PID_xxxx#<serial>#{class}
 //
-// A device gets one USBPRINT entry per queue whose usb:// device URI names it,
-// or, with no queue, one with the URI its queue would have. The facts are
-// fetched afresh when a walk starts (no key open) and the last fetch is older
-// than the refresh interval.
+// The printer nodes are the ports PlanUsbPorts presents. Every device gets an
+// instance name (its serial, or its bus location when the serial could be
+// mistaken for part of another device's names) and a parent id prefix that
+// no other device shares. The facts are fetched afresh when a walk starts
+// (no key open) and the last fetch is older than the refresh interval.
 #pragma once
 
 #include <chrono>
@@ -23,23 +24,14 @@
 
 #include "platform/Registry.h"
 #include "platform/RegistryTree.h"
+#include "posix/UsbPortPlan.h"
 #include "posix/UsbPrinterNames.h"
 
 namespace marnel {
 
-// A printer queue's driver name and port name (device URI).
-struct QueuePort {
-    std::string driverName;
-    std::string portName;
-};
-
 // Adds the keys for these devices and queues to `tree`.
 void BuildUsbRegistryTree(const std::vector<UsbPrinterDevice>& devices,
                           const std::vector<QueuePort>& queues, RegistryTree* tree);
-
-// The port a device is reached by when no queue names it; empty for a device
-// whose maker and model are unknown.
-std::string QueuelessPortName(const UsbPrinterDevice& device);
 
 class UsbRegistry : public IRegistry {
 public:

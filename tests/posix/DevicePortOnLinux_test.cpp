@@ -12,23 +12,13 @@
 #include <vector>
 
 #include "EmulatedPrinter.h"
+#include "Kq10Block.h"
 #include "posix/PosixPlatform.h"
 #include "protocol/DeviceFailure.h"
 #include "protocol/DevicePort.h"
-#include "protocol/ParameterBlock.h"
 
 namespace marnel {
 namespace {
-
-std::vector<std::uint8_t> Kq10Block(std::uint8_t seed) {
-    ParameterBlockBytes block{};
-    std::memcpy(block.data(), "KQ-10 \0\0", 8);
-    for (std::size_t i = 0; i < kFixedDataSize; ++i) {
-        block[kFixedDataOffset + i] = static_cast<std::uint8_t>(seed + i * 3);
-    }
-    StoreParameterChecksum(block);
-    return std::vector<std::uint8_t>(block.begin(), block.end());
-}
 
 class DevicePortOnLinuxTest : public EmulatedBenchTest {
 protected:
@@ -50,7 +40,7 @@ protected:
 TEST_F(DevicePortOnLinuxTest, QueueNameOpensTheDeviceAndParametersGoBothWays) {
     EmulatedPrinter::Script script;
     script.busyPolls = 2;
-    script.parameters = Kq10Block(7);
+    script.parameters = Kq10ParameterBlock(7);
     script.version = {'2', '.', '0', '1', ' ', 'K', 'Q', 0, 0};
     m_kq->SetScript(script);
 
@@ -73,7 +63,7 @@ TEST_F(DevicePortOnLinuxTest, QueueNameOpensTheDeviceAndParametersGoBothWays) {
     };
     EXPECT_EQ(read, expectedRead);
 
-    const std::vector<std::uint8_t> replacement = Kq10Block(99);
+    const std::vector<std::uint8_t> replacement = Kq10ParameterBlock(99);
     ASSERT_TRUE(port.WriteParameterBlock(replacement.data(), 266))
         << DescribeFailure(port.LastFailure());
     EXPECT_EQ(m_kq->StoredParameters(), replacement);
@@ -166,7 +156,7 @@ TEST_F(DevicePortOnLinuxTest, PrintersWithoutAUsbDeviceDoNotOpen) {
 
     m_kq.reset();  // the device stops answering: it can no longer be told apart
     EXPECT_EQ(detail("Zarvel_usb"),
-              "no attached USB printer matches usb://Zarvel/KQ-10?serial=KQ10SN0001");
+              "no attached USB printer matches usb://Zarvel/KQ-10?serial=KQ10SN0001#");
 }
 
 }  // namespace

@@ -37,13 +37,14 @@ std::string HexLE16(std::uint16_t v) {
 }
 
 // The sysfs record of the device: USB 2.0, one configuration whose interface 0
-// is a printer (7/1/2) with bulk OUT 0x01 and bulk IN 0x81 of 512 bytes.
+// is a printer (7/1/2) with bulk OUT 0x01 and bulk IN 0x81 of 512 bytes, on
+// root port <address>; no serial number string when the serial is empty.
 std::string DeviceRecord(const EmulatedPrinter::Identity& id, const std::string& node) {
     char num[8];
     std::snprintf(num, sizeof num, "%03u", id.address);
     const std::string descriptors = "12010002000000" "40" + HexLE16(id.vendorId) +
                                     HexLE16(id.productId) +
-                                    "0001010203" "01"
+                                    "00010102" + (id.serial.empty() ? "00" : "03") + "01"
                                     "09022000010100c032"
                                     "090400000207010200"
                                     "07050102000200"
@@ -59,7 +60,8 @@ std::string DeviceRecord(const EmulatedPrinter::Identity& id, const std::string&
     std::snprintf(ids, sizeof ids, "A: idVendor=%04x\\n\nA: idProduct=%04x\\n\n", id.vendorId,
                   id.productId);
     r += ids;
-    r += "A: manufacturer=" + id.manufacturer + "\\n\nA: product=" + id.model + "\\n\n";
+    // The record is C text: a product string with a zero in it ends there.
+    r += "A: manufacturer=" + id.manufacturer + "\\n\nA: product=" + id.model.c_str() + "\\n\n";
     r += "A: serial=" + id.serial + "\\n\n";
     r += "H: descriptors=" + descriptors + "\n";
     return r;

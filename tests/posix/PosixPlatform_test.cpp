@@ -11,13 +11,22 @@
 #include <vector>
 
 #include "EmulatedPrinter.h"
+#include "Kq10Block.h"
 #include "platform/Spooler.h"
+#include "protocol/DevicePort.h"
 
 namespace marnel {
 namespace {
 
 constexpr DWORD kPiece = 1048576;
 
+PosixPlatform::Options BenchOptions() {
+    PosixPlatform::Options options;
+    options.cupsServer = CupsDir() + "/cups.sock";
+    options.timeouts = {300, 300};
+    options.refreshInterval = std::chrono::milliseconds(0);
+    return options;
+}
 
 class PosixPlatformTest : public EmulatedBenchTest {
 protected:
@@ -29,12 +38,7 @@ protected:
         EmulatedPrinter::Script refusesDeviceId;
         refusesDeviceId.answersDeviceId = false;  // as when the kernel driver holds it
         m_zt->SetScript(refusesDeviceId);
-
-        PosixPlatform::Options options;
-        options.cupsServer = CupsDir() + "/cups.sock";
-        options.timeouts = {300, 300};
-        options.refreshInterval = std::chrono::milliseconds(0);
-        m_platform = std::make_unique<PosixPlatform>(options);
+        m_platform = std::make_unique<PosixPlatform>(BenchOptions());
     }
 
     std::unique_ptr<PosixPlatform> m_platform;
@@ -52,14 +56,14 @@ TEST_F(PosixPlatformTest, ListsTheQueuesFirstThenDevicesWithoutAQueue) {
     const PrinterInfo& last = list.printers.back();
     EXPECT_EQ(last.printerName, "Zarvel ZT-5");
     EXPECT_EQ(last.driverName, "Zarvel ZT-5");
-    EXPECT_EQ(last.portName, "usb://Zarvel/ZT-5?serial=ZT5SN0042");
+    EXPECT_EQ(last.portName, "usb://Zarvel/ZT-5?serial=ZT5SN0042#");
     EXPECT_EQ(last.attributes, 0u);
     int queueless = 0;
     bool queued = false;
     for (const PrinterInfo& p : list.printers) {
         queueless += p.printerName.find(' ') != std::string::npos ? 1 : 0;
         queued = queued || (p.printerName == "Zarvel_usb" &&
-                            p.portName == "usb://Zarvel/KQ-10?serial=KQ10SN0001");
+                            p.portName == "usb://Zarvel/KQ-10?serial=KQ10SN0001#");
     }
     EXPECT_EQ(queueless, 1);
     EXPECT_TRUE(queued);
@@ -111,6 +115,105 @@ TEST_F(PosixPlatformTest, QueuelessJobsReachTheDeviceWholeOrNotAtAll) {
     }
     EXPECT_EQ(usb, (std::vector<std::string>{"detach usblp", "claim 0", "release 0", "attach"}));
     EXPECT_TRUE(m_zt->KernelDriverBound());
+}
+
+// Two alike devices that no serial number tells apart, without a serial or
+// sharing one: each is a printer of its own, told apart by its USB port, and
+// each printer's parameter read and raw job reach its own device only. The
+// queue Zarvel_usb (serial KQ10SN0001) names neither or both: it is offline,
+// and opening it says why.
+TEST(PosixPlatformAlike, EachPrinterReachesItsOwnDevice) {
+    const std::string missing = BenchMissing();
+    if (!missing.empty()) {
+        GTEST_SKIP() << missing;
+    }
+    const struct {
+        const char* serial;
+        const char* queueDetail;
+    } worlds[] = {
+        {"", "no attached USB printer matches usb://Zarvel/KQ-10?serial=KQ10SN0001#"},
+        {"KQ10SN0001",
+         "the USB printer usb://Zarvel/KQ-10?serial=KQ10SN0001# is left out: 2 attached USB "
+         "printers match its device URI and CUPS cannot tell them apart"},
+    };
+    for (const auto& w : worlds) {
+        SCOPED_TRACE(w.serial);
+        UsbTestbed testbed;
+        EmulatedPrinter::Identity id;
+        id.serial = w.serial;
+        std::vector<std::unique_ptr<EmulatedPrinter>> devices;
+        for (std::uint8_t address : {2, 3}) {
+            id.address = address;
+            devices.push_back(std::make_unique<EmulatedPrinter>(testbed, id));
+            EmulatedPrinter::Script script;
+            script.parameters = Kq10ParameterBlock(static_cast<std::uint8_t>(devices.size() - 1));
+            devices.back()->SetScript(script);
+        }
+        PosixPlatform platform(BenchOptions());
+        ISpooler& spooler = platform.Services().spooler;
+
+        // The printers are numbered in the bus's listing order: each is
+        // matched to its device by the USB port its port name gives.
+        for (const char* name : {"Zarvel KQ-10", "Zarvel KQ-10 (2)"}) {
+            SCOPED_TRACE(name);
+            PrinterHandle printer = nullptr;
+            ASSERT_TRUE(spooler.OpenPrinter(name, &printer));
+            const std::string portName = spooler.GetPrinter(printer).info.portName;
+            const std::size_t mine = portName == "usb://Zarvel/KQ-10?location=1-2#"   ? 0
+                                     : portName == "usb://Zarvel/KQ-10?location=1-3#" ? 1
+                                                                                      : 2;
+            ASSERT_LT(mine, 2u) << portName;
+            const std::vector<std::uint8_t> job = {0x4A, static_cast<std::uint8_t>(mine)};
+            ASSERT_NE(spooler.StartDocPrinter(printer, {"Updater", nullptr, "RAW"}), 0u);
+            DWORD written = 0;
+            ASSERT_TRUE(spooler.WritePrinter(printer, job.data(), 2, &written));
+            ASSERT_TRUE(spooler.EndDocPrinter(printer)) << platform.LastSpoolerError();
+            spooler.ClosePrinter(printer);
+
+            std::vector<std::uint8_t> block(266);
+            {
+                CDevicePort port(platform.Services());
+                ASSERT_TRUE(port.Open(name)) << port.LastOpenFailure().cause;
+                ASSERT_TRUE(port.ReadParameterBlock(block.data(), 266));
+            }
+            EXPECT_EQ(block, Kq10ParameterBlock(static_cast<std::uint8_t>(mine)));
+            EXPECT_EQ(devices[mine]->BulkOutData(), job);
+            EXPECT_NE(devices[1 - mine]->BulkOutData(), job);
+        }
+
+        for (const PrinterInfo& p : spooler.EnumLocalPrinters().printers) {
+            if (p.printerName == "Zarvel_usb") {
+                EXPECT_NE(p.attributes & kPrinterAttributeWorkOffline, 0u);
+            }
+        }
+        CDevicePort queue(platform.Services());
+        EXPECT_FALSE(queue.Open("Zarvel_usb"));
+        EXPECT_EQ(queue.LastOpenFailure().detail, w.queueDetail);
+    }
+}
+
+// A device named by its strings (its device ID refused) whose product
+// string holds a zero: the name ends there, so the driver name read back
+// from its printer node is the one listed, and the printer opens.
+TEST(PosixPlatformNames, AZeroEndsAProductString) {
+    const std::string missing = BenchMissing();
+    if (!missing.empty()) {
+        GTEST_SKIP() << missing;
+    }
+    UsbTestbed testbed;
+    EmulatedPrinter::Identity id = EmulatedPrinter::ZT5();
+    id.model = std::string("ZT-5\0rev B", 10);
+    EmulatedPrinter zt(testbed, id);
+    EmulatedPrinter::Script refusesDeviceId;
+    refusesDeviceId.answersDeviceId = false;
+    zt.SetScript(refusesDeviceId);
+    PosixPlatform platform(BenchOptions());
+
+    const PrinterList list = platform.Services().spooler.EnumLocalPrinters();
+    ASSERT_FALSE(list.printers.empty());
+    EXPECT_EQ(list.printers.back().driverName, "Zarvel ZT-5");
+    CDevicePort port(platform.Services());
+    EXPECT_TRUE(port.Open(list.printers.back().printerName)) << port.LastOpenFailure().cause;
 }
 
 }  // namespace

@@ -7,7 +7,13 @@
 #include <string>
 #include <vector>
 
+#include "device/UsbPrinterPort.h"
+#include "posix/UsbPortPlan.h"
 #include "posix/UsbPrinterNames.h"
+#include "sim/MemorySpooler.h"
+#include "sim/SimDeviceFile.h"
+#include "sim/SimPlatform.h"
+#include "sim/VirtualClock.h"
 
 namespace marnel {
 namespace {
@@ -19,6 +25,7 @@ UsbPrinterDevice Device(const std::string& model, const std::string& serial,
     d.productId = 0x0010;
     d.busNumber = 1;
     d.address = address;
+    d.portPath = "1-" + std::to_string(address);
     d.serial = serial;
     d.manufacturer = "Zarvel";
     d.model = model;
@@ -65,11 +72,36 @@ TEST(UsbPrinterNames, QueueUrisNameTheirDevice) {
         {"file:/tmp/out.bin", false},
         {"ipp://host/printers/KQ-10", false},
         {"usb://Zarvel", false},
+        {"usb://Zarvel/KQ-10?serial=KQ10SN0001#", true},  // as presented
+        {"usb://Zarvel/KQ-10?serial=?", true},            // CUPS: no serial number
+        {"usb://Zarvel/KQ-10?location=1-2", true},
+        {"usb://Zarvel/KQ-10?location=1-2.1", false},
+        {"usb://Zarvel/KQ-10?serial=KQ10SN0001&location=1-3", false},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(UsbUriNamesDevice(c.uri, kq), c.names) << c.uri;
     }
     EXPECT_TRUE(UsbUriNamesDevice("usb://Zarvel/KQ%2010", spaced));
+}
+
+// Whatever a queue's URI holds, its port name holds no other and no
+// registry path separator: each part is encoded afresh and "#" ends it.
+TEST(UsbPrinterNames, PresentedPortsAreEncodedAfreshAndEnded) {
+    const struct {
+        const char* uri;
+        const char* port;
+    } cases[] = {
+        {"usb://Zarvel/KQ-10?serial=SN1", "usb://Zarvel/KQ-10?serial=SN1#"},
+        {"USB://Zarvel/KQ-10?serial=A\\B", "usb://Zarvel/KQ-10?serial=A%5CB#"},
+        {"usb://Zarvel/KQ%2010#part", "usb://Zarvel/KQ%2010#"},
+        {"usb://Zarvel/KQ+10?", "usb://Zarvel/KQ%2B10#"},
+        {"usb://Zarvel/KQ/10?a&serial=%23&", "usb://Zarvel/KQ%2F10?a=&serial=%23#"},
+        {"usb://Zarvel", ""},
+        {"ipp://host/printers/KQ-10", ""},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(PresentedUsbPort(c.uri), c.port) << c.uri;
+    }
 }
 
 TEST(UsbPrinterNames, InterfacePathsRoundTrip) {
@@ -167,7 +199,7 @@ TEST(UsbRegistry, PresentsQueuedAndQueuelessDevicesAsTheWalksExpect) {
     ASSERT_EQ(reader.Subkeys(usbPrint), (std::vector<std::string>{"ZarvelKQ-10", "ZarvelZT-5"}));
     const std::vector<std::string> kq = reader.Subkeys(usbPrint + "\\ZarvelKQ-10");
     ASSERT_EQ(kq.size(), 1u);
-    const std::string port = "usb://Zarvel/KQ-10?serial=KQ10SN0001";
+    const std::string port = "usb://Zarvel/KQ-10?serial=KQ10SN0001#";
     ASSERT_GT(kq[0].size(), port.size() + 1);
     EXPECT_EQ(kq[0].substr(kq[0].size() - port.size() - 1), "&" + port);
     const std::string prefix = kq[0].substr(0, kq[0].size() - port.size() - 1);
@@ -176,7 +208,7 @@ TEST(UsbRegistry, PresentsQueuedAndQueuelessDevicesAsTheWalksExpect) {
     // The device without a queue carries the port its queue would have.
     const std::vector<std::string> zt = reader.Subkeys(usbPrint + "\\ZarvelZT-5");
     ASSERT_EQ(zt.size(), 1u);
-    EXPECT_NE(zt[0].find("&usb://Zarvel/ZT-5?serial=ZT5SN7"), std::string::npos);
+    EXPECT_NE(zt[0].find("&usb://Zarvel/ZT-5?serial=ZT5SN7#"), std::string::npos);
 
     const std::string usb = "SYSTEM\\CurrentControlSet\\Enum\\USB\\VID_1A2B&PID_0010";
     EXPECT_EQ(reader.Subkeys(usb), (std::vector<std::string>{"KQ10SN0001", "ZT5SN7"}));
@@ -201,7 +233,8 @@ TEST(UsbRegistry, PresentsQueuedAndQueuelessDevicesAsTheWalksExpect) {
 
 TEST(UsbRegistry, KeepsTheLimitsOfTheRealCalls) {
     // A driver name of 255 characters still lists and reads (256 bytes with
-    // its terminator); one of 256 makes a key name the listing cannot return.
+    // its terminator); one of 256 could not be read back whole, so its port
+    // is left out rather than listed.
     const UsbPrinterDevice device = Device("KQ-10", "SN1");
     for (std::size_t length : {255u, 256u}) {
         SCOPED_TRACE(length);
@@ -214,16 +247,89 @@ TEST(UsbRegistry, KeepsTheLimitsOfTheRealCalls) {
         RegistryReader reader(registry);
         const std::string usbPrint = "SYSTEM\\CurrentControlSet\\Enum\\USBPRINT";
         const std::vector<std::string> models = reader.Subkeys(usbPrint);
-        ASSERT_EQ(models.size(), 1u);
         if (length == 256) {
-            EXPECT_EQ(models[0], "<error 234>");
+            EXPECT_TRUE(models.empty());
             continue;
         }
-        ASSERT_EQ(models[0], driver);
+        ASSERT_EQ(models, std::vector<std::string>{driver});
         const std::vector<std::string> printers = reader.Subkeys(usbPrint + "\\" + driver);
         ASSERT_EQ(printers.size(), 1u);
         EXPECT_EQ(reader.Value(usbPrint + "\\" + driver + "\\" + printers[0], "DeviceDesc"),
                   driver + '\0');
+    }
+}
+
+// The core's walks, unchanged, over the presented tree: each presented port
+// leads to its own device whatever the others are named, and a port left
+// out fails alone, at its printer node, without stopping the others.
+TEST(UsbRegistry, EveryPresentedPortLeadsToItsOwnDevice) {
+    UsbPrinterDevice other = Device(std::string(120, '%'), "X1", 9);  // 360 characters encoded
+    other.manufacturer = "Other";
+    const QueuePort sn1 = {"Zarvel KQ-10", "usb://Zarvel/KQ-10?serial=SN1"};
+    const struct {
+        const char* what;
+        std::vector<UsbPrinterDevice> devices;
+        std::vector<QueuePort> queues;
+        std::size_t presented;
+        std::size_t skipped;
+    } worlds[] = {
+        // clang-format off
+        {"two alike devices without serials", {Device("KQ-10", "", 2), Device("KQ-10", "", 3)}, {}, 2, 0},
+        {"SN12 before SN1", {Device("KQ-10", "SN12", 2), Device("KQ-10", "SN1", 3)}, {}, 2, 0},
+        {"SN12 before SN1, both queued", {Device("KQ-10", "SN12", 2), Device("KQ-10", "SN1", 3)},
+         {{"Zarvel KQ-10", "usb://Zarvel/KQ-10?serial=SN12"}, sn1}, 2, 0},
+        {"a serial-less device beside one with a serial",
+         {Device("KQ-10", "SN1", 2), Device("KQ-10", "", 3)}, {sn1}, 2, 0},
+        {"serials inside the others' names",
+         {Device("KQ-10", "1A2B", 2), Device("KQ-10", "0010", 3), Device("KQ-10", "b", 4)}, {}, 3, 0},
+        {"two devices sharing a serial", {Device("KQ-10", "SN1", 2), Device("KQ-10", "SN1", 3)}, {}, 2, 0},
+        {"a queue that names two devices", {Device("KQ-10", "", 2), Device("KQ-10", "", 3)},
+         {{"Zarvel KQ-10", "usb://Zarvel/KQ-10"}}, 2, 1},
+        {"a long model of another maker first", {other, Device("KQ-10", "SN1", 3)},
+         {{"Other Printer", UsbDeviceUri(other)}, sn1}, 1, 1},
+        {"a queue URI with a backslash", {Device("KQ-10", "A\\B", 5)},
+         {{"Zarvel KQ-10", "usb://Zarvel/KQ-10?serial=A\\B"}}, 1, 0},
+        {"a driver name too long to read back", {Device("KQ-10", "SN1", 2)},
+         {{std::string(256, 'Z'), sn1.portName}}, 0, 1},
+        // clang-format on
+    };
+    SimPlatformVersion version;
+    SimDeviceFile deviceFile;
+    VirtualClock clock;
+    SimCodePage codePage;
+    for (const auto& w : worlds) {
+        SCOPED_TRACE(w.what);
+        UsbRegistry registry([&](std::vector<UsbPrinterDevice>* d, std::vector<QueuePort>* q) {
+            *d = w.devices;
+            *q = w.queues;
+            return true;
+        });
+        MemorySpooler spooler;
+        const std::vector<UsbPort> plan = PlanUsbPorts(w.devices, w.queues);
+        for (std::size_t i = 0; i < plan.size(); ++i) {
+            spooler.AddPrinter({"P" + std::to_string(i), plan[i].driverName, plan[i].portName, 0});
+        }
+        const PlatformServices services{version, spooler, registry, deviceFile, clock, codePage};
+        std::size_t presented = 0;
+        std::size_t skipped = 0;
+        for (std::size_t i = 0; i < plan.size(); ++i) {
+            CUsbPrinterPort port(services);
+            port.Open("P" + std::to_string(i), 0, 0, nullptr, 0, 0, nullptr);
+            if (!plan[i].skipReason.empty()) {
+                ++skipped;
+                EXPECT_EQ(port.LastOpenFailure().step, OpenStep::kPrinterNode) << plan[i].portName;
+                continue;
+            }
+            UsbInterfaceAddress a;
+            ASSERT_TRUE(ParseUsbInterfacePath(port.DevicePath(), &a))
+                << plan[i].portName << ": " << port.LastOpenFailure().cause;
+            const UsbPrinterDevice& d = w.devices[static_cast<std::size_t>(plan[i].device)];
+            EXPECT_TRUE(a.byLocation ? a.address == d.address : a.serial == d.serial)
+                << plan[i].portName << " reached " << port.DevicePath();
+            ++presented;
+        }
+        EXPECT_EQ(presented, w.presented);
+        EXPECT_EQ(skipped, w.skipped);
     }
 }
 

@@ -1,0 +1,100 @@
+#include "posix/UsbPortPlan.h"
+
+namespace marnel {
+
+namespace {
+
+// A port whose node could not be listed or whose driver name could not be
+// read back would fail every walk that meets it, so it is left out.
+std::string NameProblem(const UsbPort& port) {
+    if (port.portName.size() > kMaxPortChars) {
+        return "its port name is " + std::to_string(port.portName.size()) +
+               " characters long, more than the " + std::to_string(kMaxPortChars) +
+               " a printer node can hold";
+    }
+    if (port.driverName.size() >= kRegValueBytes) {
+        return "its driver name is " + std::to_string(port.driverName.size()) +
+               " characters long, more than the " + std::to_string(kRegValueBytes - 1) +
+               " that can be read back";
+    }
+    return std::string();
+}
+
+// A serial tells a device apart only when no other attached device of the
+// same make and model has it.
+bool SerialTellsApart(const std::vector<UsbPrinterDevice>& devices, std::size_t index) {
+    const UsbPrinterDevice& device = devices[index];
+    if (device.serial.empty()) {
+        return false;
+    }
+    for (std::size_t j = 0; j < devices.size(); ++j) {
+        if (j != index && devices[j].serial == device.serial &&
+            UsbUriNamesDevice(UsbDeviceUri(device), devices[j])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+std::vector<UsbPort> PlanUsbPorts(const std::vector<UsbPrinterDevice>& devices,
+                                  const std::vector<QueuePort>& queues) {
+    std::vector<UsbPort> plan;
+    std::vector<bool> queued(devices.size(), false);
+    for (const QueuePort& queue : queues) {
+        std::vector<std::size_t> named;
+        for (std::size_t i = 0; i < devices.size(); ++i) {
+            if (UsbUriNamesDevice(queue.portName, devices[i])) {
+                named.push_back(i);
+            }
+        }
+        if (named.empty()) {
+            continue;
+        }
+        UsbPort port;
+        port.driverName = queue.driverName;
+        port.portName = PresentedUsbPort(queue.portName);
+        if (named.size() > 1) {
+            // CUPS prints to whichever of them it finds first: neither is safe.
+            port.skipReason = std::to_string(named.size()) +
+                              " attached USB printers match its device URI and CUPS cannot "
+                              "tell them apart";
+        } else {
+            port.device = static_cast<int>(named[0]);
+            queued[named[0]] = true;
+            port.skipReason = NameProblem(port);
+        }
+        plan.push_back(port);
+    }
+    for (std::size_t i = 0; i < devices.size(); ++i) {
+        if (queued[i] || !IsServiceableDevice(devices[i])) {
+            continue;
+        }
+        UsbPort port;
+        port.device = static_cast<int>(i);
+        port.driverName = DriverNameOf(devices[i]);
+        port.queueless = true;
+        const bool locate = !SerialTellsApart(devices, i);
+        port.portName = PresentedUsbPort(UsbDeviceUri(devices[i], locate));
+        if (locate && devices[i].portPath.empty()) {
+            port.skipReason =
+                "neither a serial number nor a USB port path tells it apart from other devices";
+        } else {
+            port.skipReason = NameProblem(port);
+        }
+        plan.push_back(port);
+    }
+    return plan;
+}
+
+std::string SkipReasonOf(const std::vector<UsbPort>& plan, const std::string& portName) {
+    for (const UsbPort& port : plan) {
+        if (port.portName == portName && !port.skipReason.empty()) {
+            return port.skipReason;
+        }
+    }
+    return std::string();
+}
+
+}  // namespace marnel
