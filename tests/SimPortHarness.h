@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/AsciiCase.h"
 #include "platform/CodePage.h"
 #include "platform/PlatformVersion.h"
 #include "platform/Registry.h"
@@ -50,6 +51,7 @@ public:
 class SingleByteCodePage : public ICodePage {
 public:
     bool IsLeadByte(unsigned char) const override { return false; }
+    unsigned char UpperCase(unsigned char byte) const override { return AsciiUpper(byte); }
 };
 
 // Lets a test hand the port an open handle.
