@@ -554,9 +554,14 @@ void CheckVersionAndManifest(HMODULE hModule) {
     if (ResourceData(hModule, MAKEINTRESOURCEA(24), MAKEINTRESOURCEA(1), &data, &size)) {
         manifest.assign(reinterpret_cast<const char*>(data), size);
     }
+    // System DPI awareness: the windows take the DPI they start with, and the
+    // system scales them on a monitor of another scale (no WM_DPICHANGED).
     Check(manifest.find("level=\"asInvoker\"") != std::string::npos &&
-              manifest.find("PerMonitor") != std::string::npos,
-          "manifest: asInvoker, per-monitor DPI aware");
+              manifest.find(">true</dpiAware>") != std::string::npos &&
+              manifest.find(">system</dpiAwareness>") != std::string::npos &&
+              manifest.find("PerMonitor") == std::string::npos &&
+              manifest.find("/pm<") == std::string::npos,
+          "manifest: asInvoker, system DPI aware");
 }
 
 int CheckResources(const std::string& exe) {
