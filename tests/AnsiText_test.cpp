@@ -49,7 +49,7 @@ TEST(AnsiText, EqualsIgnoringCase) {
          "K\x83"
          "aQ",
          true},
-        // Non-ASCII single bytes are compared as they are.
+        // Bytes the code page does not make letters are compared as they are.
         {"\xE9", "\xC9", false},
     };
     for (const auto& c : cases) {
@@ -112,6 +112,36 @@ TEST(AnsiText, FindsFirstOccurrenceOnACharacterBoundary) {
     for (const auto& c : cases) {
         EXPECT_EQ(AnsiFind(codePage, c.text, c.what), c.expected)
             << '"' << c.what << "\" in \"" << c.text << '"';
+    }
+}
+
+// The code page's own letters fold too: a Western page where 0xE4 is the
+// small a-umlaut of 0xC4 and 0xFF the small y-diaeresis of 0x9F. A byte it
+// does not pair (0xB5) matches only itself, and a lead byte never folds.
+TEST(AnsiText, FoldsTheCodePagesSingleByteLetters) {
+    SimCodePage western;
+    western.AddLetter(0xE4, 0xC4);
+    western.AddLetter(0xFF, 0x9F);
+    SimCodePage doubleByte = DoubleByte();
+    doubleByte.AddLetter(0xE4, 0xC4);  // 0xE4 begins a character there
+    struct FoldCase {
+        const SimCodePage& codePage;
+        const char* text;
+        const char* other;
+        bool equal;
+    };
+    const FoldCase cases[] = {
+        {western, "zarvel kq-10 \xE4", "ZARVEL KQ-10 \xC4", true},
+        {western, "\xC4\x9F", "\xE4\xFF", true},
+        {western, "\xE4", "\xE9", false},
+        {western, "\xB5", "M", false},
+        {doubleByte, "\xE4z", "\xC4z", false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(AnsiEqualsNoCase(c.codePage, c.text, c.other), c.equal)
+            << '"' << c.text << "\" vs \"" << c.other << '"';
+        EXPECT_EQ(AnsiStartsWithNoCase(c.codePage, std::string(c.text) + "-1", c.other), c.equal)
+            << '"' << c.text << "-1\" starts with \"" << c.other << '"';
     }
 }
 

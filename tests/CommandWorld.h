@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <memory>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -19,6 +21,42 @@ namespace marnel::test {
 constexpr DWORD kWarning = kMbOk | kMbIconExclamation;
 constexpr DWORD kInformation = kMbOk | kMbIconInformation;
 constexpr DWORD kPrompt = kMbOkCancel | kMbIconExclamation;
+
+// A port whose next `starvedWrites` block writes find no memory for their
+// request buffer.
+class StarvedPort : public CDevicePort {
+public:
+    StarvedPort(const PlatformServices& services, int starvedWrites)
+        : CDevicePort(services), m_starvedWrites(starvedWrites) {}
+
+protected:
+    std::vector<std::uint8_t> AllocateRequestBuffer(std::size_t size) override {
+        if (m_starvedWrites > 0) {
+            --m_starvedWrites;
+            throw std::bad_alloc();
+        }
+        return CDevicePort::AllocateRequestBuffer(size);
+    }
+
+private:
+    int m_starvedWrites;
+};
+
+// The main window with such ports.
+class StarvedDlg : public CQuillKQDlg {
+public:
+    StarvedDlg(const PlatformServices& services, IDialogs& dialogs, IMainWindow& window,
+               int starvedWrites)
+        : CQuillKQDlg(services, dialogs, window), m_starvedWrites(starvedWrites) {}
+
+protected:
+    std::unique_ptr<CDevicePort> MakePort() override {
+        return std::make_unique<StarvedPort>(m_services, m_starvedWrites);
+    }
+
+private:
+    int m_starvedWrites;
+};
 
 class CommandTest : public ::testing::Test {
 protected:

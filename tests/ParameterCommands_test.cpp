@@ -12,6 +12,7 @@ namespace {
 using test::CommandTest;
 using test::kInformation;
 using test::kWarning;
+using test::StarvedDlg;
 
 using ParameterCommands = CommandTest;
 
@@ -127,6 +128,20 @@ TEST_F(ParameterCommands, PutSendsAnyContentUnchangedAndTheDeviceDecides) {
     EXPECT_NE(lines.find("\"file\":\"/p/broken.bin\""), std::string::npos);
     EXPECT_EQ(std::count(lines.begin(), lines.end(), '\n'), 2);
     EXPECT_NE(lines.find("\"outcome\":\"failed\""), std::string::npos);
+}
+
+// A write that runs out of memory says so itself, before the command's own
+// failure box, and sends nothing after the identity check.
+TEST_F(ParameterCommands, PutOutOfMemoryShowsTheWritesBoxFirst) {
+    StarvedDlg starved(world.Services(), ui, ui, 1);
+    starved.m_strPrinterName = dlg.m_strPrinterName;
+    Files().SetFile("/p/f.bin", DefaultParameterBlock(SimModel::kZT5));
+    ui.AnswerFileDialog("/p/f.bin");
+    ui.ExpectBox("Out of memory.", kWarning);
+    ui.ExpectBox("Failed to Put Parameters.", kWarning);
+    starved.OnPutParameters();
+    EXPECT_TRUE(WrittenBlocks().empty());
+    EXPECT_EQ(Device().StoreCount(), 0);
 }
 
 TEST_F(ParameterCommands, SavedFileGoesBackByteForByteAndThePathCarriesOver) {

@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "CommandWorld.h"
 #include "ScriptedUi.h"
 #include "UnexpectedRequests.h"
 #include "app/SelfTest.h"
@@ -35,6 +36,7 @@ struct SelfTestRun : ::testing::Test {
     SimInstalledDevice* installed;
     ScriptedUi ui;
     std::vector<std::uint8_t> original;
+    int starvedWrites = 0;  // block writes that find no memory
 };
 
 // The boxes of a run where every step succeeds, in order.
@@ -80,15 +82,16 @@ TEST_P(SelfTestBoxes, ShowEachStepInOrderWithItsIcon) {
     expected.erase(std::remove(expected.begin(), expected.end(), ""), expected.end());
     expected.resize(std::min(expected.size(), c.boxes));
     for (const std::string& text : expected) {
-        const bool plain = text == "Start Self Test" || text.rfind("Error: ", 0) == 0 ||
-                           text.rfind("The device's", 0) == 0 || text.rfind("Access to", 0) == 0;
+        const bool plain = text == "Start Self Test" || text == "Out of memory." ||
+                           text.rfind("Error: ", 0) == 0 || text.rfind("The device's", 0) == 0 ||
+                           text.rfind("Access to", 0) == 0;
         const auto action = c.whileShown.find(text);
         ui.ExpectBox(text, plain ? kPlain : kInformation, kIdOk,
                      action == c.whileShown.end()
                          ? std::function<void()>()
                          : [this, act = action->second] { act(*this); });
     }
-    CDevicePort port(world.Services());
+    test::StarvedPort port(world.Services(), starvedWrites);
     CBackupStore backups(world.Files(), world.Environment());
     RunSelfTest(port, c.printer, backups, ui);
     EXPECT_EQ(world.DeviceFile().OpenHandleCount(), c.printer.empty() ? 0u : 1u)
@@ -159,6 +162,18 @@ INSTANTIATE_TEST_SUITE_P(
                        }}},
                      [](SelfTestRun& run) {
                          EXPECT_EQ(run.Device().StoreCount(), 2);
+                         EXPECT_EQ(run.Device().ParameterBlock(), run.original);
+                     }},
+        // Each write that finds no memory says so before its step's box; the
+        // second try of the original then stores it.
+        SelfTestCase{"writes out of memory say so first", "Zarvel KQ-10",
+                     [](SelfTestRun& run) { run.starvedWrites = 2; },
+                     {{"Success: PutParam dummy", "Out of memory.\n+Error: PutParam dummy"},
+                      {"Success: PutParam original",
+                       "Out of memory.\n+Success: PutParam original"}},
+                     12, {},
+                     [](SelfTestRun& run) {
+                         EXPECT_EQ(run.Device().StoreCount(), 1);
                          EXPECT_EQ(run.Device().ParameterBlock(), run.original);
                      }},
         SelfTestCase{"without a backup nothing is written", "Zarvel KQ-10",

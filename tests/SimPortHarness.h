@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "UnexpectedRequests.h"
+#include "platform/AsciiCase.h"
 #include "platform/CodePage.h"
 #include "platform/PlatformVersion.h"
 #include "platform/Registry.h"
@@ -51,6 +52,7 @@ public:
 class SingleByteCodePage : public ICodePage {
 public:
     bool IsLeadByte(unsigned char) const override { return false; }
+    unsigned char UpperCase(unsigned char byte) const override { return AsciiUpper(byte); }
 };
 
 // Lets a test hand the port an open handle.

@@ -31,6 +31,7 @@ TEST(StringTable, EveryIdTheProgramUsesHasItsText) {
         {187, "The device's parameters were saved to %1 before the test. Restore them with "
               "Put Parameters."},
         {188, "%1 changed while it was being sent. The job was cancelled."},
+        {189, "An unexpected error stopped the command."},
         {57344, "Marnel"},
         {61442, "All Files (*.*)"},
         {61446, "an unnamed file"},
@@ -51,7 +52,7 @@ TEST(StringTable, EveryIdTheProgramUsesHasItsText) {
 }
 
 TEST(StringTable, UnknownIdsAreEmpty) {
-    for (DWORD id : {0u, 159u, 167u, 179u, 189u, 57343u, 61855u, 61871u, 0xFFFFFFFFu}) {
+    for (DWORD id : {0u, 159u, 167u, 179u, 190u, 57343u, 61855u, 61871u, 0xFFFFFFFFu}) {
         EXPECT_EQ("", LoadString(id)) << "string " << id;
     }
 }

@@ -123,6 +123,10 @@ bool CQuillKQDlg::ConfirmStoredPrinter() {
     return confirmed;
 }
 
+std::unique_ptr<CDevicePort> CQuillKQDlg::MakePort() {
+    return std::make_unique<CDevicePort>(m_services);
+}
+
 bool CQuillKQDlg::OpenPortOrSay(CDevicePort& port) {
     if (port.Open(m_strPrinterName)) {
         return true;

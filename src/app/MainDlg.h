@@ -17,6 +17,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "app/Font.h"
@@ -98,6 +99,9 @@ public:
 protected:
     // True when the stored printer can still be opened and is not offline.
     bool ConfirmStoredPrinter();
+    // The port a command makes for its transfers (closed). Virtual so that
+    // a test can hand in one whose request buffers cannot be allocated.
+    virtual std::unique_ptr<CDevicePort> MakePort();
     // Opens `port` for the chosen printer; on failure says "Failed to
     // connect." and returns false.
     bool OpenPortOrSay(CDevicePort& port);

@@ -1,5 +1,6 @@
 // Get Parameters and Put Parameters: the device's 266-byte parameter block
 // to a file and back, unchanged.
+#include <memory>
 #include <new>
 
 #include "app/AppMessageBox.h"
@@ -21,13 +22,13 @@ constexpr DWORD kParameterFileSize = static_cast<DWORD>(kParameterBlockSize);
 }  // namespace
 
 void CQuillKQDlg::OnGetParameters() {
-    CDevicePort port(m_services);
-    if (!OpenPortOrSay(port)) {
+    const std::unique_ptr<CDevicePort> port = MakePort();
+    if (!OpenPortOrSay(*port)) {
         return;
     }
     CWaitCursor wait(m_window);
     ParameterBlockBytes block{};
-    if (!port.ReadParameterBlock(block.data(), kParameterFileSize)) {
+    if (!port->ReadParameterBlock(block.data(), kParameterFileSize)) {
         AfxMessageBox(m_dialogs, IDS_FAILED_GET_PARAMETERS);
         return;
     }
@@ -45,8 +46,8 @@ void CQuillKQDlg::OnGetParameters() {
 }
 
 void CQuillKQDlg::OnPutParameters() {
-    CDevicePort port(m_services);
-    if (!OpenPortOrSay(port)) {
+    const std::unique_ptr<CDevicePort> port = MakePort();
+    if (!OpenPortOrSay(*port)) {
         return;
     }
     std::string path;
@@ -65,7 +66,7 @@ void CQuillKQDlg::OnPutParameters() {
             AfxMessageBox(m_dialogs, IDS_DATA_FORMAT_ERROR);
             return;
         }
-        const bool stored = port.WriteParameterBlock(file.block.data(), kParameterFileSize) != 0;
+        const bool stored = port->WriteParameterBlock(file.block.data(), kParameterFileSize) != 0;
         CSha256 digest;
         digest.Update(file.block.data(), file.block.size());
         HistoryEntry change;
@@ -78,6 +79,10 @@ void CQuillKQDlg::OnPutParameters() {
         if (stored) {
             AfxMessageBox(m_dialogs, IDS_SUCCEEDED_PUT_PARAMETERS, kMbOk | kMbIconInformation);
         } else {
+            // The write's own report of exhausted memory comes first.
+            if (port->LastFailure().kind == FailureKind::kOutOfMemory) {
+                ReportOutOfMemory(m_dialogs);
+            }
             AfxMessageBox(m_dialogs, IDS_FAILED_PUT_PARAMETERS);
         }
     } catch (const CFileException& error) {

@@ -11,15 +11,15 @@
 namespace marnel {
 
 void CQuillKQDlg::OnGetReport() {
-    CDevicePort port(m_services);
-    if (!OpenPortOrSay(port)) {
+    const std::unique_ptr<CDevicePort> port = MakePort();
+    if (!OpenPortOrSay(*port)) {
         return;
     }
     CWaitCursor wait(m_window);
     // Held for the whole command: the window borrows it.
     char report[kReportBufferSize] = {};
-    if (!port.ReadReport(reinterpret_cast<std::uint8_t*>(report),
-                         static_cast<DWORD>(kReportBufferSize))) {
+    if (!port->ReadReport(reinterpret_cast<std::uint8_t*>(report),
+                          static_cast<DWORD>(kReportBufferSize))) {
         AfxMessageBox(m_dialogs, IDS_FAILED_GET_REPORT);
         return;
     }

@@ -1,12 +1,15 @@
 // The diagnostic self test (Shift + "&About Marnel...").
 #include "app/SelfTest.h"
 
+#include <memory>
+
 #include "app/AppMessageBox.h"
 #include "app/MainDlg.h"
 #include "app/WaitCursor.h"
 #include "files/FileException.h"
 #include "ops/BackupStore.h"
 #include "ops/SelfTest.h"
+#include "protocol/DevicePort.h"
 #include "res/Resource.h"
 
 namespace marnel {
@@ -18,6 +21,10 @@ bool RunSelfTest(CDevicePort& port, const std::string& printerName, CBackupStore
     try {
         RunSelfTestSteps(port, printerName, backups, [&](const SelfTestResult& result) {
             allSucceeded = allSucceeded && result.ok;
+            // A write's own report of exhausted memory comes before the step's box.
+            for (int i = 0; i < result.outOfMemory; ++i) {
+                ReportOutOfMemory(dialogs);
+            }
             const DWORD type = result.ok ? kMbOk | kMbIconInformation : kMbOk;
             for (const std::string& line : SelfTestStepLines(result)) {
                 AfxMessageBox(dialogs, line, type);
@@ -34,9 +41,9 @@ void CQuillKQDlg::SelfTest() {
     CWaitCursor wait(m_window);
     // A copy taken now: a re-selection during a box may change the name.
     const std::string printerName = m_strPrinterName;
-    CDevicePort port(m_services);
+    const std::unique_ptr<CDevicePort> port = MakePort();
     CBackupStore backups(*m_services.fileSystem, *m_services.environment);
-    const bool succeeded = RunSelfTest(port, printerName, backups, m_dialogs);
+    const bool succeeded = RunSelfTest(*port, printerName, backups, m_dialogs);
     if (!backups.LastSaved().empty()) {  // only a test that reached the device changed it
         HistoryEntry change;
         change.operation = "self-test";

@@ -381,6 +381,9 @@ int DeviceCommands::SelfTest() {
             if (!result.ok && result.step == SelfTestStep::kPutParamOriginal) {
                 backupToRestore = result.detail;
             }
+            for (int i = 0; i < result.outOfMemory; ++i) {
+                line(LoadString(AFX_IDS_MEMORY_EXCEPTION), true);
+            }
             for (const std::string& text : SelfTestStepLines(result)) {
                 line(text, !result.ok);
             }

@@ -15,10 +15,6 @@ std::size_t CharBytes(const ICodePage& codePage, const std::string& text, std::s
     return codePage.IsLeadByte(byte) && pos + 1 < text.size() ? 2 : 1;
 }
 
-unsigned char FoldAscii(unsigned char byte) {
-    return byte >= 'A' && byte <= 'Z' ? static_cast<unsigned char>(byte - 'A' + 'a') : byte;
-}
-
 // Compares the first `prefix.size()` bytes of `text` with `prefix` unit by
 // unit; `text` must be at least as long as `prefix`. While the bytes agree
 // both strings are on the same character boundaries, so the prefix's units
@@ -32,8 +28,8 @@ bool SameIgnoringCase(const ICodePage& codePage, const std::string& text,
             if (text.compare(pos, 2, prefix, pos, 2) != 0) {
                 return false;
             }
-        } else if (FoldAscii(static_cast<unsigned char>(text[pos])) !=
-                   FoldAscii(static_cast<unsigned char>(prefix[pos]))) {
+        } else if (codePage.UpperCase(static_cast<unsigned char>(text[pos])) !=
+                   codePage.UpperCase(static_cast<unsigned char>(prefix[pos]))) {
             return false;
         }
         pos += unit;

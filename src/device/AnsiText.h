@@ -2,7 +2,7 @@
 // character (a lead byte and the byte after it) is one unit: it is compared
 // byte for byte and never case-folded, so a trail byte that happens to be an
 // ASCII letter is neither folded nor matched on its own. Case is ignored for
-// the ASCII letters only.
+// the code page's single-byte letters (ICodePage::UpperCase).
 #pragma once
 
 #include <cstddef>

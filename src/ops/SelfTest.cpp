@@ -26,9 +26,18 @@ const char* const kStepNames[] = {
 
 void RunSelfTestSteps(CDevicePort& port, const std::string& printerName, CBackupStore& backups,
                       const SelfTestObserver& onStep) {
-    auto tell = [&onStep](SelfTestStep step, bool ok, std::string detail = std::string()) {
-        onStep(SelfTestResult{step, ok, std::move(detail)});
+    int outOfMemory = 0;  // since the last step was told
+    auto tell = [&](SelfTestStep step, bool ok, std::string detail = std::string()) {
+        onStep(SelfTestResult{step, ok, std::move(detail), outOfMemory});
+        outOfMemory = 0;
         return ok;
+    };
+    auto write = [&](const std::uint8_t* block) {
+        if (port.WriteParameterBlock(block, kBlockSize)) {
+            return true;
+        }
+        outOfMemory += port.LastFailure().kind == FailureKind::kOutOfMemory ? 1 : 0;
+        return false;
     };
 
     if (!tell(SelfTestStep::kCreate, port.Open(printerName) != 0)) {
@@ -44,10 +53,9 @@ void RunSelfTestSteps(CDevicePort& port, const std::string& printerName, CBackup
     // The KQ-10 model tag and nothing else: every data and checksum byte zero.
     std::uint8_t dummy[kBlockSize] = {};
     std::memcpy(dummy, "KQ-10   ", 8);
-    tell(SelfTestStep::kPutParamDummy, port.WriteParameterBlock(dummy, kBlockSize) != 0);
+    tell(SelfTestStep::kPutParamDummy, write(dummy));
     // One failed transfer must not leave the device with the dummy.
-    const bool restored = port.WriteParameterBlock(blockA.data(), kBlockSize) != 0 ||
-                          port.WriteParameterBlock(blockA.data(), kBlockSize) != 0;
+    const bool restored = write(blockA.data()) || write(blockA.data());
     tell(SelfTestStep::kPutParamOriginal, restored, restored ? std::string() : backup);
 
     ParameterBlockBytes blockB{};

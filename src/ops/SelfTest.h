@@ -28,7 +28,8 @@ enum class SelfTestStep {
 struct SelfTestResult {
     SelfTestStep step;
     bool ok;
-    std::string detail;  // the text a successful version or report read gave
+    std::string detail;   // the text a successful version or report read gave
+    int outOfMemory = 0;  // writes of this step that failed for want of memory
 };
 
 using SelfTestObserver = std::function<void(const SelfTestResult&)>;

@@ -1,5 +1,6 @@
 // Name matching as the registry and the spooler do it in memory: the ASCII
-// letters fold, every other byte stands for itself.
+// letters fold, every other byte stands for itself. Also the upper-casing of
+// a code page whose letters are ASCII.
 #pragma once
 
 #include <algorithm>
@@ -9,6 +10,10 @@ namespace marnel {
 
 inline char AsciiLower(char c) {
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+inline unsigned char AsciiUpper(unsigned char c) {
+    return c >= 'a' && c <= 'z' ? static_cast<unsigned char>(c - 'a' + 'A') : c;
 }
 
 inline std::string AsciiLowered(std::string text) {

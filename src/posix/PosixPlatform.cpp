@@ -1,5 +1,6 @@
 #include "posix/PosixPlatform.h"
 
+#include "platform/AsciiCase.h"
 #include "platform/CodePage.h"
 #include "platform/OpenDiagnosis.h"
 #include "platform/PlatformVersion.h"
@@ -23,10 +24,12 @@ public:
     }
 };
 
-// Printer and device names here are single-byte text.
+// Printer and device names here are single-byte text, and driver names
+// ASCII: only the ASCII letters have a case.
 class PosixPlatform::CodePage : public ICodePage {
 public:
     bool IsLeadByte(unsigned char) const override { return false; }
+    unsigned char UpperCase(unsigned char byte) const override { return AsciiUpper(byte); }
 };
 
 // Why a printer does not lead to an open device, in one line for the expert:

@@ -63,6 +63,8 @@
 #define IDS_FIRMWARE_CHANGED 188
 #define IDS_FIRMWARE_CHANGED_TEXT "%1 changed while it was being sent. The job was cancelled."
 #define IDS_RESTORE_BACKUP_TEXT "The device's parameters were saved to %1 before the test. Restore them with Put Parameters."
+#define IDS_UNEXPECTED_ERROR 189
+#define IDS_UNEXPECTED_ERROR_TEXT "An unexpected error stopped the command."
 
 // The framework's strings the program relies on.
 #define AFX_IDS_APP_TITLE 57344

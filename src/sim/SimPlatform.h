@@ -6,6 +6,7 @@
 #include <map>
 #include <string>
 
+#include "platform/AsciiCase.h"
 #include "platform/CodePage.h"
 #include "platform/Environment.h"
 #include "platform/PlatformVersion.h"
@@ -36,9 +37,16 @@ private:
     int m_calls = 0;
 };
 
-// A code page that is single-byte unless lead bytes are declared.
+// A code page that is single-byte unless lead bytes are declared, and whose
+// letters are the ASCII ones unless more are declared.
 class SimCodePage : public ICodePage {
 public:
+    SimCodePage() {
+        for (unsigned int byte = 0; byte < 256; ++byte) {
+            m_upper[byte] = AsciiUpper(static_cast<unsigned char>(byte));
+        }
+    }
+
     // Declares first..last (inclusive) lead bytes of double-byte characters.
     void AddLeadByteRange(unsigned char first, unsigned char last) {
         for (unsigned int byte = first; byte <= last; ++byte) {
@@ -46,10 +54,17 @@ public:
         }
     }
 
+    // Declares a letter beyond ASCII: `lower` upper-cases to `upper`.
+    void AddLetter(unsigned char lower, unsigned char upper) { m_upper[lower] = upper; }
+
     bool IsLeadByte(unsigned char byte) const override { return m_leadBytes[byte]; }
+    unsigned char UpperCase(unsigned char byte) const override {
+        return m_leadBytes[byte] ? byte : m_upper[byte];
+    }
 
 private:
     std::array<bool, 256> m_leadBytes{};
+    std::array<unsigned char, 256> m_upper{};
 };
 
 // An environment of a technician's account: variables as set, the state

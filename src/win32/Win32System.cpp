@@ -30,6 +30,27 @@ void Win32Clock::Sleep(DWORD milliseconds) { ::Sleep(milliseconds); }
 
 std::uint64_t Win32Clock::NowMs() { return GetTickCount64(); }
 
+Win32CodePage::Win32CodePage() {
+    for (unsigned int i = 0; i < m_upper.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(i);
+        m_upper[i] = byte;
+        if (byte == 0 || IsLeadByte(byte)) {
+            continue;
+        }
+        char upper = static_cast<char>(byte);
+        CharUpperBuffA(&upper, 1);
+        // Upper-casing goes through Unicode and back: a letter whose capital
+        // the code page lacks may come back as a best fit (another letter) or
+        // a default character. Only a fold that leads back to this byte
+        // counts, so that two different letters never compare equal.
+        char lowerAgain = upper;
+        CharLowerBuffA(&lowerAgain, 1);
+        if (static_cast<unsigned char>(lowerAgain) == byte) {
+            m_upper[i] = static_cast<unsigned char>(upper);
+        }
+    }
+}
+
 bool Win32CodePage::IsLeadByte(unsigned char byte) const { return IsDBCSLeadByte(byte) != 0; }
 
 std::string Win32Environment::Variable(const std::string& name) {

@@ -2,6 +2,8 @@
 // code page's lead bytes and the user's environment.
 #pragma once
 
+#include <array>
+
 #include "platform/Clock.h"
 #include "platform/CodePage.h"
 #include "platform/Environment.h"
@@ -22,10 +24,16 @@ public:
     std::uint64_t NowMs() override;
 };
 
-// IsDBCSLeadByte in the active ANSI code page.
+// IsDBCSLeadByte in the active ANSI code page, and the system's own
+// upper-casing of its single-byte characters (CharUpperBuffA), taken once.
 class Win32CodePage : public ICodePage {
 public:
+    Win32CodePage();
     bool IsLeadByte(unsigned char byte) const override;
+    unsigned char UpperCase(unsigned char byte) const override { return m_upper[byte]; }
+
+private:
+    std::array<unsigned char, 256> m_upper{};
 };
 
 // GetEnvironmentVariableA; state in %LOCALAPPDATA%\Marnel; the system time.

@@ -554,9 +554,14 @@ void CheckVersionAndManifest(HMODULE hModule) {
     if (ResourceData(hModule, MAKEINTRESOURCEA(24), MAKEINTRESOURCEA(1), &data, &size)) {
         manifest.assign(reinterpret_cast<const char*>(data), size);
     }
+    // System DPI awareness: the windows take the DPI they start with, and the
+    // system scales them on a monitor of another scale (no WM_DPICHANGED).
     Check(manifest.find("level=\"asInvoker\"") != std::string::npos &&
-              manifest.find("PerMonitor") != std::string::npos,
-          "manifest: asInvoker, per-monitor DPI aware");
+              manifest.find(">true</dpiAware>") != std::string::npos &&
+              manifest.find(">system</dpiAwareness>") != std::string::npos &&
+              manifest.find("PerMonitor") == std::string::npos &&
+              manifest.find("/pm<") == std::string::npos,
+          "manifest: asInvoker, system DPI aware");
 }
 
 int CheckResources(const std::string& exe) {
@@ -1235,11 +1240,29 @@ void CaseSelfTest(const std::string& exe) {
     ExitProgram(program, hMain, "self test");
 }
 
+// A handler that lets an exception out: the window shows it in a box and
+// goes on answering.
+void CaseHandlerThrows(const std::string& exe) {
+    Program program;
+    HWND hMain = StartOnScenario(program, exe, "one.scn", "handler throws");
+    if (!hMain)
+        return;
+    PostMessageA(hMain, marnel::kSimThrowMessage, 0, 0);
+    ExpectBox(program, AFX_IDS_MEMORY_EXCEPTION_TEXT, "handler throws std::bad_alloc",
+              Shot("handler-out-of-memory.png"));
+    PostMessageA(hMain, marnel::kSimThrowMessage, 1, 0);
+    ExpectBox(program, IDS_UNEXPECTED_ERROR_TEXT, "handler throws another exception",
+              Shot("handler-unexpected-error.png"));
+    CheckAboutBox(program, hMain, "");
+    ExitProgram(program, hMain, "handler throws");
+}
+
 int RunCommandCases(const std::string& exe) {
     CaseParameters(exe);
     CaseReport(exe);
     CaseFirmware(exe);
     CaseSelfTest(exe);
+    CaseHandlerThrows(exe);
     return 0;
 }
 

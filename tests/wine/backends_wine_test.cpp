@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "device/AnsiText.h"
 #include "files/File.h"
 #include "protocol/DevicePort.h"
 #include "win32/Win32FileSystem.h"
@@ -359,7 +360,10 @@ void TestDoubleByteCodePage() {
                               {0x5C, false}, {0xA1, false}, {0x80, false}};
     for (const LeadCase& c : leads) {
         CHECK_EQ(codePage.IsLeadByte(c.byte), c.lead);
+        // None of them is a small letter; a lead byte is never upper-cased alone.
+        CHECK_EQ(static_cast<int>(codePage.UpperCase(c.byte)), static_cast<int>(c.byte));
     }
+    CHECK_EQ(static_cast<int>(codePage.UpperCase('a')), static_cast<int>('A'));
 
     // U+8868 is 95 5C in code page 932: its trail byte is a backslash.
     const std::wstring fits(127, L'\x8868');
@@ -390,6 +394,20 @@ void TestDoubleByteCodePage() {
     CHECK(registry.OpenKey(key, expected, &child));
     registry.CloseKey(child);
     registry.CloseKey(key);
+}
+
+// Run with the Western ANSI code page (1252, set up by the test's
+// environment): the system's own upper-casing folds its letters beyond ASCII,
+// and a character without a capital of its own in the code page stays itself.
+void TestWesternCodePage() {
+    CHECK_EQ(GetACP(), 1252u);
+    Win32CodePage codePage;
+    CHECK(AnsiEqualsNoCase(codePage, "zarvel kq-10 \xE4", "ZARVEL KQ-10 \xC4"));
+    CHECK(AnsiStartsWithNoCase(codePage, "\xE9tiquette", "\xC9TI"));
+    CHECK(AnsiEqualsNoCase(codePage, "\xFF", "\x9F"));
+    CHECK(!AnsiEqualsNoCase(codePage, "\xE4", "\xE5"));
+    CHECK(!AnsiEqualsNoCase(codePage, "\xB5", "M"));
+    CHECK_EQ(static_cast<int>(codePage.UpperCase(0xDF)), 0xDF);
 }
 
 // Records what the port asks of the device file and passes it on to the
@@ -515,6 +533,7 @@ int main(int argc, char** argv) {
         {"emptyjob", TestEmptyRawJob},
         {"kernel", TestDeviceFileAndKernel},
         {"dbcs", TestDoubleByteCodePage},
+        {"western", TestWesternCodePage},
         {"resolve", TestResolution},
         {"save", TestSave},
         {"empty", TestEmptySpooler},

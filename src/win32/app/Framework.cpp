@@ -1,6 +1,25 @@
 #include "win32/app/Framework.h"
 
+#include <new>
+
+#include "app/AppMessageBox.h"
+#include "res/Resource.h"
+
 namespace marnel {
+
+namespace {
+
+// Shows string `id` in the program's box over `hWnd`, the way the core shows
+// its own. Nothing here allocates: memory may be what ran out.
+void ReportEscapedException(HWND hWnd, UINT id) noexcept {
+    char text[256] = "";
+    char caption[64] = "";
+    LoadStringA(App().hInstance, id, text, static_cast<int>(sizeof text));
+    LoadStringA(App().hInstance, AFX_IDS_APP_TITLE, caption, static_cast<int>(sizeof caption));
+    MessageBoxA(hWnd, text, caption, EffectiveMessageBoxType(kMbOk));
+}
+
+}  // namespace
 
 AppState& App() {
     static AppState state;
@@ -109,6 +128,19 @@ void CDialog::CenterOverOwner() {
 }
 
 INT_PTR CALLBACK CDialog::DialogProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    // No exception may unwind through the system's frames that called us: one
+    // that a handler lets out is shown here, and the program goes on.
+    try {
+        return Route(hWnd, message, wParam, lParam);
+    } catch (const std::bad_alloc&) {
+        ReportEscapedException(hWnd, AFX_IDS_MEMORY_EXCEPTION);
+    } catch (...) {
+        ReportEscapedException(hWnd, IDS_UNEXPECTED_ERROR);
+    }
+    return FALSE;
+}
+
+INT_PTR CDialog::Route(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_INITDIALOG) {
         auto* pThis = reinterpret_cast<CDialog*>(lParam);
         SetWindowLongPtrA(hWnd, DWLP_USER, reinterpret_cast<LONG_PTR>(pThis));
@@ -154,7 +186,13 @@ INT_PTR CDialog::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
         // outer message's request for default processing apart.
         bool outerDefault = m_bDefault;
         m_bDefault = false;
-        LRESULT result = entry->pfnHandler(this, wParam, lParam);
+        LRESULT result = 0;
+        try {
+            result = entry->pfnHandler(this, wParam, lParam);
+        } catch (...) {
+            m_bDefault = outerDefault;
+            throw;
+        }
         bool wantsDefault = m_bDefault;
         m_bDefault = outerDefault;
         if (wantsDefault) {

@@ -150,7 +150,9 @@ std::string LoadResString(UINT id);
 
 // A modal dialog from a template. Messages reach member handlers through
 // the message map; WM_INITDIALOG reaches OnInitDialog, IDOK and IDCANCEL
-// reach OnOK and OnCancel when the map does not name them.
+// reach OnOK and OnCancel when the map does not name them. An exception a
+// handler lets out ends at the dialog procedure, in a box: "Out of memory."
+// for exhausted memory, string IDS_UNEXPECTED_ERROR for anything else.
 class CDialog {
 public:
     CDialog(UINT nIDTemplate, HWND hParent);
@@ -190,7 +192,9 @@ protected:
     HWND m_hWnd = nullptr;
 
 private:
+    // Contains every exception; Route does the work.
     static INT_PTR CALLBACK DialogProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);
+    static INT_PTR Route(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);
     INT_PTR Dispatch(UINT message, WPARAM wParam, LPARAM lParam);
     const MessageMapEntry* FindEntry(UINT message, WPARAM wParam) const;
     void CenterOverOwner();

@@ -14,6 +14,11 @@ constexpr UINT kSimSwitchStateMessage = WM_APP + 0x51;
 // restarting it for a firmware update would, or back to service mode (0).
 constexpr UINT kSimSetUpdateModeMessage = WM_APP + 0x52;
 
+// Makes the handler of this very message throw, as a command that lets an
+// exception out would: std::bad_alloc for wParam 0, a std::runtime_error for
+// any other value.
+constexpr UINT kSimThrowMessage = WM_APP + 0x53;
+
 // WM_COPYDATA with this tag asks for the last print job the first device
 // received: its bytes are written to the file the data names (a path, NUL
 // ended). The answer is 0 when there is no complete job or no file.

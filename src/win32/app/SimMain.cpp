@@ -7,8 +7,10 @@
 #include <cstring>
 #include <fstream>
 #include <map>
+#include <new>
 #include <optional>
 #include <sstream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -75,6 +77,12 @@ public:
         if (message == marnel::kSimSwitchStateMessage) {
             *result = ApplyState(static_cast<size_t>(wParam)) ? 1 : 0;
             return true;
+        }
+        if (message == marnel::kSimThrowMessage) {
+            if (wParam == 0) {
+                throw std::bad_alloc();
+            }
+            throw std::runtime_error("thrown for the test driver");
         }
         if (message == marnel::kSimSetUpdateModeMessage) {
             for (size_t i = 0; i < m_world.DeviceCount(); ++i) {
