@@ -57,6 +57,10 @@ if "$marnel" --simulate support-bundle "$work/b.tar.gz" 2>"$work/err"; then fail
 [ "$(cksum <"$work/b.tar.gz")" = "$sum" ] || fail "the existing file changed"
 grep -q "exists already" "$work/err" || fail "$(cat "$work/err")"
 
+# A FILE that cannot be made stops it before anything runs.
+if "$marnel" --simulate support-bundle "$work/nodir/b.tar.gz" 2>"$work/err"; then fail "nodir"; fi
+grep -q "contains an invalid path. (No such file or directory)" "$work/err" || fail "$(cat "$work/err")"
+
 # A device that is not there does not stop the bundle; its items say so.
 "$marnel" --simulate --printer nosuch support-bundle "$work/absent.tar.gz" >"$work/said" \
     || fail "absent device: exit $?"
