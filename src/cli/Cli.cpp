@@ -10,6 +10,7 @@
 #include "cli/Commands.h"
 #include "cli/ExitStatus.h"
 #include "cli/StateCommands.h"
+#include "cli/SupportBundle.h"
 
 namespace marnel::cli {
 
@@ -216,12 +217,19 @@ int RunCommand(int argc, const char* const* argv, Console& console, IFileSystem&
     inspect->add_option("FILE", command.file, "Parameter file to check")
         ->required()
         ->check(kNamedFile);
+    auto* bundle = app.add_subcommand(
+        "support-bundle",
+        "Gather what the maker's support needs (doctor, list, versions, report, parameters, "
+        "history, a trace) into a new FILE.tar.gz");
+    bundle->add_option("FILE", command.file, "Archive to write; an existing file is not replaced")
+        ->required()
+        ->check(kNamedFile);
     std::string helpTopic;
     auto* help = app.add_subcommand("help", "Print the help of marnel, or of COMMAND");
     help->add_option("COMMAND", helpTopic, "A command");
     for (CLI::App* sub :
          {list, report, getParams, putParams, version, selfTest, firmware, inspect, history, backups,
-          help, doctor}) {
+          bundle, help, doctor}) {
         sub->callback([&command, sub] { command.name = sub->get_name(); });
     }
 
@@ -282,6 +290,9 @@ int RunCommand(int argc, const char* const* argv, Console& console, IFileSystem&
     } catch (const std::invalid_argument& e) {
         console.Failure(e.what());
         return kExitUsage;
+    }
+    if (command.name == "support-bundle") {
+        return MakeSupportBundle(console, files, environment, options, command.file);
     }
     DeviceCommands commands(console, *world, files, environment, options);
     if (command.name == "list") {

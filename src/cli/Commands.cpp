@@ -9,11 +9,11 @@
 #include <ostream>
 
 #include "cli/ExitStatus.h"
+#include "cli/FileErrorText.h"
 #include "cli/SignalHold.h"
 #include "cli/Trace.h"
 #include "device/AnsiText.h"
 #include "files/File.h"
-#include "files/FileErrorMessage.h"
 #include "files/Sha256.h"
 #include "ops/BackupStore.h"
 #include "ops/DeviceProbe.h"
@@ -43,7 +43,7 @@ std::optional<ParameterFile> ReadParameterFileOrSay(
         }
         console.Failure(LoadString(IDS_DATA_FORMAT_ERROR), wrongLength(input.length));
     } catch (const CFileException& error) {
-        console.Failure(FileErrorMessage(error));
+        console.FileFailure(error);
     }
     return std::nullopt;
 }
@@ -151,7 +151,7 @@ void DeviceCommands::RecordHistory(int status) {
     try {
         CHistory(m_files, m_environment).Append(m_record);
     } catch (const CFileException& error) {
-        m_console.Warning("the history could not be written: " + FileErrorMessage(error));
+        m_console.Warning("the history could not be written: " + DescribeFileError(error).Said());
     }
 }
 
@@ -169,7 +169,7 @@ bool DeviceCommands::SaveOutput(const std::string& target, const void* data, DWO
         SaveFileReplacing(m_files, target, data, size);
         return true;
     } catch (const CFileException& error) {
-        m_console.Failure(FileErrorMessage(error));
+        m_console.FileFailure(error);
         return false;
     }
 }
@@ -204,7 +204,8 @@ int DeviceCommands::Report(const std::string& outputFile) {
             m_console.out << '\n';
         }
     } else if (outputFile != kStandardOutput) {
-        m_console.out << "Report saved to " << outputFile << " (" << text.size() << " bytes).\n";
+        m_console.out << "Report saved to " << outputFile << " (" << Counted(text.size(), "byte")
+                      << ").\n";
     }
     return kExitSuccess;
 }
@@ -278,7 +279,7 @@ int DeviceCommands::PutParams(const std::string& file, const PutParamsOptions& p
             backup = CBackupStore(m_files, m_environment).Save(printer, current);
             m_record.backup = backup;
         } catch (const CFileException& error) {
-            m_console.Failure(FileErrorMessage(error),
+            m_console.FileFailure(error,
                               "the backup could not be saved; nothing was sent (--no-backup "
                               "sends without one)");
             return kExitUsage;
@@ -366,6 +367,7 @@ int DeviceCommands::SelfTest() {
     CBackupStore backups(m_files, m_environment);
     std::string backupToRestore;
     std::string failure;
+    std::optional<CFileException> fileError;
     // Signals wait while the dummy block may be on the device: from the
     // first read until the original has been written back.
     std::optional<SignalHold> hold;
@@ -400,7 +402,7 @@ int DeviceCommands::SelfTest() {
         failure = "Interrupted: the test stopped once the parameters had been written back.";
     } catch (const CFileException& error) {
         // The backup could not be saved: nothing was written to the device.
-        failure = FileErrorMessage(error);
+        fileError = error;
         status = kExitUsage;
     }
     m_record.backup = backups.LastSaved();
@@ -410,6 +412,9 @@ int DeviceCommands::SelfTest() {
         if (!m_console.json) {
             m_console.out << "To restore them: " << restore << '\n';
         }
+    }
+    if (fileError) {
+        m_console.FileFailure(*fileError);
     }
     if (m_console.json) {
         nlohmann::json result{{"ok", status == kExitSuccess}, {"steps", steps}};
@@ -440,8 +445,8 @@ int InspectParameterFile(const Console& console, IFileSystem& files, const std::
         ReadParameterFileOrSay(
             console, files, file,
             [&file](std::uint64_t length) {
-                return file + " holds " + std::to_string(length) +
-                       " bytes; a parameter file holds exactly 266";
+                return file + " holds " + Counted(length, "byte") +
+                       "; a parameter file holds exactly 266";
             },
             true);  // only to read it: others may read it meanwhile
     if (!input) {

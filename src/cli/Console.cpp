@@ -6,6 +6,7 @@
 #include <ostream>
 
 #include "cli/ExitStatus.h"
+#include "cli/FileErrorText.h"
 
 namespace marnel::cli {
 
@@ -44,6 +45,20 @@ void Console::Failure(const std::string& text, const std::string& detail) const 
     err << '\n';
 }
 
+void Console::FileFailure(const CFileException& error, const std::string& detail) const {
+    const FileErrorText text = DescribeFileError(error);
+    if (!json) {
+        err << "marnel: " << text.Said(detail) << '\n';
+        return;
+    }
+    const bool first = !pending.contains("error");
+    Failure(text.message, text.reason.empty() || detail.empty() ? text.reason + detail
+                                                                : text.reason + "; " + detail);
+    if (first && !text.advice.empty()) {
+        pending["advice"] = text.advice;
+    }
+}
+
 void Console::Warning(const std::string& text) const { err << "warning: " << text << '\n'; }
 
 void Console::Result(const nlohmann::json& result) const {
@@ -75,6 +90,10 @@ int Console::Finish(int status) const {
     pending = nlohmann::json{};
     hasPending = false;
     return status;
+}
+
+std::string Counted(std::uint64_t count, const std::string& noun) {
+    return std::to_string(count) + " " + noun + (count == 1 ? "" : "s");
 }
 
 std::string Printable(const std::string& deviceText) {

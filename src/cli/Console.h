@@ -5,10 +5,15 @@
 // piece.
 #pragma once
 
+#include <cstdint>
 #include <iosfwd>
 #include <string>
 
 #include <nlohmann/json.hpp>
+
+namespace marnel {
+class CFileException;
+}
 
 namespace marnel::cli {
 
@@ -23,6 +28,11 @@ struct Console {
     // ("Failed to Get Report. (report read: ...)"). With --json the first one
     // becomes the result's "error" and "detail"; later ones join the detail.
     void Failure(const std::string& text, const std::string& detail = std::string()) const;
+
+    // A file error: on the terminal one "marnel:" line with the system's
+    // reason and what to do next; with --json the window's message is the
+    // "error", the reason and `detail` the "detail", and "advice" what to do.
+    void FileFailure(const CFileException& error, const std::string& detail = std::string()) const;
 
     // A warning that does not stop the command ("Many devices are connected.").
     void Warning(const std::string& text) const;
@@ -42,6 +52,9 @@ struct Console {
     mutable nlohmann::json pending{};
     mutable bool hasPending = false;
 };
+
+// "1 second", "5 seconds": a count with its noun, for nouns with a plain "s".
+std::string Counted(std::uint64_t count, const std::string& noun);
 
 // Device text as it may reach a terminal: CR LF and a lone LF end lines,
 // and every other control character (an escape sequence's ESC, a CR that

@@ -10,7 +10,6 @@
 #include "cli/SignalHold.h"
 #include "device/AnsiText.h"
 #include "files/File.h"
-#include "files/FileErrorMessage.h"
 #include "ops/BackupStore.h"
 #include "ops/FirmwareJob.h"
 #include "platform/Clock.h"
@@ -39,8 +38,8 @@ bool DeviceCommands::WaitForUpdateMode(const std::string& printerName,
             }
             if (clock.NowMs() >= deadline) {
                 m_console.Failure("The device did not leave service mode within " +
-                                  std::to_string(firmwareOptions.timeoutSeconds) +
-                                  " seconds; nothing was sent.");
+                                  Counted(firmwareOptions.timeoutSeconds, "second") +
+                                  "; nothing was sent.");
                 return false;
             }
             clock.Sleep(1000);
@@ -69,7 +68,7 @@ int DeviceCommands::Firmware(const std::string& file, const FirmwareOptions& fir
         input.OpenRead(file);
         length = input.GetLength();
     } catch (const CFileException& error) {
-        m_console.Failure(FileErrorMessage(error));
+        m_console.FileFailure(error);
         return kExitUsage;
     }
     if (length == 0) {
@@ -123,8 +122,8 @@ int DeviceCommands::Firmware(const std::string& file, const FirmwareOptions& fir
         }
         if (result == FirmwareJobResult::kInterrupted) {
             m_console.Failure("Interrupted: the firmware job was cancelled.",
-                              std::to_string(handedOver) + " of " + std::to_string(length) +
-                                  " bytes had gone to the spooler, so part of the firmware may "
+                              std::to_string(handedOver) + " of " + Counted(length, "byte") +
+                                  " had gone to the spooler, so part of the firmware may "
                                   "have reached the device; restart it and send the whole file "
                                   "again");
             status = SignalHold::ExitStatusFor(hold.Caught());
@@ -137,7 +136,7 @@ int DeviceCommands::Firmware(const std::string& file, const FirmwareOptions& fir
             status = kExitUsage;
         }
     } catch (const CFileException& error) {
-        m_console.Failure(FileErrorMessage(error));
+        m_console.FileFailure(error);
         status = kExitUsage;
     } catch (const std::bad_alloc&) {
         m_console.Failure(LoadString(AFX_IDS_MEMORY_EXCEPTION));
@@ -152,7 +151,8 @@ int DeviceCommands::Firmware(const std::string& file, const FirmwareOptions& fir
         outcome["backup"] = baseline.backup;
     }
     if (!m_console.json) {
-        m_console.out << "Firmware sent to " << printer << " (" << length << " bytes).\n";
+        m_console.out << "Firmware sent to " << printer << " (" << Counted(length, "byte")
+                      << ").\n";
     }
     if (firmwareOptions.verify) {
         status = VerifyAfterFirmware(printer, baseline, firmwareOptions, &outcome);
@@ -181,7 +181,7 @@ bool DeviceCommands::ReadFirmwareBaseline(const std::string& printer,
     try {
         baseline->backup = CBackupStore(m_files, m_environment).Save(printer, baseline->block);
     } catch (const CFileException& error) {
-        m_console.Failure(FileErrorMessage(error),
+        m_console.FileFailure(error,
                           "the parameters could not be backed up; nothing was sent");
         return false;
     }
@@ -206,6 +206,11 @@ std::string ChangedRanges(const ParameterBlockBytes& before, const ParameterBloc
         i = last;
     }
     return ranges;
+}
+
+// "byte 40", "bytes 8-11, 40".
+std::string Bytes(const std::string& ranges) {
+    return (ranges.find_first_of("-,") == std::string::npos ? "byte " : "bytes ") + ranges;
 }
 
 }  // namespace
@@ -234,7 +239,7 @@ int DeviceCommands::VerifyAfterFirmware(const std::string& printer,
             hold.Caught() != 0
                 ? "the check was skipped"
                 : "the device did not answer in service mode within " +
-                      std::to_string(firmwareOptions.verifyTimeoutSeconds) + " seconds";
+                      Counted(firmwareOptions.verifyTimeoutSeconds, "second");
         (*result)["ok"] = false;
         (*result)["error"] = "Firmware sent, not verified: " + why + ".";
         m_record.outcome = "sent, not verified";
@@ -272,7 +277,7 @@ int DeviceCommands::VerifyAfterFirmware(const std::string& printer,
     if (!firmwareOptions.restoreParams) {
         (*result)["changedBytes"] = changed;
         (*result)["restoreCommand"] = restore;
-        m_console.Warning("the parameters changed at bytes " + changed +
+        m_console.Warning("the parameters changed at " + Bytes(changed) +
                           "; to restore them: " + restore);
         return kExitSuccess;
     }
@@ -281,13 +286,13 @@ int DeviceCommands::VerifyAfterFirmware(const std::string& printer,
         !port.ReadParameterBlock(restored.data(), kParameterBlockSize) ||
         restored != baseline.block) {
         m_console.Failure(LoadString(IDS_FAILED_PUT_PARAMETERS),
-                          "the parameters changed at bytes " + changed + " and could not be "
+                          "the parameters changed at " + Bytes(changed) + " and could not be "
                           "restored; to try again: " + restore);
         return kExitDeviceFailed;
     }
     (*result)["parametersRestored"] = true;
     if (!m_console.json) {
-        m_console.out << "The parameters had changed at bytes " << changed
+        m_console.out << "The parameters had changed at " << Bytes(changed)
                       << "; they were restored from " << baseline.backup << ".\n";
     }
     return kExitSuccess;

@@ -7,7 +7,6 @@
 
 #include "cli/ExitStatus.h"
 #include "files/File.h"
-#include "files/FileErrorMessage.h"
 #include "ops/History.h"
 #include "ops/StateFolder.h"
 #include "platform/Environment.h"
@@ -47,7 +46,7 @@ int ShowHistory(const Console& console, IFileSystem& files, IEnvironment& enviro
             content.clear();
         }
     } catch (const CFileException& error) {
-        console.Failure(FileErrorMessage(error));
+        console.FileFailure(error);
         return kExitUsage;
     }
     nlohmann::json entries = nlohmann::json::array();
@@ -95,7 +94,7 @@ int ListBackups(const Console& console, IFileSystem& files, IEnvironment& enviro
     FileError error;
     if (!state.empty() && !files.ListFiles(folder, &names, &error) &&
         error.cause != FileErrorCause::kFileNotFound && error.cause != FileErrorCause::kBadPath) {
-        console.Failure(FileErrorMessage(CFileException(error.cause, folder, error.osError)));
+        console.FileFailure(CFileException(error.cause, folder, error.osError));
         return kExitUsage;
     }
     // By name without the extension, so a second backup of the same second

@@ -50,15 +50,19 @@ bool Wrap(int fd, bool writing, FileHandle* file) {
 }
 
 // A missing folder is a bad path, as on Windows; only a missing file in an
-// existing folder is "not found".
-int MissingCause(const std::string& path, int errnoValue) {
-    if (errnoValue != ENOENT) {
-        return errnoValue;
+// existing folder is "not found". The system's code stays ENOENT either way.
+bool FailOpen(FileError* error, const std::string& path, int errnoValue) {
+    FailErrno(error, errnoValue);
+    if (errnoValue != ENOENT || error == nullptr) {
+        return false;
     }
     std::size_t slash = path.find_last_of('/');
     std::string folder = slash == std::string::npos ? "." : path.substr(0, slash == 0 ? 1 : slash);
     struct stat st {};
-    return stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode) ? ENOENT : ENOTDIR;
+    if (stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+        error->cause = FileErrorCause::kBadPath;
+    }
+    return false;
 }
 
 // The folder part of a path, with its slash; empty for a bare name.
@@ -81,7 +85,7 @@ namespace {
 bool OpenForReading(const std::string& path, int lockKind, FileHandle* file, FileError* error) {
     int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
-        return FailErrno(error, MissingCause(path, errno));
+        return FailOpen(error, path, errno);
     }
     struct stat st {};
     if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
@@ -112,7 +116,7 @@ bool PosixFileSystem::Create(const std::string& path, FileHandle* file, FileErro
     // Truncate only once the lock is held, so a file in use is left alone.
     int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
     if (fd < 0) {
-        return FailErrno(error, MissingCause(path, errno));
+        return FailOpen(error, path, errno);
     }
     if (!LockOrClose(fd, error)) {
         return false;
@@ -132,7 +136,7 @@ bool PosixFileSystem::CreateTemporaryBeside(const std::string& target, std::stri
     name.push_back('\0');
     int fd = mkstemp(name.data());
     if (fd < 0) {
-        return FailErrno(error, MissingCause(target, errno));
+        return FailOpen(error, target, errno);
     }
     // mkstemp makes the file private; the saved file gets the target's
     // owner, group and mode, or the mode a plain create would give. Only a
@@ -228,7 +232,7 @@ bool PosixFileSystem::CreateNew(const std::string& path, FileHandle* file, bool*
     int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0) {
         *exists = errno == EEXIST;
-        return FailErrno(error, MissingCause(path, errno));
+        return FailOpen(error, path, errno);
     }
     if (!LockOrClose(fd, error)) {
         return false;
@@ -239,7 +243,7 @@ bool PosixFileSystem::CreateNew(const std::string& path, FileHandle* file, bool*
 bool PosixFileSystem::OpenAppend(const std::string& path, FileHandle* file, FileError* error) {
     int fd = open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
     if (fd < 0) {
-        return FailErrno(error, MissingCause(path, errno));
+        return FailOpen(error, path, errno);
     }
     if (!LockOrClose(fd, error)) {
         return false;
@@ -251,7 +255,7 @@ bool PosixFileSystem::ListFiles(const std::string& folder, std::vector<std::stri
                                 FileError* error) {
     DIR* dir = opendir(folder.c_str());
     if (dir == nullptr) {
-        return FailErrno(error, MissingCause(folder, errno));
+        return FailOpen(error, folder, errno);
     }
     names->clear();
     while (const dirent* entry = readdir(dir)) {

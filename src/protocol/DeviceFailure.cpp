@@ -51,17 +51,20 @@ std::string DescribeFailure(const DeviceFailure& failure) {
         case FailureKind::kWrongIdentity:
             std::snprintf(
                 detail, sizeof detail,
-                "the device is not in service mode (no \"SERVICE\" answer; %u bytes returned)",
-                static_cast<unsigned>(failure.bytesReturned));
+                "the device is not in service mode (no \"SERVICE\" answer; %u byte%s returned)",
+                static_cast<unsigned>(failure.bytesReturned),
+                failure.bytesReturned == 1 ? "" : "s");
             break;
         case FailureKind::kFailedStatus:
             std::snprintf(detail, sizeof detail, "the device reported failure (status 0x%02X)",
                           static_cast<unsigned>(failure.status));
             break;
         case FailureKind::kPollsExhausted:
-            std::snprintf(
-                detail, sizeof detail, "no completion after %d polls (%d busy, %d failed requests)",
-                failure.busyPolls + failure.failedPolls, failure.busyPolls, failure.failedPolls);
+            std::snprintf(detail, sizeof detail,
+                          "no completion after %d poll%s (%d busy, %d failed)",
+                          failure.busyPolls + failure.failedPolls,
+                          failure.busyPolls + failure.failedPolls == 1 ? "" : "s",
+                          failure.busyPolls, failure.failedPolls);
             break;
         case FailureKind::kReadFailed:
             std::snprintf(detail, sizeof detail, "the read failed");

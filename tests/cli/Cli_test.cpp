@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <stdlib.h>
 #include <unistd.h>
 
@@ -160,6 +161,50 @@ TEST_F(CliTest, InspectOfAMissingFileIsAFileErrorNamingThePath) {
     const std::string missing = PathOf("missing.prm");
     EXPECT_EQ(Run({"inspect", missing}), kExitUsage);
     EXPECT_THAT(Err(), HasSubstr(missing + " was not found."));
+}
+
+// Each cause keeps the window's message and adds the system's reason and
+// what to do, on one "marnel:" line.
+TEST_F(CliTest, FileErrorsSayTheSystemsReasonAndWhatToDo) {
+    ASSERT_EQ(mkdir(PathOf("adir").c_str(), 0700), 0);
+    ASSERT_EQ(symlink("loop", PathOf("loop").c_str()), 0);
+    WriteFile("afile", {});
+    const std::string tooLong = PathOf(std::string(300, 'n'));
+    const struct {
+        std::vector<std::string> args;
+        std::string line;
+    } cases[] = {
+        {{"inspect", PathOf("adir")},
+         "marnel: Access to " + PathOf("adir") +
+             " was denied. (Is a directory) Give a file name, not a folder."},
+        {{"inspect", PathOf("missing.prm")},
+         "marnel: " + PathOf("missing.prm") +
+             " was not found. (No such file or directory) Check the file name."},
+        {{"inspect", PathOf("nodir/x.prm")},
+         "marnel: " + PathOf("nodir/x.prm") +
+             " contains an invalid path. (No such file or directory) The folder does not exist; "
+             "create it first or check the path."},
+        {{"inspect", PathOf("afile/x.prm")},
+         "marnel: " + PathOf("afile/x.prm") +
+             " contains an invalid path. (Not a directory) A part of the path is a file, not a "
+             "folder; check the path."},
+        {{"inspect", tooLong},
+         "marnel: " + tooLong +
+             " contains an invalid path. (File name too long) Use a shorter name or path."},
+        {{"inspect", PathOf("loop")},
+         "marnel: " + PathOf("loop") +
+             " contains an invalid path. (Too many levels of symbolic links) The path's symbolic "
+             "links lead round in a loop; fix or remove them."},
+        {{"get-params", "/dev/full"},
+         "marnel: Disk full while accessing /dev/full. (No space left on device) Free some space "
+         "on that disk or choose another one."},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(Run(c.args), kExitUsage) << c.line;
+        EXPECT_EQ(Err(), c.line + "\n");
+    }
+    EXPECT_EQ(Run({"--json", "inspect", PathOf("adir")}), kExitUsage);
+    EXPECT_EQ(nlohmann::json::parse(Out())["advice"], "Give a file name, not a folder.");
 }
 
 TEST_F(CliTest, InspectAsJsonCarriesTheSameFacts) {
@@ -579,11 +624,11 @@ TEST_F(CliTest, FirmwareReachesTheDeviceByteForByteOnceItLeftServiceMode) {
 TEST_F(CliTest, FirmwareWithYesGivesUpAfterTheTimeoutAndSendsNothing) {
     SimDevice& device = m_world.AddDevice().device;
     const std::string file = WriteFile("fw.kvf", std::vector<std::uint8_t>(100, 0x5A));
-    EXPECT_EQ(RunOnWorld({"firmware", "--yes", "--timeout", "5", file}), kExitDeviceFailed);
-    EXPECT_THAT(Err(), HasSubstr("did not leave service mode within 5 seconds"));
+    EXPECT_EQ(RunOnWorld({"firmware", "--yes", "--timeout", "1", file}), kExitDeviceFailed);
+    EXPECT_THAT(Err(), HasSubstr("did not leave service mode within 1 second;"));
     EXPECT_TRUE(device.Jobs().empty());
     const std::vector<DWORD>& sleeps = m_world.Clock().Sleeps();
-    EXPECT_EQ(std::count(sleeps.begin(), sleeps.end(), 1000u), 5) << "one look a second";
+    EXPECT_EQ(std::count(sleeps.begin(), sleeps.end(), 1000u), 1) << "one look a second";
 }
 
 TEST_F(CliTest, FirmwareWithYesSendsOnceTheDeviceLeftServiceModeAndReportsProgressAsJson) {

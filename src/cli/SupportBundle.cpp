@@ -1,0 +1,242 @@
+#include "cli/SupportBundle.h"
+
+#include <algorithm>
+#include <ostream>
+#include <vector>
+
+#include "cli/ExitStatus.h"
+#include "files/File.h"
+#include "ops/History.h"
+#include "ops/StateFolder.h"
+#include "platform/Environment.h"
+#include "posix/ChildProcess.h"
+#include "posix/LibraryVersions.h"
+
+namespace marnel::cli {
+
+namespace {
+
+// How long one command may take; a device that hangs a child must not hang
+// the bundle.
+constexpr unsigned kChildSeconds = 120;
+
+struct BundleCommand {
+    const char* file;  // its standard output; what it says on standard error goes
+                       // to <stem>.stderr.txt
+    std::vector<const char*> arguments;
+};
+
+const BundleCommand kCommands[] = {
+    {"version.txt", {"--version"}},          {"doctor.txt", {"doctor"}},
+    {"doctor.json", {"--json", "doctor"}},   {"list.txt", {"list"}},
+    {"device-version.txt", {"version"}},     {"report.txt", {"report"}},
+    {"parameters.prm", {"get-params", "-"}}, {"identity-trace.txt", {"--trace", "version"}},
+};
+
+// One line of what was collected, as printed and as the manifest keeps it.
+struct Collected {
+    std::string file;
+    std::string outcome;  // "exit 0", "killed by signal 9", "copied", ...
+    std::string what;     // the command line, or what the file is
+    int exitStatus = -1;  // -1 when no command ran
+    bool inArchive = true;
+};
+
+std::string Stem(const std::string& file) {
+    return file.substr(0, file.rfind('.'));
+}
+
+std::string OutcomeOf(const ChildOutcome& child) {
+    if (!child.started) {
+        return "not run: " + child.error;
+    }
+    if (child.timedOut) {
+        return "stopped after " + Counted(kChildSeconds, "second");
+    }
+    return child.signal != 0 ? "killed by signal " + std::to_string(child.signal)
+                             : "exit " + std::to_string(child.exitStatus);
+}
+
+std::vector<std::string> ForwardedOptions(const GlobalOptions& options) {
+    std::vector<std::string> forwarded;
+    if (options.simulateModel) {
+        forwarded.push_back("--simulate=" + *options.simulateModel);
+    }
+    if (!options.printer.empty()) {
+        forwarded.push_back("--printer=" + options.printer);
+    }
+    if (!options.serial.empty()) {
+        forwarded.push_back("--serial=" + options.serial);
+    }
+    return forwarded;
+}
+
+void WriteText(IFileSystem& files, const std::string& path, const std::string& text) {
+    CFile file(files);
+    file.Create(path);
+    file.Write(text.data(), static_cast<DWORD>(text.size()));
+    file.Close();
+}
+
+// Copies the history when there is one; false when there is none.
+bool CopyHistory(IFileSystem& files, IEnvironment& environment, const std::string& target) {
+    const std::string path = CHistory(files, environment).Path();
+    CFile input(files);
+    try {
+        if (path.empty()) {
+            return false;
+        }
+        input.OpenReadShared(path);
+    } catch (const CFileException& error) {
+        if (error.m_cause == FileErrorCause::kFileNotFound ||
+            error.m_cause == FileErrorCause::kBadPath) {
+            return false;
+        }
+        throw;
+    }
+    CFile output(files);
+    output.Create(target);
+    char buffer[65536];
+    for (DWORD got; (got = input.Read(buffer, sizeof buffer)) > 0;) {
+        output.Write(buffer, got);
+    }
+    output.Close();
+    input.Close();
+    return true;
+}
+
+// Gathers every item into `folder`.
+std::vector<Collected> Gather(IFileSystem& files, IEnvironment& environment,
+                              const GlobalOptions& options, const std::string& folder) {
+    std::vector<Collected> collected;
+    const std::string self = OwnExecutable();
+    const std::vector<std::string> forwarded = ForwardedOptions(options);
+    for (const BundleCommand& command : kCommands) {
+        std::vector<std::string> argv{self.empty() ? std::string("marnel") : self};
+        argv.insert(argv.end(), forwarded.begin(), forwarded.end());
+        argv.insert(argv.end(), command.arguments.begin(), command.arguments.end());
+        std::string shown = "marnel";
+        for (std::size_t i = 1; i < argv.size(); ++i) {
+            shown += " " + argv[i];
+        }
+        const ChildOutcome child =
+            RunChild(argv, folder + "/" + command.file,
+                     folder + "/" + Stem(command.file) + ".stderr.txt", kChildSeconds);
+        collected.push_back(
+            {command.file, OutcomeOf(child), shown,
+             child.started && !child.timedOut && child.signal == 0 ? child.exitStatus : -1});
+    }
+    WriteText(files, folder + "/libraries.txt",
+              "libusb " + LibusbVersion() + "\nCUPS " + CupsVersion() + " (built with)\n");
+    collected.push_back({"libraries.txt", "written", "the libusb and CUPS versions"});
+    const bool history = CopyHistory(files, environment, folder + "/history.jsonl");
+    collected.push_back(
+        {"history.jsonl", history ? "copied" : "none yet", "the history file", -1, history});
+    return collected;
+}
+
+// The first line of a short file (what tar said), or nothing.
+std::string FirstLine(IFileSystem& files, const std::string& path) {
+    CFile file(files);
+    try {
+        file.OpenRead(path);
+        char buffer[512];
+        const std::string text(buffer, file.Read(buffer, sizeof buffer));
+        file.Close();
+        return text.substr(0, text.find('\n'));
+    } catch (const CFileException&) {
+        return std::string();
+    }
+}
+
+std::string Line(const Collected& item) {
+    std::string line = "  " + item.file;
+    line.resize(std::max<std::size_t>(line.size() + 1, 24), ' ');
+    std::string outcome = item.outcome;
+    outcome.resize(std::max<std::size_t>(outcome.size() + 1, 10), ' ');
+    return line + outcome + item.what;
+}
+
+}  // namespace
+
+int MakeSupportBundle(const Console& console, IFileSystem& files, IEnvironment& environment,
+                      const GlobalOptions& options, const std::string& archive) {
+    if (archive == kStandardOutput) {
+        console.Failure("marnel: support-bundle writes a file; name one (e.g. support.tar.gz)");
+        return kExitUsage;
+    }
+    // Claimed first, so that an existing file is refused before anything runs.
+    CFile claim(files);
+    try {
+        if (!claim.CreateNew(archive)) {
+            console.Failure("marnel: " + archive +
+                            " exists already; the support bundle never replaces a file. "
+                            "Remove it or give another name.");
+            return kExitUsage;
+        }
+        claim.Close();
+    } catch (const CFileException& error) {
+        console.FileFailure(error);
+        return kExitUsage;
+    }
+    std::string error;
+    const std::string work = MakePrivateFolder("marnel-support-", &error);
+    if (work.empty()) {
+        files.Remove(archive, nullptr);
+        console.Failure("marnel: no temporary folder for the bundle", error);
+        return kExitUsage;
+    }
+    const std::string member = "marnel-support-" + UtcTimestamp(environment.UtcSeconds(), true);
+    const std::string folder = work + "/" + member;
+    int status = kExitSuccess;
+    try {
+        FileError made;
+        if (!files.MakeFolders(folder, &made)) {
+            throw CFileException(made.cause, folder, made.osError);
+        }
+        const std::vector<Collected> collected = Gather(files, environment, options, folder);
+        std::string manifest = "What marnel collected, made " +
+                               UtcTimestamp(environment.UtcSeconds(), false) +
+                               "; what a command said on standard error is in <name>.stderr.txt.\n";
+        nlohmann::json items = nlohmann::json::array();
+        for (const Collected& item : collected) {
+            manifest += Line(item) + '\n';
+            if (!console.json) {
+                console.out << Line(item) << '\n';
+            }
+            items.push_back({{"file", item.file}, {"outcome", item.outcome}, {"what", item.what}});
+            if (item.exitStatus >= 0) {
+                items.back()["exitStatus"] = item.exitStatus;
+            }
+        }
+        WriteText(files, folder + "/MANIFEST.txt", manifest);
+
+        const ChildOutcome tar = RunChild({"tar", "czf", AbsolutePath(archive), "-C", work, member},
+                                          work + "/tar.out", work + "/tar.err", kChildSeconds);
+        if (!tar.started || tar.timedOut || tar.signal != 0 || tar.exitStatus != 0) {
+            const std::string why = FirstLine(files, work + "/tar.err");
+            console.Failure("marnel: tar could not write " + archive,
+                            why.empty() ? OutcomeOf(tar) : why);
+            status = kExitUsage;
+        } else if (console.json) {
+            console.Result({{"ok", true}, {"file", archive}, {"items", items}});
+        } else {
+            console.out << "Support bundle written to " << archive << " ("
+                        << Counted(static_cast<std::uint64_t>(std::count_if(
+                                       collected.begin(), collected.end(),
+                                       [](const Collected& item) { return item.inArchive; })),
+                                   "item")
+                        << ").\n";
+        }
+    } catch (const CFileException& fileError) {
+        console.FileFailure(fileError);
+        status = kExitUsage;
+    }
+    RemoveFolderTree(work);
+    if (status != kExitSuccess) {
+        files.Remove(archive, nullptr);
+    }
+    return status;
+}
+
+}  // namespace marnel::cli
