@@ -29,9 +29,9 @@ else()
     set(CPACK_DEBIAN_PACKAGE_SECTION utils)
     set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
     set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+    # CPack puts the summary line above it.
     set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-        "${CPACK_PACKAGE_DESCRIPTION_SUMMARY}
-marnel names a Zarvel KQ or ZT series device attached by USB and set up as
+        "marnel names a Zarvel KQ or ZT series device attached by USB and set up as
 a CUPS printer, prints its report, backs up and restores its parameter
 block, sends it new firmware and runs its self test. `marnel doctor` checks
 what keeps a device from being reached. A udev rule lets members of the lp

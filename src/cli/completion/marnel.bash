@@ -51,7 +51,7 @@ _marnel() {
     esac
 
     # The command is the first word that is neither an option nor its value.
-    local command= arguments=0 i word
+    local command='' arguments=0 i word
     for ((i = 1; i < COMP_CWORD; i++)); do
         word=${COMP_WORDS[i]}
         if _marnel_takes_value "$word"; then
