@@ -9,9 +9,6 @@ set(MARNEL_PACKAGE_MAINTAINER "Marnel maintainers <marnel@example.org>"
     CACHE STRING "The Maintainer field of the Debian package")
 set(CPACK_PACKAGE_CONTACT ${MARNEL_PACKAGE_MAINTAINER})
 set(CPACK_STRIP_FILES ON)
-# The udev rule may go to an absolute folder (/lib/udev/rules.d): staging
-# through DESTDIR keeps it inside the package, never on this machine.
-set(CPACK_SET_DESTDIR ON)
 
 if(WIN32)
     if(TARGET marnel)
@@ -25,6 +22,9 @@ if(WIN32)
     set(CPACK_PACKAGE_FILE_NAME marnel-${PROJECT_VERSION}-win64)
 else()
     set(CPACK_GENERATOR DEB)
+    # The udev rule may go to an absolute folder (/lib/udev/rules.d): staging
+    # through DESTDIR keeps it inside the package, never on this machine.
+    set(CPACK_SET_DESTDIR ON)
     set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
     set(CPACK_DEBIAN_PACKAGE_SECTION utils)
     set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
