@@ -20,9 +20,12 @@ namespace {
 
 constexpr const char* kDeviceGroup = "lp";
 constexpr const char* kGroupFix = "sudo usermod -aG lp $USER, then log in again";
+// The package puts the rule in place; a tool installed from a source tree
+// copies it from there.
 constexpr const char* kRuleFix =
-    "sudo install -m 644 src/posix/60-marnel.rules /etc/udev/rules.d/ && "
-    "sudo udevadm control --reload-rules && sudo udevadm trigger";
+    "sudo apt install --reinstall marnel (from a source tree: sudo install -m 644 "
+    "src/posix/60-marnel.rules /etc/udev/rules.d/), then sudo udevadm control --reload-rules "
+    "&& sudo udevadm trigger";
 
 std::string DeviceNode(const UsbPrinterDevice& device) {
     char node[32];
