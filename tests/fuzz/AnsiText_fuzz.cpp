@@ -22,7 +22,9 @@ std::vector<bool> Boundaries(const ICodePage& codePage, const std::string& text)
     std::size_t pos = 0;
     while (pos < text.size()) {
         at[pos] = true;
-        pos += codePage.IsLeadByte(static_cast<unsigned char>(text[pos])) && pos + 1 < text.size() ? 2 : 1;
+        pos += codePage.IsLeadByte(static_cast<unsigned char>(text[pos])) && pos + 1 < text.size()
+                   ? 2
+                   : 1;
     }
     at[text.size()] = true;
     return at;
@@ -50,7 +52,8 @@ bool ReferenceEquals(const ICodePage& codePage, const std::string& a, const std:
     return true;
 }
 
-std::size_t ReferenceFind(const ICodePage& codePage, const std::string& text, const std::string& what) {
+std::size_t ReferenceFind(const ICodePage& codePage, const std::string& text,
+                          const std::string& what) {
     const std::vector<bool> at = Boundaries(codePage, text);
     for (std::size_t pos = 0; pos + what.size() <= text.size(); ++pos) {
         if (at[pos] && at[pos + what.size()] && text.compare(pos, what.size(), what) == 0) {
@@ -91,6 +94,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FUZZ_CHECK(found == ReferenceFind(codePage, text, *what));
     }
     const std::size_t length = TerminatedLength(text.data(), text.size());
-    FUZZ_CHECK(length <= text.size() && text.find('\0') == (length == text.size() ? std::string::npos : length));
+    FUZZ_CHECK(length <= text.size() &&
+               text.find('\0') == (length == text.size() ? std::string::npos : length));
     return 0;
 }

@@ -29,7 +29,7 @@ public:
         DWORD controlCode = 0;
         std::vector<std::uint8_t> request;
         BOOL ok = 0;
-        DWORD count = 0;                 // what the call reported
+        DWORD count = 0;                  // what the call reported
         std::vector<std::uint8_t> reply;  // what it placed in the buffer
     };
 
@@ -72,8 +72,8 @@ public:
         if (m_input.ConsumeIntegralInRange<int>(0, 15) == 0) {
             return 0;
         }
-        const std::vector<std::uint8_t> bytes =
-            m_input.ConsumeBytes<std::uint8_t>(m_input.ConsumeIntegralInRange<DWORD>(0, bytesToRead));
+        const std::vector<std::uint8_t> bytes = m_input.ConsumeBytes<std::uint8_t>(
+            m_input.ConsumeIntegralInRange<DWORD>(0, bytesToRead));
         if (bytes.empty()) {
             m_clock.Advance(m_input.ConsumeIntegralInRange<DWORD>(0, 1500));  // a read time-out
         } else {
@@ -96,7 +96,7 @@ private:
 };
 
 const ReplyingDeviceFile::Exchange* LastOf(const ReplyingDeviceFile& file, std::uint8_t value,
-                                          std::size_t requestLength) {
+                                           std::size_t requestLength) {
     const auto& all = file.Exchanges();
     for (auto it = all.rbegin(); it != all.rend(); ++it) {
         if (it->request.size() == requestLength && it->request[2] == value) {
@@ -158,9 +158,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     CDevicePort port(withFile);
     FUZZ_CHECK(port.Open("Zarvel KQ-20"));
-    port.SetRequestObserver([](const RequestTrace& trace) {
-        FUZZ_CHECK(trace.replyLength <= trace.replyCapacity);
-    });
+    port.SetRequestObserver(
+        [](const RequestTrace& trace) { FUZZ_CHECK(trace.replyLength <= trace.replyCapacity); });
 
     for (int step = 0; step < 6 && input.remaining_bytes() > 0; ++step) {
         world.Clock().ClearSleeps();
@@ -177,10 +176,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 if (ok) {
                     FUZZ_CHECK(IdentityAnswered(file) && IsParameterBlockValid(block.data()));
                     const auto* got = LastOf(file, kValueData, kParameterDataReadRequest.size());
-                    FUZZ_CHECK(got != nullptr && std::equal(got->reply.begin(), got->reply.end(),
-                                                            block.begin()));
-                    FUZZ_CHECK(std::all_of(block.begin() + static_cast<std::ptrdiff_t>(got->reply.size()),
-                                           block.end(), [](std::uint8_t b) { return b == 0; }));
+                    FUZZ_CHECK(got != nullptr &&
+                               std::equal(got->reply.begin(), got->reply.end(), block.begin()));
+                    FUZZ_CHECK(
+                        std::all_of(block.begin() + static_cast<std::ptrdiff_t>(got->reply.size()),
+                                    block.end(), [](std::uint8_t b) { return b == 0; }));
                 }
                 break;
             }

@@ -34,7 +34,8 @@ void CheckRoundTrip(SimModel model, const ParameterBlockBytes& block) {
 void CheckDescription(const ParameterBlockBytes& block) {
     const ParameterBlockInfo info = DescribeParameterBlock(block);
     FUZZ_CHECK(info.valid == IsParameterBlockValid(block));
-    FUZZ_CHECK(info.valid == (info.checksumInBlock && info.storedChecksum == info.computedChecksum));
+    FUZZ_CHECK(info.valid ==
+               (info.checksumInBlock && info.storedChecksum == info.computedChecksum));
     FUZZ_CHECK(info.modelTag.size() <= 8);
     FUZZ_CHECK(info.checksumInBlock ==
                (info.layout == ParameterLayout::kFixed || info.dataLength <= kCountedMaxDataSize));
@@ -86,7 +87,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::vector<std::uint8_t> deviceBlock = DefaultParameterBlock(model);
     ParameterBlockBytes device{};
     std::copy(deviceBlock.begin(), deviceBlock.end(), device.begin());
-    const ParameterFileVerdict verdict = JudgeParameterFile(file.block, deviceKnown ? &device : nullptr);
+    const ParameterFileVerdict verdict =
+        JudgeParameterFile(file.block, deviceKnown ? &device : nullptr);
     FUZZ_CHECK(verdict.checksumValid == IsParameterBlockValid(file.block));
     if (!deviceKnown) {
         FUZZ_CHECK(verdict.modelMatches && verdict.deviceModel.empty());

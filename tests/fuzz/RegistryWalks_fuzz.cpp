@@ -32,8 +32,8 @@ std::string MaybeName(FuzzedDataProvider& input) {
 }
 
 bool Plain(const std::string& name) {
-    return !name.empty() && name.size() <= kLongestName &&
-           name.find('\0') == std::string::npos && name.find('\\') == std::string::npos;
+    return !name.empty() && name.size() <= kLongestName && name.find('\0') == std::string::npos &&
+           name.find('\\') == std::string::npos;
 }
 
 bool Contains(const std::string& text, const std::string& what) {
@@ -64,7 +64,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (input.ConsumeBool()) {
         // Lead bytes of real double-byte code pages lie above ASCII.
         const auto first = input.ConsumeIntegralInRange<unsigned char>(0x80, 0xFE);
-        world.CodePage().AddLeadByteRange(first, input.ConsumeIntegralInRange<unsigned char>(first, 0xFE));
+        world.CodePage().AddLeadByteRange(first,
+                                          input.ConsumeIntegralInRange<unsigned char>(first, 0xFE));
     }
 
     const int devices = input.ConsumeIntegralInRange<int>(1, 3);
@@ -106,16 +107,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         bool mistakable = false;
         for (const PrinterInfo& printer : world.Spooler().Printers()) {
             const bool self = AsciiEqualsNoCase(printer.printerName, own.printer.printerName);
-            mistakable = mistakable || (self && &printer != &world.Spooler().Printers()[i]) ||
-                         Contains(printer.portName, own.serial) ||
-                         (!self && (Contains(printer.portName, port) ||
-                                    Contains(printer.driverName, port)));
+            mistakable =
+                mistakable || (self && &printer != &world.Spooler().Printers()[i]) ||
+                Contains(printer.portName, own.serial) ||
+                (!self && (Contains(printer.portName, port) || Contains(printer.driverName, port)));
         }
         // Before the 95/98/Me family's ids: a "VID" in the port, or a port
         // whose last byte swallows the separator as a double-byte character.
-        mistakable = mistakable || (!nt && (Contains(port, "VID") ||
-                                            world.CodePage().IsLeadByte(
-                                                static_cast<unsigned char>(port.back()))));
+        mistakable =
+            mistakable ||
+            (!nt && (Contains(port, "VID") ||
+                     world.CodePage().IsLeadByte(static_cast<unsigned char>(port.back()))));
 
         const std::size_t opensBefore = world.DeviceFile().Opens().size();
         {
@@ -129,7 +131,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             }
             if (opened && plainMachine) {
                 const std::string& path = world.DeviceFile().Opens().back().path;
-                const bool ownDevice = AsciiEqualsNoCase(path, nt ? own.devicePath : own.devicePath9x);
+                const bool ownDevice =
+                    AsciiEqualsNoCase(path, nt ? own.devicePath : own.devicePath9x);
                 FUZZ_CHECK(ownDevice || mistakable);
             }
         }

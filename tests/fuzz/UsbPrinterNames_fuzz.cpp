@@ -26,7 +26,8 @@ bool Trimmed(const std::string& text) {
 // CUPS queue would read as more than a character.
 bool UriCharacters(const std::string& uri) {
     for (unsigned char c : uri) {
-        if (!std::isalnum(c) && std::string("-_.~%/:?=").find(static_cast<char>(c)) == std::string::npos) {
+        if (!std::isalnum(c) &&
+            std::string("-_.~%/:?=").find(static_cast<char>(c)) == std::string::npos) {
             return false;
         }
     }
@@ -41,7 +42,8 @@ void CheckDeviceId(const std::vector<std::uint8_t>& reply) {
         return;
     }
     FUZZ_CHECK(id.size() <= reply.size() - 2);
-    FUZZ_CHECK(id.compare(0, id.size(), reinterpret_cast<const char*>(reply.data()) + 2, id.size()) == 0);
+    FUZZ_CHECK(
+        id.compare(0, id.size(), reinterpret_cast<const char*>(reply.data()) + 2, id.size()) == 0);
     for (const char* key : {"MFG", "MDL", "SN"}) {
         const std::string field = DeviceIdField(id, key, "MANUFACTURER");
         FUZZ_CHECK(Trimmed(field) && field.find(';') == std::string::npos);
@@ -83,7 +85,8 @@ void CheckPath(const std::string& path) {
     device.address = address.address;
     device.serial = address.serial;
     UsbInterfaceAddress again;
-    FUZZ_CHECK(ParseUsbInterfacePath(UsbInterfacePath(device, UsbInstanceId(device, !address.byLocation)), &again));
+    FUZZ_CHECK(ParseUsbInterfacePath(
+        UsbInterfacePath(device, UsbInstanceId(device, !address.byLocation)), &again));
     FUZZ_CHECK(again.byLocation == address.byLocation && again.serial == address.serial &&
                again.vendorId == address.vendorId && again.productId == address.productId);
     FUZZ_CHECK(!address.byLocation ||
@@ -94,7 +97,8 @@ void CheckPath(const std::string& path) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     FuzzedDataProvider input(data, size);
-    CheckDeviceId(input.ConsumeBytes<std::uint8_t>(input.ConsumeIntegralInRange<std::size_t>(0, 1024)));
+    CheckDeviceId(
+        input.ConsumeBytes<std::uint8_t>(input.ConsumeIntegralInRange<std::size_t>(0, 1024)));
 
     UsbPrinterDevice device;
     device.vendorId = input.ConsumeIntegral<std::uint16_t>();

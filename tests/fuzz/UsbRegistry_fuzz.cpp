@@ -99,8 +99,8 @@ std::vector<QueuePort> MakeQueues(FuzzedDataProvider& input,
         const UsbPrinterDevice& device =
             devices[input.ConsumeIntegralInRange<std::size_t>(0, devices.size() - 1)];
         QueuePort queue;
-        queue.driverName = input.ConsumeBool() ? DriverNameOf(device)
-                                               : input.ConsumeRandomLengthString(100);
+        queue.driverName =
+            input.ConsumeBool() ? DriverNameOf(device) : input.ConsumeRandomLengthString(100);
         switch (input.ConsumeIntegralInRange<int>(0, 3)) {
             case 0:
                 queue.portName = UsbDeviceUri(device);
@@ -157,7 +157,8 @@ void Show(const std::vector<UsbPrinterDevice>& devices, const std::vector<QueueP
         return;
     }
     for (const UsbPrinterDevice& d : devices) {
-        std::fprintf(stderr, "device %04x:%04x bus %u address %u serial \"%s\" maker \"%s\" model \"%s\"\n",
+        std::fprintf(stderr,
+                     "device %04x:%04x bus %u address %u serial \"%s\" maker \"%s\" model \"%s\"\n",
                      d.vendorId, d.productId, d.busNumber, d.address, d.serial.c_str(),
                      d.manufacturer.c_str(), d.model.c_str());
     }
@@ -176,7 +177,8 @@ struct ListedPrinter {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static CupsSpooler cups("/nonexistent/marnel-fuzz.sock");  // never asked: the queues come from the input
+    static CupsSpooler cups(
+        "/nonexistent/marnel-fuzz.sock");  // never asked: the queues come from the input
     static LibusbSession session;
     FuzzedDataProvider input(data, size);
     const std::vector<UsbPrinterDevice> devices = MakeDevices(input);
@@ -195,8 +197,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 p.named.push_back(&device);
             }
         }
-        p.mustOpen = !p.named.empty() && Presentable(p.info.driverName) &&
-                     Presentable(p.info.portName);
+        p.mustOpen =
+            !p.named.empty() && Presentable(p.info.driverName) && Presentable(p.info.portName);
         printers.push_back(p);
         uris.push_back(queues[i].portName);
     }
@@ -249,8 +251,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const ListedPrinter& p : printers) {
         bool nameShared = false;  // the in-memory spooler finds names ignoring case
         for (const ListedPrinter& other : printers) {
-            nameShared = nameShared || (&other != &p &&
-                                        AsciiEqualsNoCase(other.info.printerName, p.info.printerName));
+            nameShared = nameShared || (&other != &p && AsciiEqualsNoCase(other.info.printerName,
+                                                                          p.info.printerName));
         }
         if (nameShared) {
             continue;
