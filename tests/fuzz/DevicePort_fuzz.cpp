@@ -33,8 +33,14 @@ public:
         std::vector<std::uint8_t> reply;  // what it placed in the buffer
     };
 
-    ReplyingDeviceFile(FuzzedDataProvider& input, VirtualClock& clock)
-        : m_input(input), m_clock(clock) {}
+    explicit ReplyingDeviceFile(VirtualClock& clock) : m_clock(clock) {}
+
+    // The next input's replies; what the last one exchanged is forgotten.
+    void Answer(FuzzedDataProvider& input) {
+        m_pInput = &input;
+        m_exchanges.clear();
+        m_stream.clear();
+    }
 
     HANDLE Open(const std::string&, DWORD, DWORD, void*, DWORD, DWORD, HANDLE) override {
         return m_handle;
@@ -48,14 +54,14 @@ public:
         exchange.controlCode = controlCode;
         const auto* in = static_cast<const std::uint8_t*>(inBuffer);
         exchange.request.assign(in, in + inSize);
-        if (m_input.remaining_bytes() == 0) {
+        if (m_pInput->remaining_bytes() == 0) {
             m_exchanges.push_back(exchange);
             return 0;
         }
-        exchange.ok = m_input.ConsumeIntegralInRange<int>(0, 7) != 0;
+        exchange.ok = m_pInput->ConsumeIntegralInRange<int>(0, 7) != 0;
         // A driver may claim more than it was given room for.
-        exchange.count = m_input.ConsumeIntegralInRange<DWORD>(0, outSize + 4);
-        exchange.reply = m_input.ConsumeBytes<std::uint8_t>(std::min(exchange.count, outSize));
+        exchange.count = m_pInput->ConsumeIntegralInRange<DWORD>(0, outSize + 4);
+        exchange.reply = m_pInput->ConsumeBytes<std::uint8_t>(std::min(exchange.count, outSize));
         if (!exchange.reply.empty()) {
             std::memcpy(outBuffer, exchange.reply.data(), exchange.reply.size());
         }
@@ -66,16 +72,16 @@ public:
 
     BOOL Read(HANDLE device, void* buffer, DWORD bytesToRead, DWORD* bytesRead, void*) override {
         FUZZ_CHECK(device == m_handle);
-        if (m_input.remaining_bytes() == 0) {
+        if (m_pInput->remaining_bytes() == 0) {
             return 0;
         }
-        if (m_input.ConsumeIntegralInRange<int>(0, 15) == 0) {
+        if (m_pInput->ConsumeIntegralInRange<int>(0, 15) == 0) {
             return 0;
         }
-        const std::vector<std::uint8_t> bytes = m_input.ConsumeBytes<std::uint8_t>(
-            m_input.ConsumeIntegralInRange<DWORD>(0, bytesToRead));
+        const std::vector<std::uint8_t> bytes = m_pInput->ConsumeBytes<std::uint8_t>(
+            m_pInput->ConsumeIntegralInRange<DWORD>(0, bytesToRead));
         if (bytes.empty()) {
-            m_clock.Advance(m_input.ConsumeIntegralInRange<DWORD>(0, 1500));  // a read time-out
+            m_clock.Advance(m_pInput->ConsumeIntegralInRange<DWORD>(0, 1500));  // a read time-out
         } else {
             std::memcpy(buffer, bytes.data(), bytes.size());
         }
@@ -88,7 +94,7 @@ public:
     std::vector<std::uint8_t>& Stream() { return m_stream; }
 
 private:
-    FuzzedDataProvider& m_input;
+    FuzzedDataProvider* m_pInput = nullptr;
     VirtualClock& m_clock;
     HANDLE m_handle = reinterpret_cast<HANDLE>(0x4242);
     std::vector<Exchange> m_exchanges;
@@ -144,22 +150,29 @@ void CheckReport(CDevicePort& port, ReplyingDeviceFile& file, VirtualClock& cloc
     }
 }
 
-}  // namespace
-
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    FuzzedDataProvider input(data, size);
-    SimWorld world;
+CDevicePort& OpenPort(SimWorld& world, ReplyingDeviceFile& file) {
     world.AddDevice(SimDeviceSetup(SimModel::kKQ20));
-    ReplyingDeviceFile file(input, world.Clock());
-    PlatformServices services = world.Services();
-    PlatformServices withFile{services.version, services.spooler, services.registry, file,
-                              services.clock,   services.codePage};
-    g_bReportEndsWithEtx = input.ConsumeIntegralInRange<int>(0, 2);
-
-    CDevicePort port(withFile);
+    const PlatformServices& sim = world.Services();
+    static const PlatformServices services{sim.version, sim.spooler, sim.registry,
+                                           file,        sim.clock,   sim.codePage};
+    static CDevicePort port(services);
     FUZZ_CHECK(port.Open("Zarvel KQ-20"));
     port.SetRequestObserver(
         [](const RequestTrace& trace) { FUZZ_CHECK(trace.replyLength <= trace.replyCapacity); });
+    return port;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    // One machine and one open port for every input, so that an input
+    // spends its time on the transfers rather than on the resolution.
+    static SimWorld world;
+    static ReplyingDeviceFile file(world.Clock());
+    static CDevicePort& port = OpenPort(world, file);
+    FuzzedDataProvider input(data, size);
+    file.Answer(input);
+    g_bReportEndsWithEtx = input.ConsumeIntegralInRange<int>(0, 2);
 
     for (int step = 0; step < 6 && input.remaining_bytes() > 0; ++step) {
         world.Clock().ClearSleeps();

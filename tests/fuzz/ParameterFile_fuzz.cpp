@@ -67,7 +67,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const bool deviceKnown = (data[0] & 0x10) != 0;
     std::vector<std::uint8_t> content(data + 1, data + size);
 
-    SimWorld files;
+    static SimWorld files;  // the file is replaced for every input
     files.Files().SetFile(kPath, content);
     ParameterFile file;
     try {
