@@ -107,15 +107,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         bool mistakable = false;
         for (const PrinterInfo& printer : world.Spooler().Printers()) {
             const bool self = AsciiEqualsNoCase(printer.printerName, own.printer.printerName);
-            mistakable =
-                mistakable || (self && &printer != &world.Spooler().Printers()[i]) ||
-                Contains(printer.portName, own.serial) ||
-                (!self && (Contains(printer.portName, port) || Contains(printer.driverName, port)));
+            mistakable = mistakable || (self && &printer != &world.Spooler().Printers()[i]) ||
+                         Contains(printer.portName, own.serial) ||
+                         (!self && Contains(printer.portName, port));
         }
-        // Before the 95/98/Me family's ids: a "VID" in the port, or a port
-        // whose last byte swallows the separator as a double-byte character.
+        // A port with the "&" that joins a node's name can match across
+        // another node's prefix or ids. Before the 95/98/Me family's ids: a
+        // "VID" in the port, or a port whose last byte swallows the
+        // separator as a double-byte character.
         mistakable =
-            mistakable ||
+            mistakable || Contains(port, "&") ||
             (!nt && (Contains(port, "VID") ||
                      world.CodePage().IsLeadByte(static_cast<unsigned char>(port.back()))));
 
