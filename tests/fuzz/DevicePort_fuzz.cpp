@@ -61,7 +61,10 @@ public:
         exchange.ok = m_pInput->ConsumeIntegralInRange<int>(0, 7) != 0;
         // A driver may claim more than it was given room for.
         exchange.count = m_pInput->ConsumeIntegralInRange<DWORD>(0, outSize + 4);
+        // What it claims within the buffer it has written, zeros where the
+        // input ran dry.
         exchange.reply = m_pInput->ConsumeBytes<std::uint8_t>(std::min(exchange.count, outSize));
+        exchange.reply.resize(std::min(exchange.count, outSize), 0);
         if (!exchange.reply.empty()) {
             std::memcpy(outBuffer, exchange.reply.data(), exchange.reply.size());
         }
