@@ -40,6 +40,13 @@ bool Contains(const std::string& text, const std::string& what) {
     return text.find(what) != std::string::npos;
 }
 
+// "<port>&VID_xxxx&PID_xxxx&<serial>": the name the 95/98/Me family gives
+// a device's printer node; its ids are the ones in its device path.
+std::string NodeName9x(const SimInstalledDevice& device) {
+    const std::size_t ids = device.devicePath.find("VID_");
+    return device.printer.portName + "&" + device.devicePath.substr(ids, 17) + "&" + device.serial;
+}
+
 void AddStrayKey(FuzzedDataProvider& input, MemoryRegistry& registry) {
     static const char* const kRoots[] = {kUsbPrintKeyNt, kUsbKeyNt, kDeviceClassesKey,
                                          kUsbPrintKey9x, kUsbKey9x};
@@ -111,6 +118,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                          Contains(printer.portName, own.serial) ||
                          (!self && Contains(printer.portName, port));
         }
+        // Another device's printer node holds more than its port: on 95/98/Me
+        // its ids and serial; on NT a prefix of hexadecimal digits and "&".
+        for (std::size_t j = 0; j < world.DeviceCount(); ++j) {
+            const SimInstalledDevice& other = world.Device(j);
+            mistakable = mistakable || (j != i && !nt && Contains(NodeName9x(other), port));
+        }
+        mistakable =
+            mistakable || (nt && port.find_first_not_of("0123456789abcdef&") == std::string::npos);
         // A port with the "&" that joins a node's name can match across
         // another node's prefix or ids. Before the 95/98/Me family's ids: a
         // "VID" in the port, or a port whose last byte swallows the
