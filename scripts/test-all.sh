@@ -18,6 +18,11 @@ echo "== sanitizer build and tests (ASan + UBSan)"
 "$top/scripts/build.sh" asan
 ctest --test-dir "$top/build/asan" --output-on-failure -j "$(nproc)"
 
+echo "== fuzz targets (clang, libFuzzer, ASan + UBSan): corpus replay and a short run of each"
+"$top/scripts/build.sh" fuzz
+ctest --test-dir "$top/build/fuzz" --output-on-failure
+"$top/scripts/fuzz.sh" 10
+
 echo "== Windows cross build (MinGW-w64) and its tests under Wine"
 "$top/scripts/build.sh" win64
 ctest --test-dir "$top/build/win64" --output-on-failure

@@ -145,6 +145,23 @@ TEST(AnsiText, FoldsTheCodePagesSingleByteLetters) {
     }
 }
 
+// Whichever side a double-byte character stands on, it is compared whole:
+// equality does not depend on the order of its arguments.
+TEST(AnsiText, LeadByteOnEitherSideIsNeverFolded) {
+    SimCodePage codePage;
+    codePage.AddLeadByteRange('S', 'S');  // "SB" is one character, "sb" two
+    const TextCase cases[] = {
+        {"USB", "usb", false},
+        {"usb", "USB", false},
+        {"USB", "uSB", true},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(AnsiEqualsNoCase(codePage, c.text, c.other), c.expected)
+            << '"' << c.text << "\" vs \"" << c.other << '"';
+    }
+    EXPECT_FALSE(AnsiStartsWithNoCase(codePage, "USB001", "usb"));
+}
+
 TEST(AnsiText, SingleByteCodePageTreatsEveryByteAlone) {
     const SimCodePage codePage;
     EXPECT_EQ(AnsiFind(codePage, "\x83VID", "VID"), 1u);

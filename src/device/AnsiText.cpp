@@ -1,5 +1,6 @@
 #include "device/AnsiText.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "platform/CodePage.h"
@@ -17,13 +18,16 @@ std::size_t CharBytes(const ICodePage& codePage, const std::string& text, std::s
 
 // Compares the first `prefix.size()` bytes of `text` with `prefix` unit by
 // unit; `text` must be at least as long as `prefix`. While the bytes agree
-// both strings are on the same character boundaries, so the prefix's units
-// decide where a character starts.
+// both strings are on the same character boundaries. A double-byte character
+// on either side is compared whole, so that a lead byte is never folded into
+// a match with the other side's letter (which would make the comparison
+// depend on its order).
 bool SameIgnoringCase(const ICodePage& codePage, const std::string& text,
                       const std::string& prefix) {
     std::size_t pos = 0;
     while (pos < prefix.size()) {
-        const std::size_t unit = CharBytes(codePage, prefix, pos);
+        const std::size_t unit =
+            std::max(CharBytes(codePage, text, pos), CharBytes(codePage, prefix, pos));
         if (unit == 2) {
             if (text.compare(pos, 2, prefix, pos, 2) != 0) {
                 return false;

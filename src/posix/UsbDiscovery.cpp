@@ -86,16 +86,7 @@ std::string ReadDeviceId(libusb_device_handle* handle, const PrinterInterface& i
         handle, kClassInterfaceIn, kRequestGetDeviceId, 0,
         static_cast<std::uint16_t>((iface.number << 8) | iface.altSetting), reply,
         sizeof reply, timeoutMs);
-    if (n < 2) {
-        return std::string();
-    }
-    std::size_t length = (static_cast<std::size_t>(reply[0]) << 8) | reply[1];
-    if (length < 2 || length > static_cast<std::size_t>(n)) {
-        length = static_cast<std::size_t>(n);  // some devices count wrongly: trust the transfer
-    }
-    std::string id(reinterpret_cast<char*>(reply) + 2, length - 2);
-    const std::size_t nul = id.find('\0');
-    return nul == std::string::npos ? id : id.substr(0, nul);
+    return n < 2 ? std::string() : DeviceIdFromReply(reply, static_cast<std::size_t>(n));
 }
 
 struct DeviceList {

@@ -134,6 +134,19 @@ std::string DeviceIdField(const std::string& deviceId, const std::string& key,
     return std::string();
 }
 
+std::string DeviceIdFromReply(const unsigned char* reply, std::size_t size) {
+    if (size < 2) {
+        return std::string();
+    }
+    std::size_t length = (static_cast<std::size_t>(reply[0]) << 8) | reply[1];
+    if (length < 2 || length > size) {
+        length = size;  // some devices count wrongly: trust the transfer
+    }
+    std::string id(reinterpret_cast<const char*>(reply) + 2, length - 2);
+    const std::size_t nul = id.find('\0');
+    return nul == std::string::npos ? id : id.substr(0, nul);
+}
+
 std::string DriverNameOf(const UsbPrinterDevice& device) {
     return device.manufacturer + " " + device.model;
 }

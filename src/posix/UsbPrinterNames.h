@@ -3,6 +3,7 @@
 // interface path the port resolution opens. Pure string work, no libusb.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -28,6 +29,11 @@ struct UsbPrinterDevice {
 // form (MANUFACTURER, MODEL); empty when absent. Keys ignore letter case.
 std::string DeviceIdField(const std::string& deviceId, const std::string& key,
                           const std::string& longKey);
+
+// The device ID in a GET_DEVICE_ID reply of `size` bytes: a big-endian
+// length that counts itself, then the text, up to its first zero byte. A
+// length that cannot be right gives way to the size of the reply.
+std::string DeviceIdFromReply(const unsigned char* reply, std::size_t size);
 
 // The driver name a device of this maker and model is installed with
 // ("Zarvel KQ-10").
