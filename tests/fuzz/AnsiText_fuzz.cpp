@@ -30,11 +30,15 @@ std::vector<bool> Boundaries(const ICodePage& codePage, const std::string& text)
     return at;
 }
 
-char Fold(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+// Upper case, a-z only; a lead byte never folds, even standing alone at
+// the end (so a lone lead byte "b" does not match "B").
+char Fold(const ICodePage& codePage, char c) {
+    return !codePage.IsLeadByte(static_cast<unsigned char>(c)) && c >= 'a' && c <= 'z'
+               ? static_cast<char>(c - 'a' + 'A')
+               : c;
 }
 
-// Equal ignoring case: same characters, single bytes folded A-Z only.
+// Equal ignoring case: same characters, single bytes folded.
 bool ReferenceEquals(const ICodePage& codePage, const std::string& a, const std::string& b) {
     if (a.size() != b.size()) {
         return false;
@@ -45,7 +49,7 @@ bool ReferenceEquals(const ICodePage& codePage, const std::string& a, const std:
     }
     for (std::size_t i = 0; i < a.size(); ++i) {
         const bool single = atA[i] && atA[i + 1];
-        if (single ? Fold(a[i]) != Fold(b[i]) : a[i] != b[i]) {
+        if (single ? Fold(codePage, a[i]) != Fold(codePage, b[i]) : a[i] != b[i]) {
             return false;
         }
     }
