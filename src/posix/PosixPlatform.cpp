@@ -49,7 +49,11 @@ public:
         if (port.compare(0, 6, "usb://") != 0) {
             return "the printer " + printerName + " is not on a USB port (" + port + ")";
         }
-        const std::string skipped = m_platform.m_pSpooler->SkipReason(port);
+        // A port left out has no printer node; past that step the port was
+        // presented for this printer, though it may be left out for another
+        // queue on the same URI.
+        const std::string skipped =
+            step == OpenStep::kPrinterNode ? m_platform.m_pSpooler->SkipReason(port) : "";
         if (!skipped.empty()) {
             return "the USB printer " + port + " is left out: " + skipped;
         }

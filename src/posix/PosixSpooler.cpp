@@ -98,7 +98,7 @@ std::string PosixSpooler::PresentQueue(const UsbView& view, PrinterInfo* info) {
     for (const UsbPrinterDevice& device : view.devices) {
         present = present || UsbUriNamesDevice(uri, device);
     }
-    const std::string skipped = SkipReasonOf(view.plan, port);
+    const std::string skipped = SkipReasonOf(view.plan, info->driverName, port);
     if (present && skipped.empty()) {
         return std::string();
     }

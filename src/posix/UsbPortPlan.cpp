@@ -1,5 +1,7 @@
 #include "posix/UsbPortPlan.h"
 
+#include "platform/AsciiCase.h"
+
 namespace marnel {
 
 namespace {
@@ -36,6 +38,27 @@ bool SerialTellsApart(const std::vector<UsbPrinterDevice>& devices, std::size_t 
     return true;
 }
 
+// Key names ignore letter case, so a printer node whose name differs from an
+// earlier one's only in case would merge with it and its walk would find
+// nothing. The very same port with the same driver is served by that one node.
+std::string KeyClash(const std::vector<UsbPort>& plan, const UsbPort& port) {
+    for (const UsbPort& earlier : plan) {
+        if (!earlier.skipReason.empty() || earlier.device != port.device ||
+            !AsciiEqualsNoCase(earlier.portName, port.portName)) {
+            continue;
+        }
+        if (earlier.portName != port.portName) {
+            return "its port name differs only in letter case from " + earlier.portName +
+                   ", an earlier queue's port for the same device";
+        }
+        if (!AsciiEqualsNoCase(earlier.driverName, port.driverName)) {
+            return "an earlier queue on the same port has another driver (" + earlier.driverName +
+                   ")";
+        }
+    }
+    return std::string();
+}
+
 }  // namespace
 
 std::vector<UsbPort> PlanUsbPorts(const std::vector<UsbPrinterDevice>& devices,
@@ -64,6 +87,9 @@ std::vector<UsbPort> PlanUsbPorts(const std::vector<UsbPrinterDevice>& devices,
             port.device = static_cast<int>(named[0]);
             queued[named[0]] = true;
             port.skipReason = NameProblem(port);
+            if (port.skipReason.empty()) {
+                port.skipReason = KeyClash(plan, port);
+            }
         }
         plan.push_back(port);
     }
@@ -95,6 +121,16 @@ std::string SkipReasonOf(const std::vector<UsbPort>& plan, const std::string& po
         }
     }
     return std::string();
+}
+
+std::string SkipReasonOf(const std::vector<UsbPort>& plan, const std::string& driverName,
+                         const std::string& portName) {
+    for (const UsbPort& port : plan) {
+        if (port.portName == portName && AsciiEqualsNoCase(port.driverName, driverName)) {
+            return port.skipReason;
+        }
+    }
+    return SkipReasonOf(plan, portName);
 }
 
 }  // namespace marnel

@@ -1,9 +1,11 @@
 // Which printer ports the Linux back end presents for the attached USB
 // printers: one for each CUPS queue whose device URI names exactly one
-// attached device, and one for each of the maker's devices that no such
-// queue names. A port whose names could not be presented safely is kept
-// with the reason it is left out, so that the spooler shows its printer
-// offline and a failed open says why; it never stops the others.
+// attached device (a later queue whose port would share an earlier one's
+// registry key, letter case ignored, is left out), and one for each of the
+// maker's devices that no such queue names. A port whose names could not be
+// presented safely is kept with the reason it is left out, so that the
+// spooler shows its printer offline and a failed open says why; it never
+// stops the others.
 #pragma once
 
 #include <cstddef>
@@ -39,6 +41,10 @@ std::vector<UsbPort> PlanUsbPorts(const std::vector<UsbPrinterDevice>& devices,
                                   const std::vector<QueuePort>& queues);
 
 // Why the port presented as `portName` is left out; empty when it is not.
+// One port may serve two queues of the same device URI, and be left out for
+// the later one only: given the driver name, the reason is that queue's own.
 std::string SkipReasonOf(const std::vector<UsbPort>& plan, const std::string& portName);
+std::string SkipReasonOf(const std::vector<UsbPort>& plan, const std::string& driverName,
+                         const std::string& portName);
 
 }  // namespace marnel

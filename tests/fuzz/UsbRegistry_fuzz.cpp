@@ -1,11 +1,13 @@
 // The registry Linux presents from attached USB printers and CUPS queues,
-// fed devices and queues whose serials, makers, models and URIs come from the
-// input, then walked by the port resolution for every printer listed.
+// fed devices and queues whose serials, makers, models, port paths and URIs
+// come from the input, then walked by the port resolution for every printer
+// the spooler lists: the ports PlanUsbPorts plans, and the queues that name
+// no attached device.
 //
-// Promises: every key of the presented tree lists and opens; every device
-// listed without a queue has a port name that is unique and that no other
-// such name contains; a printer's walk opens only a device its printer names,
-// and opens one whenever its names are printable and short enough to present.
+// Promises: every key of the presented tree lists and opens; no presented
+// port is contained in another device's presented port; a presented port's
+// walk opens its own device and never another; a port left out, or a queue
+// that names no device, opens nothing.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cstddef>
@@ -16,13 +18,10 @@
 #include <vector>
 
 #include "FuzzCheck.h"
-#include "platform/AsciiCase.h"
 #include "platform/DeviceFile.h"
 #include "platform/Registry.h"
 #include "platform/RegistryLayout.h"
-#include "posix/CupsSpooler.h"
-#include "posix/PosixSpooler.h"
-#include "posix/UsbDiscovery.h"
+#include "posix/UsbPortPlan.h"
 #include "posix/UsbPrinterNames.h"
 #include "posix/UsbRegistry.h"
 #include "protocol/DevicePort.h"
@@ -33,9 +32,6 @@
 namespace {
 
 using namespace marnel;
-
-// Longest name a walk is promised to resolve; longer ones may be skipped.
-constexpr std::size_t kPresentableChars = 180;
 
 class RecordingDeviceFile : public IDeviceFile {
 public:
@@ -52,22 +48,16 @@ private:
     std::vector<std::string> m_paths;
 };
 
-bool Printable(const std::string& text) {
-    for (unsigned char c : text) {
-        if (c < 0x20 || c == 0x7F) {
-            return false;
-        }
-    }
-    return true;
-}
-
-bool Presentable(const std::string& text) {
-    return !text.empty() && text.size() <= kPresentableChars && Printable(text);
+// Discovery and CUPS hand their names over as C strings: each ends at its
+// first zero byte.
+std::string CText(const std::string& text) {
+    return text.substr(0, text.find('\0'));
 }
 
 std::string PickText(FuzzedDataProvider& input, const std::vector<const char*>& usual) {
     const std::size_t pick = input.ConsumeIntegralInRange<std::size_t>(0, usual.size());
-    return pick < usual.size() ? std::string(usual[pick]) : input.ConsumeRandomLengthString(100);
+    return pick < usual.size() ? std::string(usual[pick])
+                               : CText(input.ConsumeRandomLengthString(100));
 }
 
 std::vector<UsbPrinterDevice> MakeDevices(FuzzedDataProvider& input) {
@@ -89,6 +79,17 @@ std::vector<UsbPrinterDevice> MakeDevices(FuzzedDataProvider& input) {
         devices.push_back(device);
     }
     return devices;
+}
+
+// Most devices have a port path; taken last, so that an input written before
+// port paths were drawn still makes the same devices and queues.
+void GivePortPaths(FuzzedDataProvider& input, std::vector<UsbPrinterDevice>* devices) {
+    for (UsbPrinterDevice& device : *devices) {
+        if (!input.ConsumeBool()) {
+            device.portPath =
+                std::to_string(device.busNumber) + "-" + std::to_string(device.address);
+        }
+    }
 }
 
 std::vector<QueuePort> MakeQueues(FuzzedDataProvider& input,
@@ -115,6 +116,8 @@ std::vector<QueuePort> MakeQueues(FuzzedDataProvider& input,
                 queue.portName = input.ConsumeRandomLengthString(200);
                 break;
         }
+        queue.driverName = CText(queue.driverName);
+        queue.portName = CText(queue.portName);
         queues.push_back(queue);
     }
     return queues;
@@ -158,9 +161,10 @@ void Show(const std::vector<UsbPrinterDevice>& devices, const std::vector<QueueP
     }
     for (const UsbPrinterDevice& d : devices) {
         std::fprintf(stderr,
-                     "device %04x:%04x bus %u address %u serial \"%s\" maker \"%s\" model \"%s\"\n",
-                     d.vendorId, d.productId, d.busNumber, d.address, d.serial.c_str(),
-                     d.manufacturer.c_str(), d.model.c_str());
+                     "device %04x:%04x bus %u address %u path \"%s\" serial \"%s\" maker \"%s\" "
+                     "model \"%s\"\n",
+                     d.vendorId, d.productId, d.busNumber, d.address, d.portPath.c_str(),
+                     d.serial.c_str(), d.manufacturer.c_str(), d.model.c_str());
     }
     for (const QueuePort& q : queues) {
         std::fprintf(stderr, "queue driver \"%s\" uri \"%s\"\n", q.driverName.c_str(),
@@ -168,64 +172,64 @@ void Show(const std::vector<UsbPrinterDevice>& devices, const std::vector<QueueP
     }
 }
 
+// A printer as the spooler lists it, and the device its walk must open: -1
+// for one that must open nothing.
 struct ListedPrinter {
     PrinterInfo info;
-    std::vector<const UsbPrinterDevice*> named;  // the devices its port names
-    bool mustOpen = false;
+    int device = -1;
 };
+
+// The attached device an opened interface path names; -1 when none or several.
+int OpenedDevice(const std::string& path, const std::vector<UsbPrinterDevice>& devices) {
+    UsbInterfaceAddress address;
+    FUZZ_CHECK(ParseUsbInterfacePath(path, &address));
+    int found = -1;
+    for (std::size_t i = 0; i < devices.size(); ++i) {
+        if (SameDevice(address, devices[i])) {
+            FUZZ_CHECK(found == -1);
+            found = static_cast<int>(i);
+        }
+    }
+    return found;
+}
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static CupsSpooler cups(
-        "/nonexistent/marnel-fuzz.sock");  // never asked: the queues come from the input
-    static LibusbSession session;
     FuzzedDataProvider input(data, size);
-    const std::vector<UsbPrinterDevice> devices = MakeDevices(input);
+    std::vector<UsbPrinterDevice> devices = MakeDevices(input);
     const std::vector<QueuePort> queues = MakeQueues(input, devices);
+    GivePortPaths(input, &devices);
     Show(devices, queues);
 
-    // The printers the Linux spooler lists: the queues, then the devices no
-    // queue names.
+    // The printers the Linux spooler lists: the planned ports, then the
+    // queues that name no attached device, on their presented ports.
+    const std::vector<UsbPort> plan = PlanUsbPorts(devices, queues);
     std::vector<ListedPrinter> printers;
-    std::vector<std::string> uris;
-    for (std::size_t i = 0; i < queues.size(); ++i) {
-        ListedPrinter p;
-        p.info = {"queue" + std::to_string(i), queues[i].driverName, queues[i].portName, 0};
-        for (const UsbPrinterDevice& device : devices) {
-            if (UsbUriNamesDevice(queues[i].portName, device)) {
-                p.named.push_back(&device);
-            }
-        }
-        p.mustOpen =
-            !p.named.empty() && Presentable(p.info.driverName) && Presentable(p.info.portName);
-        printers.push_back(p);
-        uris.push_back(queues[i].portName);
+    for (const UsbPort& port : plan) {
+        printers.push_back(
+            {{"", port.driverName, port.portName, 0}, port.skipReason.empty() ? port.device : -1});
     }
-    PosixSpooler lister(cups, session, [&](std::vector<UsbPrinterDevice>* listed) {
-        *listed = devices;
-        return true;
-    });
-    const std::vector<PosixSpooler::QueuelessPrinter> queueless = lister.QueuelessPrinters(uris);
-    for (const PosixSpooler::QueuelessPrinter& q : queueless) {
-        ListedPrinter p;
-        p.info = q.info;
+    for (const QueuePort& queue : queues) {
+        bool named = false;
         for (const UsbPrinterDevice& device : devices) {
-            if (device.busNumber == q.device.busNumber && device.address == q.device.address) {
-                p.named.push_back(&device);
-            }
+            named = named || UsbUriNamesDevice(queue.portName, device);
         }
-        FUZZ_CHECK(p.named.size() == 1);
-        p.mustOpen = Presentable(p.info.driverName) && Presentable(p.info.portName) &&
-                     Printable(q.device.serial);
-        printers.push_back(p);
+        const std::string presented = PresentedUsbPort(queue.portName);
+        if (!named) {
+            printers.push_back(
+                {{"", queue.driverName, presented.empty() ? queue.portName : presented, 0}, -1});
+        }
+    }
+    for (std::size_t i = 0; i < printers.size(); ++i) {
+        printers[i].info.printerName = "P" + std::to_string(i);
     }
 
-    // Devices without a queue: unique port names that no other contains.
-    for (const PosixSpooler::QueuelessPrinter& a : queueless) {
-        for (const PosixSpooler::QueuelessPrinter& b : queueless) {
-            if (&a != &b) {
-                FUZZ_CHECK(b.info.portName.find(a.info.portName) == std::string::npos);
+    // The walks take the first printer node that contains the port name.
+    for (const UsbPort& a : plan) {
+        for (const UsbPort& b : plan) {
+            if (a.skipReason.empty() && b.skipReason.empty() && a.device != b.device) {
+                FUZZ_CHECK(b.portName.find(a.portName) == std::string::npos);
             }
         }
     }
@@ -249,28 +253,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     SimCodePage codePage;
     const PlatformServices services{version, spooler, registry, deviceFile, clock, codePage};
     for (const ListedPrinter& p : printers) {
-        bool nameShared = false;  // the in-memory spooler finds names ignoring case
-        for (const ListedPrinter& other : printers) {
-            nameShared = nameShared || (&other != &p && AsciiEqualsNoCase(other.info.printerName,
-                                                                          p.info.printerName));
-        }
-        if (nameShared) {
-            continue;
-        }
         CDevicePort port(services);
         const std::size_t opensBefore = deviceFile.Paths().size();
-        if (!port.Open(p.info.printerName)) {
-            FUZZ_CHECK(!p.mustOpen);
-            continue;
+        const bool opened = port.Open(p.info.printerName) != 0;
+        FUZZ_CHECK(opened == (p.device >= 0));
+        FUZZ_CHECK(deviceFile.Paths().size() == opensBefore + (opened ? 1 : 0));
+        if (opened) {
+            FUZZ_CHECK(OpenedDevice(deviceFile.Paths().back(), devices) == p.device);
         }
-        FUZZ_CHECK(deviceFile.Paths().size() == opensBefore + 1);
-        UsbInterfaceAddress address;
-        FUZZ_CHECK(ParseUsbInterfacePath(deviceFile.Paths().back(), &address));
-        bool named = false;
-        for (const UsbPrinterDevice* device : p.named) {
-            named = named || SameDevice(address, *device);
-        }
-        FUZZ_CHECK(named);
     }
     return 0;
 }

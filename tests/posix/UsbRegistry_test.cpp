@@ -291,6 +291,12 @@ TEST(UsbRegistry, EveryPresentedPortLeadsToItsOwnDevice) {
          {{"Zarvel KQ-10", "usb://Zarvel/KQ-10?serial=A\\B"}}, 1, 0},
         {"a driver name too long to read back", {Device("KQ-10", "SN1", 2)},
          {{std::string(256, 'Z'), sn1.portName}}, 0, 1},
+        {"two queues whose URIs differ only in case", {Device("KQ-10", "SN1", 2)},
+         {sn1, {"Zarvel KQ-10", "usb://ZARVEL/KQ-10?serial=SN1"}}, 1, 1},
+        {"two queues on one URI, one driver", {Device("KQ-10", "SN1", 2)},
+         {sn1, {"ZARVEL KQ-10", sn1.portName}}, 2, 0},
+        {"two queues on one URI, other drivers", {Device("KQ-10", "SN1", 2)},
+         {sn1, {"Local Raw Printer", sn1.portName}}, 1, 1},
         // clang-format on
     };
     SimPlatformVersion version;
@@ -315,6 +321,8 @@ TEST(UsbRegistry, EveryPresentedPortLeadsToItsOwnDevice) {
         for (std::size_t i = 0; i < plan.size(); ++i) {
             CUsbPrinterPort port(services);
             port.Open("P" + std::to_string(i), 0, 0, nullptr, 0, 0, nullptr);
+            EXPECT_EQ(SkipReasonOf(plan, plan[i].driverName, plan[i].portName),
+                      plan[i].skipReason);
             if (!plan[i].skipReason.empty()) {
                 ++skipped;
                 EXPECT_EQ(port.LastOpenFailure().step, OpenStep::kPrinterNode) << plan[i].portName;
