@@ -48,6 +48,12 @@ for target in "${targets[@]}"; do
         >"$log" 2>&1 || status=$?
     stat() { grep -a "stat::$1" "$log" | awk '{print $2}'; }
     runs=$(stat number_of_executed_units || true)
+    # libFuzzer exits 72 when interrupted (Ctrl+C): a stopped run, not a finding.
+    if [ "$status" -eq 72 ] && grep -aq 'run interrupted' "$log"; then
+        echo "$target: interrupted after $runs runs, $(stat average_exec_per_sec) exec/s"
+        failed+=("$target (interrupted)")
+        continue
+    fi
     if [ "$status" -ne 0 ] || [ -z "$runs" ]; then
         echo "$target: FINDING (exit $status), see $log"
         grep -aE 'promise broken|ERROR:|SUMMARY:|Test unit written' "$log" | head -n 5 || true
@@ -60,6 +66,6 @@ for target in "${targets[@]}"; do
 done
 
 if [ ${#failed[@]} -gt 0 ]; then
-    echo "fuzzing found faults in: ${failed[*]}" >&2
+    echo "fuzzing found faults in, or did not finish: ${failed[*]}" >&2
     exit 1
 fi
