@@ -111,7 +111,7 @@ std::vector<std::string> DefaultUdevRuleFolders() {
     return {"/etc/udev/rules.d", "/lib/udev/rules.d", "/usr/lib/udev/rules.d"};
 }
 
-PosixCheckup::PosixCheckup(CupsSpooler& cups, DeviceLister listDevices,
+PosixCheckup::PosixCheckup(CupsSpooler& cups, UsbDeviceLister listDevices,
                            std::vector<std::string> ruleFolders)
     : m_cups(cups), m_listDevices(std::move(listDevices)), m_ruleFolders(std::move(ruleFolders)) {}
 

@@ -4,7 +4,6 @@
 // usb:// queues matched to attached devices.
 #pragma once
 
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -25,12 +24,8 @@ std::vector<std::string> DefaultUdevRuleFolders();
 
 class PosixCheckup : public IMachineCheckup {
 public:
-    // Lists the attached printer-class devices; false, with the cause in
-    // *error, when that is impossible.
-    using DeviceLister =
-        std::function<bool(std::vector<UsbPrinterDevice>* devices, std::string* error)>;
-
-    PosixCheckup(CupsSpooler& cups, DeviceLister listDevices, std::vector<std::string> ruleFolders);
+    PosixCheckup(CupsSpooler& cups, UsbDeviceLister listDevices,
+                 std::vector<std::string> ruleFolders);
 
     std::vector<MachineCheck> SpoolerChecks() override;
     std::vector<MachineCheck> DeviceChecks() override;
@@ -41,7 +36,7 @@ private:
     std::string FindRule() const;
 
     CupsSpooler& m_cups;
-    DeviceLister m_listDevices;
+    UsbDeviceLister m_listDevices;
     std::vector<std::string> m_ruleFolders;
 };
 

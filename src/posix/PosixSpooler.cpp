@@ -26,7 +26,7 @@ struct PosixSpooler::Handle {
     }
 };
 
-PosixSpooler::PosixSpooler(CupsSpooler& cups, LibusbSession& session, DeviceLister listDevices,
+PosixSpooler::PosixSpooler(CupsSpooler& cups, LibusbSession& session, UsbDeviceLister listDevices,
                            unsigned sendTimeoutMs)
     : m_cups(cups),
       m_session(session),

@@ -10,7 +10,6 @@
 // cancelled or failed job never reaches the device in part.
 #pragma once
 
-#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -26,12 +25,7 @@ class LibusbSession;
 
 class PosixSpooler : public ISpooler {
 public:
-    // Lists the attached printer-class devices; false, with the cause in
-    // *error, when that is impossible.
-    using DeviceLister =
-        std::function<bool(std::vector<UsbPrinterDevice>* devices, std::string* error)>;
-
-    PosixSpooler(CupsSpooler& cups, LibusbSession& session, DeviceLister listDevices,
+    PosixSpooler(CupsSpooler& cups, LibusbSession& session, UsbDeviceLister listDevices,
                  unsigned sendTimeoutMs = 30000);
     ~PosixSpooler() override;
 
@@ -88,7 +82,7 @@ private:
 
     CupsSpooler& m_cups;
     LibusbSession& m_session;
-    DeviceLister m_listDevices;
+    UsbDeviceLister m_listDevices;
     unsigned m_sendTimeoutMs;
     DWORD m_nextJobId = 1;
     std::string m_strLastError;

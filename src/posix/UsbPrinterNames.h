@@ -5,7 +5,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <vector>
 
 namespace marnel {
 
@@ -24,6 +26,11 @@ struct UsbPrinterDevice {
     std::string openError;             // why the device could not be opened to ask
     int kernelDriver = -1;             // 1: a kernel driver holds the printer interface, 0: none, -1: unknown
 };
+
+// Lists the attached printer-class devices; false, with the cause in
+// *error, when that is impossible. The spooler and the checkup share one.
+using UsbDeviceLister =
+    std::function<bool(std::vector<UsbPrinterDevice>* devices, std::string* error)>;
 
 // The value of `key` (MFG, MDL, ...) in an IEEE 1284 device ID, or of its long
 // form (MANUFACTURER, MODEL); empty when absent. Keys ignore letter case.
