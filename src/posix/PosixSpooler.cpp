@@ -85,12 +85,16 @@ std::vector<PosixSpooler::QueuelessPrinter> PosixSpooler::QueuelessPrinters(cons
 }
 
 std::string PosixSpooler::PresentQueue(const UsbView& view, PrinterInfo* info) {
-    const std::string port = PresentedUsbPort(info->portName);
-    if (port.empty()) {
-        return std::string();  // not a USB printer's queue
-    }
     const std::string uri = info->portName;
-    info->portName = port;
+    info->portName = PresentedQueuePort(uri);
+    const std::string port = PresentedUsbPort(uri);
+    if (port.empty()) {
+        if (info->portName == uri) {
+            return std::string();  // another kind of printer's queue
+        }
+        info->attributes |= kPrinterAttributeWorkOffline;
+        return "its device URI is not a URI (it has no valid scheme)";
+    }
     if (!view.devicesListed) {
         return std::string();
     }

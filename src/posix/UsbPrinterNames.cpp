@@ -117,6 +117,21 @@ bool ParseDecimal8(const std::string& text, std::uint8_t* value) {
     return true;
 }
 
+// RFC 3986: ALPHA *( ALPHA / DIGIT / "+" / "-" / "." ) ":"
+bool HasUriScheme(const std::string& uri) {
+    const std::size_t colon = uri.find(':');
+    if (colon == std::string::npos || !std::isalpha(static_cast<unsigned char>(uri[0]))) {
+        return false;
+    }
+    for (std::size_t i = 1; i < colon; ++i) {
+        const unsigned char c = static_cast<unsigned char>(uri[i]);
+        if (!std::isalnum(c) && c != '+' && c != '-' && c != '.') {
+            return false;
+        }
+    }
+    return true;
+}
+
 }  // namespace
 
 std::string DeviceIdField(const std::string& deviceId, const std::string& key,
@@ -249,6 +264,14 @@ std::string PresentedUsbPort(const std::string& uri) {
                 PercentEncode(u.query[i].second);
     }
     return port + "#";
+}
+
+std::string PresentedQueuePort(const std::string& uri) {
+    const std::string usb = PresentedUsbPort(uri);
+    if (!usb.empty()) {
+        return usb;
+    }
+    return HasUriScheme(uri) ? uri : uri + " (not a URI)";
 }
 
 std::string UsbInstanceId(const UsbPrinterDevice& device, bool serialIsUnique) {

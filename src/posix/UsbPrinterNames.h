@@ -71,6 +71,15 @@ bool UsbUriNamesDevice(const std::string& uri, const UsbPrinterDevice& device);
 // usb://MAKE/MODEL.
 std::string PresentedUsbPort(const std::string& uri);
 
+// The port name any queue's device URI is presented under: a usb:// URI's
+// as PresentedUsbPort writes it, any other URI as it stands, and what is no
+// URI at all (no valid scheme, which CUPS itself refuses) with " (not a URI)"
+// after it. Printer node names hold no blank, so the walk for such a queue
+// finds no USB printer: unmarked, "0&usb://Zarvel/KQ-10?serial=SN" lies
+// inside a node's name at just the length that cuts out that node's own
+// parent id prefix, and would open its device.
+std::string PresentedQueuePort(const std::string& uri);
+
 // The instance id of the device below Enum\USB\VID_xxxx&PID_xxxx: its serial
 // when that is a plain word, otherwise its bus location "BUSbbb&DEVddd"
 // (never a serial, which may not hold "&").

@@ -215,10 +215,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         for (const UsbPrinterDevice& device : devices) {
             named = named || UsbUriNamesDevice(queue.portName, device);
         }
-        const std::string presented = PresentedUsbPort(queue.portName);
         if (!named) {
-            printers.push_back(
-                {{"", queue.driverName, presented.empty() ? queue.portName : presented, 0}, -1});
+            printers.push_back({{"", queue.driverName, PresentedQueuePort(queue.portName), 0}, -1});
         }
     }
     for (std::size_t i = 0; i < printers.size(); ++i) {

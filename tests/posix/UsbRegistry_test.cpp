@@ -297,6 +297,12 @@ TEST(UsbRegistry, EveryPresentedPortLeadsToItsOwnDevice) {
          {sn1, {"ZARVEL KQ-10", sn1.portName}}, 2, 0},
         {"two queues on one URI, other drivers", {Device("KQ-10", "SN1", 2)},
          {sn1, {"Local Raw Printer", sn1.portName}}, 1, 1},
+        // Inside "7&...&0&usb://Zarvel/KQ-10?serial=SN1#" at the port's own
+        // length, so that the cut leaves the node's parent id prefix.
+        {"a queue whose URI is no URI but part of a node's name", {Device("KQ-10", "SN1", 2)},
+         {{"Zarvel KQ-10", "&usb://Zarvel/KQ-10?serial=SN1"}}, 1, 0},
+        {"a queue of another kind", {Device("KQ-10", "SN1", 2)},
+         {{"Zarvel KQ-10", "socket://kq10.example:9100"}}, 1, 0},
         // clang-format on
     };
     SimPlatformVersion version;
@@ -316,6 +322,20 @@ TEST(UsbRegistry, EveryPresentedPortLeadsToItsOwnDevice) {
             spooler.AddPrinter({"P" + std::to_string(i), plan[i].driverName, plan[i].portName, 0});
         }
         const PlatformServices services{version, spooler, registry, deviceFile, clock, codePage};
+        for (const QueuePort& queue : w.queues) {
+            bool named = false;
+            for (const UsbPrinterDevice& d : w.devices) {
+                named = named || UsbUriNamesDevice(queue.portName, d);
+            }
+            if (!named) {  // such a queue's walk must open no device
+                spooler.AddPrinter(
+                    {"Q", queue.driverName, PresentedQueuePort(queue.portName), 0});
+                CUsbPrinterPort port(services);
+                port.Open("Q", 0, 0, nullptr, 0, 0, nullptr);
+                EXPECT_EQ(port.DevicePath(), "") << queue.portName;
+                spooler.RemovePrinter("Q");
+            }
+        }
         std::size_t presented = 0;
         std::size_t skipped = 0;
         for (std::size_t i = 0; i < plan.size(); ++i) {
