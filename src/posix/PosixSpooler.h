@@ -3,9 +3,10 @@
 // be ("Zarvel KQ-10", driver "Zarvel KQ-10", port
 // usb://Zarvel/KQ-10?serial=...#; a device without a serial number of its
 // own is told by its USB port path, ?location=1-2.3). A usb:// queue's port
-// is its device URI as PresentedUsbPort writes it. A printer whose port is
-// not presented (see UsbPortPlan.h) or whose device is not on the bus is
-// offline. A raw job to a queue-less device is kept in a temporary file and
+// is its device URI as PresentedUsbPort writes it, any other queue's its
+// URI as it stands (see PresentedQueuePort for what is no URI). A printer
+// whose port is not presented (see UsbPortPlan.h), whose device is not on
+// the bus, or whose device URI is no URI is offline. A raw job to a queue-less device is kept in a temporary file and
 // handed to the device's bulk OUT pipe only when it is complete, so that a
 // cancelled or failed job never reaches the device in part.
 #pragma once
