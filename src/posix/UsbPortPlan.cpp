@@ -22,16 +22,13 @@ std::string NameProblem(const UsbPort& port) {
     return std::string();
 }
 
-// A serial tells a device apart only when no other attached device of the
-// same make and model has it.
-bool SerialTellsApart(const std::vector<UsbPrinterDevice>& devices, std::size_t index) {
-    const UsbPrinterDevice& device = devices[index];
-    if (device.serial.empty()) {
-        return false;
-    }
+// Whether a URI names this device and no other attached one. A serial that
+// another alike device shares, or "?" (which CUPS reads as no serial at
+// all), leaves its URI naming those others too.
+bool NamesOnly(const std::vector<UsbPrinterDevice>& devices, std::size_t index,
+               const std::string& uri) {
     for (std::size_t j = 0; j < devices.size(); ++j) {
-        if (j != index && devices[j].serial == device.serial &&
-            UsbUriNamesDevice(UsbDeviceUri(device), devices[j])) {
+        if (j != index && UsbUriNamesDevice(uri, devices[j])) {
             return false;
         }
     }
@@ -101,9 +98,11 @@ std::vector<UsbPort> PlanUsbPorts(const std::vector<UsbPrinterDevice>& devices,
         port.device = static_cast<int>(i);
         port.driverName = DriverNameOf(devices[i]);
         port.queueless = true;
-        const bool locate = !SerialTellsApart(devices, i);
-        port.portName = PresentedUsbPort(UsbDeviceUri(devices[i], locate));
-        if (locate && devices[i].portPath.empty()) {
+        const std::string bySerial = UsbDeviceUri(devices[i]);
+        const bool locate = devices[i].serial.empty() || !NamesOnly(devices, i, bySerial);
+        const std::string uri = locate ? UsbDeviceUri(devices[i], true) : bySerial;
+        port.portName = PresentedUsbPort(uri);
+        if (locate && (devices[i].portPath.empty() || !NamesOnly(devices, i, uri))) {
             port.skipReason =
                 "neither a serial number nor a USB port path tells it apart from other devices";
         } else {

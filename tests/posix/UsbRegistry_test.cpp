@@ -297,6 +297,9 @@ TEST(UsbRegistry, EveryPresentedPortLeadsToItsOwnDevice) {
          {sn1, {"ZARVEL KQ-10", sn1.portName}}, 2, 0},
         {"two queues on one URI, other drivers", {Device("KQ-10", "SN1", 2)},
          {sn1, {"Local Raw Printer", sn1.portName}}, 1, 1},
+        {"a serial of \"?\", which a URI cannot tell from none",
+         {Device("KQ-10", "?", 2), Device("KQ-10", "SN1", 3)},
+         {{"Zarvel KQ-10", "usb://Zarvel/KQ-10?serial=%3F"}}, 2, 1},
         // Inside "7&...&0&usb://Zarvel/KQ-10?serial=SN1#" at the port's own
         // length, so that the cut leaves the node's parent id prefix.
         {"a queue whose URI is no URI but part of a node's name", {Device("KQ-10", "SN1", 2)},
