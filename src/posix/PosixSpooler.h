@@ -6,9 +6,10 @@
 // is its device URI as PresentedUsbPort writes it, any other queue's its
 // URI as it stands (see PresentedQueuePort for what is no URI). A printer
 // whose port is not presented (see UsbPortPlan.h), whose device is not on
-// the bus, or whose device URI is no URI is offline. A raw job to a queue-less device is kept in a temporary file and
-// handed to the device's bulk OUT pipe only when it is complete, so that a
-// cancelled or failed job never reaches the device in part.
+// the bus, or whose device URI is no URI is offline. A raw job to a
+// queue-less device is kept in a temporary file and handed to the device's
+// bulk OUT pipe only when it is complete, so that a cancelled or failed job
+// never reaches the device in part.
 #pragma once
 
 #include <string>

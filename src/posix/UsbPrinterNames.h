@@ -75,9 +75,9 @@ std::string PresentedUsbPort(const std::string& uri);
 // as PresentedUsbPort writes it, any other URI as it stands, and what is no
 // URI at all (no valid scheme, which CUPS itself refuses) with " (not a URI)"
 // after it. Printer node names hold no blank, so the walk for such a queue
-// finds no USB printer: unmarked, "0&usb://Zarvel/KQ-10?serial=SN" lies
-// inside a node's name at just the length that cuts out that node's own
-// parent id prefix, and would open its device.
+// finds no USB printer: unmarked, "&usb://Zarvel/KQ-10?serial=SN1" lies
+// inside the name of SN1's node at just the length that cuts out that
+// node's own parent id prefix, and would open that device.
 std::string PresentedQueuePort(const std::string& uri);
 
 // The instance id of the device below Enum\USB\VID_xxxx&PID_xxxx: its serial

@@ -331,8 +331,7 @@ TEST(UsbRegistry, EveryPresentedPortLeadsToItsOwnDevice) {
                 named = named || UsbUriNamesDevice(queue.portName, d);
             }
             if (!named) {  // such a queue's walk must open no device
-                spooler.AddPrinter(
-                    {"Q", queue.driverName, PresentedQueuePort(queue.portName), 0});
+                spooler.AddPrinter({"Q", queue.driverName, PresentedQueuePort(queue.portName), 0});
                 CUsbPrinterPort port(services);
                 port.Open("Q", 0, 0, nullptr, 0, 0, nullptr);
                 EXPECT_EQ(port.DevicePath(), "") << queue.portName;
