@@ -7,6 +7,18 @@
 
 namespace marnel {
 
+namespace {
+
+std::vector<QueuePort> QueuePortsOf(const std::vector<CupsSpooler::Queue>& queues) {
+    std::vector<QueuePort> ports;
+    for (const CupsSpooler::Queue& queue : queues) {
+        ports.push_back({queue.makeAndModel, queue.deviceUri});
+    }
+    return ports;
+}
+
+}  // namespace
+
 struct PosixSpooler::Handle {
     PrinterHandle cups = nullptr;  // set for a CUPS queue
     QueuelessPrinter direct;       // otherwise the device itself
@@ -42,11 +54,7 @@ const std::string& PosixSpooler::LastError() const {
 std::vector<QueuePort> PosixSpooler::CupsQueuePorts() {
     std::vector<CupsSpooler::Queue> queues;
     m_cups.ListQueues(&queues);  // without CUPS, the devices alone
-    std::vector<QueuePort> ports;
-    for (const CupsSpooler::Queue& queue : queues) {
-        ports.push_back({queue.makeAndModel, queue.deviceUri});
-    }
-    return ports;
+    return QueuePortsOf(queues);
 }
 
 PosixSpooler::UsbView PosixSpooler::LookAtUsb(const std::vector<QueuePort>& queues) {
@@ -122,11 +130,7 @@ PrinterList PosixSpooler::EnumLocalPrinters() {
     const bool cupsOk = m_cups.ListQueues(&queues);
     list.sources.push_back({"CUPS", cupsOk, cupsOk ? "" : "CUPS could not be reached",
                             cupsOk ? "" : m_cups.LastError()});
-    std::vector<QueuePort> ports;
-    for (const CupsSpooler::Queue& queue : queues) {
-        ports.push_back({queue.makeAndModel, queue.deviceUri});
-    }
-    const UsbView view = LookAtUsb(ports);
+    const UsbView view = LookAtUsb(QueuePortsOf(queues));
     list.sources.push_back({"USB", view.devicesListed,
                             view.devicesListed ? "" : "the USB bus could not be read", view.error});
     for (const CupsSpooler::Queue& queue : queues) {
