@@ -105,48 +105,36 @@ bool CQuillKQDlg::ConfirmStoredPrinter() {
     CWaitCursor wait(m_window);
     // Give a device that is coming or going time to settle in the spooler.
     m_services.clock.Sleep(kRecheckSettleMs);
-
-    bool confirmed = false;
-    ISpooler& spooler = m_services.spooler;
-    PrinterHandle printer = nullptr;
-    if (spooler.OpenPrinter(m_strPrinterName, &printer) && printer != nullptr) {
-        try {
-            const PrinterQuery query = spooler.GetPrinter(printer);
-            confirmed = query.status == SpoolerQueryStatus::kOk &&
-                        (query.info.attributes & kPrinterAttributeWorkOffline) == 0;
-        } catch (const std::bad_alloc&) {
-            AfxMessageBox(m_dialogs, AFX_IDS_MEMORY_EXCEPTION, kMbOk);
-            confirmed = false;
-        }
-        spooler.ClosePrinter(printer);
+    try {
+        return IsPrinterUsable(m_services.spooler, m_strPrinterName);
+    } catch (const std::bad_alloc&) {
+        AfxMessageBox(m_dialogs, AFX_IDS_MEMORY_EXCEPTION, kMbOk);
+        return false;
     }
-    return confirmed;
 }
 
 std::unique_ptr<CDevicePort> CQuillKQDlg::MakePort() {
     return std::make_unique<CDevicePort>(m_services);
 }
 
-bool CQuillKQDlg::OpenPortOrSay(CDevicePort& port) {
-    if (port.Open(m_strPrinterName)) {
+CDeviceAccess CQuillKQDlg::MakeAccess() {
+    return CDeviceAccess(m_services, [this] { return MakePort(); });
+}
+
+bool CQuillKQDlg::OpenDeviceOrSay(OpenedDevice* device) {
+    CDeviceAccess access = MakeAccess();
+    if (access.Open(m_strPrinterName, device)) {
         return true;
     }
     AfxMessageBox(m_dialogs, IDS_FAILED_CONNECT);
     return false;
 }
 
-void CQuillKQDlg::RecordChange(HistoryEntry entry) {
-    if (m_services.environment == nullptr || m_services.fileSystem == nullptr) {
-        return;  // a world without a user's folders keeps no history
-    }
-    if (entry.printer.empty()) {
-        entry.printer = m_strPrinterName;
-    }
-    try {
-        CHistory(*m_services.fileSystem, *m_services.environment).Append(entry);
-    } catch (const CFileException&) {
-        // The window's boxes stay as they are; the change itself is done.
-    }
+ChangeLog CQuillKQDlg::MakeChangeLog() const {
+    ChangeLog log;
+    log.fileSystem = m_services.fileSystem;
+    log.environment = m_services.environment;
+    return log;
 }
 
 void CQuillKQDlg::SelectPrinter() {

@@ -21,7 +21,8 @@
 #include <string>
 
 #include "app/Font.h"
-#include "ops/History.h"
+#include "ops/DeviceAccess.h"
+#include "ops/Outcome.h"
 #include "platform/Dialogs.h"
 #include "platform/MainWindow.h"
 #include "platform/Services.h"
@@ -102,12 +103,13 @@ protected:
     // The port a command makes for its transfers (closed). Virtual so that
     // a test can hand in one whose request buffers cannot be allocated.
     virtual std::unique_ptr<CDevicePort> MakePort();
-    // Opens `port` for the chosen printer; on failure says "Failed to
-    // connect." and returns false.
-    bool OpenPortOrSay(CDevicePort& port);
-    // Appends a change to a device to the history (for the chosen printer
-    // unless the entry names one).
-    void RecordChange(HistoryEntry entry);
+    // How the commands reach a unit: through MakePort.
+    CDeviceAccess MakeAccess();
+    // Opens the chosen printer's unit; on failure says "Failed to connect."
+    // and returns false.
+    bool OpenDeviceOrSay(OpenedDevice* device);
+    // Where the use cases record the changes they make.
+    ChangeLog MakeChangeLog() const;
 
     PlatformServices m_services;
     IDialogs& m_dialogs;

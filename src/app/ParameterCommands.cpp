@@ -1,6 +1,5 @@
 // Get Parameters and Put Parameters: the device's 266-byte parameter block
 // to a file and back, unchanged.
-#include <memory>
 #include <new>
 
 #include "app/AppMessageBox.h"
@@ -8,27 +7,20 @@
 #include "app/MainDlg.h"
 #include "app/WaitCursor.h"
 #include "files/File.h"
-#include "files/Sha256.h"
-#include "ops/ParameterFile.h"
-#include "protocol/DevicePort.h"
+#include "ops/DeviceReads.h"
+#include "ops/PutParameters.h"
 #include "res/Resource.h"
 
 namespace marnel {
 
-namespace {
-
-constexpr DWORD kParameterFileSize = static_cast<DWORD>(kParameterBlockSize);
-
-}  // namespace
-
 void CQuillKQDlg::OnGetParameters() {
-    const std::unique_ptr<CDevicePort> port = MakePort();
-    if (!OpenPortOrSay(*port)) {
+    OpenedDevice device;
+    if (!OpenDeviceOrSay(&device)) {
         return;
     }
     CWaitCursor wait(m_window);
-    ParameterBlockBytes block{};
-    if (!port->ReadParameterBlock(block.data(), kParameterFileSize)) {
+    const GetParametersOutcome read = GetParameters(device);
+    if (!read.Succeeded()) {
         AfxMessageBox(m_dialogs, IDS_FAILED_GET_PARAMETERS);
         return;
     }
@@ -39,15 +31,16 @@ void CQuillKQDlg::OnGetParameters() {
     }
     m_strParamPath = path;
     try {
-        SaveFileReplacing(*m_services.fileSystem, path, block.data(), kParameterFileSize);
+        SaveFileReplacing(*m_services.fileSystem, path, read.block.data(),
+                          static_cast<DWORD>(kParameterBlockSize));
     } catch (const CFileException& error) {
         ReportFileError(m_dialogs, error);
     }
 }
 
 void CQuillKQDlg::OnPutParameters() {
-    const std::unique_ptr<CDevicePort> port = MakePort();
-    if (!OpenPortOrSay(*port)) {
+    OpenedDevice device;
+    if (!OpenDeviceOrSay(&device)) {
         return;
     }
     std::string path;
@@ -61,30 +54,23 @@ void CQuillKQDlg::OnPutParameters() {
     // left before the handler runs.
     try {
         CWaitCursor wait(m_window);
-        ParameterFile file = ReadParameterFile(*m_services.fileSystem, path);
+        const ParameterFile file = ReadParameterFile(*m_services.fileSystem, path);
         if (!file.hasBlockSize) {
             AfxMessageBox(m_dialogs, IDS_DATA_FORMAT_ERROR);
             return;
         }
-        const bool stored = port->WriteParameterBlock(file.block.data(), kParameterFileSize) != 0;
-        CSha256 digest;
-        digest.Update(file.block.data(), file.block.size());
-        HistoryEntry change;
-        change.operation = "put-params";
-        change.model = DescribeParameterBlock(file.block).modelTag;
-        change.file = path;
-        change.sha256 = digest.HexDigest();
-        change.outcome = stored ? "succeeded" : "failed";
-        RecordChange(change);
-        if (stored) {
+        // Sent as it is: the device decides.
+        const PutParametersOutcome outcome =
+            PutParameters(device, file.block, path, PutParametersPolicy{}, MakeChangeLog());
+        if (outcome.Succeeded()) {
             AfxMessageBox(m_dialogs, IDS_SUCCEEDED_PUT_PARAMETERS, kMbOk | kMbIconInformation);
-        } else {
-            // The write's own report of exhausted memory comes first.
-            if (port->LastFailure().kind == FailureKind::kOutOfMemory) {
-                ReportOutOfMemory(m_dialogs);
-            }
-            AfxMessageBox(m_dialogs, IDS_FAILED_PUT_PARAMETERS);
+            return;
         }
+        // The write's own report of exhausted memory comes first.
+        if (outcome.failure.kind == FailureKind::kOutOfMemory) {
+            ReportOutOfMemory(m_dialogs);
+        }
+        AfxMessageBox(m_dialogs, IDS_FAILED_PUT_PARAMETERS);
     } catch (const CFileException& error) {
         ReportFileError(m_dialogs, error);
     } catch (const std::bad_alloc&) {

@@ -1,29 +1,27 @@
 // Get Report: the device's report in the report window.
-#include <cstdint>
-
 #include "app/AppMessageBox.h"
 #include "app/MainDlg.h"
 #include "app/ReportDlg.h"
 #include "app/WaitCursor.h"
-#include "protocol/DevicePort.h"
+#include "ops/DeviceReads.h"
 #include "res/Resource.h"
 
 namespace marnel {
 
 void CQuillKQDlg::OnGetReport() {
-    const std::unique_ptr<CDevicePort> port = MakePort();
-    if (!OpenPortOrSay(*port)) {
+    OpenedDevice device;
+    if (!OpenDeviceOrSay(&device)) {
         return;
     }
     CWaitCursor wait(m_window);
-    // Held for the whole command: the window borrows it.
-    char report[kReportBufferSize] = {};
-    if (!port->ReadReport(reinterpret_cast<std::uint8_t*>(report),
-                          static_cast<DWORD>(kReportBufferSize))) {
+    // Held for the whole command: the window borrows its buffer.
+    const ReportOutcome report = ReadReport(device);
+    if (!report.Succeeded()) {
         AfxMessageBox(m_dialogs, IDS_FAILED_GET_REPORT);
         return;
     }
-    CReportDlg dialog(report, kReportBufferSize, m_dialogs, *m_services.fileSystem);
+    CReportDlg dialog(report.buffer.data(), report.buffer.size(), m_dialogs,
+                      *m_services.fileSystem);
     dialog.m_pFont = &m_font;
     m_window.RunReportWindow(dialog);
 }

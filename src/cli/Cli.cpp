@@ -307,16 +307,14 @@ int RunCommand(int argc, const char* const* argv, Console& console, IFileSystem&
     if (command.name == "get-params") {
         return commands.GetParams(command.file);
     }
-    // The commands that change a device leave a line in the history.
-    if (command.name == "put-params" || command.name == "firmware" ||
-        command.name == "self-test") {
-        const int status = command.name == "put-params"
-                               ? commands.PutParams(command.file, putOptions)
-                           : command.name == "firmware"
-                               ? commands.Firmware(command.file, firmwareOptions)
-                               : commands.SelfTest();
-        commands.RecordHistory(status);
-        return status;
+    if (command.name == "put-params") {
+        return commands.PutParams(command.file, putOptions);
+    }
+    if (command.name == "firmware") {
+        return commands.Firmware(command.file, firmwareOptions);
+    }
+    if (command.name == "self-test") {
+        return commands.SelfTest();
     }
     return commands.Version();
 }

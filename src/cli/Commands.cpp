@@ -1,11 +1,8 @@
 #include "cli/Commands.h"
 
-#include <array>
-#include <csignal>
 #include <cstdio>
 #include <functional>
 #include <optional>
-#include <istream>
 #include <ostream>
 
 #include "cli/ExitStatus.h"
@@ -14,15 +11,11 @@
 #include "cli/Trace.h"
 #include "device/AnsiText.h"
 #include "files/File.h"
-#include "files/Sha256.h"
-#include "ops/BackupStore.h"
 #include "ops/DeviceProbe.h"
-#include "ops/FirmwareJob.h"
+#include "ops/DeviceReads.h"
+#include "ops/History.h"
 #include "ops/ParameterFile.h"
 #include "ops/PrinterSelection.h"
-#include "ops/SelfTest.h"
-#include "platform/Clock.h"
-#include "platform/Spooler.h"
 #include "protocol/DevicePort.h"
 #include "protocol/ParameterBlock.h"
 #include "res/StringTable.h"
@@ -57,9 +50,6 @@ std::string ShellQuoted(const std::string& text) {
     return quoted + "'";
 }
 
-// Ends a self test that a signal asked to stop, once that is safe.
-struct SelfTestInterrupted {};
-
 // "4b512d" for "KQ-".
 std::string HexBytes(const std::string& bytes) {
     std::string hex;
@@ -78,6 +68,27 @@ std::string Hex16(std::uint16_t value) {
 }
 
 }  // namespace
+
+int ExitStatusFor(const Outcome& outcome) {
+    switch (outcome.kind) {
+        case OutcomeKind::kSucceeded:
+            return kExitSuccess;
+        case OutcomeKind::kRefused:
+        case OutcomeKind::kFileError:
+        case OutcomeKind::kFileChanged:
+            return kExitUsage;
+        case OutcomeKind::kNoDevice:
+            return kExitNoDevice;
+        case OutcomeKind::kInterrupted:
+            return SignalHold::ExitStatusFor(outcome.signal);
+        case OutcomeKind::kDeviceFailed:
+        case OutcomeKind::kOutOfMemory:
+        case OutcomeKind::kCancelled:
+        case OutcomeKind::kSentNotVerified:
+            break;
+    }
+    return kExitDeviceFailed;
+}
 
 DeviceCommands::DeviceCommands(const Console& console, DeviceWorld& world, IFileSystem& files,
                                IEnvironment& environment, const GlobalOptions& options)
@@ -107,56 +118,51 @@ std::string DeviceCommands::ChoosePrinter() {
     return chosen;
 }
 
-std::unique_ptr<CDevicePort> DeviceCommands::OpenPort(std::string* chosen) {
-    const std::string printer = ChoosePrinter();
-    if (chosen != nullptr) {
-        *chosen = printer;
+CDeviceAccess DeviceCommands::MakeAccess() {
+    const PlatformServices& services = m_world.Services();
+    if (!m_options.trace) {
+        return CDeviceAccess(services);
     }
-    auto port = std::make_unique<CDevicePort>(m_world.Services());
-    if (m_options.trace) {
+    return CDeviceAccess(services, [&services, this] {
+        auto port = std::make_unique<CDevicePort>(services);
         port->SetRequestObserver(MakeHexTracer(m_console.err));
-    }
-    if (!port->Open(printer)) {
-        std::string detail = printer.empty() ? std::string() : port->LastOpenFailure().detail;
-        if (detail.empty()) {
-            detail = !printer.empty() ? "printer \"" + printer + "\" on " + m_world.Description()
-                     : m_options.serial.empty()
-                         ? "no Zarvel device found on " + m_world.Description() +
-                               "; see 'marnel list'"
-                         : "no Zarvel device with serial " + m_options.serial + " on " +
-                               m_world.Description() + "; see 'marnel list'";
-        }
-        m_console.Failure(LoadString(IDS_FAILED_CONNECT), detail);
-        return nullptr;
-    }
-    return port;
+        return port;
+    });
 }
 
-void DeviceCommands::RecordHistory(int status) {
-    m_record.exitStatus = status;
-    m_record.simulated = m_options.simulateModel.has_value();
-    if (m_record.outcome.empty()) {
-        m_record.outcome = status == kExitSuccess                             ? "succeeded"
-                           : status == SignalHold::ExitStatusFor(SIGINT) ||
-                                   status == SignalHold::ExitStatusFor(SIGTERM) ? "interrupted"
-                                                                              : "failed";
+void DeviceCommands::SayOpenFailed(const CDeviceAccess& access) {
+    m_console.Failure(LoadString(IDS_FAILED_CONNECT),
+                      DescribeOpenFailure(access.LastOpenFailure(), m_world.Description(),
+                                          m_options.serial));
+}
+
+bool DeviceCommands::OpenDevice(OpenedDevice* device) {
+    CDeviceAccess access = MakeAccess();
+    if (access.Open(ChoosePrinter(), device)) {
+        return true;
     }
-    if (!m_record.file.empty() && m_record.sha256.empty()) {
-        try {
-            m_record.sha256 = Sha256OfFile(m_files, m_record.file);
-        } catch (const CFileException&) {
-            // A file that cannot be read again is recorded without its digest.
-        }
-    }
-    try {
-        CHistory(m_files, m_environment).Append(m_record);
-    } catch (const CFileException& error) {
-        m_console.Warning("the history could not be written: " + DescribeFileError(error).Said());
+    SayOpenFailed(access);
+    return false;
+}
+
+ChangeLog DeviceCommands::MakeChangeLog() const {
+    ChangeLog log;
+    log.fileSystem = &m_files;
+    log.environment = &m_environment;
+    log.simulated = m_options.simulateModel.has_value();
+    log.exitStatusFor = [](const Outcome& outcome) { return ExitStatusFor(outcome); };
+    return log;
+}
+
+void DeviceCommands::WarnUnrecorded(const std::optional<CFileException>& historyError) const {
+    if (historyError) {
+        m_console.Warning("the history could not be written: " +
+                          DescribeFileError(*historyError).Said());
     }
 }
 
-int DeviceCommands::TransferFailed(const CDevicePort& port, unsigned stringId) {
-    m_console.Failure(LoadString(stringId), DescribeFailure(port.LastFailure()));
+int DeviceCommands::TransferFailed(const Outcome& outcome, const std::string& text) {
+    m_console.Failure(text, DescribeFailure(outcome.failure));
     return kExitDeviceFailed;
 }
 
@@ -175,15 +181,15 @@ bool DeviceCommands::SaveOutput(const std::string& target, const void* data, DWO
 }
 
 int DeviceCommands::Report(const std::string& outputFile) {
-    std::unique_ptr<CDevicePort> port = OpenPort();
-    if (!port) {
+    OpenedDevice device;
+    if (!OpenDevice(&device)) {
         return kExitNoDevice;
     }
-    std::array<std::uint8_t, kReportBufferSize> buffer{};
-    if (!port->ReadReport(buffer.data(), static_cast<DWORD>(buffer.size()))) {
-        return TransferFailed(*port, IDS_FAILED_GET_REPORT);
+    const ReportOutcome report = ReadReport(device);
+    if (!report.Succeeded()) {
+        return TransferFailed(report, LoadString(IDS_FAILED_GET_REPORT));
     }
-    const std::string text = TerminatedText(buffer.data(), buffer.size());
+    const std::string& text = report.text;
     if (!outputFile.empty() &&
         !SaveOutput(outputFile, text.data(), static_cast<DWORD>(text.size()))) {
         return kExitUsage;
@@ -211,18 +217,18 @@ int DeviceCommands::Report(const std::string& outputFile) {
 }
 
 int DeviceCommands::GetParams(const std::string& file) {
-    std::unique_ptr<CDevicePort> port = OpenPort();
-    if (!port) {
+    OpenedDevice device;
+    if (!OpenDevice(&device)) {
         return kExitNoDevice;
     }
-    ParameterBlockBytes block{};  // zeroed: nothing uninitialised reaches the file
-    if (!port->ReadParameterBlock(block.data(), kParameterBlockSize)) {
-        return TransferFailed(*port, IDS_FAILED_GET_PARAMETERS);
+    const GetParametersOutcome read = GetParameters(device);
+    if (!read.Succeeded()) {
+        return TransferFailed(read, LoadString(IDS_FAILED_GET_PARAMETERS));
     }
-    if (!SaveOutput(file, block.data(), kParameterBlockSize)) {
+    if (!SaveOutput(file, read.block.data(), kParameterBlockSize)) {
         return kExitUsage;
     }
-    const ParameterBlockInfo info = DescribeParameterBlock(block);
+    const ParameterBlockInfo info = DescribeParameterBlock(read.block);
     if (m_console.json) {
         m_console.Result({{"ok", true}, {"file", file}, {"model", info.modelTag}});
     } else if (file != kStandardOutput) {
@@ -233,8 +239,6 @@ int DeviceCommands::GetParams(const std::string& file) {
 }
 
 int DeviceCommands::PutParams(const std::string& file, const PutParamsOptions& putOptions) {
-    m_record.operation = "put-params";
-    m_record.file = file;
     const std::optional<ParameterFile> input =
         ReadParameterFileOrSay(m_console, m_files, file, [](std::uint64_t) {
             return std::string("a parameter file holds exactly 266 bytes");
@@ -242,116 +246,91 @@ int DeviceCommands::PutParams(const std::string& file, const PutParamsOptions& p
     if (!input) {
         return kExitUsage;
     }
-    const ParameterBlockBytes& block = input->block;
-    CSha256 digest;
-    digest.Update(block.data(), block.size());
-    m_record.sha256 = digest.HexDigest();
-    std::string printer;
-    std::unique_ptr<CDevicePort> port = OpenPort(&printer);
-    m_record.printer = printer;
-    if (!port) {
+    OpenedDevice device;
+    if (!OpenDevice(&device)) {
         return kExitNoDevice;
     }
-    // The device's own block: its model to check the file against, and the
-    // backup of what the file replaces.
-    ParameterBlockBytes current{};
-    const bool readCurrent = !(putOptions.force && putOptions.noBackup);
-    if (readCurrent && !port->ReadParameterBlock(current.data(), kParameterBlockSize)) {
-        return TransferFailed(*port, IDS_FAILED_GET_PARAMETERS);
-    }
-    const ParameterFileVerdict verdict =
-        JudgeParameterFile(block, readCurrent ? &current : nullptr);
-    m_record.model = verdict.fileModel;
-    if (!verdict.Acceptable() && !putOptions.force) {
-        m_record.outcome = "refused";
-        const std::string why =
-            !verdict.checksumValid
-                ? file + " is no valid parameter block (see 'marnel inspect')"
-                : file + " holds parameters of a " + verdict.fileModel + ", the device is a " +
-                      verdict.deviceModel;
-        m_console.Failure(LoadString(IDS_DATA_FORMAT_ERROR),
-                          why + "; nothing was sent (--force sends it anyway)");
-        return kExitUsage;
-    }
-    std::string backup;
-    if (!putOptions.noBackup) {
-        try {
-            backup = CBackupStore(m_files, m_environment).Save(printer, current);
-            m_record.backup = backup;
-        } catch (const CFileException& error) {
-            m_console.FileFailure(error,
-                              "the backup could not be saved; nothing was sent (--no-backup "
-                              "sends without one)");
-            return kExitUsage;
-        }
-    }
+    PutParametersPolicy policy;
+    policy.checkFile = !putOptions.force;
+    policy.backup = !putOptions.noBackup;
+    policy.readBack = true;
+    const PutParametersOutcome outcome =
+        PutParameters(device, input->block, file, policy, MakeChangeLog());
+    const int status = RenderPut(file, outcome);
+    WarnUnrecorded(outcome.historyError);
+    return status;
+}
+
+int DeviceCommands::RenderPut(const std::string& file, const PutParametersOutcome& outcome) {
     const std::string backupNote =
-        backup.empty() ? std::string() : "; the earlier parameters are in " + backup;
-    if (!port->WriteParameterBlock(block.data(), static_cast<DWORD>(kParameterBlockSize))) {
-        if (port->LastFailure().kind == FailureKind::kOutOfMemory) {
-            m_console.Failure(LoadString(AFX_IDS_MEMORY_EXCEPTION));
-        }
-        m_console.Failure(LoadString(IDS_FAILED_PUT_PARAMETERS),
-                          DescribeFailure(port->LastFailure()) + backupNote);
-        return kExitDeviceFailed;
-    }
-    // What the device stored is what it gives back.
-    ParameterBlockBytes stored{};
-    if (!port->ReadParameterBlock(stored.data(), kParameterBlockSize) || stored != block) {
-        m_console.Failure(LoadString(IDS_FAILED_PUT_PARAMETERS),
-                          "the device did not give back the parameters it was sent" + backupNote);
-        return kExitDeviceFailed;
+        outcome.backup.empty() ? std::string() : "; the earlier parameters are in " + outcome.backup;
+    switch (outcome.step) {
+        case PutStep::kReadCurrent:
+            return TransferFailed(outcome, LoadString(IDS_FAILED_GET_PARAMETERS));
+        case PutStep::kCheck:
+            m_console.Failure(LoadString(IDS_DATA_FORMAT_ERROR),
+                              (!outcome.verdict.checksumValid
+                                   ? file + " is no valid parameter block (see 'marnel inspect')"
+                                   : file + " holds parameters of a " + outcome.verdict.fileModel +
+                                         ", the device is a " + outcome.verdict.deviceModel) +
+                                  "; nothing was sent (--force sends it anyway)");
+            return kExitUsage;
+        case PutStep::kBackup:
+            m_console.FileFailure(*outcome.fileError,
+                                  "the backup could not be saved; nothing was sent (--no-backup "
+                                  "sends without one)");
+            return kExitUsage;
+        case PutStep::kWrite:
+            if (outcome.failure.kind == FailureKind::kOutOfMemory) {
+                m_console.Failure(LoadString(AFX_IDS_MEMORY_EXCEPTION));
+            }
+            [[fallthrough]];
+        case PutStep::kReadBack:
+            m_console.Failure(LoadString(IDS_FAILED_PUT_PARAMETERS), outcome.detail + backupNote);
+            return kExitDeviceFailed;
+        case PutStep::kDone:
+            break;
     }
     if (m_console.json) {
         nlohmann::json result{{"ok", true},
                               {"message", LoadString(IDS_SUCCEEDED_PUT_PARAMETERS)},
                               {"verified", true}};
-        if (!backup.empty()) {
-            result["backup"] = backup;
+        if (!outcome.backup.empty()) {
+            result["backup"] = outcome.backup;
         }
         m_console.Result(result);
     } else {
         m_console.out << LoadString(IDS_SUCCEEDED_PUT_PARAMETERS) << '\n';
-        if (!backup.empty()) {
-            m_console.out << "The earlier parameters are in " << backup << ".\n";
+        if (!outcome.backup.empty()) {
+            m_console.out << "The earlier parameters are in " << outcome.backup << ".\n";
         }
     }
     return kExitSuccess;
 }
 
 int DeviceCommands::Version() {
-    std::unique_ptr<CDevicePort> port = OpenPort();
-    if (!port) {
+    OpenedDevice device;
+    if (!OpenDevice(&device)) {
         return kExitNoDevice;
     }
-    std::array<std::uint8_t, kVersionBufferSize> buffer{};
-    if (!port->ReadVersion(buffer.data(), static_cast<DWORD>(buffer.size()))) {
-        m_console.Failure("Failed to get the version.", DescribeFailure(port->LastFailure()));
-        return kExitDeviceFailed;
+    const VersionOutcome version = ReadVersion(device);
+    if (!version.Succeeded()) {
+        return TransferFailed(version, "Failed to get the version.");
     }
-    const std::string version = TerminatedText(buffer.data(), buffer.size());
     if (m_console.json) {
-        nlohmann::json result{{"ok", true}, {"version", version}};
-        if (!IsUtf8(version)) {
-            result["versionHex"] = HexBytes(version);
+        nlohmann::json result{{"ok", true}, {"version", version.text}};
+        if (!IsUtf8(version.text)) {
+            result["versionHex"] = HexBytes(version.text);
         }
         m_console.Result(result);
     } else {
-        m_console.out << Printable(version) << '\n';
+        m_console.out << Printable(version.text) << '\n';
     }
     return kExitSuccess;
 }
 
 int DeviceCommands::SelfTest() {
-    // The test opens the port itself: "Error: Create" is its own first step.
     const std::string printer = ChoosePrinter();
-    m_record.operation = "self-test";
-    m_record.printer = printer;
-    CDevicePort port(m_world.Services());
-    if (m_options.trace) {
-        port.SetRequestObserver(MakeHexTracer(m_console.err));
-    }
-    int status = kExitSuccess;
     nlohmann::json steps = nlohmann::json::array();
     auto line = [&](const std::string& text, bool failed) {
         steps.push_back({{"text", text}, {"failed", failed}});
@@ -364,80 +343,63 @@ int DeviceCommands::SelfTest() {
         }
     };
     line(TXT_SELFTEST_START, false);
-    CBackupStore backups(m_files, m_environment);
-    std::string backupToRestore;
-    std::string failure;
-    std::optional<CFileException> fileError;
-    // Signals wait while the dummy block may be on the device: from the
-    // first read until the original has been written back.
-    std::optional<SignalHold> hold;
-    int interruptedBy = 0;
-    try {
-        RunSelfTestSteps(port, printer, backups, [&](const SelfTestResult& result) {
-            if (result.ok && result.step == SelfTestStep::kGetParam) {
-                hold.emplace();
-            }
-            if (!result.ok && status == kExitSuccess) {
-                status = result.step == SelfTestStep::kCreate ? kExitNoDevice : kExitDeviceFailed;
-            }
-            if (!result.ok && result.step == SelfTestStep::kPutParamOriginal) {
-                backupToRestore = result.detail;
-            }
+    // Signals wait for a point where the unit holds its own block again.
+    SignalHold hold;
+    CDeviceAccess access = MakeAccess();
+    const SelfTestOutcome outcome = RunSelfTest(
+        access, printer,
+        [&](const SelfTestResult& result) {
             for (int i = 0; i < result.outOfMemory; ++i) {
                 line(LoadString(AFX_IDS_MEMORY_EXCEPTION), true);
             }
             for (const std::string& text : SelfTestStepLines(result)) {
                 line(text, !result.ok);
             }
-            if (result.step == SelfTestStep::kPutParamOriginal) {
-                interruptedBy = hold->Caught();
-                hold.reset();
-                if (interruptedBy != 0) {
-                    throw SelfTestInterrupted{};
-                }
-            }
-        });
-    } catch (const SelfTestInterrupted&) {
-        status = SignalHold::ExitStatusFor(interruptedBy);
-        failure = "Interrupted: the test stopped once the parameters had been written back.";
-    } catch (const CFileException& error) {
-        // The backup could not be saved: nothing was written to the device.
-        fileError = error;
-        status = kExitUsage;
-    }
-    m_record.backup = backups.LastSaved();
+        },
+        hold, MakeChangeLog());
+    RenderSelfTestEnd(outcome, printer, std::move(steps));
+    WarnUnrecorded(outcome.historyError);
+    return ExitStatusFor(outcome);
+}
+
+void DeviceCommands::RenderSelfTestEnd(const SelfTestOutcome& outcome, const std::string& printer,
+                                       nlohmann::json steps) {
     std::string restore;
-    if (!backupToRestore.empty()) {
-        restore = RestoreCommand(backupToRestore, printer);
+    if (!outcome.originalRestored) {
+        restore = RestoreCommand(outcome.backup, printer, outcome.identity);
         if (!m_console.json) {
             m_console.out << "To restore them: " << restore << '\n';
         }
     }
-    if (fileError) {
-        m_console.FileFailure(*fileError);
+    if (outcome.fileError) {
+        m_console.FileFailure(*outcome.fileError);
     }
+    const std::string interrupted = outcome.kind == OutcomeKind::kInterrupted
+                                        ? "Interrupted: the test stopped " + outcome.detail + "."
+                                        : std::string();
     if (m_console.json) {
-        nlohmann::json result{{"ok", status == kExitSuccess}, {"steps", steps}};
-        if (!failure.empty()) {
-            result["error"] = failure;
+        nlohmann::json result{{"ok", outcome.Succeeded()}, {"steps", std::move(steps)}};
+        if (!interrupted.empty()) {
+            result["error"] = interrupted;
         }
         if (!restore.empty()) {
             result["restoreCommand"] = restore;
         }
         m_console.Result(result);
-    } else if (!failure.empty()) {
-        m_console.Failure(failure);
+    } else if (!interrupted.empty()) {
+        m_console.Failure(interrupted);
     }
-    return status;
 }
 
-std::string DeviceCommands::RestoreCommand(const std::string& backup,
-                                           const std::string& printer) const {
+std::string DeviceCommands::RestoreCommand(const std::string& backup, const std::string& printer,
+                                           const DeviceIdentity& unit) const {
     std::string command = "marnel";
     if (m_options.simulateModel) {
         command += " --simulate=" + ShellQuoted(*m_options.simulateModel);
     }
-    return command + " --printer " + ShellQuoted(printer) + " put-params " + ShellQuoted(backup);
+    command += unit.serial.empty() ? " --printer " + ShellQuoted(printer)
+                                   : " --serial " + ShellQuoted(unit.serial);
+    return command + " put-params " + ShellQuoted(backup);
 }
 
 int InspectParameterFile(const Console& console, IFileSystem& files, const std::string& file) {

@@ -9,12 +9,13 @@
 
 #include "cli/Console.h"
 #include "cli/DeviceWorld.h"
+#include "ops/DeviceAccess.h"
+#include "ops/FirmwareUpgrade.h"
+#include "ops/PutParameters.h"
+#include "ops/SelfTest.h"
 #include "platform/Spooler.h"
-#include "ops/History.h"
-#include "protocol/ParameterBlock.h"
 
 namespace marnel {
-class CDevicePort;
 class IEnvironment;
 class IFileSystem;
 }  // namespace marnel
@@ -61,58 +62,51 @@ public:
     };
     int Firmware(const std::string& file, const FirmwareOptions& firmwareOptions);
 
-    // Appends what the last device-changing command did, ending with `status`,
-    // to the history; a history that cannot be written is warned about.
-    void RecordHistory(int status);
-
 private:
     // The printer to work with: --printer, the one whose device carries
-    // --serial, or the first qualifying one. Sets the report-end rule from
-    // its name. Empty when there is none.
+    // --serial, or the first qualifying one. Empty when there is none.
     std::string ChoosePrinter();
 
-    // A port opened for the chosen printer (its name in *printer when asked),
-    // or null after "Failed to connect.".
-    std::unique_ptr<CDevicePort> OpenPort(std::string* printer = nullptr);
+    // Opens the chosen printer's unit into *device; false after "Failed to connect.".
+    bool OpenDevice(OpenedDevice* device);
+    // "Failed to connect." with why `access` could not open the unit.
+    void SayOpenFailed(const CDeviceAccess& access);
 
-    // Waits for the technician: Enter, or --yes polling. False when cancelled
-    // or timed out (reported).
-    bool WaitForUpdateMode(const std::string& printerName, const FirmwareOptions& firmwareOptions,
-                           PrinterHandle* printer);
+    // Ports that trace when --trace asks, on the world's services.
+    CDeviceAccess MakeAccess();
+    // Where the use cases record their changes, with the tool's exit statuses.
+    ChangeLog MakeChangeLog() const;
+    // Says that the history could not be written, when it could not.
+    void WarnUnrecorded(const std::optional<CFileException>& historyError) const;
 
-    // What the device ran and held before a firmware upgrade.
-    struct FirmwareBaseline {
-        bool read = false;  // false: the device could not be asked
-        std::string version;
-        ParameterBlockBytes block{};
-        std::string backup;  // where the block was saved
-    };
-    // Reads it while the device is in service mode and backs the block up.
-    // False after saying that the backup could not be saved.
-    bool ReadFirmwareBaseline(const std::string& printer, FirmwareBaseline* baseline);
-    // Waits for the device to answer in service mode again, then compares
-    // its version and parameters with `baseline`, adding the facts to
-    // *result. Returns the exit status.
-    int VerifyAfterFirmware(const std::string& printer, const FirmwareBaseline& baseline,
-                            const FirmwareOptions& firmwareOptions, nlohmann::json* result);
-
-    // The command line that puts `backup` back into `printer`.
-    std::string RestoreCommand(const std::string& backup, const std::string& printer) const;
+    // The command line that puts `backup` back into the unit: by its serial
+    // when it has one, so that it reaches that unit and no other.
+    std::string RestoreCommand(const std::string& backup, const std::string& printer,
+                               const DeviceIdentity& unit) const;
 
     // Writes a command's output to the file `target`, or to standard output
     // for "-". False after the file error was said.
     bool SaveOutput(const std::string& target, const void* data, DWORD size);
 
-    // "Failed to ..." with the port's cause of failure.
-    int TransferFailed(const CDevicePort& port, unsigned stringId);
+    // "Failed to ..." with the transfer's cause.
+    int TransferFailed(const Outcome& outcome, const std::string& text);
+
+    int RenderPut(const std::string& file, const PutParametersOutcome& outcome);
+    void RenderSelfTestEnd(const SelfTestOutcome& outcome, const std::string& printer,
+                           nlohmann::json steps);
+    int RenderFirmwareFailure(const std::string& file, const FirmwareOutcome& outcome);
+    int RenderVerification(const std::string& printer, const FirmwareOutcome& outcome,
+                           nlohmann::json* result);
 
     const Console& m_console;
     DeviceWorld& m_world;
     IFileSystem& m_files;
     IEnvironment& m_environment;
-    HistoryEntry m_record;  // filled by the commands that change a device
     GlobalOptions m_options;
 };
+
+// The tool's exit status for a use case's outcome.
+int ExitStatusFor(const Outcome& outcome);
 
 // Describes a parameter file without a device. 0 valid, 1 invalid, 2 file error.
 int InspectParameterFile(const Console& console, IFileSystem& files, const std::string& file);

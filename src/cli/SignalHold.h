@@ -3,17 +3,21 @@
 // block written back before the tool ends with the signal's status.
 #pragma once
 
+#include "ops/Outcome.h"
+
 namespace marnel::cli {
 
-class SignalHold {
+// Also the cancel token of the use cases it holds signals for.
+class SignalHold : public ICancelToken {
 public:
     SignalHold();
-    ~SignalHold();
+    ~SignalHold() override;
     SignalHold(const SignalHold&) = delete;
     SignalHold& operator=(const SignalHold&) = delete;
 
     // The signal that arrived while held; 0 when none did.
     int Caught() const;
+    int Requested() const override { return Caught(); }
 
     // The exit status of a tool that a signal ended: 128 + its number.
     static int ExitStatusFor(int signal) { return 128 + signal; }

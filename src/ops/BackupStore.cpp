@@ -25,7 +25,8 @@ std::string FileNamePart(const std::string& text) {
 
 }  // namespace
 
-std::string CBackupStore::Save(const std::string& deviceName, const ParameterBlockBytes& block) {
+std::string CBackupStore::Save(const std::string& deviceName, const std::string& serial,
+                               const ParameterBlockBytes& block) {
     const std::string state = StateFolder(m_environment);
     const char separator = m_environment.PathSeparator();
     const std::string folder = state + separator + "backups";
@@ -40,7 +41,9 @@ std::string CBackupStore::Save(const std::string& deviceName, const ParameterBlo
     }
     const std::string stem = folder + separator +
                              FileNamePart(DescribeParameterBlock(block).modelTag) + "_" +
-                             FileNamePart(deviceName) + "_" + UtcTimestamp(m_environment.UtcSeconds(), true);
+                             FileNamePart(deviceName) + "_" +
+                             (serial.empty() ? std::string() : FileNamePart(serial) + "_") +
+                             UtcTimestamp(m_environment.UtcSeconds(), true);
     // Two backups in one second get -2, -3...: none replaces another.
     for (int attempt = 1;; ++attempt) {
         const std::string path =

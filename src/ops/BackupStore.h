@@ -18,11 +18,13 @@ public:
     CBackupStore(IFileSystem& fileSystem, IEnvironment& environment)
         : m_fileSystem(fileSystem), m_environment(environment) {}
 
-    // Saves `block`, read from the device `deviceName` names, as a new file
-    // named from its model tag, the device and the UTC time
-    // ("KQ-10_Zarvel-KQ-10_20261207T120000Z.prm"), and returns its path. A
-    // file error raises CFileException; an existing file is never touched.
-    std::string Save(const std::string& deviceName, const ParameterBlockBytes& block);
+    // Saves `block`, read from the unit `deviceName` names, as a new file
+    // named from its model tag, the printer, the unit's serial (when it has
+    // one) and the UTC time ("KQ-10_Zarvel-KQ-10_KQ10SN0001_20261207T120000Z.prm"),
+    // and returns its path. A file error raises CFileException; an existing
+    // file is never touched.
+    std::string Save(const std::string& deviceName, const std::string& serial,
+                     const ParameterBlockBytes& block);
 
     // The path the last Save returned; empty before one succeeded.
     const std::string& LastSaved() const { return m_strLastSaved; }

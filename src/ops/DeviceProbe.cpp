@@ -2,6 +2,7 @@
 
 #include "device/AnsiText.h"
 #include "device/DeviceSerial.h"
+#include "ops/DeviceAccess.h"
 #include "protocol/DevicePort.h"
 
 namespace marnel {
@@ -29,8 +30,7 @@ DeviceProbe ProbeDevice(const PlatformServices& services, const std::string& pri
     probe.devicePath = port.DevicePath();
     probe.serial = SerialOfDevicePath(probe.devicePath);
     if (!opened) {
-        const OpenFailure& failure = port.LastOpenFailure();
-        probe.detail = failure.detail.empty() ? failure.cause : failure.detail;
+        probe.detail = DescribeOpenFailure(port.LastOpenFailure(), "this machine");
         return probe;
     }
     // A device restarted for an update takes print data only: it opens, but

@@ -4,21 +4,24 @@
 #include <memory>
 
 #include "files/File.h"
+#include "ops/DeviceAccess.h"
 #include "platform/Services.h"
 #include "protocol/DevicePort.h"
 
 namespace marnel {
 
-bool OpenPrinterInUpdateMode(const PlatformServices& services, const std::string& printerName,
-                             PrinterHandle* printer) {
+bool OpenPrinterInUpdateMode(CDeviceAccess& access, const std::string& printerName,
+                             const DeviceIdentity* expected, PrinterHandle* printer) {
     bool inUpdateMode = false;
     {
-        CDevicePort port(services);
-        if (port.Open(printerName)) {
-            inUpdateMode = !port.IsServiceMode();
+        OpenedDevice device;
+        const bool opened = expected != nullptr ? access.Reopen(printerName, *expected, &device)
+                                                : access.Open(printerName, &device);
+        if (opened) {
+            inUpdateMode = !device.port->IsServiceMode();
         }
     }
-    return inUpdateMode && services.spooler.OpenPrinter(printerName, printer);
+    return inUpdateMode && access.Services().spooler.OpenPrinter(printerName, printer);
 }
 
 DWORD FirmwarePieceSize(std::uint64_t length) {
@@ -26,7 +29,8 @@ DWORD FirmwarePieceSize(std::uint64_t length) {
 }
 
 FirmwareJobResult SendFirmwareJob(ISpooler& spooler, PrinterHandle printer, CFile& file,
-                                  std::uint64_t length, const FirmwareProgress& progress) {
+                                  std::uint64_t length, const FirmwareProgress& progress,
+                                  const FirmwarePieceTap& tap) {
     const DWORD pieceSize = FirmwarePieceSize(length);
     std::unique_ptr<std::uint8_t[]> buffer(new std::uint8_t[pieceSize]);
 
@@ -58,6 +62,9 @@ FirmwareJobResult SendFirmwareJob(ISpooler& spooler, PrinterHandle printer, CFil
         const DWORD got = read(buffer.get(), want);
         if (got == 0) {
             return cancel(FirmwareJobResult::kFileChanged);  // it shrank
+        }
+        if (tap) {
+            tap(buffer.get(), got);
         }
         DWORD written = 0;
         if (!spooler.WritePrinter(printer, buffer.get(), got, &written) || written != got) {

@@ -12,14 +12,16 @@
 
 namespace marnel {
 
+class CDeviceAccess;
 class CFile;
-struct PlatformServices;
+struct DeviceIdentity;
 
 // True when the printer's device opens but no longer answers in service
-// mode, and the printer then opened for the job (*printer holds it). The
-// device port is closed again before the spooler takes the device.
-bool OpenPrinterInUpdateMode(const PlatformServices& services, const std::string& printerName,
-                             PrinterHandle* printer);
+// mode, and the printer then opened for the job (*printer holds it). With
+// `expected`, only that unit counts. The device port is closed again before
+// the spooler takes the device.
+bool OpenPrinterInUpdateMode(CDeviceAccess& access, const std::string& printerName,
+                             const DeviceIdentity* expected, PrinterHandle* printer);
 
 // The largest piece read from the file and handed to the spooler at once.
 constexpr DWORD kFirmwarePieceSize = 0x100000;
@@ -38,6 +40,9 @@ enum class FirmwareJobResult {
 // Called after each piece the spooler took, with the bytes sent so far;
 // false stops the job: it is cancelled and the result is kInterrupted.
 using FirmwareProgress = std::function<bool(std::uint64_t bytesSent)>;
+// Sees each piece as it was read, before the spooler gets it: what it sees
+// is exactly what was sent, once the job is whole.
+using FirmwarePieceTap = std::function<void(const std::uint8_t* piece, DWORD size)>;
 
 // Sends `file` (open for reading, at its start, `length` bytes long when it
 // was measured) as one raw job on the opened `printer`: exactly `length`
@@ -46,6 +51,7 @@ using FirmwareProgress = std::function<bool(std::uint64_t bytesSent)>;
 // std::bad_alloc before anything is sent.
 FirmwareJobResult SendFirmwareJob(ISpooler& spooler, PrinterHandle printer, CFile& file,
                                   std::uint64_t length,
-                                  const FirmwareProgress& progress = FirmwareProgress());
+                                  const FirmwareProgress& progress = FirmwareProgress(),
+                                  const FirmwarePieceTap& tap = FirmwarePieceTap());
 
 }  // namespace marnel

@@ -19,12 +19,15 @@ bool HasDeviceDriver(const ICodePage& codePage, const PrinterInfo& record) {
                                 g_apszPrinterPrefixes[kPrinterPrefixZT]);
 }
 
+bool IsWorkingOffline(const PrinterInfo& record) {
+    return (record.attributes & kPrinterAttributeWorkOffline) != 0;
+}
+
 PrinterVerdict Judge(const ICodePage& codePage, const PrinterInfo& record) {
     if (!HasDeviceDriver(codePage, record)) {
         return PrinterVerdict::kNotDevice;
     }
-    return (record.attributes & kPrinterAttributeWorkOffline) != 0 ? PrinterVerdict::kOffline
-                                                                   : PrinterVerdict::kQualifies;
+    return IsWorkingOffline(record) ? PrinterVerdict::kOffline : PrinterVerdict::kQualifies;
 }
 
 }  // namespace
@@ -39,6 +42,23 @@ int ReportEndsWithEtxFor(const ICodePage& codePage, const std::string& printerNa
 
 int ReportEndsWithEtxFor(const ICodePage& codePage, ISpooler& spooler, const PrinterInfo& printer) {
     return ReportEndsWithEtxFor(codePage, spooler.ModelName(printer));
+}
+
+bool IsPrinterUsable(ISpooler& spooler, const std::string& printerName) {
+    PrinterHandle printer = nullptr;
+    if (!spooler.OpenPrinter(printerName, &printer) || printer == nullptr) {
+        return false;
+    }
+    bool usable = false;
+    try {
+        const PrinterQuery query = spooler.GetPrinter(printer);
+        usable = query.status == SpoolerQueryStatus::kOk && !IsWorkingOffline(query.info);
+    } catch (...) {
+        spooler.ClosePrinter(printer);
+        throw;
+    }
+    spooler.ClosePrinter(printer);
+    return usable;
 }
 
 PrinterInfo DeviceSelection::Find(const ICodePage& codePage, const std::string& name) const {

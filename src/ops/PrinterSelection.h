@@ -58,6 +58,10 @@ struct DeviceSelection {
     bool SourceFailed() const;
 };
 
+// The stored choice still stands when the spooler opens the printer, gives
+// its record and it is not working offline. May raise std::bad_alloc.
+bool IsPrinterUsable(ISpooler& spooler, const std::string& printerName);
+
 // Lists the local printers and judges each one. A failed enumeration lists
 // and chooses nothing, whatever records came with it. May raise
 // std::bad_alloc.

@@ -4,6 +4,10 @@
 #include <cstring>
 
 #include "device/AnsiText.h"
+#include "ops/BackupStore.h"
+#include "ops/ChangeRecord.h"
+#include "ops/ParameterWrite.h"
+#include "protocol/DevicePort.h"
 #include "res/StringTable.h"
 
 namespace marnel {
@@ -24,58 +28,109 @@ const char* const kStepNames[] = {
 
 }  // namespace
 
-void RunSelfTestSteps(CDevicePort& port, const std::string& printerName, CBackupStore& backups,
-                      const SelfTestObserver& onStep) {
+namespace {
+
+// The steps proper, on a unit that opened. Fills `outcome` as they go.
+void RunSteps(OpenedDevice& device, const SelfTestObserver& onStep, const ICancelToken& cancel,
+              const ChangeLog& log, SelfTestOutcome& outcome) {
+    CDevicePort& port = *device.port;
     int outOfMemory = 0;  // since the last step was told
     auto tell = [&](SelfTestStep step, bool ok, std::string detail = std::string()) {
+        if (!ok && outcome.Succeeded()) {
+            outcome.kind = OutcomeKind::kDeviceFailed;
+            outcome.failedStep = step;
+            outcome.failure = port.LastFailure();
+        }
         onStep(SelfTestResult{step, ok, std::move(detail), outOfMemory});
         outOfMemory = 0;
         return ok;
     };
-    auto write = [&](const std::uint8_t* block) {
-        if (port.WriteParameterBlock(block, kBlockSize)) {
-            return true;
+    auto stopped = [&](const char* where) {
+        outcome.signal = cancel.Requested();
+        if (outcome.signal != 0) {
+            outcome.kind = OutcomeKind::kInterrupted;
+            outcome.detail = where;
         }
-        outOfMemory += port.LastFailure().kind == FailureKind::kOutOfMemory ? 1 : 0;
-        return false;
+        return outcome.signal != 0;
     };
+    const char* const kBeforeWrites = "before it wrote anything";
+    const char* const kAfterRestore = "once the parameters had been written back";
 
-    if (!tell(SelfTestStep::kCreate, port.Open(printerName) != 0)) {
-        return;
-    }
     ParameterBlockBytes blockA{};
     if (!tell(SelfTestStep::kGetParam, port.ReadParameterBlock(blockA.data(), kBlockSize) != 0)) {
         return;
     }
     // The block exists nowhere else once the dummy is stored.
-    const std::string backup = backups.Save(printerName, blockA);
+    try {
+        outcome.backup = CBackupStore(*log.fileSystem, *log.environment)
+                             .Save(device.printer, device.identity.serial, blockA);
+    } catch (const CFileException& error) {
+        outcome.kind = OutcomeKind::kFileError;
+        outcome.fileError = error;
+        return;
+    }
+    if (stopped(kBeforeWrites)) {
+        return;
+    }
 
     // The KQ-10 model tag and nothing else: every data and checksum byte zero.
-    std::uint8_t dummy[kBlockSize] = {};
-    std::memcpy(dummy, "KQ-10   ", 8);
-    tell(SelfTestStep::kPutParamDummy, write(dummy));
-    // One failed transfer must not leave the device with the dummy.
-    const bool restored = write(blockA.data()) || write(blockA.data());
-    tell(SelfTestStep::kPutParamOriginal, restored, restored ? std::string() : backup);
+    ParameterBlockBytes dummy{};
+    std::memcpy(dummy.data(), "KQ-10   ", 8);
+    const BlockWriteResult dummyWrite = StoreBlock(port, dummy, 1, false);
+    outOfMemory += dummyWrite.outOfMemory;
+    tell(SelfTestStep::kPutParamDummy, dummyWrite.Succeeded());
+    // One failed transfer must not leave the unit with the dummy.
+    const BlockWriteResult restore = StoreBlock(port, blockA, 2, false);
+    outOfMemory += restore.outOfMemory;
+    outcome.originalRestored = restore.Succeeded();
+    tell(SelfTestStep::kPutParamOriginal, restore.Succeeded(),
+         restore.Succeeded() ? std::string() : outcome.backup);
+    if (stopped(kAfterRestore)) {
+        return;
+    }
 
     ParameterBlockBytes blockB{};
     if (tell(SelfTestStep::kGetParam2, port.ReadParameterBlock(blockB.data(), kBlockSize) != 0)) {
         tell(SelfTestStep::kCompare, blockA == blockB);
     }
-
+    if (stopped(kAfterRestore)) {
+        return;
+    }
     std::uint8_t version[kVersionSize] = {};
-    if (port.ReadVersion(version, kVersionSize)) {
-        tell(SelfTestStep::kGetVersion, true, TerminatedText(version, kVersionSize));
-    } else {
-        tell(SelfTestStep::kGetVersion, false);
+    const bool versionRead = port.ReadVersion(version, kVersionSize) != 0;
+    tell(SelfTestStep::kGetVersion, versionRead,
+         versionRead ? TerminatedText(version, kVersionSize) : std::string());
+    if (stopped(kAfterRestore)) {
+        return;
     }
-
     std::uint8_t report[kReportSize] = {};
-    if (port.ReadReport(report, kReportSize)) {
-        tell(SelfTestStep::kGetReport, true, TerminatedText(report, kReportSize));
-    } else {
-        tell(SelfTestStep::kGetReport, false);
+    const bool reportRead = port.ReadReport(report, kReportSize) != 0;
+    tell(SelfTestStep::kGetReport, reportRead,
+         reportRead ? TerminatedText(report, kReportSize) : std::string());
+    stopped(kAfterRestore);
+}
+
+}  // namespace
+
+SelfTestOutcome RunSelfTest(CDeviceAccess& access, const std::string& printer,
+                            const SelfTestObserver& onStep, const ICancelToken& cancel,
+                            const ChangeLog& log) {
+    SelfTestOutcome outcome;
+    OpenedDevice device;
+    const bool opened = access.Open(printer, &device);
+    outcome.identity = device.identity;
+    if (!opened) {
+        outcome.kind = OutcomeKind::kNoDevice;
+        outcome.detail = DescribeOpenFailure(access.LastOpenFailure(), std::string());
+        onStep(SelfTestResult{SelfTestStep::kCreate, false, std::string(), 0});
+        return outcome;
     }
+    onStep(SelfTestResult{SelfTestStep::kCreate, true, std::string(), 0});
+    CChangeRecord record(log, "self-test", printer);
+    RunSteps(device, onStep, cancel, log, outcome);
+    record.Entry().backup = outcome.backup;
+    outcome.historyError = record.Write(outcome);
+    return outcome;
 }
 
 std::vector<std::string> SelfTestStepLines(const SelfTestResult& result) {

@@ -5,11 +5,12 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
-#include "ops/BackupStore.h"
-#include "protocol/DevicePort.h"
+#include "ops/DeviceAccess.h"
+#include "ops/Outcome.h"
 
 namespace marnel {
 
@@ -34,14 +35,25 @@ struct SelfTestResult {
 
 using SelfTestObserver = std::function<void(const SelfTestResult&)>;
 
-// Opens `port` for `printerName` and runs the steps in order, telling
-// `onStep` each outcome. A failed open or first read ends the test; every
-// later step runs whatever came before. Before the dummy block goes to the
-// device, the block read first is saved in `backups`; a backup that cannot
-// be saved raises its CFileException and nothing is written. The port stays
-// open for the caller to close.
-void RunSelfTestSteps(CDevicePort& port, const std::string& printerName, CBackupStore& backups,
-                      const SelfTestObserver& onStep);
+struct SelfTestOutcome : Outcome {
+    SelfTestStep failedStep = SelfTestStep::kCreate;  // the first step that failed
+    std::string backup;            // the block read first, saved before the dummy went out
+    bool originalRestored = true;  // false: the dummy may be on the unit; `backup` holds the block
+    DeviceIdentity identity;       // the unit the test ran on, once it opened
+    std::optional<CFileException> historyError;
+};
+
+// Opens `printer` through `access` and runs the steps in order, telling
+// `onStep` each outcome as it comes. A failed open or first read ends the
+// test; every later step runs whatever came before. Before the dummy block
+// goes out, the block read first is saved to the backup store; a backup
+// that cannot be saved ends the test before anything is written.
+// `cancel` is asked where stopping leaves the unit as it was: before the
+// dummy goes out, and after each step from the write-back on. A test that
+// reached the unit is recorded in `log`.
+SelfTestOutcome RunSelfTest(CDeviceAccess& access, const std::string& printer,
+                            const SelfTestObserver& onStep, const ICancelToken& cancel,
+                            const ChangeLog& log);
 
 // What a step shows, in order: its own line ("Success: GetVersion (1.00)",
 // "Error: Create") and, after a report was read, the report itself, or

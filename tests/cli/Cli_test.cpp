@@ -263,7 +263,7 @@ TEST_F(CliTest, GetParamsSavesTheDeviceBlockAndPutParamsSendsItBack) {
 
     device.SetParameterBlock(std::vector<std::uint8_t>(266, 0));
     EXPECT_EQ(RunOnWorld({"put-params", file}), kExitSuccess);
-    const std::string backup = m_dir + "/state/backups/unknown_Zarvel-KQ-10_20261207T120000Z.prm";
+    const std::string backup = m_dir + "/state/backups/unknown_Zarvel-KQ-10_KQ10SN0001_20261207T120000Z.prm";
     EXPECT_EQ(Out(), "Succeeded in Put Parameters.\nThe earlier parameters are in " + backup + ".\n");
     EXPECT_EQ(device.ParameterBlock(), original);
     EXPECT_EQ(ReadFile(backup), std::vector<std::uint8_t>(266, 0)) << "what the file replaced";
@@ -333,12 +333,12 @@ TEST_F(CliTest, ChangesToADeviceAreRecordedAndListedWithTheirBackups) {
     EXPECT_EQ(RunOnWorld({"--json", "history"}), kExitSuccess);
     EXPECT_THAT(Err(), HasSubstr("incomplete and was skipped"));
     const nlohmann::json entries = nlohmann::json::parse(Out())["entries"];
-    ASSERT_EQ(entries.size(), 3u);
+    // The short file never reached the device: it changed nothing and is not recorded.
+    ASSERT_EQ(entries.size(), 2u);
     EXPECT_EQ(entries[0]["operation"], "put-params");
     EXPECT_EQ(entries[0]["outcome"], "succeeded");
     EXPECT_EQ(entries[0]["sha256"].get<std::string>().size(), 64u);
     EXPECT_EQ(entries[1]["operation"], "self-test");
-    EXPECT_EQ(entries[2]["exitStatus"], kExitUsage);
 
     EXPECT_EQ(RunOnWorld({"--json", "backups"}), kExitSuccess);
     const nlohmann::json backups = nlohmann::json::parse(Out())["backups"];
@@ -548,25 +548,32 @@ TEST_F(CliTest, ASelfTestThatCannotRestoreNamesItsBackupAndTheCommandThatRestore
     device.Faults().failedStatus = 0x01;
     device.Faults().failedStatusCommand = 0x02;  // every store fails
     const std::string backup =
-        m_dir + "/state/backups/KQ-10_Zarvel-KQ-10_20261207T120000Z.prm";
+        m_dir + "/state/backups/KQ-10_Zarvel-KQ-10_KQ10SN0001_20261207T120000Z.prm";
     EXPECT_EQ(RunOnWorld({"self-test"}), kExitDeviceFailed);
     EXPECT_THAT(Out(), HasSubstr("Error: PutParam original\nThe device's parameters were saved to " +
                                  backup + " before the test. Restore them with Put Parameters.\n"));
-    EXPECT_THAT(Out(), HasSubstr("To restore them: marnel --printer 'Zarvel KQ-10' put-params '" +
+    EXPECT_THAT(Out(), HasSubstr("To restore them: marnel --serial 'KQ10SN0001' put-params '" +
                                  backup + "'\n"));
     EXPECT_EQ(ReadFile(backup), original);
 
-    // The command does what it says once the device stores again.
+    // A second unit arrives and takes the printer's name; the command still
+    // reaches the unit it names, once that stores again.
     device.Faults().failedStatus.reset();
     device.SetParameterBlock(std::vector<std::uint8_t>(266, 0));
-    EXPECT_EQ(RunOnWorld({"--printer", "Zarvel KQ-10", "put-params", backup}), kExitSuccess);
+    const std::string port = m_world.Device(0).printer.portName;
+    m_world.DeletePrinter("Zarvel KQ-10");
+    SimDevice& other = m_world.AddDevice(SimDeviceSetup(SimModel::kKQ10)).device;
+    m_world.Spooler().AddPrinter({"Zarvel KQ-10 (2)", "Zarvel KQ-10", port, 0});
+    EXPECT_EQ(RunOnWorld({"--serial", "KQ10SN0001", "put-params", backup}), kExitSuccess);
     EXPECT_EQ(device.ParameterBlock(), original);
+    EXPECT_EQ(other.StoreCount(), 0);
 
     // A second run in the same second keeps the first backup.
     device.Faults().failedStatus = 0x01;
-    EXPECT_EQ(RunOnWorld({"--json", "self-test"}), kExitDeviceFailed);
-    const nlohmann::json result = nlohmann::json::parse(Out());
-    EXPECT_THAT(result["restoreCommand"].get<std::string>(), HasSubstr("_20261207T120000Z-2.prm'"));
+    EXPECT_EQ(RunOnWorld({"--serial", "KQ10SN0001", "--json", "self-test"}), kExitDeviceFailed);
+    const std::string restore = nlohmann::json::parse(Out())["restoreCommand"];
+    EXPECT_THAT(restore, HasSubstr("--serial 'KQ10SN0001' put-params '"));
+    EXPECT_THAT(restore, Not(HasSubstr(backup)));
     EXPECT_EQ(ReadFile(backup), original);
 }
 
@@ -658,27 +665,33 @@ TEST_F(CliTest, FirmwareIsCheckedAgainstTheDeviceAsItWasBefore) {
     changedBlock[40] ^= 0x01;
     StoreParameterChecksum(changedBlock);
     const std::vector<std::uint8_t> reset(changedBlock.begin(), changedBlock.end());
+    enum Back { kNever, kSame, kAnother };  // who answers after the job
     const struct {
         const char* what;
-        bool comesBack;
+        Back back;
         std::vector<std::uint8_t> blockAfter;  // empty: kept
         std::vector<std::string> options;
         int status;
         const char* said;
         bool restored;
     } cases[] = {
-        {"same parameters", true, {}, {}, kExitSuccess, "Version: 1.05 -> 9.99\n", false},
-        {"changed parameters", true, reset, {}, kExitSuccess,
-         "the parameters changed at bytes 8-9, 40, 265; to restore them: marnel --printer "
-         "'Zarvel KQ-10' put-params '",
+        {"same parameters", kSame, {}, {}, kExitSuccess, "Version: 1.05 -> 9.99\n", false},
+        {"changed parameters", kSame, reset, {}, kExitSuccess,
+         "the parameters changed at bytes 8-9, 40, 265; to restore them: marnel --serial "
+         "'KQ10SN0001' put-params '",
          false},
-        {"changed and restored", true, reset, {"--restore-params"}, kExitSuccess,
+        {"changed and restored", kSame, reset, {"--restore-params"}, kExitSuccess,
          "they were restored from ", true},
-        {"never back", false, {}, {"--verify-timeout", "30"}, kExitDeviceFailed,
+        {"never back", kNever, {}, {"--verify-timeout", "30"}, kExitDeviceFailed,
          "Firmware sent, not verified: the device did not answer in service mode within 30 "
          "seconds.",
          false},
-        {"not checked", false, {}, {"--no-verify"}, kExitSuccess, "Firmware sent to", false},
+        // Another unit now answers for the printer: nothing is asked of it or written to it.
+        {"another unit back", kAnother, reset, {"--restore-params"}, kExitDeviceFailed,
+         "Firmware sent, not verified: another unit answered (serial KQ10SN0002, not serial "
+         "KQ10SN0001).",
+         false},
+        {"not checked", kNever, {}, {"--no-verify"}, kExitSuccess, "Firmware sent to", false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -689,29 +702,42 @@ TEST_F(CliTest, FirmwareIsCheckedAgainstTheDeviceAsItWasBefore) {
         std::vector<std::string> args = {"firmware", "--yes",
                                          WriteFile("fw.kvf", std::vector<std::uint8_t>(10, 1))};
         args.insert(args.end(), c.options.begin(), c.options.end());
+        SimDevice* another = nullptr;
         const int status = Run(args, [&](const std::optional<std::string>&) {
-            // The technician: update mode when asked, back in service mode
-            // after the job only when the case says so.
+            // The technician: update mode when asked; after the job, the
+            // unit comes back, or another takes its printer's name.
             struct Technician : BorrowedWorld {
-                Technician(SimWorld& w, bool back) : BorrowedWorld(w), device(w.Device(0).device),
-                                                     comesBack(back) {}
+                Technician(SimWorld& w, Back b, SimDevice** other)
+                    : BorrowedWorld(w), world(w), back(b), another(other) {}
                 void OnVersionUpPrompt() override {
-                    if (comesBack) {
+                    SimDevice& device = world.Device(0).device;
+                    if (back == kSame) {
                         device.SetVersionAfterFirmware(std::string("9.99"));
                     }
                     device.SetMode(SimMode::kUpdate);
                 }
-                SimDevice& device;
-                bool comesBack;
+                void OnServiceModePrompt() override {
+                    if (back == kAnother) {
+                        world.DeletePrinter("Zarvel KQ-10");
+                        *another = &world.AddDevice(SimDeviceSetup(SimModel::kKQ10)).device;
+                    }
+                }
+                SimWorld& world;
+                Back back;
+                SimDevice** another;
             };
-            return std::make_unique<Technician>(world, c.comesBack);
+            return std::make_unique<Technician>(world, c.back, &another);
         });
         EXPECT_EQ(status, c.status);
         EXPECT_THAT(Out() + Err(), HasSubstr(c.said));
-        const std::string backup = m_dir + "/state/backups/KQ-10_Zarvel-KQ-10_20261207T120000Z.prm";
+        const std::string backup = m_dir + "/state/backups/KQ-10_Zarvel-KQ-10_KQ10SN0001_20261207T120000Z.prm";
         EXPECT_EQ(ReadFile(backup), before) << "backed up before the prompt";
         std::remove(backup.c_str());
-        EXPECT_EQ(device.ParameterBlock() == before, c.blockAfter.empty() || c.restored);
+        if (another != nullptr) {
+            EXPECT_EQ(another->StoreCount(), 0) << "nothing written to the other unit";
+        } else {
+            EXPECT_EQ(device.ParameterBlock() == before, c.blockAfter.empty() || c.restored);
+        }
     }
 }
 

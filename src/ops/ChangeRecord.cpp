@@ -1,0 +1,29 @@
+#include "ops/ChangeRecord.h"
+
+namespace marnel {
+
+CChangeRecord::CChangeRecord(const ChangeLog& log, const char* operation,
+                             const std::string& printer)
+    : m_log(log) {
+    m_entry.operation = operation;
+    m_entry.printer = printer;
+    m_entry.simulated = log.simulated;
+}
+
+std::optional<CFileException> CChangeRecord::Write(const Outcome& outcome) {
+    if (m_log.fileSystem == nullptr || m_log.environment == nullptr) {
+        return std::nullopt;  // a world without a user's folders keeps no history
+    }
+    m_entry.outcome = OutcomeText(outcome.kind);
+    if (m_log.exitStatusFor) {
+        m_entry.exitStatus = m_log.exitStatusFor(outcome);
+    }
+    try {
+        CHistory(*m_log.fileSystem, *m_log.environment).Append(m_entry);
+    } catch (const CFileException& error) {
+        return error;
+    }
+    return std::nullopt;
+}
+
+}  // namespace marnel

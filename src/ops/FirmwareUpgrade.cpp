@@ -1,0 +1,279 @@
+#include "ops/FirmwareUpgrade.h"
+
+#include <new>
+
+#include "device/AnsiText.h"
+#include "files/File.h"
+#include "files/Sha256.h"
+#include "ops/BackupStore.h"
+#include "ops/ChangeRecord.h"
+#include "ops/FirmwareJob.h"
+#include "ops/ParameterWrite.h"
+#include "platform/Clock.h"
+#include "protocol/DevicePort.h"
+
+namespace marnel {
+
+namespace {
+
+constexpr DWORD kServicePollMs = 1000;
+
+class CUpgrade {
+public:
+    CUpgrade(CDeviceAccess& access, const std::string& printer, const FirmwarePolicy& policy,
+             IFirmwareObserver& observer, const ICancelToken& cancel, const ChangeLog& log,
+             FirmwareOutcome& outcome)
+        : m_access(access),
+          m_printer(printer),
+          m_policy(policy),
+          m_observer(observer),
+          m_cancel(cancel),
+          m_log(log),
+          m_outcome(outcome) {}
+
+    void Run(CFile& file);
+
+private:
+    bool End(FirmwareStage stage, OutcomeKind kind, std::string detail = std::string()) {
+        m_outcome.stage = stage;
+        m_outcome.kind = kind;
+        m_outcome.detail = std::move(detail);
+        return false;
+    }
+    bool Interrupted(FirmwareStage stage) {
+        m_outcome.signal = m_cancel.Requested();
+        return m_outcome.signal != 0 && !End(stage, OutcomeKind::kInterrupted);
+    }
+
+    bool ReadBaseline();
+    bool WaitForUpdateMode(PrinterHandle* printer);
+    bool Send(CFile& file, PrinterHandle printer);
+    bool WaitForServiceMode(OpenedDevice* device);
+    void Verify();
+
+    CDeviceAccess& m_access;
+    const std::string& m_printer;
+    const FirmwarePolicy& m_policy;
+    IFirmwareObserver& m_observer;
+    const ICancelToken& m_cancel;
+    const ChangeLog& m_log;
+    FirmwareOutcome& m_outcome;
+};
+
+void CUpgrade::Run(CFile& file) {
+    if (m_policy.baseline && !ReadBaseline()) {
+        return;
+    }
+    PrinterHandle printer = nullptr;
+    if (!WaitForUpdateMode(&printer)) {
+        return;
+    }
+    bool sent = false;
+    try {
+        sent = Send(file, printer);
+    } catch (const CFileException& error) {
+        End(FirmwareStage::kSend, OutcomeKind::kFileError);
+        m_outcome.fileError = error;
+    } catch (const std::bad_alloc&) {
+        End(FirmwareStage::kSend, OutcomeKind::kOutOfMemory);
+    }
+    m_access.Services().spooler.ClosePrinter(printer);
+    if (sent && m_policy.verify) {
+        Verify();
+    }
+}
+
+bool CUpgrade::ReadBaseline() {
+    // While the unit still answers in service mode: what it runs and holds
+    // now, to check it against once the new firmware runs.
+    OpenedDevice device;
+    const bool opened = m_access.Open(m_printer, &device);
+    m_outcome.identity = device.identity;
+    std::uint8_t version[kVersionBufferSize] = {};
+    if (!opened || !device.port->IsServiceMode() ||
+        !device.port->ReadVersion(version, static_cast<DWORD>(sizeof version)) ||
+        !device.port->ReadParameterBlock(m_outcome.blockBefore.data(), kParameterBlockSize)) {
+        m_observer.BaselineUnreadable();
+        return true;
+    }
+    m_outcome.baselineRead = true;
+    m_outcome.versionBefore = TerminatedText(version, sizeof version);
+    try {
+        m_outcome.backup = CBackupStore(*m_log.fileSystem, *m_log.environment)
+                               .Save(m_printer, device.identity.serial, m_outcome.blockBefore);
+    } catch (const CFileException& error) {
+        m_outcome.fileError = error;
+        return End(FirmwareStage::kBaseline, OutcomeKind::kFileError);
+    }
+    return true;
+}
+
+bool CUpgrade::WaitForUpdateMode(PrinterHandle* printer) {
+    // Only the unit read before may take the job.
+    const DeviceIdentity* expected =
+        m_outcome.identity.location.empty() ? nullptr : &m_outcome.identity;
+    for (int attempt = 0;; ++attempt) {
+        if (Interrupted(FirmwareStage::kPrompt)) {
+            return false;
+        }
+        if (!m_observer.UpdateModeNeeded(attempt)) {
+            return End(FirmwareStage::kPrompt, OutcomeKind::kCancelled);
+        }
+        if (OpenPrinterInUpdateMode(m_access, m_printer, expected, printer)) {
+            return true;
+        }
+    }
+}
+
+bool CUpgrade::Send(CFile& file, PrinterHandle printer) {
+    const std::uint64_t length = m_outcome.length;
+    CSha256 digest;
+    const FirmwareJobResult result = SendFirmwareJob(
+        m_access.Services().spooler, printer, file, length,
+        [&](std::uint64_t sent) {
+            m_outcome.bytesSent = sent;
+            m_observer.Progress(sent, length);
+            return m_cancel.Requested() == 0;
+        },
+        [&](const std::uint8_t* piece, DWORD size) { digest.Update(piece, size); });
+    switch (result) {
+        case FirmwareJobResult::kSent:
+            m_outcome.sha256 = digest.HexDigest();
+            m_observer.Sent(length);
+            return true;
+        case FirmwareJobResult::kInterrupted:
+            m_outcome.signal = m_cancel.Requested();
+            return End(FirmwareStage::kSend, OutcomeKind::kInterrupted);
+        case FirmwareJobResult::kFileChanged:
+            return End(FirmwareStage::kSend, OutcomeKind::kFileChanged);
+        case FirmwareJobResult::kSpoolerFailed:
+            break;
+    }
+    return End(FirmwareStage::kSend, OutcomeKind::kDeviceFailed);
+}
+
+bool CUpgrade::WaitForServiceMode(OpenedDevice* device) {
+    m_observer.ServiceModeNeeded();
+    IClock& clock = m_access.Services().clock;
+    const std::uint64_t deadline = clock.NowMs() + m_policy.verifyTimeoutMs;
+    const bool knownUnit = !m_outcome.identity.location.empty();
+    for (;;) {
+        const bool opened = knownUnit ? m_access.Reopen(m_printer, m_outcome.identity, device)
+                                      : m_access.Open(m_printer, device);
+        if (opened && device->port->IsServiceMode()) {
+            return true;
+        }
+        if (!m_access.WrongUnit().location.empty()) {
+            // Nothing is asked of, let alone written to, a unit that did not leave.
+            m_outcome.wrongUnit = m_access.WrongUnit();
+            return End(FirmwareStage::kVerify, OutcomeKind::kSentNotVerified,
+                       "another unit answered (" + m_outcome.wrongUnit.Describe() + ", not " +
+                           m_outcome.identity.Describe() + ")");
+        }
+        if (m_cancel.Requested() != 0) {
+            return End(FirmwareStage::kVerify, OutcomeKind::kSentNotVerified,
+                       "the check was skipped");
+        }
+        if (clock.NowMs() >= deadline) {
+            return End(FirmwareStage::kVerify, OutcomeKind::kSentNotVerified,
+                       "the device did not answer in service mode within " +
+                           std::to_string(m_policy.verifyTimeoutMs / 1000) + " second" +
+                           (m_policy.verifyTimeoutMs == 1000 ? "" : "s"));
+        }
+        device->port.reset();
+        clock.Sleep(kServicePollMs);
+    }
+}
+
+void CUpgrade::Verify() {
+    OpenedDevice device;
+    if (!WaitForServiceMode(&device)) {
+        return;
+    }
+    m_outcome.verified = true;
+    CDevicePort& port = *device.port;
+    std::uint8_t version[kVersionBufferSize] = {};
+    m_outcome.versionAfter = port.ReadVersion(version, static_cast<DWORD>(sizeof version))
+                                 ? TerminatedText(version, sizeof version)
+                                 : std::string("?");
+    if (!m_outcome.baselineRead) {
+        return;
+    }
+    ParameterBlockBytes now{};
+    if (!port.ReadParameterBlock(now.data(), kParameterBlockSize)) {
+        m_outcome.failure = port.LastFailure();
+        End(FirmwareStage::kCompare, OutcomeKind::kDeviceFailed, DescribeFailure(m_outcome.failure));
+        return;
+    }
+    m_outcome.changedRanges = ChangedRanges(m_outcome.blockBefore, now);
+    if (m_outcome.changedRanges.empty() || !m_policy.restoreParams) {
+        return;
+    }
+    const BlockWriteResult restored = StoreBlock(port, m_outcome.blockBefore, 1, true);
+    if (!restored.Succeeded()) {
+        m_outcome.failure = restored.failure;
+        End(FirmwareStage::kRestore, OutcomeKind::kDeviceFailed, restored.detail);
+        return;
+    }
+    m_outcome.parametersRestored = true;
+}
+
+}  // namespace
+
+FirmwareOutcome UpgradeFirmware(CDeviceAccess& access, const std::string& printer,
+                                IFileSystem& files, const std::string& file, const FirmwarePolicy& policy,
+                                IFirmwareObserver& observer, const ICancelToken& cancel,
+                                const ChangeLog& log) {
+    FirmwareOutcome outcome;
+    CFile input(files);
+    try {
+        input.OpenRead(file);
+        outcome.length = input.GetLength();
+    } catch (const CFileException& error) {
+        outcome.stage = FirmwareStage::kFile;
+        outcome.kind = OutcomeKind::kFileError;
+        outcome.fileError = error;
+        return outcome;
+    }
+    if (policy.refuseEmpty && outcome.length == 0) {
+        // A spooler may hold a document without bytes until it is
+        // cancelled, so it is refused before any prompt, backup or job.
+        outcome.stage = FirmwareStage::kFile;
+        outcome.kind = OutcomeKind::kRefused;
+        return outcome;
+    }
+    if (policy.baseline && printer.empty()) {
+        outcome.stage = FirmwareStage::kPrinter;
+        outcome.kind = OutcomeKind::kNoDevice;
+        return outcome;
+    }
+    CChangeRecord record(log, "firmware", printer);
+    CUpgrade(access, printer, policy, observer, cancel, log, outcome).Run(input);
+    HistoryEntry& entry = record.Entry();
+    entry.file = file;
+    entry.sha256 = outcome.sha256;
+    entry.backup = outcome.backup;
+    entry.versionBefore = outcome.versionBefore;
+    entry.versionAfter = outcome.versionAfter;
+    outcome.historyError = record.Write(outcome);
+    return outcome;
+}
+
+std::string ChangedRanges(const ParameterBlockBytes& before, const ParameterBlockBytes& after) {
+    std::string ranges;
+    for (std::size_t i = 0; i < before.size(); ++i) {
+        if (before[i] == after[i]) {
+            continue;
+        }
+        std::size_t last = i;
+        while (last + 1 < before.size() && before[last + 1] != after[last + 1]) {
+            ++last;
+        }
+        ranges += (ranges.empty() ? "" : ", ") + std::to_string(i) +
+                  (last > i ? "-" + std::to_string(last) : std::string());
+        i = last;
+    }
+    return ranges;
+}
+
+}  // namespace marnel

@@ -1,0 +1,70 @@
+#include "ops/PutParameters.h"
+
+#include "files/Sha256.h"
+#include "ops/BackupStore.h"
+#include "ops/ChangeRecord.h"
+#include "ops/ParameterWrite.h"
+#include "protocol/DevicePort.h"
+
+namespace marnel {
+
+namespace {
+
+PutParametersOutcome Put(OpenedDevice& device, const ParameterBlockBytes& block,
+                         const PutParametersPolicy& policy, const ChangeLog& log,
+                         HistoryEntry& entry) {
+    PutParametersOutcome outcome;
+    CDevicePort& port = *device.port;
+    ParameterBlockBytes current{};
+    if (policy.ReadsCurrent() && !port.ReadParameterBlock(current.data(), kParameterBlockSize)) {
+        outcome.kind = OutcomeKind::kDeviceFailed;
+        outcome.step = PutStep::kReadCurrent;
+        outcome.failure = port.LastFailure();
+        return outcome;
+    }
+    outcome.verdict = JudgeParameterFile(block, policy.ReadsCurrent() ? &current : nullptr);
+    entry.model = outcome.verdict.fileModel;
+    if (policy.checkFile && !outcome.verdict.Acceptable()) {
+        outcome.kind = OutcomeKind::kRefused;
+        outcome.step = PutStep::kCheck;
+        return outcome;
+    }
+    if (policy.backup) {
+        try {
+            outcome.backup = CBackupStore(*log.fileSystem, *log.environment)
+                                 .Save(device.printer, device.identity.serial, current);
+            entry.backup = outcome.backup;
+        } catch (const CFileException& error) {
+            outcome.kind = OutcomeKind::kFileError;
+            outcome.step = PutStep::kBackup;
+            outcome.fileError = error;
+            return outcome;
+        }
+    }
+    const BlockWriteResult written = StoreBlock(port, block, 1, policy.readBack);
+    outcome.kind = written.kind;
+    outcome.failure = written.failure;
+    outcome.detail = written.detail;
+    outcome.step = written.Succeeded()   ? PutStep::kDone
+                   : written.readBackFailed ? PutStep::kReadBack
+                                            : PutStep::kWrite;
+    return outcome;
+}
+
+}  // namespace
+
+PutParametersOutcome PutParameters(OpenedDevice& device, const ParameterBlockBytes& block,
+                                   const std::string& file, const PutParametersPolicy& policy,
+                                   const ChangeLog& log) {
+    CChangeRecord record(log, "put-params", device.printer);
+    record.Entry().file = file;
+    CSha256 digest;
+    digest.Update(block.data(), block.size());
+    record.Entry().sha256 = digest.HexDigest();
+    record.Entry().model = DescribeParameterBlock(block).modelTag;
+    PutParametersOutcome outcome = Put(device, block, policy, log, record.Entry());
+    outcome.historyError = record.Write(outcome);
+    return outcome;
+}
+
+}  // namespace marnel
