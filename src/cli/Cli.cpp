@@ -112,21 +112,15 @@ struct ParsedCommand {
     std::string name;
     std::string file;
     std::string outputFile;
+    std::string helpTopic;
+    std::string simulateModel;
+    CLI::Option* simulate = nullptr;
+    GlobalOptions options;
+    DeviceCommands::PutParamsOptions putOptions;
+    DeviceCommands::FirmwareOptions firmwareOptions;
 };
 
-}  // namespace
-
-namespace {
-
-int RunCommand(int argc, const char* const* argv, Console& console, IFileSystem& files,
-               IEnvironment& environment, const WorldFactory& makeWorld) {
-    CLI::App app{
-        "marnel - service tool for Zarvel KQ and ZT series USB devices.\n"
-        "Names the attached device, fetches its report, backs up and restores its\n"
-        "266-byte parameter block, sends it new firmware and runs its self test.\n"
-        "Without --simulate it works on this machine's\n"
-        "CUPS queues and USB devices; with --simulate on a built-in simulated device.",
-        "marnel"};
+void AddGlobalOptions(CLI::App& app, Console& console, ParsedCommand& command) {
     app.require_subcommand(1);
     // Global options may follow the command too: "marnel report --json".
     app.fallthrough();
@@ -137,37 +131,34 @@ int RunCommand(int argc, const char* const* argv, Console& console, IFileSystem&
         "2 usage or file error, 3 no device could be opened.\n"
         "list: 1 when CUPS or the USB bus could not be read. doctor: 1 when a check failed.\n"
         "inspect: 0 valid, 1 invalid, 2 file error.");
-
-    GlobalOptions options;
-    std::string simulateModel;
-    app.add_option("--printer", options.printer,
+    app.add_option("--printer", command.options.printer,
                    "Printer (queue) name of the device; default: the first Zarvel device found");
-    app.add_option("--serial", options.serial,
+    app.add_option("--serial", command.options.serial,
                    "USB serial number of the device (see 'marnel list'), instead of --printer")
         ->type_name("SN");
-    CLI::Option* simulate =
-        app.add_option("--simulate", simulateModel,
+    command.simulate =
+        app.add_option("--simulate", command.simulateModel,
                        "Use the built-in simulated device instead of real hardware; MODEL is one "
                        "of " + SimulatedModelNames() + " (default " + kDefaultModel + ")")
             ->expected(0, 1)
             ->type_name("[=MODEL]");
     app.add_flag("--json", console.json, "Print each result as one JSON object");
-    app.add_flag("--trace", options.trace,
+    app.add_flag("--trace", command.options.trace,
                  "Print every vendor request and reply in hex on standard error");
+}
 
-    ParsedCommand command;
-    auto* list = app.add_subcommand(
+void AddDeviceCommands(CLI::App& app, ParsedCommand& command) {
+    app.add_subcommand(
         "list", "List the local printers, each device's serial and mode, and which one is chosen");
-    auto* doctor = app.add_subcommand(
+    app.add_subcommand(
         "doctor", "Check this machine's set-up for the devices, one check a line, with each fix");
-    auto* report = app.add_subcommand("report", "Print the device's report");
-    report->add_option("-o,--output", command.outputFile,
-                       "Save the report to FILE instead (- for standard output, bytes unchanged)")
+    app.add_subcommand("report", "Print the device's report")
+        ->add_option("-o,--output", command.outputFile,
+                     "Save the report to FILE instead (- for standard output, bytes unchanged)")
         ->check(kNamedFile)
         ->type_name("FILE");
-    auto* getParams =
-        app.add_subcommand("get-params", "Read the 266-byte parameter block and save it to FILE");
-    getParams->add_option("FILE", command.file, "Parameter file to write (- for standard output)")
+    app.add_subcommand("get-params", "Read the 266-byte parameter block and save it to FILE")
+        ->add_option("FILE", command.file, "Parameter file to write (- for standard output)")
         ->required()
         ->check(kNamedFile);
     auto* putParams = app.add_subcommand(
@@ -176,17 +167,19 @@ int RunCommand(int argc, const char* const* argv, Console& console, IFileSystem&
         ->required()
         ->check(kNamedFile)
         ->check(CLI::ExistingFile);
-    DeviceCommands::PutParamsOptions putOptions;
-    putParams->add_flag("--force", putOptions.force,
+    putParams->add_flag("--force", command.putOptions.force,
                         "Send a file whose checksum fails or whose model is not the device's");
-    putParams->add_flag("--no-backup", putOptions.noBackup,
+    putParams->add_flag("--no-backup", command.putOptions.noBackup,
                         "Do not save the device's parameters to the backup store first");
-    auto* version = app.add_subcommand("version", "Print the device's firmware version");
-    auto* selfTest = app.add_subcommand(
+    app.add_subcommand("version", "Print the device's firmware version");
+    app.add_subcommand(
         "self-test",
         "Run every device transfer once and show each step: read the parameters, write a "
         "dummy block and the original back, read again and compare, version, report");
-    DeviceCommands::FirmwareOptions firmwareOptions;
+}
+
+void AddFirmwareCommand(CLI::App& app, ParsedCommand& command) {
+    DeviceCommands::FirmwareOptions& options = command.firmwareOptions;
     auto* firmware = app.add_subcommand(
         "firmware",
         "Send a firmware FILE to the device as a raw print job, once the device has been "
@@ -194,45 +187,153 @@ int RunCommand(int argc, const char* const* argv, Console& console, IFileSystem&
     firmware->add_option("FILE", command.file, "Firmware file (*.kvf or any file)")
         ->required()
         ->check(kNamedFile);
-    firmware->add_flag("--yes", firmwareOptions.yes,
+    firmware->add_flag("--yes", options.yes,
                        "Do not wait for Enter: poll every second until the device leaves service "
                        "mode");
-    firmware->add_option("--timeout", firmwareOptions.timeoutSeconds,
+    firmware->add_option("--timeout", options.timeoutSeconds,
                          "How long --yes waits for the update mode, in seconds (default 60)")
         ->type_name("SECONDS");
-    firmware->add_flag("--verify,!--no-verify", firmwareOptions.verify,
+    firmware->add_flag("--verify,!--no-verify", options.verify,
                        "After the job, wait for the device in service mode and compare its "
                        "version and parameters with those before (default on)");
-    firmware->add_option("--verify-timeout", firmwareOptions.verifyTimeoutSeconds,
+    firmware->add_option("--verify-timeout", options.verifyTimeoutSeconds,
                          "How long the check waits for the service mode, in seconds (default 180)")
         ->type_name("SECONDS");
-    firmware->add_flag("--restore-params", firmwareOptions.restoreParams,
+    firmware->add_flag("--restore-params", options.restoreParams,
                        "Put back parameters that the upgrade changed, without asking");
-    auto* history = app.add_subcommand(
-        "history", "List every change made to a device, oldest first, from the history");
-    auto* backups = app.add_subcommand(
-        "backups", "List the parameter backups kept before each change to a device");
-    auto* inspect = app.add_subcommand(
-        "inspect", "Check a parameter FILE without a device: layout, model, checksum");
-    inspect->add_option("FILE", command.file, "Parameter file to check")
+}
+
+void AddStateCommands(CLI::App& app, ParsedCommand& command) {
+    app.add_subcommand("history",
+                       "List every change made to a device, oldest first, from the history");
+    app.add_subcommand("backups",
+                       "List the parameter backups kept before each change to a device");
+    app.add_subcommand("inspect",
+                       "Check a parameter FILE without a device: layout, model, checksum")
+        ->add_option("FILE", command.file, "Parameter file to check")
         ->required()
         ->check(kNamedFile);
-    auto* bundle = app.add_subcommand(
-        "support-bundle",
-        "Gather what the maker's support needs (doctor, list, versions, report, parameters, "
-        "history, a trace) into a new FILE.tar.gz");
-    bundle->add_option("FILE", command.file, "Archive to write; an existing file is not replaced")
+    app.add_subcommand(
+           "support-bundle",
+           "Gather what the maker's support needs (doctor, list, versions, report, parameters, "
+           "history, a trace) into a new FILE.tar.gz")
+        ->add_option("FILE", command.file, "Archive to write; an existing file is not replaced")
         ->required()
         ->check(kNamedFile);
-    std::string helpTopic;
-    auto* help = app.add_subcommand("help", "Print the help of marnel, or of COMMAND");
-    help->add_option("COMMAND", helpTopic, "A command");
-    for (CLI::App* sub :
-         {list, report, getParams, putParams, version, selfTest, firmware, inspect, history, backups,
-          bundle, help, doctor}) {
+    app.add_subcommand("help", "Print the help of marnel, or of COMMAND")
+        ->add_option("COMMAND", command.helpTopic, "A command");
+    for (CLI::App* sub : app.get_subcommands([](const CLI::App*) { return true; })) {
         sub->callback([&command, sub] { command.name = sub->get_name(); });
     }
+}
 
+// "help [COMMAND]".
+int PrintHelp(const CLI::App& app, const Console& console, const std::string& topic) {
+    if (topic.empty()) {
+        console.out << app.help();
+        return kExitSuccess;
+    }
+    for (const CLI::App* sub : app.get_subcommands([](const CLI::App*) { return true; })) {
+        if (sub->get_name() == topic) {
+            console.out << sub->help();
+            return kExitSuccess;
+        }
+    }
+    const std::string meant = Nearest(topic, CommandNames(app));
+    console.err << "marnel: unknown command '" << topic << "'"
+                << (meant.empty() ? "" : "; did you mean '" + meant + "'?") << '\n';
+    return kExitUsage;
+}
+
+// Options that cannot go together; 0 when they can.
+int RefuseConflicts(const Console& console, const ParsedCommand& command) {
+    if (console.json && (command.file == kStandardOutput || command.outputFile == kStandardOutput)) {
+        console.Failure("--json and - cannot share standard output; name a file");
+        return kExitUsage;
+    }
+    if (!command.options.printer.empty() && !command.options.serial.empty()) {
+        console.Failure("--printer and --serial both choose the device; give one");
+        return kExitUsage;
+    }
+    return kExitSuccess;
+}
+
+int RunDeviceCommand(DeviceCommands& commands, const ParsedCommand& command) {
+    const std::string& name = command.name;
+    if (name == "list") {
+        return commands.List();
+    }
+    if (name == "doctor") {
+        return commands.Doctor();
+    }
+    if (name == "report") {
+        return commands.Report(command.outputFile);
+    }
+    if (name == "get-params") {
+        return commands.GetParams(command.file);
+    }
+    if (name == "put-params") {
+        return commands.PutParams(command.file, command.putOptions);
+    }
+    if (name == "firmware") {
+        return commands.Firmware(command.file, command.firmwareOptions);
+    }
+    if (name == "self-test") {
+        return commands.SelfTest();
+    }
+    return commands.Version();
+}
+
+// Runs a parsed command line.
+int Dispatch(const CLI::App& app, Console& console, IFileSystem& files,
+             IEnvironment& environment, const WorldFactory& makeWorld, ParsedCommand& command) {
+    if (command.name == "help") {
+        return PrintHelp(app, console, command.helpTopic);
+    }
+    if (const int refused = RefuseConflicts(console, command)) {
+        return refused;
+    }
+    if (command.simulate->count() > 0) {
+        command.options.simulateModel =
+            command.simulateModel.empty() ? std::string(kDefaultModel) : command.simulateModel;
+    }
+    if (command.name == "inspect") {
+        return InspectParameterFile(console, files, command.file);
+    }
+    if (command.name == "history") {
+        return ShowHistory(console, files, environment);
+    }
+    if (command.name == "backups") {
+        return ListBackups(console, files, environment);
+    }
+    std::unique_ptr<DeviceWorld> world;
+    try {
+        world = makeWorld(command.options.simulateModel);
+    } catch (const std::invalid_argument& e) {
+        console.Failure(e.what());
+        return kExitUsage;
+    }
+    if (command.name == "support-bundle") {
+        return MakeSupportBundle(console, files, environment, command.options, command.file);
+    }
+    DeviceCommands commands(console, *world, files, environment, command.options);
+    return RunDeviceCommand(commands, command);
+}
+
+int RunCommand(int argc, const char* const* argv, Console& console, IFileSystem& files,
+               IEnvironment& environment, const WorldFactory& makeWorld) {
+    CLI::App app{
+        "marnel - service tool for Zarvel KQ and ZT series USB devices.\n"
+        "Names the attached device, fetches its report, backs up and restores its\n"
+        "266-byte parameter block, sends it new firmware and runs its self test.\n"
+        "Without --simulate it works on this machine's\n"
+        "CUPS queues and USB devices; with --simulate on a built-in simulated device.",
+        "marnel"};
+    ParsedCommand command;
+    AddGlobalOptions(app, console, command);
+    AddDeviceCommands(app, command);
+    AddFirmwareCommand(app, command);
+    AddStateCommands(app, command);
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& e) {
@@ -246,77 +347,7 @@ int RunCommand(int argc, const char* const* argv, Console& console, IFileSystem&
         SuggestForTypos(app, argc, argv, console.err);
         return kExitUsage;
     }
-    if (command.name == "help") {
-        if (helpTopic.empty()) {
-            console.out << app.help();
-            return kExitSuccess;
-        }
-        for (const CLI::App* sub : app.get_subcommands([](const CLI::App*) { return true; })) {
-            if (sub->get_name() == helpTopic) {
-                console.out << sub->help();
-                return kExitSuccess;
-            }
-        }
-        const std::string meant = Nearest(helpTopic, CommandNames(app));
-        console.err << "marnel: unknown command '" << helpTopic << "'"
-                    << (meant.empty() ? "" : "; did you mean '" + meant + "'?") << '\n';
-        return kExitUsage;
-    }
-    if (console.json && (command.file == kStandardOutput || command.outputFile == kStandardOutput)) {
-        console.Failure("--json and - cannot share standard output; name a file");
-        return kExitUsage;
-    }
-    if (!options.printer.empty() && !options.serial.empty()) {
-        console.Failure("--printer and --serial both choose the device; give one");
-        return kExitUsage;
-    }
-    if (simulate->count() > 0) {
-        options.simulateModel = simulateModel.empty() ? std::string(kDefaultModel) : simulateModel;
-    }
-
-    if (command.name == "inspect") {
-        return InspectParameterFile(console, files, command.file);
-    }
-    if (command.name == "history") {
-        return ShowHistory(console, files, environment);
-    }
-    if (command.name == "backups") {
-        return ListBackups(console, files, environment);
-    }
-
-    std::unique_ptr<DeviceWorld> world;
-    try {
-        world = makeWorld(options.simulateModel);
-    } catch (const std::invalid_argument& e) {
-        console.Failure(e.what());
-        return kExitUsage;
-    }
-    if (command.name == "support-bundle") {
-        return MakeSupportBundle(console, files, environment, options, command.file);
-    }
-    DeviceCommands commands(console, *world, files, environment, options);
-    if (command.name == "list") {
-        return commands.List();
-    }
-    if (command.name == "doctor") {
-        return commands.Doctor();
-    }
-    if (command.name == "report") {
-        return commands.Report(command.outputFile);
-    }
-    if (command.name == "get-params") {
-        return commands.GetParams(command.file);
-    }
-    if (command.name == "put-params") {
-        return commands.PutParams(command.file, putOptions);
-    }
-    if (command.name == "firmware") {
-        return commands.Firmware(command.file, firmwareOptions);
-    }
-    if (command.name == "self-test") {
-        return commands.SelfTest();
-    }
-    return commands.Version();
+    return Dispatch(app, console, files, environment, makeWorld, command);
 }
 
 }  // namespace

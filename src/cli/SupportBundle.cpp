@@ -159,24 +159,89 @@ std::string Line(const Collected& item) {
 
 }  // namespace
 
-int MakeSupportBundle(const Console& console, IFileSystem& files, IEnvironment& environment,
-                      const GlobalOptions& options, const std::string& archive) {
+namespace {
+
+// Claims `archive` so that an existing file is refused before anything runs.
+// False after saying why.
+bool ClaimArchive(const Console& console, IFileSystem& files, const std::string& archive) {
     if (archive == kStandardOutput) {
         console.Failure("marnel: support-bundle writes a file; name one (e.g. support.tar.gz)");
-        return kExitUsage;
+        return false;
     }
-    // Claimed first, so that an existing file is refused before anything runs.
     CFile claim(files);
     try {
         if (!claim.CreateNew(archive)) {
             console.Failure("marnel: " + archive +
                             " exists already; the support bundle never replaces a file. "
                             "Remove it or give another name.");
-            return kExitUsage;
+            return false;
         }
         claim.Close();
     } catch (const CFileException& error) {
         console.FileFailure(error);
+        return false;
+    }
+    return true;
+}
+
+// Writes MANIFEST.txt into `folder` and says each item; the items as JSON.
+nlohmann::json WriteManifest(const Console& console, IFileSystem& files,
+                             IEnvironment& environment, const std::string& folder,
+                             const std::vector<Collected>& collected) {
+    std::string manifest = "What marnel collected, made " +
+                           UtcTimestamp(environment.UtcSeconds(), false) +
+                           "; what a command said on standard error is in <name>.stderr.txt.\n";
+    nlohmann::json items = nlohmann::json::array();
+    for (const Collected& item : collected) {
+        manifest += Line(item) + '\n';
+        if (!console.json) {
+            console.out << Line(item) << '\n';
+        }
+        items.push_back({{"file", item.file}, {"outcome", item.outcome}, {"what", item.what}});
+        if (item.exitStatus >= 0) {
+            items.back()["exitStatus"] = item.exitStatus;
+        }
+    }
+    WriteText(files, folder + "/MANIFEST.txt", manifest);
+    return items;
+}
+
+// Gathers the items into `work`/`member` and packs them into `archive`.
+// Returns the exit status; file errors are raised.
+int Pack(const Console& console, IFileSystem& files, IEnvironment& environment,
+         const GlobalOptions& options, const std::string& archive, const std::string& work,
+         const std::string& member) {
+    const std::string folder = work + "/" + member;
+    FileError made;
+    if (!files.MakeFolders(folder, &made)) {
+        throw CFileException(made.cause, folder, made.osError);
+    }
+    const std::vector<Collected> collected = Gather(files, environment, options, folder);
+    const nlohmann::json items = WriteManifest(console, files, environment, folder, collected);
+    const ChildOutcome tar = RunChild({"tar", "czf", AbsolutePath(archive), "-C", work, member},
+                                      work + "/tar.out", work + "/tar.err", kChildSeconds);
+    if (!tar.started || tar.timedOut || tar.signal != 0 || tar.exitStatus != 0) {
+        const std::string why = FirstLine(files, work + "/tar.err");
+        console.Failure("marnel: tar could not write " + archive,
+                        why.empty() ? OutcomeOf(tar) : why);
+        return kExitUsage;
+    }
+    if (console.json) {
+        console.Result({{"ok", true}, {"file", archive}, {"items", items}});
+        return kExitSuccess;
+    }
+    const auto packed = std::count_if(collected.begin(), collected.end(),
+                                      [](const Collected& item) { return item.inArchive; });
+    console.out << "Support bundle written to " << archive << " ("
+                << Counted(static_cast<std::uint64_t>(packed), "item") << ").\n";
+    return kExitSuccess;
+}
+
+}  // namespace
+
+int MakeSupportBundle(const Console& console, IFileSystem& files, IEnvironment& environment,
+                      const GlobalOptions& options, const std::string& archive) {
+    if (!ClaimArchive(console, files, archive)) {
         return kExitUsage;
     }
     std::string error;
@@ -187,47 +252,9 @@ int MakeSupportBundle(const Console& console, IFileSystem& files, IEnvironment& 
         return kExitUsage;
     }
     const std::string member = "marnel-support-" + UtcTimestamp(environment.UtcSeconds(), true);
-    const std::string folder = work + "/" + member;
     int status = kExitSuccess;
     try {
-        FileError made;
-        if (!files.MakeFolders(folder, &made)) {
-            throw CFileException(made.cause, folder, made.osError);
-        }
-        const std::vector<Collected> collected = Gather(files, environment, options, folder);
-        std::string manifest = "What marnel collected, made " +
-                               UtcTimestamp(environment.UtcSeconds(), false) +
-                               "; what a command said on standard error is in <name>.stderr.txt.\n";
-        nlohmann::json items = nlohmann::json::array();
-        for (const Collected& item : collected) {
-            manifest += Line(item) + '\n';
-            if (!console.json) {
-                console.out << Line(item) << '\n';
-            }
-            items.push_back({{"file", item.file}, {"outcome", item.outcome}, {"what", item.what}});
-            if (item.exitStatus >= 0) {
-                items.back()["exitStatus"] = item.exitStatus;
-            }
-        }
-        WriteText(files, folder + "/MANIFEST.txt", manifest);
-
-        const ChildOutcome tar = RunChild({"tar", "czf", AbsolutePath(archive), "-C", work, member},
-                                          work + "/tar.out", work + "/tar.err", kChildSeconds);
-        if (!tar.started || tar.timedOut || tar.signal != 0 || tar.exitStatus != 0) {
-            const std::string why = FirstLine(files, work + "/tar.err");
-            console.Failure("marnel: tar could not write " + archive,
-                            why.empty() ? OutcomeOf(tar) : why);
-            status = kExitUsage;
-        } else if (console.json) {
-            console.Result({{"ok", true}, {"file", archive}, {"items", items}});
-        } else {
-            console.out << "Support bundle written to " << archive << " ("
-                        << Counted(static_cast<std::uint64_t>(std::count_if(
-                                       collected.begin(), collected.end(),
-                                       [](const Collected& item) { return item.inArchive; })),
-                                   "item")
-                        << ").\n";
-        }
+        status = Pack(console, files, environment, options, archive, work, member);
     } catch (const CFileException& fileError) {
         console.FileFailure(fileError);
         status = kExitUsage;
