@@ -28,7 +28,7 @@ RULES = {
               "a back end implements seams and returns the causes of file errors"),
     "win32": (["platform", "files/FileErrorCauses.h"],
               "a back end implements seams and returns the causes of file errors"),
-    "win32/app": (["win32", "sim"] + CORE, "the Windows front end routes to the window's logic"),
+    "window": (["win32", "sim"] + CORE, "the Windows front end routes to the window's logic"),
     "cli": (["posix", "sim"] + CORE[:-1], "the tool is a front end that never uses the window's class"),
 }
 

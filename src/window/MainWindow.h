@@ -7,7 +7,7 @@
 #include "platform/Services.h"
 #include "platform/Dialogs.h"
 #include "platform/MainWindow.h"
-#include "win32/app/Framework.h"
+#include "window/Framework.h"
 
 namespace marnel {
 

@@ -4,7 +4,7 @@
 #include "platform/ReportWindow.h"
 #include "res/Resource.h"
 #include "win32/Win32ReportWindow.h"
-#include "win32/app/MainWindow.h"
+#include "window/MainWindow.h"
 
 namespace marnel {
 

@@ -1,4 +1,4 @@
-#include "win32/app/App.h"
+#include "window/App.h"
 
 namespace marnel {
 

@@ -4,8 +4,8 @@
 #pragma once
 
 #include "platform/Services.h"
-#include "win32/app/Framework.h"
-#include "win32/app/MainWindow.h"
+#include "window/Framework.h"
+#include "window/MainWindow.h"
 
 namespace marnel {
 

@@ -1,11 +1,11 @@
-#include "win32/app/MainWindow.h"
+#include "window/MainWindow.h"
 
 #include <commdlg.h>
 
 #include <vector>
 
 #include "res/Resource.h"
-#include "win32/app/AboutDlg.h"
+#include "window/AboutDlg.h"
 
 namespace marnel {
 
