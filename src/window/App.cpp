@@ -13,7 +13,7 @@ BOOL CQuillKQApp::InitInstance() {
         return FALSE;
     }
 
-    CMainWindow dlg(*m_pServices, m_pHook);
+    CMainFrame dlg(*m_pServices, m_pHook);
     m_pMainWnd = &dlg;
     dlg.DoModal();
     m_pMainWnd = nullptr;

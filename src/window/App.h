@@ -5,7 +5,7 @@
 
 #include "platform/Services.h"
 #include "window/Framework.h"
-#include "window/MainWindow.h"
+#include "window/MainFrame.h"
 
 namespace marnel {
 
@@ -27,7 +27,7 @@ public:
     const PlatformServices* m_pServices = nullptr;
     IMessageHook* m_pHook = nullptr;
     // The main window while it runs.
-    CMainWindow* m_pMainWnd = nullptr;
+    CMainFrame* m_pMainWnd = nullptr;
 };
 
 extern CQuillKQApp theApp;
