@@ -24,10 +24,8 @@ RULES = {
     "app": (CORE[:-1], "the window's logic may use every core layer"),
     "sim": (["platform", "protocol/VendorRequests.h", "protocol/ParameterBlock.h"],
             "a back end implements seams; the simulator also speaks the device's side of the wire"),
-    "posix": (["platform", "files/FileErrorCauses.h"],
-              "a back end implements seams and returns the causes of file errors"),
-    "win32": (["platform", "files/FileErrorCauses.h"],
-              "a back end implements seams and returns the causes of file errors"),
+    "posix": (["platform"], "a back end implements seams and decides nothing"),
+    "win32": (["platform"], "a back end implements seams and decides nothing"),
     "window": (["win32", "sim"] + CORE, "the Windows front end routes to the window's logic"),
     "cli": (["posix", "sim"] + CORE[:-1], "the tool is a front end that never uses the window's class"),
 }
