@@ -7,8 +7,12 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 kind=${1:-native}
 jobs=$(nproc)
 case $kind in
-native) cmake -S "$top" -B "$top/build/native" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null ;;
-asan) cmake -S "$top" -B "$top/build/asan" -DCMAKE_BUILD_TYPE=Debug -DMARNEL_SANITIZE=ON >/dev/null ;;
+# MARNEL_TESTS=ON: a native tree that the demo configured for the tool alone
+# gains its tests.
+native) cmake -S "$top" -B "$top/build/native" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+            -DMARNEL_TESTS=ON >/dev/null ;;
+asan) cmake -S "$top" -B "$top/build/asan" -DCMAKE_BUILD_TYPE=Debug -DMARNEL_SANITIZE=ON \
+          -DMARNEL_TESTS=ON >/dev/null ;;
 win64) cmake -S "$top" -B "$top/build/win64" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
            -DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-w64-x86_64.cmake" >/dev/null ;;
 fuzz) CC=clang-14 CXX=clang++-14 cmake -S "$top" -B "$top/build/fuzz" -DCMAKE_BUILD_TYPE=RelWithDebInfo \

@@ -1,8 +1,16 @@
 #!/usr/bin/env bash
-# Installs the Debian packages of scripts/packages.txt that are missing.
+# Installs the Debian packages that are missing: those that building the tool
+# needs (scripts/packages-native.txt) with `native`, and those the tests add
+# (scripts/packages-test.txt) as well with `all`, the default.
+# usage: install-deps.sh [native|all]
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
-mapfile -t wanted < <(grep -v '^\s*#' "$here/packages.txt" | grep -v '^\s*$')
+case ${1:-all} in
+native) lists=("$here/packages-native.txt") ;;
+all) lists=("$here/packages-native.txt" "$here/packages-test.txt") ;;
+*) echo "usage: install-deps.sh [native|all]" >&2; exit 2 ;;
+esac
+mapfile -t wanted < <(cat "${lists[@]}" | grep -v '^\s*#' | grep -v '^\s*$')
 missing=()
 for pkg in "${wanted[@]}"; do
     dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed' || missing+=("$pkg")

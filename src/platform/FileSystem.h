@@ -1,8 +1,9 @@
 // File access for the commands: whole files opened without sharing, read or
 // written front to back. A back end reports every failure with its cause
-// (one of the fifteen of the file-error report) and the system's own code;
-// the mapping from system codes to causes lives in the core
-// (ops/FileException.h) so that both back ends agree.
+// (one of the fifteen of the file-error report, defined here so that every
+// back end means the same by each) and the system's own code; each back end
+// maps its own system's codes (posix/PosixFileErrorCauses,
+// win32/Win32FileErrorCauses).
 #pragma once
 
 #include <cstdint>

@@ -10,7 +10,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "files/FileErrorCauses.h"
+#include "posix/PosixFileErrorCauses.h"
 
 namespace marnel {
 

@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "files/FileErrorCauses.h"
+#include "win32/Win32FileErrorCauses.h"
 
 namespace marnel {
 

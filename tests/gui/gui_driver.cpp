@@ -23,7 +23,7 @@
 
 #include "res/StringTable.h"
 #include "res/Resource.h"
-#include "win32/app/SimControl.h"
+#include "window/SimControl.h"
 
 namespace {
 

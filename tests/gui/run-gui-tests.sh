@@ -14,7 +14,7 @@ here=$(cd "$2/tests/gui" && pwd)
 mkdir -p "$3"
 shots=$(cd "$3" && pwd)
 
-app_dir=$build/src/win32/app
+app_dir=$build/src/window
 driver=$build/tests/gui/gui_driver.exe
 product=$app_dir/marnel.exe
 simulated=$app_dir/marnel-sim.exe

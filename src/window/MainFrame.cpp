@@ -1,11 +1,11 @@
-#include "win32/app/MainWindow.h"
+#include "window/MainFrame.h"
 
 #include <commdlg.h>
 
 #include <vector>
 
 #include "res/Resource.h"
-#include "win32/app/AboutDlg.h"
+#include "window/AboutDlg.h"
 
 namespace marnel {
 
@@ -46,11 +46,11 @@ private:
 
 }  // namespace
 
-CMainWindow::CMainWindow(const PlatformServices& services, IMessageHook* pHook)
+CMainFrame::CMainFrame(const PlatformServices& services, IMessageHook* pHook)
     : CDialog(IDD_MAIN_DIALOG, nullptr), m_logic(services, *this, *this), m_pHook(pHook) {}
 
 // clang-format off
-BEGIN_MESSAGE_MAP(CMainWindow, CDialog)
+BEGIN_MESSAGE_MAP(CMainFrame, CDialog)
     ON_WM_SYSCOMMAND()
     ON_BN_CLICKED(IDC_GET_REPORT, OnGetReport)
     ON_BN_CLICKED(IDC_GET_PARAMETERS, OnGetParameters)
@@ -63,51 +63,51 @@ BEGIN_MESSAGE_MAP(CMainWindow, CDialog)
 END_MESSAGE_MAP()
 // clang-format on
 
-BOOL CMainWindow::OnInitDialog() {
+BOOL CMainFrame::OnInitDialog() {
     CDialog::OnInitDialog();
     App().hMainWnd = m_hWnd;
     return m_logic.OnInitDialog();
 }
 
-void CMainWindow::OnOK() {
+void CMainFrame::OnOK() {
     m_logic.OnOK();
 }
 
-bool CMainWindow::PreDispatch(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult) {
+bool CMainFrame::PreDispatch(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult) {
     return m_pHook != nullptr && m_pHook->OnMessage(m_hWnd, message, wParam, lParam, pResult);
 }
 
-void CMainWindow::OnSysCommand(UINT nID, LPARAM lParam) {
+void CMainFrame::OnSysCommand(UINT nID, LPARAM lParam) {
     m_logic.OnSysCommand(nID, static_cast<std::intptr_t>(lParam));
 }
 
-void CMainWindow::OnGetReport() {
+void CMainFrame::OnGetReport() {
     m_logic.OnGetReport();
 }
-void CMainWindow::OnGetParameters() {
+void CMainFrame::OnGetParameters() {
     m_logic.OnGetParameters();
 }
-void CMainWindow::OnPutParameters() {
+void CMainFrame::OnPutParameters() {
     m_logic.OnPutParameters();
 }
-void CMainWindow::OnFirmwareUpgrade() {
+void CMainFrame::OnFirmwareUpgrade() {
     m_logic.OnFirmwareUpgrade();
 }
 
-void CMainWindow::OnTimer(UINT_PTR nIDEvent) {
+void CMainFrame::OnTimer(UINT_PTR nIDEvent) {
     m_logic.OnTimer(static_cast<DWORD>(nIDEvent));
 }
 
-void CMainWindow::OnDropFiles(HDROP hDropInfo) {
+void CMainFrame::OnDropFiles(HDROP hDropInfo) {
     CDroppedFiles drop(hDropInfo);
     m_logic.OnDropFiles(drop);
 }
 
-BOOL CMainWindow::OnDeviceChange(UINT nEventType, DWORD_PTR dwData) {
+BOOL CMainFrame::OnDeviceChange(UINT nEventType, DWORD_PTR dwData) {
     return m_logic.OnDeviceChange(nEventType, static_cast<DWORD>(dwData));
 }
 
-BOOL CMainWindow::OnSetCursor(HWND, UINT, UINT) {
+BOOL CMainFrame::OnSetCursor(HWND, UINT, UINT) {
     // Keeps the wait cursor up while a command runs, wherever the mouse is.
     if (m_nWaitCursorCount > 0) {
         SetCursor(LoadCursorA(nullptr, MAKEINTRESOURCEA(32514)));  // IDC_WAIT
@@ -117,7 +117,7 @@ BOOL CMainWindow::OnSetCursor(HWND, UINT, UINT) {
     return FALSE;
 }
 
-HWND CMainWindow::ActiveOwner() const {
+HWND CMainFrame::ActiveOwner() const {
     HWND hMain = m_hWnd != nullptr ? m_hWnd : App().hMainWnd;
     if (hMain == nullptr) {
         return nullptr;
@@ -126,12 +126,12 @@ HWND CMainWindow::ActiveOwner() const {
     return hPopup != nullptr ? hPopup : hMain;
 }
 
-int CMainWindow::ShowMessageBox(const std::string& text, DWORD type) {
+int CMainFrame::ShowMessageBox(const std::string& text, DWORD type) {
     std::string caption = LoadResString(AFX_IDS_APP_TITLE);
     return MessageBoxA(ActiveOwner(), text.c_str(), caption.c_str(), type);
 }
 
-bool CMainWindow::ShowFileDialog(const FileDialogRequest& request, std::string* path) {
+bool CMainFrame::ShowFileDialog(const FileDialogRequest& request, std::string* path) {
     // "label|pattern|...|" becomes the dialog's double-NUL-ended list.
     std::string filter = request.filter;
     for (char& c : filter) {
@@ -164,22 +164,22 @@ bool CMainWindow::ShowFileDialog(const FileDialogRequest& request, std::string* 
     return true;
 }
 
-void CMainWindow::RunAboutBox(FontHandle font) {
+void CMainFrame::RunAboutBox(FontHandle font) {
     CAboutDlg about(static_cast<HFONT>(font));
     about.DoModal();
 }
 
-void CMainWindow::RunReportWindow(IReportWindowHandler& handler) {
+void CMainFrame::RunReportWindow(IReportWindowHandler& handler) {
     RunReportWindowModal(handler);
 }
 
-void CMainWindow::BeginWaitCursor() {
+void CMainFrame::BeginWaitCursor() {
     if (m_nWaitCursorCount++ == 0) {
         m_hcurRestore = SetCursor(LoadCursorA(nullptr, MAKEINTRESOURCEA(32514)));  // IDC_WAIT
     }
 }
 
-void CMainWindow::EndWaitCursor() {
+void CMainFrame::EndWaitCursor() {
     if (m_nWaitCursorCount > 0 && --m_nWaitCursorCount == 0) {
         SetCursor(m_hcurRestore != nullptr
                       ? m_hcurRestore
@@ -187,43 +187,43 @@ void CMainWindow::EndWaitCursor() {
     }
 }
 
-void CMainWindow::SetDeviceLabel(const std::string& text) {
+void CMainFrame::SetDeviceLabel(const std::string& text) {
     SetDlgItemTextA(m_hWnd, IDC_DEVICE_NAME, text.c_str());
 }
 
-DWORD CMainWindow::SetTimer(DWORD id, DWORD elapseMs) {
+DWORD CMainFrame::SetTimer(DWORD id, DWORD elapseMs) {
     return static_cast<DWORD>(::SetTimer(m_hWnd, id, elapseMs, nullptr));
 }
 
-void CMainWindow::KillTimer(DWORD timer) {
+void CMainFrame::KillTimer(DWORD timer) {
     ::KillTimer(m_hWnd, timer);
 }
 
-void CMainWindow::DefaultProcessing() {
+void CMainFrame::DefaultProcessing() {
     Default();
 }
 
-bool CMainWindow::HasSystemMenu() {
+bool CMainFrame::HasSystemMenu() {
     return GetSystemMenu(m_hWnd, FALSE) != nullptr;
 }
 
-void CMainWindow::AppendSystemMenuSeparator() {
+void CMainFrame::AppendSystemMenuSeparator() {
     AppendMenuA(GetSystemMenu(m_hWnd, FALSE), MF_SEPARATOR, 0, nullptr);
 }
 
-void CMainWindow::AppendSystemMenuItem(DWORD id, const std::string& text) {
+void CMainFrame::AppendSystemMenuItem(DWORD id, const std::string& text) {
     AppendMenuA(GetSystemMenu(m_hWnd, FALSE), MF_STRING, id, text.c_str());
 }
 
-IconHandle CMainWindow::LoadAppIcon(DWORD id) {
+IconHandle CMainFrame::LoadAppIcon(DWORD id) {
     return LoadIconA(App().hInstance, MAKEINTRESOURCEA(id));
 }
 
-void CMainWindow::SetBigIcon(IconHandle icon) {
+void CMainFrame::SetBigIcon(IconHandle icon) {
     SendMessageA(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
 }
 
-FontHandle CMainWindow::CreateIconTitleFont() {
+FontHandle CMainFrame::CreateIconTitleFont() {
     LOGFONTA logFont = {};
     // The size argument is that of the font description, 60 bytes.
     if (!SystemParametersInfoA(SPI_GETICONTITLELOGFONT, sizeof logFont, &logFont, 0)) {
@@ -232,23 +232,23 @@ FontHandle CMainWindow::CreateIconTitleFont() {
     return CreateFontIndirectA(&logFont);
 }
 
-void CMainWindow::DeleteFont(FontHandle font) {
+void CMainFrame::DeleteFont(FontHandle font) {
     DeleteObject(static_cast<HFONT>(font));
 }
 
-void CMainWindow::ApplyFontToMainWindow(FontHandle font) {
+void CMainFrame::ApplyFontToMainWindow(FontHandle font) {
     ApplyFontToSelfAndChildren(static_cast<HFONT>(font));
 }
 
-void CMainWindow::AcceptDroppedFiles(bool accept) {
+void CMainFrame::AcceptDroppedFiles(bool accept) {
     DragAcceptFiles(m_hWnd, accept ? TRUE : FALSE);
 }
 
-void CMainWindow::BringToForeground() {
+void CMainFrame::BringToForeground() {
     SetForegroundWindow(m_hWnd);
 }
 
-bool CMainWindow::IsShiftDown() {
+bool CMainFrame::IsShiftDown() {
     return GetKeyState(VK_SHIFT) < 0;
 }
 

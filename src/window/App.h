@@ -4,8 +4,8 @@
 #pragma once
 
 #include "platform/Services.h"
-#include "win32/app/Framework.h"
-#include "win32/app/MainWindow.h"
+#include "window/Framework.h"
+#include "window/MainFrame.h"
 
 namespace marnel {
 
@@ -27,7 +27,7 @@ public:
     const PlatformServices* m_pServices = nullptr;
     IMessageHook* m_pHook = nullptr;
     // The main window while it runs.
-    CMainWindow* m_pMainWnd = nullptr;
+    CMainFrame* m_pMainWnd = nullptr;
 };
 
 extern CQuillKQApp theApp;

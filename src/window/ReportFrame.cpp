@@ -4,15 +4,15 @@
 #include "platform/ReportWindow.h"
 #include "res/Resource.h"
 #include "win32/Win32ReportWindow.h"
-#include "win32/app/MainWindow.h"
+#include "window/MainFrame.h"
 
 namespace marnel {
 
 namespace {
 
-class CReportWindow : public CDialog {
+class CReportFrame : public CDialog {
 public:
-    explicit CReportWindow(IReportWindowHandler& logic)
+    explicit CReportFrame(IReportWindowHandler& logic)
         : CDialog(IDD_REPORT, nullptr), m_logic(logic), m_window(nullptr) {}
 
 protected:
@@ -51,7 +51,7 @@ private:
     Win32ReportWindow m_window;
 };
 
-BEGIN_MESSAGE_MAP(CReportWindow, CDialog)
+BEGIN_MESSAGE_MAP(CReportFrame, CDialog)
     ON_BN_CLICKED(IDC_SAVE, OnSave)
     ON_WM_SIZE()
     ON_WM_PAINT()
@@ -62,7 +62,7 @@ END_MESSAGE_MAP()
 }  // namespace
 
 void RunReportWindowModal(IReportWindowHandler& handler) {
-    CReportWindow window(handler);
+    CReportFrame window(handler);
     window.DoModal();
 }
 

@@ -1,4 +1,4 @@
-#include "win32/app/App.h"
+#include "window/App.h"
 
 namespace marnel {
 
@@ -13,7 +13,7 @@ BOOL CQuillKQApp::InitInstance() {
         return FALSE;
     }
 
-    CMainWindow dlg(*m_pServices, m_pHook);
+    CMainFrame dlg(*m_pServices, m_pHook);
     m_pMainWnd = &dlg;
     dlg.DoModal();
     m_pMainWnd = nullptr;

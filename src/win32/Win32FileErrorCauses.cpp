@@ -1,85 +1,12 @@
-#include "files/FileErrorCauses.h"
-
-#include <cerrno>
+#include "win32/Win32FileErrorCauses.h"
 
 namespace marnel {
 
 namespace {
 
 struct CodeCause {
-    long code;
+    unsigned long code;
     FileErrorCause cause;
-};
-
-template <std::size_t N>
-FileErrorCause Lookup(const CodeCause (&table)[N], long code) {
-    for (const CodeCause& entry : table) {
-        if (entry.code == code) {
-            return entry.cause;
-        }
-    }
-    return FileErrorCause::kGeneric;
-}
-
-// The POSIX names are taken from <cerrno> so that the table follows the
-// platform's numbering; values a C library does not define are left out.
-const CodeCause kErrnoCauses[] = {
-    {0, FileErrorCause::kNone},
-    {ENOENT, FileErrorCause::kFileNotFound},
-    {ENOTDIR, FileErrorCause::kBadPath},
-#ifdef ENAMETOOLONG
-    {ENAMETOOLONG, FileErrorCause::kBadPath},
-#endif
-#ifdef ELOOP
-    {ELOOP, FileErrorCause::kBadPath},
-#endif
-    {EMFILE, FileErrorCause::kTooManyOpenFiles},
-    {ENFILE, FileErrorCause::kTooManyOpenFiles},
-    {EACCES, FileErrorCause::kAccessDenied},
-    {EPERM, FileErrorCause::kAccessDenied},
-    {EROFS, FileErrorCause::kAccessDenied},
-    {EISDIR, FileErrorCause::kAccessDenied},
-    {EEXIST, FileErrorCause::kAccessDenied},
-    {EBADF, FileErrorCause::kInvalidFile},
-#ifdef EMLINK
-    {EMLINK, FileErrorCause::kDirectoryFull},
-#endif
-#ifdef ESPIPE
-    {ESPIPE, FileErrorCause::kBadSeek},
-#endif
-#ifdef EOVERFLOW
-    {EOVERFLOW, FileErrorCause::kBadSeek},
-#endif
-    {EIO, FileErrorCause::kHardIo},
-#ifdef ENXIO
-    {ENXIO, FileErrorCause::kHardIo},
-#endif
-#ifdef ENODEV
-    {ENODEV, FileErrorCause::kHardIo},
-#endif
-#ifdef EWOULDBLOCK
-    // flock(LOCK_NB) on a file another program holds.
-    {EWOULDBLOCK, FileErrorCause::kSharingViolation},
-#endif
-#ifdef EBUSY
-    {EBUSY, FileErrorCause::kSharingViolation},
-#endif
-#ifdef ETXTBSY
-    {ETXTBSY, FileErrorCause::kSharingViolation},
-#endif
-#ifdef ENOLCK
-    {ENOLCK, FileErrorCause::kLockViolation},
-#endif
-#ifdef EDEADLK
-    {EDEADLK, FileErrorCause::kLockViolation},
-#endif
-    {ENOSPC, FileErrorCause::kDiskFull},
-#ifdef EDQUOT
-    {EDQUOT, FileErrorCause::kDiskFull},
-#endif
-#ifdef EFBIG
-    {EFBIG, FileErrorCause::kDiskFull},
-#endif
 };
 
 // Win32 error codes by number (winerror.h), so the table builds anywhere.
@@ -122,12 +49,13 @@ const CodeCause kWin32Causes[] = {
 
 }  // namespace
 
-FileErrorCause FileErrorCauseFromErrno(int errnoValue) {
-    return Lookup(kErrnoCauses, errnoValue);
-}
-
 FileErrorCause FileErrorCauseFromWin32(unsigned long errorCode) {
-    return Lookup(kWin32Causes, static_cast<long>(errorCode));
+    for (const CodeCause& entry : kWin32Causes) {
+        if (entry.code == errorCode) {
+            return entry.cause;
+        }
+    }
+    return FileErrorCause::kGeneric;
 }
 
 }  // namespace marnel

@@ -1,10 +1,8 @@
 #include <gtest/gtest.h>
 
-#include <cerrno>
 #include <vector>
 
 #include "files/File.h"
-#include "files/FileErrorCauses.h"
 #include "files/FileErrorMessage.h"
 #include "files/FileException.h"
 #include "sim/MemoryFileSystem.h"
@@ -13,65 +11,6 @@ namespace marnel {
 namespace {
 
 using Cause = FileErrorCause;
-
-TEST(FileErrorCauses, ErrnoValues) {
-    struct Case {
-        int value;
-        Cause cause;
-    } cases[] = {
-        {0, Cause::kNone},
-        {ENOENT, Cause::kFileNotFound},
-        {ENOTDIR, Cause::kBadPath},
-        {ENAMETOOLONG, Cause::kBadPath},
-        {EMFILE, Cause::kTooManyOpenFiles},
-        {EACCES, Cause::kAccessDenied},
-        {EROFS, Cause::kAccessDenied},
-        {EISDIR, Cause::kAccessDenied},
-        {EBADF, Cause::kInvalidFile},
-        {ESPIPE, Cause::kBadSeek},
-        {EIO, Cause::kHardIo},
-        {EWOULDBLOCK, Cause::kSharingViolation},
-        {ENOLCK, Cause::kLockViolation},
-        {ENOSPC, Cause::kDiskFull},
-        {EDQUOT, Cause::kDiskFull},
-        {EINVAL, Cause::kGeneric},
-        {123456, Cause::kGeneric},
-    };
-    for (const Case& c : cases) {
-        EXPECT_EQ(FileErrorCauseFromErrno(c.value), c.cause) << "errno " << c.value;
-    }
-}
-
-TEST(FileErrorCauses, Win32Codes) {
-    struct Case {
-        unsigned long code;
-        Cause cause;
-    } cases[] = {
-        {0, Cause::kNone},
-        {2, Cause::kFileNotFound},
-        {3, Cause::kBadPath},
-        {123, Cause::kBadPath},
-        {4, Cause::kTooManyOpenFiles},
-        {5, Cause::kAccessDenied},
-        {19, Cause::kAccessDenied},
-        {6, Cause::kInvalidFile},
-        {16, Cause::kRemoveCurrentDir},
-        {82, Cause::kDirectoryFull},
-        {131, Cause::kBadSeek},
-        {23, Cause::kHardIo},
-        {30, Cause::kHardIo},
-        {32, Cause::kSharingViolation},
-        {33, Cause::kLockViolation},
-        {39, Cause::kDiskFull},
-        {112, Cause::kDiskFull},
-        {38, Cause::kEndOfFile},
-        {87, Cause::kGeneric},
-        {0xFFFFFFFFul, Cause::kGeneric},
-    };
-    for (const Case& c : cases) {
-        EXPECT_EQ(FileErrorCauseFromWin32(c.code), c.cause) << "code " << c.code;
-    }
-}
 
 TEST(FileErrorReportTest, MessageNamesThePathOrAnUnnamedFile) {
     struct Case {

@@ -7,7 +7,7 @@
 #include "platform/Services.h"
 #include "platform/Dialogs.h"
 #include "platform/MainWindow.h"
-#include "win32/app/Framework.h"
+#include "window/Framework.h"
 
 namespace marnel {
 
@@ -21,9 +21,9 @@ public:
                            LRESULT* result) = 0;
 };
 
-class CMainWindow : public CDialog, public IDialogs, public IMainWindow {
+class CMainFrame : public CDialog, public IDialogs, public IMainWindow {
 public:
-    CMainWindow(const PlatformServices& services, IMessageHook* pHook);
+    CMainFrame(const PlatformServices& services, IMessageHook* pHook);
 
     CQuillKQDlg& Logic() { return m_logic; }
 

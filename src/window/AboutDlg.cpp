@@ -1,4 +1,4 @@
-#include "win32/app/AboutDlg.h"
+#include "window/AboutDlg.h"
 
 #include "res/Resource.h"
 

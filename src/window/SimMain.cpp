@@ -21,8 +21,8 @@
 #include "sim/SimWorld.h"
 #include "win32/Win32FileSystem.h"
 #include "win32/Win32System.h"
-#include "win32/app/App.h"
-#include "win32/app/SimControl.h"
+#include "window/App.h"
+#include "window/SimControl.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // The About box: dialog template 100, in the main window's font.
 #pragma once
 
-#include "win32/app/Framework.h"
+#include "window/Framework.h"
 
 namespace marnel {
 

@@ -1,4 +1,4 @@
-#include "win32/app/Framework.h"
+#include "window/Framework.h"
 
 #include <new>
 

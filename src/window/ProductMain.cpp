@@ -1,7 +1,7 @@
 // marnel.exe: the program on the real machine. It reads no command line and
 // no environment.
 #include "win32/Win32Platform.h"
-#include "win32/app/App.h"
+#include "window/App.h"
 
 int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int) {
     marnel::Win32Platform platform;
