@@ -36,10 +36,7 @@ RULES = {
 
 # Names that two layers share for now, each pair to be removed once one of
 # its files is renamed or gone. Nothing else may join it.
-SHARED_NAMES = {
-    # app/SelfTest is being rewritten over ops/SelfTest; remove this entry then.
-    "SelfTest": {"app", "ops"},
-}
+SHARED_NAMES = {}
 
 SOURCES = (".h", ".cpp", ".rc")
 INCLUDE = re.compile(r'^\s*#\s*include\s*(?:"([^"]+)"|<([^>]+)>)')
