@@ -180,14 +180,27 @@ bool DeviceCommands::SaveOutput(const std::string& target, const void* data, DWO
     }
 }
 
-int DeviceCommands::Report(const std::string& outputFile) {
+template <typename Result>
+bool DeviceCommands::ReadUnit(Result (*read)(OpenedDevice&), const std::string& failure,
+                              Result* result, int* status) {
     OpenedDevice device;
     if (!OpenDevice(&device)) {
-        return kExitNoDevice;
+        *status = kExitNoDevice;
+        return false;
     }
-    const ReportOutcome report = ReadReport(device);
-    if (!report.Succeeded()) {
-        return TransferFailed(report, LoadString(IDS_FAILED_GET_REPORT));
+    *result = read(device);
+    if (!result->Succeeded()) {
+        *status = TransferFailed(*result, failure);
+        return false;
+    }
+    return true;
+}
+
+int DeviceCommands::Report(const std::string& outputFile) {
+    ReportOutcome report;
+    int status = kExitSuccess;
+    if (!ReadUnit(&ReadReport, LoadString(IDS_FAILED_GET_REPORT), &report, &status)) {
+        return status;
     }
     const std::string& text = report.text;
     if (!outputFile.empty() &&
@@ -217,13 +230,10 @@ int DeviceCommands::Report(const std::string& outputFile) {
 }
 
 int DeviceCommands::GetParams(const std::string& file) {
-    OpenedDevice device;
-    if (!OpenDevice(&device)) {
-        return kExitNoDevice;
-    }
-    const GetParametersOutcome read = GetParameters(device);
-    if (!read.Succeeded()) {
-        return TransferFailed(read, LoadString(IDS_FAILED_GET_PARAMETERS));
+    GetParametersOutcome read;
+    int status = kExitSuccess;
+    if (!ReadUnit(&GetParameters, LoadString(IDS_FAILED_GET_PARAMETERS), &read, &status)) {
+        return status;
     }
     if (!SaveOutput(file, read.block.data(), kParameterBlockSize)) {
         return kExitUsage;
@@ -309,13 +319,10 @@ int DeviceCommands::RenderPut(const std::string& file, const PutParametersOutcom
 }
 
 int DeviceCommands::Version() {
-    OpenedDevice device;
-    if (!OpenDevice(&device)) {
-        return kExitNoDevice;
-    }
-    const VersionOutcome version = ReadVersion(device);
-    if (!version.Succeeded()) {
-        return TransferFailed(version, "Failed to get the version.");
+    VersionOutcome version;
+    int status = kExitSuccess;
+    if (!ReadUnit(&ReadVersion, std::string("Failed to get the version."), &version, &status)) {
+        return status;
     }
     if (m_console.json) {
         nlohmann::json result{{"ok", true}, {"version", version.text}};

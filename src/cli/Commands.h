@@ -15,11 +15,6 @@
 #include "ops/SelfTest.h"
 #include "platform/Spooler.h"
 
-namespace marnel {
-class IEnvironment;
-class IFileSystem;
-}  // namespace marnel
-
 namespace marnel::cli {
 
 // The file name that stands for standard output.
@@ -90,6 +85,12 @@ private:
 
     // "Failed to ..." with the transfer's cause.
     int TransferFailed(const Outcome& outcome, const std::string& text);
+
+    // Opens the chosen unit and runs `read` on it. False with *status after
+    // saying that it did not open or, with `failure`, that the read failed.
+    template <typename Result>
+    bool ReadUnit(Result (*read)(OpenedDevice&), const std::string& failure, Result* result,
+                  int* status);
 
     int RenderPut(const std::string& file, const PutParametersOutcome& outcome);
     void RenderSelfTestEnd(const SelfTestOutcome& outcome, const std::string& printer,

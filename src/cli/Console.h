@@ -13,6 +13,8 @@
 
 namespace marnel {
 class CFileException;
+class IEnvironment;
+class IFileSystem;
 }
 
 namespace marnel::cli {

@@ -16,15 +16,10 @@ namespace marnel::cli {
 namespace {
 
 const char* VerdictName(PrinterVerdict verdict) {
-    switch (verdict) {
-        case PrinterVerdict::kQualifies:
-            return "qualifies";
-        case PrinterVerdict::kOffline:
-            return "offline";
-        case PrinterVerdict::kNotDevice:
-            break;
-    }
-    return "not a Zarvel device";
+    static const char* const kNames[] = {"qualifies", "offline", "not a Zarvel device"};
+    static_assert(sizeof kNames / sizeof *kNames == 1 + static_cast<int>(PrinterVerdict::kNotDevice),
+                  "one name per verdict");
+    return kNames[static_cast<int>(verdict)];
 }
 
 // "update (VERSION UP)", "not answering (no attached USB printer matches ...)".

@@ -4,11 +4,6 @@
 
 #include "cli/Console.h"
 
-namespace marnel {
-class IEnvironment;
-class IFileSystem;
-}  // namespace marnel
-
 namespace marnel::cli {
 
 // The history's lines, oldest first. 0, or 2 for a history that cannot be read.

@@ -9,11 +9,6 @@
 #include "cli/Commands.h"
 #include "cli/Console.h"
 
-namespace marnel {
-class IEnvironment;
-class IFileSystem;
-}  // namespace marnel
-
 namespace marnel::cli {
 
 // Returns 0 once FILE holds the bundle, whatever the items' own statuses;

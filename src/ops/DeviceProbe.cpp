@@ -8,15 +8,10 @@
 namespace marnel {
 
 const char* DeviceModeName(DeviceMode mode) {
-    switch (mode) {
-        case DeviceMode::kService:
-            return "service";
-        case DeviceMode::kUpdate:
-            return "update";
-        case DeviceMode::kNotAnswering:
-            break;
-    }
-    return "not answering";
+    static const char* const kNames[] = {"service", "update", "not answering"};
+    static_assert(sizeof kNames / sizeof *kNames == 1 + static_cast<int>(DeviceMode::kNotAnswering),
+                  "one name per mode");
+    return kNames[static_cast<int>(mode)];
 }
 
 DeviceProbe ProbeDevice(const PlatformServices& services, const std::string& printerName,

@@ -80,17 +80,10 @@ void Append(std::vector<MachineCheck>* checks, std::vector<MachineCheck> more) {
 }  // namespace
 
 const char* CheckStatusName(CheckStatus status) {
-    switch (status) {
-        case CheckStatus::kOk:
-            return "ok";
-        case CheckStatus::kInfo:
-            return "info";
-        case CheckStatus::kWarn:
-            return "warn";
-        case CheckStatus::kFail:
-            break;
-    }
-    return "fail";
+    static const char* const kNames[] = {"ok", "info", "warn", "fail"};
+    static_assert(sizeof kNames / sizeof *kNames == 1 + static_cast<int>(CheckStatus::kFail),
+                  "one name per status");
+    return kNames[static_cast<int>(status)];
 }
 
 std::vector<MachineCheck> RunDoctor(const PlatformServices& services, IMachineCheckup* checkup) {

@@ -2,27 +2,20 @@
 
 namespace marnel {
 
-const char* OutcomeText(OutcomeKind kind) {
-    switch (kind) {
-        case OutcomeKind::kSucceeded:
-            return "succeeded";
-        case OutcomeKind::kRefused:
-            return "refused";
-        case OutcomeKind::kCancelled:
-            return "cancelled";
-        case OutcomeKind::kInterrupted:
-            return "interrupted";
-        case OutcomeKind::kFileChanged:
-            return "file changed";
-        case OutcomeKind::kSentNotVerified:
-            return "sent, not verified";
-        case OutcomeKind::kNoDevice:
-        case OutcomeKind::kDeviceFailed:
-        case OutcomeKind::kFileError:
-        case OutcomeKind::kOutOfMemory:
-            break;
-    }
-    return "failed";
-}
+namespace {
+
+// In the order of OutcomeKind.
+const char* const kOutcomeTexts[] = {
+    "succeeded",  "refused",     "failed",       "failed",
+    "failed",     "failed",      "cancelled",    "interrupted",
+    "file changed", "sent, not verified",
+};
+static_assert(sizeof kOutcomeTexts / sizeof kOutcomeTexts[0] ==
+                  static_cast<int>(OutcomeKind::kSentNotVerified) + 1,
+              "one text per outcome kind");
+
+}  // namespace
+
+const char* OutcomeText(OutcomeKind kind) { return kOutcomeTexts[static_cast<int>(kind)]; }
 
 }  // namespace marnel

@@ -3,9 +3,9 @@
 #include <cstdint>
 #include <cstring>
 
-#include "device/AnsiText.h"
 #include "ops/BackupStore.h"
 #include "ops/ChangeRecord.h"
+#include "ops/DeviceReads.h"
 #include "ops/ParameterWrite.h"
 #include "protocol/DevicePort.h"
 #include "res/StringTable.h"
@@ -15,8 +15,6 @@ namespace marnel {
 namespace {
 
 constexpr DWORD kBlockSize = static_cast<DWORD>(kParameterBlockSize);
-constexpr DWORD kVersionSize = static_cast<DWORD>(kVersionBufferSize);
-constexpr DWORD kReportSize = static_cast<DWORD>(kReportBufferSize);
 
 // The steps' names, in the order of SelfTestStep.
 const char* const kStepNames[] = {
@@ -96,17 +94,13 @@ void RunSteps(OpenedDevice& device, const SelfTestObserver& onStep, const ICance
     if (stopped(kAfterRestore)) {
         return;
     }
-    std::uint8_t version[kVersionSize] = {};
-    const bool versionRead = port.ReadVersion(version, kVersionSize) != 0;
-    tell(SelfTestStep::kGetVersion, versionRead,
-         versionRead ? TerminatedText(version, kVersionSize) : std::string());
+    const VersionOutcome version = ReadVersion(device);
+    tell(SelfTestStep::kGetVersion, version.Succeeded(), version.text);
     if (stopped(kAfterRestore)) {
         return;
     }
-    std::uint8_t report[kReportSize] = {};
-    const bool reportRead = port.ReadReport(report, kReportSize) != 0;
-    tell(SelfTestStep::kGetReport, reportRead,
-         reportRead ? TerminatedText(report, kReportSize) : std::string());
+    const ReportOutcome report = ReadReport(device);
+    tell(SelfTestStep::kGetReport, report.Succeeded(), report.text);
     stopped(kAfterRestore);
 }
 

@@ -7,37 +7,27 @@
 namespace marnel {
 
 const char* DeviceRequestName(DeviceRequest request) {
-    switch (request) {
-        case DeviceRequest::kNone:
-            return "none";
-        case DeviceRequest::kIdentity:
-            return "identity";
-        case DeviceRequest::kStartParameterRead:
-            return "start parameter read";
-        case DeviceRequest::kParameterReadStatus:
-            return "parameter read status";
-        case DeviceRequest::kParameterDataRead:
-            return "parameter data read";
-        case DeviceRequest::kParameterDataWrite:
-            return "parameter data write";
-        case DeviceRequest::kStoreParameters:
-            return "store parameters";
-        case DeviceRequest::kStoreStatus:
-            return "store status";
-        case DeviceRequest::kStartVersionRead:
-            return "start version read";
-        case DeviceRequest::kVersionStatus:
-            return "version status";
-        case DeviceRequest::kVersionDataRead:
-            return "version data read";
-        case DeviceRequest::kStartReport:
-            return "start report";
-        case DeviceRequest::kReportStatus:
-            return "report status";
-        case DeviceRequest::kReportRead:
-            return "report data read";
-    }
-    return "unknown request";
+    // In the order of DeviceRequest.
+    static const char* const kNames[] = {
+        "none",
+        "identity",
+        "start parameter read",
+        "parameter read status",
+        "parameter data read",
+        "parameter data write",
+        "store parameters",
+        "store status",
+        "start version read",
+        "version status",
+        "version data read",
+        "start report",
+        "report status",
+        "report data read",
+    };
+    static_assert(sizeof kNames / sizeof *kNames == 1 + static_cast<int>(DeviceRequest::kReportRead),
+                  "one name per request");
+    const auto index = static_cast<std::size_t>(request);
+    return index < sizeof kNames / sizeof *kNames ? kNames[index] : "unknown request";
 }
 
 std::string DescribeFailure(const DeviceFailure& failure) {
