@@ -65,7 +65,6 @@ protected:
           ui(world.Clock()),
           dlg(world.Services(), ui, ui) {
         dlg.m_strPrinterName = "Zarvel KQ-10";
-        g_bReportEndsWithEtx = 0;  // the KQ-10's line-mode report
     }
 
     ~CommandTest() override {

@@ -100,10 +100,6 @@ std::string DeviceCommands::ChoosePrinter() {
                               "\"; choose another with --printer.");
         }
     }
-    if (!chosen.empty()) {
-        g_bReportEndsWithEtx = ReportEndsWithEtxFor(services.codePage, services.spooler,
-                                                    selection.Find(services.codePage, chosen));
-    }
     return chosen;
 }
 

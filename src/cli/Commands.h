@@ -67,8 +67,7 @@ public:
 
 private:
     // The printer to work with: --printer, the one whose device carries
-    // --serial, or the first qualifying one. Sets the report-end rule from
-    // its name. Empty when there is none.
+    // --serial, or the first qualifying one. Empty when there is none.
     std::string ChoosePrinter();
 
     // A port opened for the chosen printer (its name in *printer when asked),
