@@ -13,6 +13,7 @@
 #include "ScriptedUi.h"
 #include "UnexpectedRequests.h"
 #include "app/MainDlg.h"
+#include "posix/PosixHashing.h"
 #include "protocol/DevicePort.h"
 #include "sim/SimWorld.h"
 
@@ -99,7 +100,8 @@ protected:
     }
 
     std::size_t expectedUnexpected = 0;  // requests the test means to be refused
-    SimWorld world;
+    PosixHashing hashing;
+    SimWorld world{&hashing};
     SimInstalledDevice* installed;
     ScriptedUi ui;
     CQuillKQDlg dlg;

@@ -67,13 +67,11 @@ void CQuillKQDlg::OnPutParameters() {
             return;
         }
         const bool stored = port->WriteParameterBlock(file.block.data(), kParameterFileSize) != 0;
-        CSha256 digest;
-        digest.Update(file.block.data(), file.block.size());
         HistoryEntry change;
         change.operation = "put-params";
         change.model = DescribeParameterBlock(file.block).modelTag;
         change.file = path;
-        change.sha256 = digest.HexDigest();
+        change.sha256 = Sha256Of(*m_services.hashing, file.block.data(), file.block.size());
         change.outcome = stored ? "succeeded" : "failed";
         RecordChange(change);
         if (stored) {

@@ -139,7 +139,7 @@ void DeviceCommands::RecordHistory(int status) {
     }
     if (!m_record.file.empty() && m_record.sha256.empty()) {
         try {
-            m_record.sha256 = Sha256OfFile(m_files, m_record.file);
+            m_record.sha256 = Sha256OfFile(*m_world.Services().hashing, m_files, m_record.file);
         } catch (const CFileException&) {
             // A file that cannot be read again is recorded without its digest.
         }
@@ -239,9 +239,7 @@ int DeviceCommands::PutParams(const std::string& file, const PutParamsOptions& p
         return kExitUsage;
     }
     const ParameterBlockBytes& block = input->block;
-    CSha256 digest;
-    digest.Update(block.data(), block.size());
-    m_record.sha256 = digest.HexDigest();
+    m_record.sha256 = Sha256Of(*m_world.Services().hashing, block.data(), block.size());
     std::string printer;
     std::unique_ptr<CDevicePort> port = OpenPort(&printer);
     m_record.printer = printer;

@@ -12,8 +12,10 @@
 
 #include "device/AnsiText.h"
 #include "files/File.h"
+#include "files/Sha256.h"
 #include "protocol/DevicePort.h"
 #include "win32/Win32FileSystem.h"
+#include "win32/Win32Hashing.h"
 #include "win32/Win32Platform.h"
 #include "win32/WindowsApi.h"
 
@@ -345,6 +347,33 @@ void TestSave() {
     SaveFileReplacing(files, "NUL", "x", 1);  // raises on failure
 }
 
+// The known-answer vectors through BCrypt, as one piece and from a file read
+// in pieces.
+void TestDigest() {
+    const struct {
+        std::string message;
+        const char* digest;
+    } cases[] = {
+        {"", "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855"},
+        {"abc", "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"},
+        {"abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq",
+         "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1"},
+        {std::string(1000000, 'a'),
+         "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0"},
+    };
+    Win32Hashing hashing;
+    Win32FileSystem files;
+    char folder[MAX_PATH];
+    CHECK(GetTempPathA(MAX_PATH, folder) != 0);
+    const std::string path = std::string(folder) + "marnel-digest.bin";
+    for (const auto& c : cases) {
+        CHECK_EQ(Sha256Of(hashing, c.message.data(), c.message.size()), c.digest);
+        SaveFileReplacing(files, path, c.message.data(), static_cast<DWORD>(c.message.size()));
+        CHECK_EQ(Sha256OfFile(hashing, files, path), c.digest);
+    }
+    DeleteFileA(path.c_str());
+}
+
 // Run with the Japanese ANSI code page (932, set up by the test's
 // environment): lead bytes come from the system, and a key name of 128
 // double-byte characters is 256 bytes, one more than the listing's buffer
@@ -536,6 +565,7 @@ int main(int argc, char** argv) {
         {"western", TestWesternCodePage},
         {"resolve", TestResolution},
         {"save", TestSave},
+        {"digest", TestDigest},
         {"empty", TestEmptySpooler},
     };
     for (const Group& group : groups) {
