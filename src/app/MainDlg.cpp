@@ -134,6 +134,7 @@ ChangeLog CQuillKQDlg::MakeChangeLog() const {
     ChangeLog log;
     log.fileSystem = m_services.fileSystem;
     log.environment = m_services.environment;
+    log.hashing = m_services.hashing;
     return log;
 }
 
@@ -158,8 +159,6 @@ int CQuillKQDlg::FindDevicePrinters() {
         count = selection.count;
         if (m_strPrinterName.empty() && !selection.chosen.empty()) {
             m_strPrinterName = selection.chosen;
-            g_bReportEndsWithEtx = ReportEndsWithEtxFor(m_services.codePage, m_services.spooler,
-                                                        selection.chosenInfo);
         }
     } catch (ERROR_NO) {
         // No printers to be had is no error of its own: the label says so.

@@ -75,7 +75,7 @@ public:
     // Chooses the device afresh, warns when several qualify, sets the label.
     void SelectPrinter();
     // Counts the qualifying printers; stores the first one's name only if
-    // m_strPrinterName is empty, and then sets g_bReportEndsWithEtx for it.
+    // m_strPrinterName is empty.
     int FindDevicePrinters();
     // Shows the chosen printer's name, or "- No Device -".
     void UpdateDeviceLabel();

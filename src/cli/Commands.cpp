@@ -111,10 +111,6 @@ std::string DeviceCommands::ChoosePrinter() {
                               "\"; choose another with --printer.");
         }
     }
-    if (!chosen.empty()) {
-        g_bReportEndsWithEtx = ReportEndsWithEtxFor(services.codePage, services.spooler,
-                                                    selection.Find(services.codePage, chosen));
-    }
     return chosen;
 }
 
@@ -149,6 +145,7 @@ ChangeLog DeviceCommands::MakeChangeLog() const {
     ChangeLog log;
     log.fileSystem = &m_files;
     log.environment = &m_environment;
+    log.hashing = m_world.Services().hashing;
     log.simulated = m_options.simulateModel.has_value();
     log.exitStatusFor = [](const Outcome& outcome) { return ExitStatusFor(outcome); };
     return log;

@@ -5,6 +5,7 @@
 #include <stdexcept>
 
 #include "cli/DeviceWorld.h"
+#include "posix/PosixHashing.h"
 #include "sim/SimCheckup.h"
 #include "sim/SimWorld.h"
 
@@ -36,7 +37,8 @@ public:
 
 private:
     SimModel m_model;
-    SimWorld m_world;
+    PosixHashing m_hashing;
+    SimWorld m_world{&m_hashing};
     SimCheckup m_checkup{m_world};
 };
 

@@ -43,16 +43,17 @@ BOOL CUsbPrinterPort::FindDevicePath(const std::string& printerName) {
     m_openFailure = OpenFailure{};
     m_openFailure.printerName = printerName;
     m_devicePath.clear();
+    m_printer = PrinterInfo{};
     DWORD platformId = 0;
     if (!m_services.version.GetPlatformId(&platformId)) {
         m_openFailure.cause = "the platform version query failed";
         return FailOpen(OpenStep::kPlatformVersion);
     }
-    std::string driverName;
-    std::string portName;
-    if (!LookupPrinter(printerName, &driverName, &portName)) {
+    if (!LookupPrinter(printerName, &m_printer)) {
         return FailOpen(OpenStep::kPrinter);
     }
+    const std::string& driverName = m_printer.driverName;
+    const std::string& portName = m_printer.portName;
     m_openFailure.portName = portName;
     std::string devicePath;
     if (platformId == kPlatformWin32Windows) {

@@ -7,6 +7,7 @@
 
 #include "platform/OpenDiagnosis.h"
 #include "platform/Services.h"
+#include "platform/Spooler.h"
 #include "platform/Types.h"
 
 namespace marnel {
@@ -52,6 +53,9 @@ public:
     // The device path the last Open found (and tried to open); empty when
     // the walks found none.
     const std::string& DevicePath() const { return m_devicePath; }
+    // The spooler's record of the printer the last Open looked up (what the
+    // protocol knows its model by); empty when the spooler gave none.
+    const PrinterInfo& Printer() const { return m_printer; }
 
 protected:
     const PlatformServices& Services() const { return m_services; }
@@ -60,8 +64,7 @@ protected:
 
 private:
     // Each step writes its outputs only on success.
-    BOOL LookupPrinter(const std::string& printerName, std::string* driverName,
-                       std::string* portName);
+    BOOL LookupPrinter(const std::string& printerName, PrinterInfo* printer);
     BOOL FindParentIdPrefix(const std::string& driverName, const std::string& portName,
                             std::string* parentIdPrefix);
     BOOL FindUsbDeviceByPrefix(const std::string& parentIdPrefix, std::string* deviceKeyName,
@@ -81,6 +84,7 @@ private:
     PlatformServices m_services;
     OpenFailure m_openFailure;
     std::string m_devicePath;
+    PrinterInfo m_printer;
 };
 
 }  // namespace marnel

@@ -1,32 +1,22 @@
-// SHA-256, for the history's record of which file went to a device.
+// SHA-256 digests as the history records them (64 lower-case hex digits),
+// computed by the platform's hashing.
 #pragma once
 
-#include <array>
 #include <cstddef>
-#include <cstdint>
 #include <string>
 
 namespace marnel {
 
-class IFileSystem;
+class IDigest;
+class IHashing;
 
-class CSha256 {
-public:
-    CSha256();
-    void Update(const void* data, std::size_t size);
-    // The digest as 64 lower-case hex digits; the object is spent.
-    std::string HexDigest();
+// The digest of `size` bytes at `data`; empty when the platform could not
+// compute one.
+std::string Sha256Of(IHashing& hashing, const void* data, std::size_t size);
 
-private:
-    void Block(const std::uint8_t* block);
-
-    std::array<std::uint32_t, 8> m_state;
-    std::array<std::uint8_t, 64> m_buffer{};
-    std::size_t m_buffered = 0;
-    std::uint64_t m_length = 0;
-};
-
-// The digest of the file at `path`; a file error raises CFileException.
-std::string Sha256OfFile(IFileSystem& fileSystem, const std::string& path);
+// The hex of a digest given its message in pieces as they went by (a
+// firmware file as it was sent); empty when the platform could not compute
+// one. The digest is spent.
+std::string FinishSha256(IDigest& digest);
 
 }  // namespace marnel

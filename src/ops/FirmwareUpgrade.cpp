@@ -10,6 +10,7 @@
 #include "ops/FirmwareJob.h"
 #include "ops/ParameterWrite.h"
 #include "platform/Clock.h"
+#include "platform/Hashing.h"
 #include "protocol/DevicePort.h"
 
 namespace marnel {
@@ -127,7 +128,12 @@ bool CUpgrade::WaitForUpdateMode(PrinterHandle* printer) {
 
 bool CUpgrade::Send(CFile& file, PrinterHandle printer) {
     const std::uint64_t length = m_outcome.length;
-    CSha256 digest;
+    // The digest is taken from the pieces as they go out: one pass over the
+    // file, and it names exactly what the spooler was given.
+    std::unique_ptr<IDigest> digest;
+    if (m_log.hashing != nullptr) {
+        digest = m_log.hashing->NewSha256();
+    }
     const FirmwareJobResult result = SendFirmwareJob(
         m_access.Services().spooler, printer, file, length,
         [&](std::uint64_t sent) {
@@ -135,10 +141,14 @@ bool CUpgrade::Send(CFile& file, PrinterHandle printer) {
             m_observer.Progress(sent, length);
             return m_cancel.Requested() == 0;
         },
-        [&](const std::uint8_t* piece, DWORD size) { digest.Update(piece, size); });
+        [&](const std::uint8_t* piece, DWORD size) {
+            if (digest) {
+                digest->Update(piece, size);
+            }
+        });
     switch (result) {
         case FirmwareJobResult::kSent:
-            m_outcome.sha256 = digest.HexDigest();
+            m_outcome.sha256 = digest ? FinishSha256(*digest) : std::string();
             m_observer.Sent(length);
             return true;
         case FirmwareJobResult::kInterrupted:

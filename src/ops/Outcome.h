@@ -14,6 +14,7 @@ namespace marnel {
 
 class IEnvironment;
 class IFileSystem;
+class IHashing;
 
 enum class OutcomeKind {
     kSucceeded,
@@ -62,7 +63,8 @@ public:
 struct ChangeLog {
     IFileSystem* fileSystem = nullptr;
     IEnvironment* environment = nullptr;
-    bool simulated = false;  // the built-in simulated device
+    IHashing* hashing = nullptr;  // digests of what went to a unit; none: not recorded
+    bool simulated = false;       // the built-in simulated device
     // The front end's exit status for an outcome; none: not recorded.
     std::function<std::optional<int>(const Outcome&)> exitStatusFor;
 };

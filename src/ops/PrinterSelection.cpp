@@ -4,10 +4,9 @@
 
 namespace marnel {
 
-const char* const g_apszPrinterPrefixes[3] = {
-    "Zarvel KQ-",    // driver name of the KQ series
-    "Zarvel ZT-",    // driver name of the ZT series
-    "Zarvel KQ-10",  // printer name of the model with the line-mode report
+const char* const g_apszPrinterPrefixes[2] = {
+    "Zarvel KQ-",  // driver name of the KQ series
+    "Zarvel ZT-",  // driver name of the ZT series
 };
 
 namespace {
@@ -32,18 +31,6 @@ PrinterVerdict Judge(const ICodePage& codePage, const PrinterInfo& record) {
 
 }  // namespace
 
-int ReportEndsWithEtxFor(const ICodePage& codePage, const std::string& printerName) {
-    // The flag follows the printer's own name, which the user may have
-    // changed; the driver name is what qualified it.
-    return AnsiStartsWithNoCase(codePage, printerName, g_apszPrinterPrefixes[kPrinterPrefixKQ10])
-               ? 0
-               : 1;
-}
-
-int ReportEndsWithEtxFor(const ICodePage& codePage, ISpooler& spooler, const PrinterInfo& printer) {
-    return ReportEndsWithEtxFor(codePage, spooler.ModelName(printer));
-}
-
 bool IsPrinterUsable(ISpooler& spooler, const std::string& printerName) {
     PrinterHandle printer = nullptr;
     if (!spooler.OpenPrinter(printerName, &printer) || printer == nullptr) {
@@ -59,17 +46,6 @@ bool IsPrinterUsable(ISpooler& spooler, const std::string& printerName) {
     }
     spooler.ClosePrinter(printer);
     return usable;
-}
-
-PrinterInfo DeviceSelection::Find(const ICodePage& codePage, const std::string& name) const {
-    for (const SelectionCandidate& candidate : printers) {
-        if (AnsiEqualsNoCase(codePage, candidate.info.printerName, name)) {
-            return candidate.info;
-        }
-    }
-    PrinterInfo unknown;
-    unknown.printerName = name;
-    return unknown;
 }
 
 bool DeviceSelection::SourceFailed() const {
@@ -94,7 +70,6 @@ DeviceSelection SelectDevicePrinter(ISpooler& spooler, const ICodePage& codePage
         if (verdict == PrinterVerdict::kQualifies) {
             if (selection.chosen.empty()) {
                 selection.chosen = record.printerName;
-                selection.chosenInfo = record;
             }
             ++selection.count;
         }

@@ -58,9 +58,9 @@ PutParametersOutcome PutParameters(OpenedDevice& device, const ParameterBlockByt
                                    const ChangeLog& log) {
     CChangeRecord record(log, "put-params", device.printer);
     record.Entry().file = file;
-    CSha256 digest;
-    digest.Update(block.data(), block.size());
-    record.Entry().sha256 = digest.HexDigest();
+    if (log.hashing != nullptr) {
+        record.Entry().sha256 = Sha256Of(*log.hashing, block.data(), block.size());
+    }
     record.Entry().model = DescribeParameterBlock(block).modelTag;
     PutParametersOutcome outcome = Put(device, block, policy, log, record.Entry());
     outcome.historyError = record.Write(outcome);

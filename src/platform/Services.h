@@ -9,6 +9,7 @@ class ICodePage;
 class IDeviceFile;
 class IEnvironment;
 class IFileSystem;
+class IHashing;
 class IOpenDiagnosis;
 class IPlatformVersion;
 class IRegistry;
@@ -29,6 +30,9 @@ struct PlatformServices {
     IOpenDiagnosis* openDiagnosis = nullptr;
     // Where the window keeps its backups; the self test requires it.
     IEnvironment* environment = nullptr;
+    // The digests the history records of what went to a device; the
+    // commands that record one require it.
+    IHashing* hashing = nullptr;
 };
 
 }  // namespace marnel

@@ -75,9 +75,10 @@ public:
     virtual PrinterList EnumLocalPrinters() = 0;
 
     // The name that tells which model a printer is, where the core asks (the
-    // KQ-10's report rule): the printer's own name, which installing its
-    // driver gives it. A spooler whose names cannot carry the model (CUPS
-    // queue names hold no spaces) answers with the driver instead.
+    // KQ-10's report rule, when a port opens): the printer's own name, which
+    // installing its driver gives it. A spooler whose names cannot carry the
+    // model (CUPS queue names hold no spaces) answers with the driver
+    // instead. From the record alone: it calls nothing.
     virtual std::string ModelName(const PrinterInfo& printer) { return printer.printerName; }
 
     // Why `printer` (a record of the last EnumLocalPrinters) works offline;

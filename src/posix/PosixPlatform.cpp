@@ -8,6 +8,7 @@
 #include "posix/PosixCheckup.h"
 #include "posix/PosixEnvironment.h"
 #include "posix/PosixFileSystem.h"
+#include "posix/PosixHashing.h"
 #include "posix/PosixSpooler.h"
 #include "posix/SteadyClock.h"
 #include "posix/UsbDiscovery.h"
@@ -95,6 +96,7 @@ PosixPlatform::PosixPlatform(const Options& options)
       m_pClock(std::make_unique<SteadyClock>()),
       m_pFileSystem(std::make_unique<PosixFileSystem>()),
       m_pEnvironment(std::make_unique<PosixEnvironment>()),
+      m_pHashing(std::make_unique<PosixHashing>()),
       m_pVersion(std::make_unique<Version>()),
       m_pCodePage(std::make_unique<CodePage>()),
       m_pOpenDiagnosis(std::make_unique<OpenDiagnosis>(*this)) {
@@ -114,10 +116,9 @@ PosixPlatform::PosixPlatform(const Options& options)
             return ListDevices(devices);
         },
         options.refreshInterval);
-    m_pServices.reset(new PlatformServices{*m_pVersion, *m_pSpooler, *m_pRegistry,
-                                           *m_pDeviceFile, *m_pClock, *m_pCodePage,
-                                           m_pFileSystem.get(), m_pOpenDiagnosis.get(),
-                                           m_pEnvironment.get()});
+    m_pServices.reset(new PlatformServices{
+        *m_pVersion, *m_pSpooler, *m_pRegistry, *m_pDeviceFile, *m_pClock, *m_pCodePage,
+        m_pFileSystem.get(), m_pOpenDiagnosis.get(), m_pEnvironment.get(), m_pHashing.get()});
     m_pCheckup = std::make_unique<PosixCheckup>(
         *m_pCups,
         [this](std::vector<UsbPrinterDevice>* devices, std::string* error) {

@@ -1,8 +1,8 @@
 // The real Linux machine as the core sees it: CUPS queues and the maker's
 // queue-less USB devices as the spooler, the attached USB printers as the
 // registry the port resolution walks, libusb as the device file, the steady
-// clock, POSIX files, platform id 2 (so the NT-family walks run) and a
-// single-byte code page.
+// clock, POSIX files, libcrypto's digests, platform id 2 (so the NT-family
+// walks run) and a single-byte code page.
 //
 //     PosixPlatform platform;                  // or PosixPlatform(options)
 //     CDevicePort port(platform.Services());
@@ -26,6 +26,7 @@ class LibusbSession;
 class PosixCheckup;
 class PosixEnvironment;
 class PosixFileSystem;
+class PosixHashing;
 class PosixSpooler;
 class SteadyClock;
 class UsbRegistry;
@@ -79,6 +80,7 @@ private:
     std::unique_ptr<SteadyClock> m_pClock;
     std::unique_ptr<PosixFileSystem> m_pFileSystem;
     std::unique_ptr<PosixEnvironment> m_pEnvironment;
+    std::unique_ptr<PosixHashing> m_pHashing;
     std::unique_ptr<Version> m_pVersion;
     std::unique_ptr<CodePage> m_pCodePage;
     std::unique_ptr<OpenDiagnosis> m_pOpenDiagnosis;

@@ -6,18 +6,23 @@
 #include <cstring>
 
 #include "platform/Clock.h"
+#include "platform/Spooler.h"
 
 namespace marnel {
-
-int g_bReportEndsWithEtx = 0;
 
 CDevicePort::CDevicePort(const PlatformServices& services) : CUsbPrinterPort(services) {}
 
 CDevicePort::~CDevicePort() = default;
 
 BOOL CDevicePort::Open(const std::string& printerName) {
-    return CUsbPrinterPort::Open(printerName, kOpenDesiredAccess, kOpenShareMode, nullptr,
-                                 kOpenCreationDisposition, kOpenFlagsAndAttributes, nullptr);
+    m_quirks = ModelQuirks{};
+    if (!CUsbPrinterPort::Open(printerName, kOpenDesiredAccess, kOpenShareMode, nullptr,
+                               kOpenCreationDisposition, kOpenFlagsAndAttributes, nullptr)) {
+        return 0;
+    }
+    // From the record the resolution read: the model costs no spooler call.
+    m_quirks = ModelQuirksFor(Services().codePage, Services().spooler.ModelName(Printer()));
+    return 1;
 }
 
 BOOL CDevicePort::IsServiceMode() {

@@ -8,13 +8,10 @@
 
 #include "device/UsbPrinterPort.h"
 #include "protocol/DeviceFailure.h"
+#include "protocol/ModelQuirks.h"
 #include "protocol/VendorRequests.h"
 
 namespace marnel {
-
-// Chosen by printer selection: 1 when a report ends with ETX, any other value
-// for the line-mode report of the KQ-10. 0 at start.
-extern int g_bReportEndsWithEtx;
 
 class CDevicePort : public CUsbPrinterPort {
 public:
@@ -30,8 +27,16 @@ public:
     ~CDevicePort() override;
 
     // Open(name) with GENERIC_READ | GENERIC_WRITE, no sharing, OPEN_EXISTING,
-    // FILE_ATTRIBUTE_NORMAL, no security attributes, no template.
+    // FILE_ATTRIBUTE_NORMAL, no security attributes, no template. An open
+    // port takes the quirks of the printer's model, from the record the
+    // spooler gave for the resolution; a failed open leaves the defaults.
     BOOL Open(const std::string& printerName);
+
+    // The quirks of the opened printer's model.
+    const ModelQuirks& Quirks() const { return m_quirks; }
+    // For a port whose device was not opened by printer name (a test's,
+    // a fuzzer's); the next Open replaces them.
+    void SetQuirks(const ModelQuirks& quirks) { m_quirks = quirks; }
 
     // 1 when the device answers the identity request with "SERVICE" and a
     // zero byte, in exactly 8 bytes.
@@ -48,7 +53,7 @@ public:
     // are; the checksum is the device's business.
     BOOL WriteParameterBlock(const std::uint8_t* data, DWORD length);
 
-    // 1 when the report ended by its rule (g_bReportEndsWithEtx). Stores the
+    // 1 when the report ended by its model's rule (Quirks()). Stores the
     // bytes from the start of the buffer and nothing else.
     BOOL ReadReport(std::uint8_t* buffer, DWORD size);
 
@@ -95,6 +100,7 @@ private:
                DWORD replyLength);
 
     std::uint64_t m_reportSilenceLimitMs = kDefaultReportSilenceLimitMs;
+    ModelQuirks m_quirks;
     DeviceFailure m_lastFailure;
     RequestObserver m_observer;
 };

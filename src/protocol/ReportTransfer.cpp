@@ -13,7 +13,7 @@ BOOL CDevicePort::ReadReport(std::uint8_t* buffer, DWORD size) {
     if (!VendorSet(DeviceRequest::kStartReport, command.data(), command.size())) {
         return Fail(DeviceRequest::kStartReport, FailureKind::kControlFailed);
     }
-    const bool etxMode = g_bReportEndsWithEtx == 1;
+    const bool etxMode = m_quirks.reportEndsWithEtx;
     auto status = kStatusReplyInitial;  // set once for the whole report
 
     // The device may fall silent; a read that succeeds without a byte is

@@ -57,8 +57,11 @@ struct SimInstalledDevice {
 
 class SimWorld {
 public:
-    // An NT-family machine (platform id 2) with no printers yet.
-    SimWorld();
+    // An NT-family machine (platform id 2) with no printers yet. It hashes
+    // as its host does: `hashing` is the build's back end, handed in by
+    // whoever builds the world; without one, nothing that records a digest
+    // may run on it.
+    explicit SimWorld(IHashing* hashing = nullptr);
     ~SimWorld();
 
     SimWorld(const SimWorld&) = delete;

@@ -6,6 +6,7 @@
 #include "platform/Services.h"
 #include "win32/Win32DeviceFile.h"
 #include "win32/Win32FileSystem.h"
+#include "win32/Win32Hashing.h"
 #include "win32/Win32Registry.h"
 #include "win32/Win32Spooler.h"
 #include "win32/Win32System.h"
@@ -20,7 +21,7 @@ public:
 
     PlatformServices Services() {
         return PlatformServices{m_version,  m_spooler,     m_registry, m_deviceFile,   m_clock,
-                                m_codePage, &m_fileSystem, nullptr,    &m_environment};
+                                m_codePage, &m_fileSystem, nullptr,    &m_environment, &m_hashing};
     }
 
     Win32PlatformVersion& Version() { return m_version; }
@@ -40,6 +41,7 @@ private:
     Win32CodePage m_codePage;
     Win32FileSystem m_fileSystem;
     Win32Environment m_environment;
+    Win32Hashing m_hashing;
 };
 
 }  // namespace marnel

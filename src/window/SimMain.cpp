@@ -20,6 +20,7 @@
 #include "sim/Scenario.h"
 #include "sim/SimWorld.h"
 #include "win32/Win32FileSystem.h"
+#include "win32/Win32Hashing.h"
 #include "win32/Win32System.h"
 #include "window/App.h"
 #include "window/SimControl.h"
@@ -208,15 +209,16 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int) {
     }
     marnel::SimWorld world;
     CSimulatedMachine machine(world, std::move(scenario));
-    // Real time, files and folders: the windows wait, save and keep backups
-    // as the product's do.
+    // Real time, files, folders and digests: the windows wait, save, keep
+    // backups and record changes as the product's do.
     marnel::Win32Clock clock;
     marnel::Win32FileSystem files;
     marnel::Win32Environment environment;
+    marnel::Win32Hashing hashing;
     marnel::PlatformServices services = world.Services();
-    marnel::PlatformServices shown{services.version,    services.spooler, services.registry,
-                                   services.deviceFile, clock,            services.codePage,
-                                   &files,              nullptr,          &environment};
+    marnel::PlatformServices shown{
+        services.version,  services.spooler, services.registry, services.deviceFile, clock,
+        services.codePage, &files,           nullptr,           &environment,        &hashing};
     const int status = marnel::RunApplication(hInstance, shown, &machine);
     // A request a real device would refuse fails the GUI test through the exit status.
     return status == 0 && world.UnexpectedCount() != 0 ? kSimExitUnexpectedRequests : status;

@@ -24,7 +24,6 @@ constexpr DWORD kInformation = kMbOk | kMbIconInformation;
 struct SelfTestRun : ::testing::Test {
     SelfTestRun() : ui(world.Clock()) {
         installed = &world.AddDevice(SimDeviceSetup(SimModel::kKQ10));
-        g_bReportEndsWithEtx = 0;  // the KQ-10's line-mode report
         original = installed->device.ParameterBlock();
     }
 

@@ -23,6 +23,7 @@
 #include "cli/Cli.h"
 #include "cli/ExitStatus.h"
 #include "posix/PosixFileSystem.h"
+#include "posix/PosixHashing.h"
 #include "protocol/ParameterBlock.h"
 #include "sim/SimWorld.h"
 
@@ -113,7 +114,8 @@ protected:
         return {block.begin(), block.end()};
     }
 
-    SimWorld m_world;
+    PosixHashing m_hashing;
+    SimWorld m_world{&m_hashing};
     std::string m_dir;
     std::istringstream m_in;
     PosixFileSystem m_fileSystem;
@@ -303,7 +305,7 @@ TEST_F(CliTest, PutParamsSendsOnlyAFileThatFitsTheDeviceAndChecksWhatItStored) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        SimWorld world;
+        SimWorld world(&m_hashing);
         SimDevice& device = world.AddDevice().device;
         device.Faults().failControlCalls = c.failedCalls;
         std::vector<std::string> args = {"put-params", WriteFile("file.prm", c.file)};
@@ -695,7 +697,7 @@ TEST_F(CliTest, FirmwareIsCheckedAgainstTheDeviceAsItWasBefore) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        SimWorld world;
+        SimWorld world(&m_hashing);
         SimDevice& device = world.AddDevice().device;
         const std::vector<std::uint8_t> before = device.ParameterBlock();
         device.SetBlockAfterFirmware(c.blockAfter);

@@ -19,7 +19,7 @@ field() { dpkg-deb -f "$deb" "$1"; }
 [ -n "$(field Maintainer)" ] || fail "no Maintainer"
 field Description | grep -q 'Zarvel KQ and ZT' || fail "Description: $(field Description)"
 depends=$(field Depends)
-for library in libc6 libstdc++6 libusb-1.0-0 libcups2; do
+for library in libc6 libstdc++6 libusb-1.0-0 libcups2 libssl3; do
     grep -qE "(^|, )${library//+/\\+}( |,|\$)" <<<"$depends" || fail "Depends lacks $library: $depends"
 done
 dpkg-deb -I "$deb" | grep -qE '^ +[0-9]+ bytes, +[0-9]+ lines +\* +postinst ' ||

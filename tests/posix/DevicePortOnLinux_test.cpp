@@ -46,6 +46,7 @@ TEST_F(DevicePortOnLinuxTest, QueueNameOpensTheDeviceAndParametersGoBothWays) {
 
     CDevicePort port(m_platform->Services());
     ASSERT_TRUE(port.Open("Zarvel_usb")) << m_platform->LastDeviceError();
+    EXPECT_FALSE(port.Quirks().reportEndsWithEtx) << "the queue's driver names the KQ-10";
     EXPECT_TRUE(port.IsServiceMode());
 
     std::vector<std::uint8_t> block(266);
@@ -80,11 +81,11 @@ TEST_F(DevicePortOnLinuxTest, ReportComesOverBulkInWithTheDriverDetachedOnlyMean
     script.report.assign(text.begin(), text.end());
     script.report.push_back(0x03);
     m_zt->SetScript(script);
-    g_bReportEndsWithEtx = 1;
     std::vector<std::uint8_t> report(4096, 0);
     {
         CDevicePort port(m_platform->Services());
         ASSERT_TRUE(port.Open("Zarvel ZT-5")) << m_platform->LastDeviceError();  // no queue
+        EXPECT_TRUE(port.Quirks().reportEndsWithEtx);
         ASSERT_TRUE(port.ReadReport(report.data(), 4096)) << DescribeFailure(port.LastFailure());
         EXPECT_FALSE(m_zt->KernelDriverBound());
     }
@@ -101,7 +102,6 @@ TEST_F(DevicePortOnLinuxTest, ReportComesOverBulkInWithTheDriverDetachedOnlyMean
 }
 
 TEST_F(DevicePortOnLinuxTest, StallAndSilenceEndTransfersInBoundedTime) {
-    g_bReportEndsWithEtx = 1;
     EmulatedPrinter::Script stalled;
     stalled.stallBulkIn = true;
     m_kq->SetScript(stalled);

@@ -11,7 +11,6 @@
 #include "ScriptedUi.h"
 #include "app/MainDlg.h"
 #include "posix/CupsSpooler.h"
-#include "protocol/DevicePort.h"
 #include "sim/MemoryRegistry.h"
 #include "sim/SimDeviceFile.h"
 #include "sim/SimPlatform.h"
@@ -33,7 +32,6 @@ protected:
         m_services = std::make_unique<PlatformServices>(
             PlatformServices{m_version, *m_spooler, m_registry, m_deviceFile, m_clock, m_codePage});
         m_dlg = std::make_unique<CQuillKQDlg>(*m_services, m_ui, m_ui);
-        g_bReportEndsWithEtx = 7;
     }
 
     void TearDown() override {
@@ -42,7 +40,6 @@ protected:
             Run("stop " + m_dir);
             std::system(("rm -rf " + m_dir).c_str());
         }
-        g_bReportEndsWithEtx = 0;
     }
 
     static bool Run(const std::string& arguments) {
@@ -69,7 +66,6 @@ TEST_F(SelectionOnCupsTest, ChoosesAmongTheQueuesAsOnWindows) {
     m_dlg->SelectPrinter();
     EXPECT_EQ(m_dlg->m_strPrinterName, "b_lower");
     EXPECT_EQ(m_ui.Label(), "b_lower");
-    EXPECT_EQ(g_bReportEndsWithEtx, 1);
 
     // A second device: the first in CUPS's order stays, with the warning.
     ASSERT_TRUE(Run("add " + m_dir + " e_zarvel_zt 'Zarvel ZT-5'"));

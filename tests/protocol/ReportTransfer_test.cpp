@@ -18,9 +18,8 @@ protected:
         world = std::make_unique<DeviceBench>(model);
         world->device.SetReport(std::vector<std::uint8_t>(report.begin(), report.end()));
         port = world->OpenPort();
-        g_bReportEndsWithEtx = model == SimModel::kKQ10 ? 0 : 1;
+        port->SetQuirks(ModelQuirks{model != SimModel::kKQ10});
     }
-    void TearDown() override { g_bReportEndsWithEtx = 0; }
 
     BOOL Read(DWORD size = 4096) {
         buffer.assign(size, 0);
@@ -85,18 +84,13 @@ TEST_F(ReportTransferTest, OtherModesEndMarkerIsJustAByte) {
                                                "B\n\0",
                                                5));
 
-    // The flag, not the device, picks the rule: a KQ-10 report read in ETX
-    // mode never ends, since the KQ-10 sends no ETX.
+    // The port's quirks, not the device, pick the rule: a KQ-10 report read
+    // in ETX mode never ends, since the KQ-10 sends no ETX.
     UseDevice(SimModel::kKQ10, "A\n");
-    g_bReportEndsWithEtx = 1;
+    port->SetQuirks(ModelQuirks{true});
     EXPECT_EQ(Read(), 0);
     EXPECT_EQ(port->LastFailure().kind, FailureKind::kDeviceSilent);
     EXPECT_EQ(Requests(device()).size(), 2u);
-
-    // Only exactly 1 means ETX mode.
-    UseDevice(SimModel::kKQ10, "A\n");
-    g_bReportEndsWithEtx = 2;
-    EXPECT_EQ(Read(), 1);
 }
 
 TEST_F(ReportTransferTest, ZeroByteIsStored) {

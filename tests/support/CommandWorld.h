@@ -13,6 +13,7 @@
 #include "ScriptedUi.h"
 #include "UnexpectedRequests.h"
 #include "app/MainDlg.h"
+#include "posix/PosixHashing.h"
 #include "protocol/DevicePort.h"
 #include "sim/SimWorld.h"
 
@@ -65,7 +66,6 @@ protected:
           ui(world.Clock()),
           dlg(world.Services(), ui, ui) {
         dlg.m_strPrinterName = "Zarvel KQ-10";
-        g_bReportEndsWithEtx = 0;  // the KQ-10's line-mode report
     }
 
     ~CommandTest() override {
@@ -100,7 +100,8 @@ protected:
     }
 
     std::size_t expectedUnexpected = 0;  // requests the test means to be refused
-    SimWorld world;
+    PosixHashing hashing;
+    SimWorld world{&hashing};
     SimInstalledDevice* installed;
     ScriptedUi ui;
     CQuillKQDlg dlg;

@@ -4,6 +4,7 @@
 // device file, and CDevicePort's resolution from a printer name to the
 // device's symbolic link through the real registry and spooler.
 #include <algorithm>
+#include <memory>
 #include <cstdio>
 #include <iostream>
 #include <sstream>
@@ -12,8 +13,11 @@
 
 #include "device/AnsiText.h"
 #include "files/File.h"
+#include "files/Sha256.h"
 #include "protocol/DevicePort.h"
 #include "win32/Win32FileSystem.h"
+#include "platform/Hashing.h"
+#include "win32/Win32Hashing.h"
 #include "win32/Win32Platform.h"
 #include "win32/WindowsApi.h"
 
@@ -345,6 +349,31 @@ void TestSave() {
     SaveFileReplacing(files, "NUL", "x", 1);  // raises on failure
 }
 
+// The known-answer vectors through BCrypt, as one piece and in pieces.
+void TestDigest() {
+    const struct {
+        std::string message;
+        const char* digest;
+    } cases[] = {
+        {"", "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855"},
+        {"abc", "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"},
+        {"abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq",
+         "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1"},
+        {std::string(1000000, 'a'),
+         "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0"},
+    };
+    Win32Hashing hashing;
+    for (const auto& c : cases) {
+        CHECK_EQ(Sha256Of(hashing, c.message.data(), c.message.size()), c.digest);
+        std::unique_ptr<IDigest> pieces = hashing.NewSha256();
+        for (std::size_t at = 0; at < c.message.size(); at += 65536) {
+            pieces->Update(c.message.data() + at,
+                           std::min<std::size_t>(65536, c.message.size() - at));
+        }
+        CHECK_EQ(FinishSha256(*pieces), c.digest);
+    }
+}
+
 // Run with the Japanese ANSI code page (932, set up by the test's
 // environment): lead bytes come from the system, and a key name of 128
 // double-byte characters is 256 bytes, one more than the listing's buffer
@@ -536,6 +565,7 @@ int main(int argc, char** argv) {
         {"western", TestWesternCodePage},
         {"resolve", TestResolution},
         {"save", TestSave},
+        {"digest", TestDigest},
         {"empty", TestEmptySpooler},
     };
     for (const Group& group : groups) {
