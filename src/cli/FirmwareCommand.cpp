@@ -38,7 +38,9 @@ public:
         const std::string restart = prompt.substr(0, prompt.find('\n'));
         IClock& clock = m_world.Services().clock;
         if (attempt == 0) {
-            m_say << restart << '\n';
+            // Flushed: under --yes nothing else is printed until the device
+            // has restarted, which it does only once someone reads this.
+            m_say << restart << std::endl;
             m_world.OnVersionUpPrompt();
             m_deadline = clock.NowMs() + m_options.timeoutSeconds * 1000ull;
         }

@@ -11,12 +11,14 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "EmulatedPrinter.h"
+#include "Kq10Block.h"
 #include "protocol/ParameterBlock.h"
 
 namespace marnel {
@@ -28,8 +30,10 @@ struct ToolRun {
 };
 
 // Runs marnel with `arguments` (shell words) and the variables `environment`
-// sets (VAR=value words), standard error joined to the output.
-ToolRun Marnel(const std::string& arguments, const std::string& environment = std::string()) {
+// sets (VAR=value words), standard error joined to the output. `onLine` sees
+// each line as it is printed, as a technician beside the device would.
+ToolRun Marnel(const std::string& arguments, const std::string& environment = std::string(),
+               const std::function<void(const std::string&)>& onLine = nullptr) {
     ToolRun run;
     const std::string command = "CUPS_SERVER=" + CupsDir() + "/cups.sock " + environment + " " +
                                 MARNEL_TOOL + " " + arguments + " 2>&1 </dev/null";
@@ -37,14 +41,39 @@ ToolRun Marnel(const std::string& arguments, const std::string& environment = st
     if (!pipe) {
         return run;
     }
-    char chunk[4096];
-    std::size_t n = 0;
-    while ((n = std::fread(chunk, 1, sizeof chunk, pipe)) > 0) {
-        run.out.append(chunk, n);
+    char* line = nullptr;
+    std::size_t size = 0;
+    ssize_t n = 0;
+    while ((n = getline(&line, &size, pipe)) > 0) {
+        run.out.append(line, static_cast<std::size_t>(n));
+        if (onLine) {
+            onLine(std::string(line, static_cast<std::size_t>(n)));
+        }
     }
+    std::free(line);
     const int status = pclose(pipe);
     run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return run;
+}
+
+// A KQ-10 that no CUPS queue names, so the tool lists it as "Zarvel KQ-10",
+// or "Zarvel KQ-10 (2)" behind an alike one; the emulated bus lists the
+// higher port first.
+EmulatedPrinter::Identity QueuelessKq10(const std::string& serial, std::uint8_t address) {
+    EmulatedPrinter::Identity id;
+    id.serial = serial;
+    id.address = address;
+    return id;
+}
+
+// A unit in service mode holding its own block.
+EmulatedPrinter::Script ServiceScript(std::uint8_t blockSeed) {
+    EmulatedPrinter::Script script;
+    script.parameters = Kq10ParameterBlock(blockSeed);
+    script.version = {'1', '.', '0', '0', 'K', 0, 0, 0, 0};
+    const std::string report = "KQ-10 REPORT\r\n";
+    script.report.assign(report.begin(), report.end());
+    return script;
 }
 
 class CliOnLinuxTest : public EmulatedBenchTest {
@@ -55,7 +84,8 @@ protected:
             return;
         }
         m_scratch = CupsDir() + "/cli-" + ::testing::UnitTest::GetInstance()->current_test_info()->name();
-        std::system(("mkdir -p " + m_scratch).c_str());
+        // Afresh, so that nothing an earlier run left is taken for this run's.
+        std::system(("rm -rf " + m_scratch + " && mkdir -p " + m_scratch).c_str());
     }
 
     std::string m_scratch;
@@ -219,6 +249,78 @@ TEST_F(CliOnLinuxTest, FirmwareReachesAQueuelessPrinterInUpdateMode) {
     EXPECT_TRUE(received.size() == bytes.size() &&
                 std::memcmp(received.data(), bytes.data(), bytes.size()) == 0);
     EXPECT_TRUE(m_zt->KernelDriverBound());
+}
+
+// The unit that left for its update mode does not come back, and the
+// printer's name now leads to another alike unit: the upgrade ends not
+// verified, and nothing is asked of that unit, let alone written to it.
+TEST_F(CliOnLinuxTest, FirmwareIsNotCheckedOnAnotherUnitThatTookThePrintersName) {
+    EmulatedPrinter first(*m_testbed, QueuelessKq10("KQ10SN0002", 5));
+    EmulatedPrinter second(*m_testbed, QueuelessKq10("KQ10SN0003", 4));
+    first.SetScript(ServiceScript(1));
+    second.SetScript(ServiceScript(2));
+    const std::string firmware = m_scratch + "/fw.kvf";
+    const std::string bytes(4096, 'k');
+    std::ofstream(firmware, std::ios::binary) << bytes;
+    const std::string state = "MARNEL_STATE_DIR=" + m_scratch + "/state";
+
+    const std::string arguments = "--printer 'Zarvel KQ-10' firmware --yes --timeout 10 "
+                                  "--verify-timeout 10 --restore-params " + firmware;
+    ToolRun run = Marnel(arguments, state, [&](const std::string& line) {
+        if (line.find("VERSION UP") != std::string::npos) {
+            EmulatedPrinter::Script update;
+            update.mode = EmulatedPrinter::Mode::kUpdate;
+            first.SetScript(update);
+        } else if (line.find("in its service mode") != std::string::npos) {
+            first.Unplug();  // it does not come back
+        }
+    });
+    EXPECT_EQ(run.status, 1) << run.out;
+    EXPECT_NE(run.out.find("Firmware sent, not verified: another unit answered (serial "
+                           "KQ10SN0003, not serial KQ10SN0002)."),
+              std::string::npos)
+        << run.out;
+    const std::vector<std::uint8_t> received = first.BulkOutData();
+    EXPECT_EQ(std::string(received.begin(), received.end()), bytes);
+    EXPECT_EQ(second.VendorRequests(), std::vector<std::string>());
+    EXPECT_TRUE(second.BulkOutData().empty());
+    std::ifstream history(m_scratch + "/state/history.jsonl");
+    const std::string lines((std::istreambuf_iterator<char>(history)),
+                            std::istreambuf_iterator<char>());
+    EXPECT_NE(lines.find("\"outcome\":\"sent, not verified\""), std::string::npos) << lines;
+}
+
+// A self test that could not put the block back prints a command naming the
+// unit by its serial; once an alike unit earlier on the bus has taken the
+// printer's name, the command still writes that unit and no other.
+TEST_F(CliOnLinuxTest, TheSelfTestsRestoreCommandReachesTheUnitItNames) {
+    EmulatedPrinter first(*m_testbed, QueuelessKq10("KQ10SN0002", 4));
+    EmulatedPrinter::Script refusing = ServiceScript(1);
+    refusing.refusesStores = true;
+    first.SetScript(refusing);
+    const std::string state = "MARNEL_STATE_DIR=" + m_scratch + "/state";
+    ToolRun selfTest = Marnel("--printer 'Zarvel KQ-10' self-test", state);
+    EXPECT_EQ(selfTest.status, 1) << selfTest.out;
+    const std::string shown = "To restore them: marnel --serial 'KQ10SN0002' put-params '";
+    const std::size_t at = selfTest.out.find(shown);
+    ASSERT_NE(at, std::string::npos) << selfTest.out;
+    const std::size_t words = at + std::strlen("To restore them: marnel ");
+    const std::string restore = selfTest.out.substr(words, selfTest.out.find('\n', at) - words);
+
+    EmulatedPrinter second(*m_testbed, QueuelessKq10("KQ10SN0003", 6));
+    second.SetScript(ServiceScript(2));
+    first.SetScript(ServiceScript(1));
+    ToolRun list = Marnel("list");
+    ASSERT_NE(list.out.find("  Zarvel KQ-10\n    driver: Zarvel KQ-10\n"
+                            "    port:   usb://Zarvel/KQ-10?serial=KQ10SN0003#\n"),
+              std::string::npos)
+        << "the second unit did not take the name\n"
+        << list.out;
+    const std::vector<std::string> askedByList = second.VendorRequests();
+    ToolRun put = Marnel(restore, state);
+    EXPECT_EQ(put.status, 0) << put.out;
+    EXPECT_EQ(first.StoredParameters(), Kq10ParameterBlock(1));
+    EXPECT_EQ(second.VendorRequests(), askedByList);
 }
 
 // Ctrl+C while a firmware job goes to a CUPS queue cancels the job: none is

@@ -19,6 +19,7 @@ constexpr std::uint16_t kValueIdentity = 0x0000;
 constexpr std::uint16_t kValueCommand = 0x0008;
 constexpr std::uint16_t kValueData = 0x000A;
 constexpr int kParameterBytes = 266;
+constexpr std::uint8_t kStatusFailed = 0x01;
 
 std::string Hex(const std::uint8_t* bytes, std::size_t n) {
     std::string text;
@@ -36,6 +37,11 @@ std::string HexLE16(std::uint16_t v) {
     return text;
 }
 
+// Where the device sits in sysfs: root port <address> of bus 1.
+std::string SysPath(const EmulatedPrinter::Identity& id) {
+    return "/sys/devices/pci0000:00/0000:00:14.0/usb1/1-" + std::to_string(id.address);
+}
+
 // The sysfs record of the device: USB 2.0, one configuration whose interface 0
 // is a printer (7/1/2) with bulk OUT 0x01 and bulk IN 0x81 of 512 bytes, on
 // root port <address>; no serial number string when the serial is empty.
@@ -50,7 +56,7 @@ std::string DeviceRecord(const EmulatedPrinter::Identity& id, const std::string&
                                     "07050102000200"
                                     "07058102000200";
     std::string r;
-    r += "P: /devices/pci0000:00/0000:00:14.0/usb1/1-" + std::to_string(id.address) + "\n";
+    r += "P: " + SysPath(id).substr(4) + "\n";
     r += "N: " + node.substr(5) + "\n";
     r += "E: SUBSYSTEM=usb\nE: DEVTYPE=usb_device\nE: DRIVER=usb\n";
     r += "E: DEVNAME=" + node + "\nE: BUSNUM=001\nE: DEVNUM=" + std::string(num) + "\n";
@@ -121,7 +127,7 @@ EmulatedPrinter::EmulatedPrinter(UsbTestbed& testbed, const Identity& identity)
 }
 
 EmulatedPrinter::~EmulatedPrinter() {
-    umockdev_testbed_detach_ioctl(m_testbed.Get(), m_strDevNode.c_str(), nullptr);
+    Unplug();
     std::lock_guard<std::mutex> lock(m_mutex);
     for (UMockdevIoctlData* urb : m_reapable) {
         umockdev_ioctl_data_unref(urb);
@@ -130,6 +136,17 @@ EmulatedPrinter::~EmulatedPrinter() {
         umockdev_ioctl_data_unref(urb);
     }
     g_object_unref(m_pHandler);
+}
+
+void EmulatedPrinter::Unplug() {
+    if (!m_plugged) {
+        return;
+    }
+    m_plugged = false;
+    // Its record goes too, so the bus no longer lists it, not only its node
+    // falls silent. The handler stays alive for a request already on its way.
+    umockdev_testbed_remove_device(m_testbed.Get(), SysPath(m_identity).c_str());
+    umockdev_testbed_detach_ioctl(m_testbed.Get(), m_strDevNode.c_str(), nullptr);
 }
 
 void EmulatedPrinter::SetScript(const Script& script) {
@@ -388,7 +405,7 @@ bool EmulatedPrinter::AnswerControl(const std::uint8_t* setup, std::uint8_t* dat
         m_busyLeft = m_script.busyPolls;
         if (m_command == std::vector<std::uint8_t>{0x04}) {
             m_bulkIn.assign(m_script.report.begin(), m_script.report.end());
-        } else if (m_command == std::vector<std::uint8_t>{0x02, 0x02}) {
+        } else if (m_command == std::vector<std::uint8_t>{0x02, 0x02} && !m_script.refusesStores) {
             m_stored = m_staged;
         }
         *actual = length;
@@ -399,7 +416,9 @@ bool EmulatedPrinter::AnswerControl(const std::uint8_t* setup, std::uint8_t* dat
             --m_busyLeft;
             return reply({0x00, 0x02, 0x00});
         }
-        return reply({0x00, m_script.finalStatus, 0x00});
+        const bool refused =
+            m_script.refusesStores && m_command == std::vector<std::uint8_t>{0x02, 0x02};
+        return reply({0x00, refused ? kStatusFailed : m_script.finalStatus, 0x00});
     }
     if (value == kValueData && in) {
         if (m_command == std::vector<std::uint8_t>{0x01}) {

@@ -3,7 +3,8 @@
 // commands with status polls, the parameter block, the version and the
 // report over bulk IN in whole packets, and a kernel printer driver that a
 // claim detaches and a release re-attaches. Faults: a stall, a silent device,
-// update mode. Tests run under umockdev-wrapper.
+// update mode, refused stores. It can be unplugged. Tests run under
+// umockdev-wrapper.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -73,6 +74,7 @@ public:
         bool stallBulkIn = false;
         std::uint16_t stallValue = 0xFFFF;      // a vendor request with this wValue stalls
         bool answersDeviceId = true;            // GET_DEVICE_ID, as a bound kernel driver would refuse
+        bool refusesStores = false;             // a store keeps the old block and its status fails
     };
 
     EmulatedPrinter(UsbTestbed& testbed, const Identity& identity);
@@ -82,6 +84,11 @@ public:
 
     void SetScript(const Script& script);
 
+    // Takes the device off the bus, as pulling its cable would: the host no
+    // longer lists it and its open handles fail. What it received stays
+    // readable. The destructor unplugs it too.
+    void Unplug();
+
     // What the host did, in order: "ctrl C1 F0 00 00 00 00 08 00" (with
     // " : <data>" for an OUT data stage), "bulk-in <length>", "bulk-out <length>",
     // "detach usblp", "claim <n>", "release <n>", "attach".
@@ -89,6 +96,7 @@ public:
     // Only the vendor requests (bRequest F0) of the log.
     std::vector<std::string> VendorRequests() const;
     std::vector<std::uint8_t> BulkOutData() const;
+    // The last block a store kept; empty when none did.
     std::vector<std::uint8_t> StoredParameters() const;
     bool KernelDriverBound() const;
 
@@ -105,6 +113,7 @@ private:
     Identity m_identity;
     std::string m_strDevNode;
     UMockdevIoctlBase* m_pHandler = nullptr;
+    bool m_plugged = true;
 
     mutable std::mutex m_mutex;
     Script m_script;
