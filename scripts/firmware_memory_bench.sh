@@ -3,6 +3,7 @@
 # emulated KQ-10, with `marnel firmware` and with `lp -o raw`, and prints the
 # times and each tool's peak memory. Slow (minutes) and not part of ctest.
 # usage: firmware_memory_bench.sh [BUILD_DIR]   (default build/native)
+# MARNEL_BENCH_MIB=64 measures one size only.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$top/build/native}

@@ -2,7 +2,8 @@
 // CUPS server to the emulated KQ-10 in its update mode, once with
 // `marnel firmware` and once with `lp -o raw`, and prints for each the time
 // until the tool returned, the time until CUPS had delivered the job, and the
-// tool's peak memory. Run by scripts/firmware_memory_bench.sh.
+// tool's own CPU time, peak memory and bytes read (a file read once shows as
+// its size). Run by scripts/firmware_memory_bench.sh.
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -23,8 +24,23 @@ struct Measured {
     int status = -1;
     double returnedSeconds = 0;
     double deliveredSeconds = 0;
+    double cpuSeconds = 0;  // user and system time of the tool itself
     long peakKiB = 0;
+    unsigned long long readBytes = 0;  // everything the tool read (its "rchar")
 };
+
+// What the exited but not yet reaped `child` read, from its I/O accounting.
+unsigned long long ReadBytesOf(pid_t child) {
+    std::FILE* io = std::fopen(("/proc/" + std::to_string(child) + "/io").c_str(), "r");
+    unsigned long long rchar = 0;
+    if (io != nullptr) {
+        if (std::fscanf(io, "rchar: %llu", &rchar) != 1) {
+            rchar = 0;
+        }
+        std::fclose(io);
+    }
+    return rchar;
+}
 
 std::string Socket() {
     return CupsDir() + "/cups.sock";
@@ -60,9 +76,17 @@ Measured RunToDelivery(const std::vector<std::string>& argv) {
     }
     int status = 0;
     rusage usage{};
-    if (child < 0 || wait4(child, &status, 0, &usage) != child) {
+    siginfo_t exited{};
+    // Waited for without reaping first, so that its accounting can still be read.
+    if (child < 0 || waitid(P_PID, static_cast<id_t>(child), &exited, WEXITED | WNOWAIT) != 0) {
         return measured;
     }
+    measured.readBytes = ReadBytesOf(child);
+    if (wait4(child, &status, 0, &usage) != child) {
+        return measured;
+    }
+    measured.cpuSeconds = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+                          static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
     using Seconds = std::chrono::duration<double>;
     measured.returnedSeconds = Seconds(std::chrono::steady_clock::now() - start).count();
     measured.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -81,7 +105,12 @@ TEST_F(EmulatedBenchTest, FirmwareThroughCupsAgainstLpRaw) {
     const std::string delivered = CupsDir() + "/out/Zarvel_usb.bin";
     const std::string state = CupsDir() + "/bench-state";
     setenv("MARNEL_STATE_DIR", state.c_str(), 1);
-    for (const unsigned long long mib : {64ull, 1024ull}) {
+    // MARNEL_BENCH_MIB="64" measures one size only.
+    std::vector<unsigned long long> sizes = {64ull, 1024ull};
+    if (const char* only = std::getenv("MARNEL_BENCH_MIB")) {
+        sizes = {std::strtoull(only, nullptr, 10)};
+    }
+    for (const unsigned long long mib : sizes) {
         const std::string file = CupsDir() + "/bench-" + std::to_string(mib) + ".kvf";
         // Random bytes: nothing on the way may shrink them.
         const std::string make = "head -c " + std::to_string(mib << 20) + " /dev/urandom >" + file;
@@ -99,12 +128,13 @@ TEST_F(EmulatedBenchTest, FirmwareThroughCupsAgainstLpRaw) {
         std::remove(delivered.c_str());
         std::remove(file.c_str());
         std::printf(
-            "%4llu MiB  marnel: returned %.2f s, delivered %.2f s, peak %ld KiB"
-            " | lp -o raw: returned %.2f s, delivered %.2f s, peak %ld KiB"
-            " | delivered ratio %.2f\n",
-            mib, marnel.returnedSeconds, marnel.deliveredSeconds, marnel.peakKiB,
-            lp.returnedSeconds, lp.deliveredSeconds, lp.peakKiB,
-            marnel.deliveredSeconds / lp.deliveredSeconds);
+            "%4llu MiB  marnel: returned %.2f s, delivered %.2f s, cpu %.2f s, peak %ld KiB,"
+            " read %.1f MiB | lp -o raw: returned %.2f s, delivered %.2f s, cpu %.2f s,"
+            " peak %ld KiB, read %.1f MiB | ratios: delivered %.2f, cpu %.2f\n",
+            mib, marnel.returnedSeconds, marnel.deliveredSeconds, marnel.cpuSeconds,
+            marnel.peakKiB, marnel.readBytes / 1048576.0, lp.returnedSeconds,
+            lp.deliveredSeconds, lp.cpuSeconds, lp.peakKiB, lp.readBytes / 1048576.0,
+            marnel.deliveredSeconds / lp.deliveredSeconds, marnel.cpuSeconds / lp.cpuSeconds);
         std::fflush(stdout);
     }
     std::system(("rm -rf " + state).c_str());
