@@ -67,7 +67,7 @@ void CQuillKQDlg::OnPutParameters() {
             return;
         }
         // The write's own report of exhausted memory comes first.
-        if (outcome.failure.kind == FailureKind::kOutOfMemory) {
+        if (outcome.failure.device.kind == FailureKind::kOutOfMemory) {
             ReportOutOfMemory(m_dialogs);
         }
         AfxMessageBox(m_dialogs, IDS_FAILED_PUT_PARAMETERS);

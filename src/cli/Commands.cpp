@@ -159,7 +159,7 @@ void DeviceCommands::WarnUnrecorded(const std::optional<CFileException>& history
 }
 
 int DeviceCommands::TransferFailed(const Outcome& outcome, const std::string& text) {
-    m_console.Failure(text, DescribeFailure(outcome.failure));
+    m_console.Failure(text, outcome.Detail());
     return kExitDeviceFailed;
 }
 
@@ -288,12 +288,12 @@ int DeviceCommands::RenderPut(const std::string& file, const PutParametersOutcom
                                   "sends without one)");
             return kExitUsage;
         case PutStep::kWrite:
-            if (outcome.failure.kind == FailureKind::kOutOfMemory) {
+            if (outcome.failure.device.kind == FailureKind::kOutOfMemory) {
                 m_console.Failure(LoadString(AFX_IDS_MEMORY_EXCEPTION));
             }
             [[fallthrough]];
         case PutStep::kReadBack:
-            m_console.Failure(LoadString(IDS_FAILED_PUT_PARAMETERS), outcome.detail + backupNote);
+            m_console.Failure(LoadString(IDS_FAILED_PUT_PARAMETERS), outcome.Detail() + backupNote);
             return kExitDeviceFailed;
         case PutStep::kDone:
             break;
@@ -379,7 +379,7 @@ void DeviceCommands::RenderSelfTestEnd(const SelfTestOutcome& outcome, const std
         m_console.FileFailure(*outcome.fileError);
     }
     const std::string interrupted = outcome.kind == OutcomeKind::kInterrupted
-                                        ? "Interrupted: the test stopped " + outcome.detail + "."
+                                        ? "Interrupted: the test stopped " + outcome.Detail() + "."
                                         : std::string();
     if (m_console.json) {
         nlohmann::json result{{"ok", outcome.Succeeded()}, {"steps", std::move(steps)}};

@@ -206,7 +206,7 @@ int DeviceCommands::RenderVerification(const std::string& printer, const Firmwar
                                        nlohmann::json* result) {
     (*result)["verified"] = outcome.verified;
     if (!outcome.verified) {
-        const std::string error = "Firmware sent, not verified: " + outcome.detail + ".";
+        const std::string error = "Firmware sent, not verified: " + outcome.Detail() + ".";
         (*result)["ok"] = false;
         (*result)["error"] = error;
         if (!m_console.json) {

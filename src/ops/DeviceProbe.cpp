@@ -30,11 +30,12 @@ DeviceProbe ProbeDevice(const PlatformServices& services, const std::string& pri
     }
     // A device restarted for an update takes print data only: it opens, but
     // its identity request is refused or answered otherwise.
-    if (port.IsServiceMode()) {
+    const Status identity = port.IsServiceMode();
+    if (identity) {
         probe.mode = DeviceMode::kService;
     } else {
         probe.mode = DeviceMode::kUpdate;
-        probe.detail = DescribeFailure(port.LastFailure());
+        probe.detail = identity.Error().Describe();
     }
     return probe;
 }

@@ -17,16 +17,16 @@ struct ReportOutcome : Outcome {
     std::array<char, kReportBufferSize> buffer{};
     std::string text;  // up to the first zero byte
 };
-ReportOutcome ReadReport(OpenedDevice& device);
+[[nodiscard]] ReportOutcome ReadReport(OpenedDevice& device);
 
 struct VersionOutcome : Outcome {
     std::string text;  // up to the first zero byte, at most 9 bytes
 };
-VersionOutcome ReadVersion(OpenedDevice& device);
+[[nodiscard]] VersionOutcome ReadVersion(OpenedDevice& device);
 
 struct GetParametersOutcome : Outcome {
     ParameterBlockBytes block{};  // zeroed unless read: nothing uninitialised reaches a file
 };
-GetParametersOutcome GetParameters(OpenedDevice& device);
+[[nodiscard]] GetParametersOutcome GetParameters(OpenedDevice& device);
 
 }  // namespace marnel

@@ -18,7 +18,7 @@ bool OpenPrinterInUpdateMode(CDeviceAccess& access, const std::string& printerNa
         const bool opened = expected != nullptr ? access.Reopen(printerName, *expected, &device)
                                                 : access.Open(printerName, &device);
         if (opened) {
-            inUpdateMode = !device.port->IsServiceMode();
+            inUpdateMode = !static_cast<bool>(device.port->IsServiceMode());
         }
     }
     return inUpdateMode && access.Services().spooler.OpenPrinter(printerName, printer);

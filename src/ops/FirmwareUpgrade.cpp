@@ -35,11 +35,17 @@ public:
     void Run(CFile& file);
 
 private:
-    bool End(FirmwareStage stage, OutcomeKind kind, std::string detail = std::string()) {
+    bool End(FirmwareStage stage, OutcomeKind kind, std::string cause = std::string()) {
         m_outcome.stage = stage;
         m_outcome.kind = kind;
-        m_outcome.detail = std::move(detail);
+        if (!cause.empty()) {
+            m_outcome.failure.cause = std::move(cause);
+        }
         return false;
+    }
+    bool End(FirmwareStage stage, const Failure& failure) {
+        m_outcome.failure = failure;
+        return End(stage, OutcomeKind::kDeviceFailed);
     }
     bool Interrupted(FirmwareStage stage) {
         m_outcome.signal = m_cancel.Requested();
@@ -90,15 +96,14 @@ bool CUpgrade::ReadBaseline() {
     OpenedDevice device;
     const bool opened = m_access.Open(m_printer, &device);
     m_outcome.identity = device.identity;
-    std::uint8_t version[kVersionBufferSize] = {};
-    if (!opened || !device.port->IsServiceMode() ||
-        !device.port->ReadVersion(version, static_cast<DWORD>(sizeof version)) ||
-        !device.port->ReadParameterBlock(m_outcome.blockBefore.data(), kParameterBlockSize)) {
+    VersionBuffer version{};
+    if (!opened || !device.port->IsServiceMode() || !device.port->ReadVersion(version) ||
+        !device.port->ReadParameterBlock(m_outcome.blockBefore)) {
         m_observer.BaselineUnreadable();
         return true;
     }
     m_outcome.baselineRead = true;
-    m_outcome.versionBefore = TerminatedText(version, sizeof version);
+    m_outcome.versionBefore = TerminatedText(version.data(), version.size());
     try {
         m_outcome.backup = CBackupStore(*m_log.fileSystem, *m_log.environment)
                                .Save(m_printer, device.identity.serial, m_outcome.blockBefore);
@@ -202,17 +207,17 @@ void CUpgrade::Verify() {
     }
     m_outcome.verified = true;
     CDevicePort& port = *device.port;
-    std::uint8_t version[kVersionBufferSize] = {};
-    m_outcome.versionAfter = port.ReadVersion(version, static_cast<DWORD>(sizeof version))
-                                 ? TerminatedText(version, sizeof version)
+    VersionBuffer version{};
+    m_outcome.versionAfter = port.ReadVersion(version)
+                                 ? TerminatedText(version.data(), version.size())
                                  : std::string("?");
     if (!m_outcome.baselineRead) {
         return;
     }
     ParameterBlockBytes now{};
-    if (!port.ReadParameterBlock(now.data(), kParameterBlockSize)) {
-        m_outcome.failure = port.LastFailure();
-        End(FirmwareStage::kCompare, OutcomeKind::kDeviceFailed, DescribeFailure(m_outcome.failure));
+    const Status read = port.ReadParameterBlock(now);
+    if (!read) {
+        End(FirmwareStage::kCompare, read.Error());
         return;
     }
     m_outcome.changedRanges = ChangedRanges(m_outcome.blockBefore, now);
@@ -221,8 +226,7 @@ void CUpgrade::Verify() {
     }
     const BlockWriteResult restored = StoreBlock(port, m_outcome.blockBefore, 1, true);
     if (!restored.Succeeded()) {
-        m_outcome.failure = restored.failure;
-        End(FirmwareStage::kRestore, OutcomeKind::kDeviceFailed, restored.detail);
+        End(FirmwareStage::kRestore, restored.failure);
         return;
     }
     m_outcome.parametersRestored = true;

@@ -77,7 +77,7 @@ struct FirmwareOutcome : Outcome {
 // Sends `file` (on `files`) to `printer`'s unit as `policy` says, telling `observer`
 // what it needs and how it goes. `cancel` is asked before each prompt,
 // between pieces and while waiting for the unit afterwards.
-FirmwareOutcome UpgradeFirmware(CDeviceAccess& access, const std::string& printer,
+[[nodiscard]] FirmwareOutcome UpgradeFirmware(CDeviceAccess& access, const std::string& printer,
                                 IFileSystem& files, const std::string& file, const FirmwarePolicy& policy,
                                 IFirmwareObserver& observer, const ICancelToken& cancel,
                                 const ChangeLog& log);

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "files/FileException.h"
-#include "protocol/DeviceFailure.h"
+#include "protocol/Result.h"
 
 namespace marnel {
 
@@ -35,12 +35,13 @@ const char* OutcomeText(OutcomeKind kind);
 
 struct Outcome {
     OutcomeKind kind = OutcomeKind::kSucceeded;
-    std::string detail;                       // for the expert; empty when there is nothing to add
-    DeviceFailure failure;                    // kDeviceFailed: the transfer's own cause
+    Failure failure;                          // why, for the expert: the device's or the system's cause
     std::optional<CFileException> fileError;  // kFileError
     int signal = 0;                           // kInterrupted: what stopped it
 
     bool Succeeded() const { return kind == OutcomeKind::kSucceeded; }
+    // The cause in one line, with what was being done; empty when none is known.
+    std::string Detail() const { return failure.Describe(); }
 };
 
 // Asked at the points where a use case may stop without leaving a device

@@ -9,24 +9,23 @@ BlockWriteResult StoreBlock(CDevicePort& port, const ParameterBlockBytes& block,
     BlockWriteResult result;
     bool stored = false;
     for (int attempt = 0; attempt < attempts && !stored; ++attempt) {
-        stored = port.WriteParameterBlock(block.data(), kParameterBlockSize) != 0;
+        const Status written = port.WriteParameterBlock(block);
+        stored = static_cast<bool>(written);
         if (!stored) {
-            result.failure = port.LastFailure();
-            result.outOfMemory += result.failure.kind == FailureKind::kOutOfMemory ? 1 : 0;
+            result.failure = written.Error();
+            result.outOfMemory += result.failure.device.kind == FailureKind::kOutOfMemory ? 1 : 0;
         }
     }
     if (!stored) {
         result.kind = OutcomeKind::kDeviceFailed;
-        result.detail = DescribeFailure(result.failure);
         return result;
     }
-    result.failure = DeviceFailure{};
+    result.failure = Failure{};
     ParameterBlockBytes given{};
-    if (readBack &&
-        (!port.ReadParameterBlock(given.data(), kParameterBlockSize) || given != block)) {
+    if (readBack && (!port.ReadParameterBlock(given) || given != block)) {
         result.kind = OutcomeKind::kDeviceFailed;
         result.readBackFailed = true;
-        result.detail = "the device did not give back the parameters it was sent";
+        result.failure.cause = "the device did not give back the parameters it was sent";
     }
     return result;
 }

@@ -18,7 +18,7 @@ struct BlockWriteResult : Outcome {
 
 // Writes `block` into the open `port`'s unit, up to `attempts` times until
 // the unit stores it; with `readBack`, then reads it back and compares.
-BlockWriteResult StoreBlock(CDevicePort& port, const ParameterBlockBytes& block, int attempts,
+[[nodiscard]] BlockWriteResult StoreBlock(CDevicePort& port, const ParameterBlockBytes& block, int attempts,
                             bool readBack);
 
 }  // namespace marnel

@@ -16,11 +16,14 @@ PutParametersOutcome Put(OpenedDevice& device, const ParameterBlockBytes& block,
     PutParametersOutcome outcome;
     CDevicePort& port = *device.port;
     ParameterBlockBytes current{};
-    if (policy.ReadsCurrent() && !port.ReadParameterBlock(current.data(), kParameterBlockSize)) {
-        outcome.kind = OutcomeKind::kDeviceFailed;
-        outcome.step = PutStep::kReadCurrent;
-        outcome.failure = port.LastFailure();
-        return outcome;
+    if (policy.ReadsCurrent()) {
+        const Status read = port.ReadParameterBlock(current);
+        if (!read) {
+            outcome.kind = OutcomeKind::kDeviceFailed;
+            outcome.step = PutStep::kReadCurrent;
+            outcome.failure = read.Error();
+            return outcome;
+        }
     }
     outcome.verdict = JudgeParameterFile(block, policy.ReadsCurrent() ? &current : nullptr);
     entry.model = outcome.verdict.fileModel;
@@ -44,7 +47,6 @@ PutParametersOutcome Put(OpenedDevice& device, const ParameterBlockBytes& block,
     const BlockWriteResult written = StoreBlock(port, block, 1, policy.readBack);
     outcome.kind = written.kind;
     outcome.failure = written.failure;
-    outcome.detail = written.detail;
     outcome.step = written.Succeeded()   ? PutStep::kDone
                    : written.readBackFailed ? PutStep::kReadBack
                                             : PutStep::kWrite;

@@ -39,7 +39,7 @@ struct PutParametersOutcome : Outcome {
 };
 
 // Writes `block`, read from `file`, into `device`'s unit.
-PutParametersOutcome PutParameters(OpenedDevice& device, const ParameterBlockBytes& block,
+[[nodiscard]] PutParametersOutcome PutParameters(OpenedDevice& device, const ParameterBlockBytes& block,
                                    const std::string& file, const PutParametersPolicy& policy,
                                    const ChangeLog& log);
 

@@ -14,7 +14,6 @@ namespace marnel {
 
 namespace {
 
-constexpr DWORD kBlockSize = static_cast<DWORD>(kParameterBlockSize);
 
 // The steps' names, in the order of SelfTestStep.
 const char* const kStepNames[] = {
@@ -33,11 +32,12 @@ void RunSteps(OpenedDevice& device, const SelfTestObserver& onStep, const ICance
               const ChangeLog& log, SelfTestOutcome& outcome) {
     CDevicePort& port = *device.port;
     int outOfMemory = 0;  // since the last step was told
-    auto tell = [&](SelfTestStep step, bool ok, std::string detail = std::string()) {
+    auto tell = [&](SelfTestStep step, bool ok, std::string detail = std::string(),
+                    const Failure& failure = Failure{}) {
         if (!ok && outcome.Succeeded()) {
             outcome.kind = OutcomeKind::kDeviceFailed;
             outcome.failedStep = step;
-            outcome.failure = port.LastFailure();
+            outcome.failure = failure;
         }
         onStep(SelfTestResult{step, ok, std::move(detail), outOfMemory});
         outOfMemory = 0;
@@ -47,7 +47,7 @@ void RunSteps(OpenedDevice& device, const SelfTestObserver& onStep, const ICance
         outcome.signal = cancel.Requested();
         if (outcome.signal != 0) {
             outcome.kind = OutcomeKind::kInterrupted;
-            outcome.detail = where;
+            outcome.failure.cause = where;
         }
         return outcome.signal != 0;
     };
@@ -55,7 +55,9 @@ void RunSteps(OpenedDevice& device, const SelfTestObserver& onStep, const ICance
     const char* const kAfterRestore = "once the parameters had been written back";
 
     ParameterBlockBytes blockA{};
-    if (!tell(SelfTestStep::kGetParam, port.ReadParameterBlock(blockA.data(), kBlockSize) != 0)) {
+    const Status firstRead = port.ReadParameterBlock(blockA);
+    if (!tell(SelfTestStep::kGetParam, static_cast<bool>(firstRead), std::string(),
+              firstRead.Error())) {
         return;
     }
     // The block exists nowhere else once the dummy is stored.
@@ -76,31 +78,33 @@ void RunSteps(OpenedDevice& device, const SelfTestObserver& onStep, const ICance
     std::memcpy(dummy.data(), "KQ-10   ", 8);
     const BlockWriteResult dummyWrite = StoreBlock(port, dummy, 1, false);
     outOfMemory += dummyWrite.outOfMemory;
-    tell(SelfTestStep::kPutParamDummy, dummyWrite.Succeeded());
+    tell(SelfTestStep::kPutParamDummy, dummyWrite.Succeeded(), std::string(), dummyWrite.failure);
     // One failed transfer must not leave the unit with the dummy.
     const BlockWriteResult restore = StoreBlock(port, blockA, 2, false);
     outOfMemory += restore.outOfMemory;
     outcome.originalRestored = restore.Succeeded();
     tell(SelfTestStep::kPutParamOriginal, restore.Succeeded(),
-         restore.Succeeded() ? std::string() : outcome.backup);
+         restore.Succeeded() ? std::string() : outcome.backup, restore.failure);
     if (stopped(kAfterRestore)) {
         return;
     }
 
     ParameterBlockBytes blockB{};
-    if (tell(SelfTestStep::kGetParam2, port.ReadParameterBlock(blockB.data(), kBlockSize) != 0)) {
+    const Status secondRead = port.ReadParameterBlock(blockB);
+    if (tell(SelfTestStep::kGetParam2, static_cast<bool>(secondRead), std::string(),
+             secondRead.Error())) {
         tell(SelfTestStep::kCompare, blockA == blockB);
     }
     if (stopped(kAfterRestore)) {
         return;
     }
     const VersionOutcome version = ReadVersion(device);
-    tell(SelfTestStep::kGetVersion, version.Succeeded(), version.text);
+    tell(SelfTestStep::kGetVersion, version.Succeeded(), version.text, version.failure);
     if (stopped(kAfterRestore)) {
         return;
     }
     const ReportOutcome report = ReadReport(device);
-    tell(SelfTestStep::kGetReport, report.Succeeded(), report.text);
+    tell(SelfTestStep::kGetReport, report.Succeeded(), report.text, report.failure);
     stopped(kAfterRestore);
 }
 
@@ -115,7 +119,7 @@ SelfTestOutcome RunSelfTest(CDeviceAccess& access, const std::string& printer,
     outcome.identity = device.identity;
     if (!opened) {
         outcome.kind = OutcomeKind::kNoDevice;
-        outcome.detail = DescribeOpenFailure(access.LastOpenFailure(), std::string());
+        outcome.failure.cause = DescribeOpenFailure(access.LastOpenFailure(), std::string());
         onStep(SelfTestResult{SelfTestStep::kCreate, false, std::string(), 0});
         return outcome;
     }

@@ -51,7 +51,7 @@ struct SelfTestOutcome : Outcome {
 // `cancel` is asked where stopping leaves the unit as it was: before the
 // dummy goes out, and after each step from the write-back on. A test that
 // reached the unit is recorded in `log`.
-SelfTestOutcome RunSelfTest(CDeviceAccess& access, const std::string& printer,
+[[nodiscard]] SelfTestOutcome RunSelfTest(CDeviceAccess& access, const std::string& printer,
                             const SelfTestObserver& onStep, const ICancelToken& cancel,
                             const ChangeLog& log);
 

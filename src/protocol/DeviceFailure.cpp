@@ -72,9 +72,6 @@ std::string DescribeFailure(const DeviceFailure& failure) {
         case FailureKind::kBadChecksum:
             std::snprintf(detail, sizeof detail, "the block's checksum does not hold");
             break;
-        case FailureKind::kBufferTooSmall:
-            std::snprintf(detail, sizeof detail, "the buffer cannot hold a parameter block");
-            break;
     }
     return std::string(DeviceRequestName(failure.request)) + ": " + detail;
 }

@@ -41,7 +41,6 @@ enum class FailureKind {
     kDeviceSilent,    // the report stream delivered nothing for too long
     kOutOfMemory,     // the request buffer could not be allocated
     kBadChecksum,     // the block arrived but its checksum does not hold
-    kBufferTooSmall,  // the caller's buffer cannot hold a parameter block
 };
 
 struct DeviceFailure {

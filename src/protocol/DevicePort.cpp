@@ -25,9 +25,9 @@ BOOL CDevicePort::Open(const std::string& printerName) {
     return 1;
 }
 
-BOOL CDevicePort::IsServiceMode() {
+Status CDevicePort::IsServiceMode() {
     BeginTransfer();
-    return CheckServiceMode();
+    return Finish(CheckServiceMode());
 }
 
 BOOL CDevicePort::CheckServiceMode() {

@@ -2,6 +2,7 @@
 // check, the parameter block, the report and the version.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -9,9 +10,14 @@
 #include "device/UsbPrinterPort.h"
 #include "protocol/DeviceFailure.h"
 #include "protocol/ModelQuirks.h"
+#include "protocol/ParameterBlock.h"
+#include "protocol/Result.h"
 #include "protocol/VendorRequests.h"
 
 namespace marnel {
+
+using VersionBuffer = std::array<std::uint8_t, kVersionBufferSize>;
+using ReportBuffer = std::array<std::uint8_t, kReportBufferSize>;
 
 class CDevicePort : public CUsbPrinterPort {
 public:
@@ -38,36 +44,34 @@ public:
     // a fuzzer's); the next Open replaces them.
     void SetQuirks(const ModelQuirks& quirks) { m_quirks = quirks; }
 
-    // 1 when the device answers the identity request with "SERVICE" and a
-    // zero byte, in exactly 8 bytes.
-    BOOL IsServiceMode();
+    // Each transfer succeeds, or fails with the request that failed and how.
 
-    // 1 when the block was read and its checksum is valid. `size` is the
-    // capacity of the data get and must be at least 266: the checksum is
-    // verified over the first 266 bytes. Once the data get succeeded, the
-    // buffer holds what the device delivered, valid or not; bytes it did not
-    // deliver keep their earlier content, so callers pass a zeroed buffer.
-    BOOL ReadParameterBlock(std::uint8_t* block, DWORD size);
+    // Succeeds when the device answers the identity request with "SERVICE"
+    // and a zero byte, in exactly 8 bytes.
+    Status IsServiceMode();
 
-    // 1 when the device reported the block stored. Sends the bytes as they
-    // are; the checksum is the device's business.
-    BOOL WriteParameterBlock(const std::uint8_t* data, DWORD length);
+    // Succeeds when the block was read and its checksum is valid. Once the
+    // data get succeeded, `block` holds what the device delivered, valid or
+    // not; bytes it did not deliver keep their earlier content, so callers
+    // pass a zeroed block.
+    Status ReadParameterBlock(ParameterBlockBytes& block);
 
-    // 1 when the report ended by its model's rule (Quirks()). Stores the
-    // bytes from the start of the buffer and nothing else.
-    BOOL ReadReport(std::uint8_t* buffer, DWORD size);
+    // Succeeds when the device reported the block stored. Sends the bytes as
+    // they are; the checksum is the device's business.
+    Status WriteParameterBlock(const ParameterBlockBytes& block);
 
-    // Non-zero when the version was delivered into the buffer.
-    BOOL ReadVersion(std::uint8_t* buffer, DWORD size);
+    // Succeeds when the report ended by its model's rule (Quirks()). Stores
+    // the bytes from the start of the buffer and nothing else.
+    Status ReadReport(ReportBuffer& buffer);
+
+    // Succeeds when the version was delivered into the buffer.
+    Status ReadVersion(VersionBuffer& buffer);
 
     // How long a report may go without a byte before it ends in failure.
     void SetReportSilenceLimitMs(std::uint64_t milliseconds) {
         m_reportSilenceLimitMs = milliseconds;
     }
     std::uint64_t ReportSilenceLimitMs() const { return m_reportSilenceLimitMs; }
-
-    // The cause of the last failed transfer; kind kNone after a success.
-    const DeviceFailure& LastFailure() const { return m_lastFailure; }
 
     // Sees every vendor request and data-pipe read with its reply bytes.
     void SetRequestObserver(RequestObserver observer) { m_observer = std::move(observer); }
@@ -90,6 +94,15 @@ private:
 
     // Identity check that records its cause of failure.
     BOOL CheckServiceMode();
+    BOOL ReadBlock(std::uint8_t* block);
+    BOOL WriteBlock(const std::uint8_t* data, DWORD length);
+    BOOL ReadReportBytes(std::uint8_t* buffer, DWORD size);
+    BOOL ReadVersionBytes(std::uint8_t* buffer, DWORD size);
+
+    // A transfer's result: success, or the cause recorded while it ran.
+    Status Finish(BOOL ok) const {
+        return ok ? Status() : Status::Failed(Failure{m_lastFailure, std::string(), {}});
+    }
 
     void BeginTransfer() { m_lastFailure = DeviceFailure{}; }
     BOOL Fail(DeviceRequest request, FailureKind kind);

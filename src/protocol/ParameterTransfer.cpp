@@ -8,13 +8,18 @@
 
 namespace marnel {
 
-BOOL CDevicePort::ReadParameterBlock(std::uint8_t* block, DWORD size) {
+Status CDevicePort::ReadParameterBlock(ParameterBlockBytes& block) {
     BeginTransfer();
-    // The checksum is verified over 266 bytes; a smaller buffer would be read
-    // past its end, so it is refused before anything is sent.
-    if (size < kParameterBlockSize) {
-        return Fail(DeviceRequest::kParameterDataRead, FailureKind::kBufferTooSmall);
-    }
+    return Finish(ReadBlock(block.data()));
+}
+
+Status CDevicePort::WriteParameterBlock(const ParameterBlockBytes& block) {
+    BeginTransfer();
+    return Finish(WriteBlock(block.data(), static_cast<DWORD>(block.size())));
+}
+
+BOOL CDevicePort::ReadBlock(std::uint8_t* block) {
+    const DWORD size = static_cast<DWORD>(kParameterBlockSize);
     if (!CheckServiceMode()) {
         return 0;
     }
@@ -38,8 +43,7 @@ BOOL CDevicePort::ReadParameterBlock(std::uint8_t* block, DWORD size) {
     return 1;
 }
 
-BOOL CDevicePort::WriteParameterBlock(const std::uint8_t* data, DWORD length) {
-    BeginTransfer();
+BOOL CDevicePort::WriteBlock(const std::uint8_t* data, DWORD length) {
     if (!CheckServiceMode()) {
         return 0;
     }

@@ -4,8 +4,17 @@
 
 namespace marnel {
 
-BOOL CDevicePort::ReadReport(std::uint8_t* buffer, DWORD size) {
+Status CDevicePort::ReadReport(ReportBuffer& buffer) {
     BeginTransfer();
+    return Finish(ReadReportBytes(buffer.data(), static_cast<DWORD>(buffer.size())));
+}
+
+Status CDevicePort::ReadVersion(VersionBuffer& buffer) {
+    BeginTransfer();
+    return Finish(ReadVersionBytes(buffer.data(), static_cast<DWORD>(buffer.size())));
+}
+
+BOOL CDevicePort::ReadReportBytes(std::uint8_t* buffer, DWORD size) {
     if (!CheckServiceMode()) {
         return 0;
     }
@@ -71,8 +80,7 @@ BOOL CDevicePort::ReadReport(std::uint8_t* buffer, DWORD size) {
     }
 }
 
-BOOL CDevicePort::ReadVersion(std::uint8_t* buffer, DWORD size) {
-    BeginTransfer();
+BOOL CDevicePort::ReadVersionBytes(std::uint8_t* buffer, DWORD size) {
     if (!CheckServiceMode()) {
         return 0;
     }

@@ -146,13 +146,22 @@ bool StoreConfirmed(const ReplyingDeviceFile& file) {
     return false;
 }
 
-void CheckReport(CDevicePort& port, ReplyingDeviceFile& file, VirtualClock& clock,
-                 FuzzedDataProvider& input) {
-    const DWORD size = input.ConsumeIntegralInRange<DWORD>(1, kReportBufferSize);
-    std::vector<std::uint8_t> buffer(size, kSentinel);
+// Every failure names the request that failed and how.
+void CheckCause(const Status& status) {
+    const DeviceFailure& cause = status.Error().device;
+    FUZZ_CHECK(status ||
+               (cause.kind != FailureKind::kNone && cause.request != DeviceRequest::kNone));
+}
+
+void CheckReport(CDevicePort& port, ReplyingDeviceFile& file, VirtualClock& clock) {
+    ReportBuffer buffer;
+    buffer.fill(kSentinel);
+    const std::size_t size = buffer.size();
     file.Stream().clear();
     const std::uint64_t startMs = clock.NowMs();
-    const BOOL ok = port.ReadReport(buffer.data(), size);
+    const Status read = port.ReadReport(buffer);
+    CheckCause(read);
+    const DeviceFailure& cause = read.Error().device;
     const bool etx = port.Quirks().reportEndsWithEtx;
 
     // What must have been stored: every byte delivered, in order, up to the
@@ -165,14 +174,13 @@ void CheckReport(CDevicePort& port, ReplyingDeviceFile& file, VirtualClock& cloc
     FUZZ_CHECK(std::equal(expected.begin(), expected.end(), buffer.begin()));
     FUZZ_CHECK(std::all_of(buffer.begin() + static_cast<std::ptrdiff_t>(expected.size()),
                            buffer.end(), [](std::uint8_t b) { return b == kSentinel; }));
-    if (ok) {
-        FUZZ_CHECK(port.LastFailure().kind == FailureKind::kNone);
+    if (read) {
         FUZZ_CHECK(!etx || ended);
         FUZZ_CHECK(etx || (!expected.empty() && expected.back() == kReportLineFeed));
-    } else if (port.LastFailure().kind == FailureKind::kDeviceSilent) {
-        FUZZ_CHECK(port.LastFailure().silentMs >= port.ReportSilenceLimitMs());
+    } else if (cause.kind == FailureKind::kDeviceSilent) {
+        FUZZ_CHECK(cause.silentMs >= port.ReportSilenceLimitMs());
         FUZZ_CHECK(clock.NowMs() - startMs >= port.ReportSilenceLimitMs());
-    } else if (port.LastFailure().kind == FailureKind::kBufferFull) {
+    } else if (cause.kind == FailureKind::kBufferFull) {
         FUZZ_CHECK(expected.size() == size);
     }
 }
@@ -206,16 +214,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         world.Clock().ClearSleeps();
         switch (input.ConsumeIntegralInRange<int>(0, 4)) {
             case 0: {
-                const BOOL ok = port.IsServiceMode();
-                FUZZ_CHECK(ok == (IdentityAnswered(file) ? 1 : 0));
+                const Status identity = port.IsServiceMode();
+                CheckCause(identity);
+                FUZZ_CHECK(static_cast<bool>(identity) == IdentityAnswered(file));
+                FUZZ_CHECK(identity || identity.Error().device.request == DeviceRequest::kIdentity);
                 break;
             }
             case 1: {
-                std::vector<std::uint8_t> block(kParameterBlockSize, 0);
-                const BOOL ok = port.ReadParameterBlock(block.data(), kParameterBlockSize);
+                ParameterBlockBytes block{};
+                const Status read = port.ReadParameterBlock(block);
+                CheckCause(read);
                 FUZZ_CHECK(world.Clock().TotalSleptMs() <= 400);
-                if (ok) {
-                    FUZZ_CHECK(IdentityAnswered(file) && IsParameterBlockValid(block.data()));
+                if (read) {
+                    FUZZ_CHECK(IdentityAnswered(file) && IsParameterBlockValid(block));
                     const auto* got = LastOf(file, kValueData, kParameterDataReadRequest.size());
                     FUZZ_CHECK(got != nullptr &&
                                std::equal(got->reply.begin(), got->reply.end(), block.begin()));
@@ -226,12 +237,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 break;
             }
             case 2: {
-                std::vector<std::uint8_t> block =
+                // Zeros where the input runs dry.
+                const std::vector<std::uint8_t> given =
                     input.ConsumeBytes<std::uint8_t>(kParameterBlockSize);
-                const BOOL ok =
-                    port.WriteParameterBlock(block.data(), static_cast<DWORD>(block.size()));
+                ParameterBlockBytes block{};
+                std::copy(given.begin(), given.end(), block.begin());
+                const Status stored = port.WriteParameterBlock(block);
+                CheckCause(stored);
                 FUZZ_CHECK(world.Clock().TotalSleptMs() <= 1500);
-                if (ok) {
+                if (stored) {
                     const auto* write = LastOf(file, kValueData, block.size() + kRequestHeaderSize);
                     FUZZ_CHECK(write != nullptr && write->controlCode == kIoctlVendorSetCommand);
                     FUZZ_CHECK(std::equal(block.begin(), block.end(),
@@ -241,14 +255,26 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 break;
             }
             case 3:
-                CheckReport(port, file, world.Clock(), input);
+                CheckReport(port, file, world.Clock());
                 break;
             case 4: {
-                const DWORD capacity = input.ConsumeIntegralInRange<DWORD>(1, 16);
-                std::vector<std::uint8_t> version(capacity);
-                const BOOL ok = port.ReadVersion(version.data(), capacity);
+                VersionBuffer version;
+                version.fill(kSentinel);
+                const Status read = port.ReadVersion(version);
+                CheckCause(read);
                 FUZZ_CHECK(world.Clock().TotalSleptMs() <= 200);
-                FUZZ_CHECK(!ok || IdentityAnswered(file));
+                if (read) {
+                    // The version as the data get placed it, and nothing else written.
+                    FUZZ_CHECK(IdentityAnswered(file));
+                    const auto* got = LastOf(file, kValueData, kVersionDataReadRequest.size());
+                    FUZZ_CHECK(got != nullptr &&
+                               std::equal(got->request.begin(), got->request.end(),
+                                          kVersionDataReadRequest.begin()));
+                    FUZZ_CHECK(std::equal(got->reply.begin(), got->reply.end(), version.begin()));
+                    FUZZ_CHECK(std::all_of(
+                        version.begin() + static_cast<std::ptrdiff_t>(got->reply.size()),
+                        version.end(), [](std::uint8_t b) { return b == kSentinel; }));
+                }
                 break;
             }
         }

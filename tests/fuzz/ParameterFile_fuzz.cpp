@@ -24,9 +24,9 @@ void CheckRoundTrip(SimModel model, const ParameterBlockBytes& block) {
     SimInstalledDevice& installed = world.AddDevice(SimDeviceSetup(model));
     CDevicePort port(world.Services());
     FUZZ_CHECK(port.Open(installed.printer.printerName));
-    FUZZ_CHECK(port.WriteParameterBlock(block.data(), static_cast<DWORD>(block.size())));
+    FUZZ_CHECK(port.WriteParameterBlock(block));
     ParameterBlockBytes back{};
-    FUZZ_CHECK(port.ReadParameterBlock(back.data(), static_cast<DWORD>(back.size())));
+    FUZZ_CHECK(port.ReadParameterBlock(back));
     FUZZ_CHECK(back == block);
 }
 

@@ -40,7 +40,8 @@ protected:
 TEST_F(DevicePortOnLinuxTest, QueueNameOpensTheDeviceAndParametersGoBothWays) {
     EmulatedPrinter::Script script;
     script.busyPolls = 2;
-    script.parameters = Kq10ParameterBlock(7);
+    const ParameterBlockBytes parameters = Kq10ParameterBlock(7);
+    script.parameters.assign(parameters.begin(), parameters.end());
     script.version = {'2', '.', '0', '1', ' ', 'K', 'Q', 0, 0};
     m_kq->SetScript(script);
 
@@ -49,10 +50,11 @@ TEST_F(DevicePortOnLinuxTest, QueueNameOpensTheDeviceAndParametersGoBothWays) {
     EXPECT_FALSE(port.Quirks().reportEndsWithEtx) << "the queue's driver names the KQ-10";
     EXPECT_TRUE(port.IsServiceMode());
 
-    std::vector<std::uint8_t> block(266);
-    ASSERT_TRUE(port.ReadParameterBlock(block.data(), 266)) << DescribeFailure(port.LastFailure());
-    EXPECT_EQ(block, script.parameters);
-    const std::vector<std::string> read = m_kq->VendorRequests();
+    ParameterBlockBytes block{};
+    const Status read = port.ReadParameterBlock(block);
+    ASSERT_TRUE(read) << read.Error().Describe();
+    EXPECT_EQ(block, parameters);
+    const std::vector<std::string> requests = m_kq->VendorRequests();
     const std::vector<std::string> expectedRead = {
         "ctrl C1 F0 00 00 00 00 08 00",  // identity (IsServiceMode)
         "ctrl C1 F0 00 00 00 00 08 00",  // identity (the transfer's own check)
@@ -62,16 +64,17 @@ TEST_F(DevicePortOnLinuxTest, QueueNameOpensTheDeviceAndParametersGoBothWays) {
         "ctrl C1 F0 08 00 00 00 03 00",
         "ctrl C1 F0 0A 00 00 00 0A 01",
     };
-    EXPECT_EQ(read, expectedRead);
+    EXPECT_EQ(requests, expectedRead);
 
-    const std::vector<std::uint8_t> replacement = Kq10ParameterBlock(99);
-    ASSERT_TRUE(port.WriteParameterBlock(replacement.data(), 266))
-        << DescribeFailure(port.LastFailure());
-    EXPECT_EQ(m_kq->StoredParameters(), replacement);
+    const ParameterBlockBytes replacement = Kq10ParameterBlock(99);
+    const Status write = port.WriteParameterBlock(replacement);
+    ASSERT_TRUE(write) << write.Error().Describe();
+    EXPECT_EQ(m_kq->StoredParameters(),
+              std::vector<std::uint8_t>(replacement.begin(), replacement.end()));
 
-    std::uint8_t version[9] = {};
-    ASSERT_TRUE(port.ReadVersion(version, 9));
-    EXPECT_EQ(std::string(reinterpret_cast<char*>(version)), "2.01 KQ");
+    VersionBuffer version{};
+    ASSERT_TRUE(port.ReadVersion(version));
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(version.data())), "2.01 KQ");
     EXPECT_TRUE(m_zt->VendorRequests().empty()) << "the other printer was spoken to";
 }
 
@@ -81,15 +84,16 @@ TEST_F(DevicePortOnLinuxTest, ReportComesOverBulkInWithTheDriverDetachedOnlyMean
     script.report.assign(text.begin(), text.end());
     script.report.push_back(0x03);
     m_zt->SetScript(script);
-    std::vector<std::uint8_t> report(4096, 0);
+    ReportBuffer report{};
     {
         CDevicePort port(m_platform->Services());
         ASSERT_TRUE(port.Open("Zarvel ZT-5")) << m_platform->LastDeviceError();  // no queue
         EXPECT_TRUE(port.Quirks().reportEndsWithEtx);
-        ASSERT_TRUE(port.ReadReport(report.data(), 4096)) << DescribeFailure(port.LastFailure());
+        const Status read = port.ReadReport(report);
+        ASSERT_TRUE(read) << read.Error().Describe();
         EXPECT_FALSE(m_zt->KernelDriverBound());
     }
-    EXPECT_EQ(std::string(reinterpret_cast<char*>(report.data())), text);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(report.data())), text);
     EXPECT_TRUE(m_zt->KernelDriverBound()) << "destroying the port gives the driver back";
     std::vector<std::string> usb;
     for (const std::string& entry : m_zt->Log()) {
@@ -105,12 +109,13 @@ TEST_F(DevicePortOnLinuxTest, StallAndSilenceEndTransfersInBoundedTime) {
     EmulatedPrinter::Script stalled;
     stalled.stallBulkIn = true;
     m_kq->SetScript(stalled);
-    std::vector<std::uint8_t> report(4096, 0);
+    ReportBuffer report{};
     {
         CDevicePort port(m_platform->Services());
         ASSERT_TRUE(port.Open("Zarvel_usb"));
-        EXPECT_FALSE(port.ReadReport(report.data(), 4096));
-        EXPECT_EQ(port.LastFailure().kind, FailureKind::kReadFailed);
+        const Status stall = port.ReadReport(report);
+        EXPECT_FALSE(stall);
+        EXPECT_EQ(stall.Error().device.kind, FailureKind::kReadFailed);
         EXPECT_NE(m_platform->LastDeviceError().find("LIBUSB_ERROR_PIPE"), std::string::npos);
     }
     EXPECT_TRUE(m_kq->KernelDriverBound());
@@ -123,8 +128,9 @@ TEST_F(DevicePortOnLinuxTest, StallAndSilenceEndTransfersInBoundedTime) {
         CDevicePort port(m_platform->Services());
         ASSERT_TRUE(port.Open("Zarvel_usb"));
         port.SetReportSilenceLimitMs(900);
-        EXPECT_FALSE(port.ReadReport(report.data(), 4096));
-        EXPECT_EQ(port.LastFailure().kind, FailureKind::kDeviceSilent);
+        const Status silence = port.ReadReport(report);
+        EXPECT_FALSE(silence);
+        EXPECT_EQ(silence.Error().device.kind, FailureKind::kDeviceSilent);
     }
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(3000));
     EXPECT_TRUE(m_kq->KernelDriverBound());

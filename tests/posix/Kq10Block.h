@@ -3,21 +3,20 @@
 
 #include <cstdint>
 #include <cstring>
-#include <vector>
 
 #include "protocol/ParameterBlock.h"
 
 namespace marnel {
 
 // Its data bytes follow from `seed`, so that blocks of two devices differ.
-inline std::vector<std::uint8_t> Kq10ParameterBlock(std::uint8_t seed) {
+inline ParameterBlockBytes Kq10ParameterBlock(std::uint8_t seed) {
     ParameterBlockBytes block{};
     std::memcpy(block.data(), "KQ-10 \0\0", 8);
     for (std::size_t i = 0; i < kFixedDataSize; ++i) {
         block[kFixedDataOffset + i] = static_cast<std::uint8_t>(seed + i * 3);
     }
     StoreParameterChecksum(block);
-    return std::vector<std::uint8_t>(block.begin(), block.end());
+    return block;
 }
 
 }  // namespace marnel

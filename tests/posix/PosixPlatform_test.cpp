@@ -146,7 +146,9 @@ TEST(PosixPlatformAlike, EachPrinterReachesItsOwnDevice) {
             id.address = address;
             devices.push_back(std::make_unique<EmulatedPrinter>(testbed, id));
             EmulatedPrinter::Script script;
-            script.parameters = Kq10ParameterBlock(static_cast<std::uint8_t>(devices.size() - 1));
+            const ParameterBlockBytes parameters =
+                Kq10ParameterBlock(static_cast<std::uint8_t>(devices.size() - 1));
+            script.parameters.assign(parameters.begin(), parameters.end());
             devices.back()->SetScript(script);
         }
         PosixPlatform platform(BenchOptions());
@@ -170,11 +172,12 @@ TEST(PosixPlatformAlike, EachPrinterReachesItsOwnDevice) {
             ASSERT_TRUE(spooler.EndDocPrinter(printer)) << platform.LastSpoolerError();
             spooler.ClosePrinter(printer);
 
-            std::vector<std::uint8_t> block(266);
+            ParameterBlockBytes block{};
             {
                 CDevicePort port(platform.Services());
                 ASSERT_TRUE(port.Open(name)) << port.LastOpenFailure().cause;
-                ASSERT_TRUE(port.ReadParameterBlock(block.data(), 266));
+                const Status read = port.ReadParameterBlock(block);
+                ASSERT_TRUE(read) << read.Error().Describe();
             }
             EXPECT_EQ(block, Kq10ParameterBlock(static_cast<std::uint8_t>(mine)));
             EXPECT_EQ(devices[mine]->BulkOutData(), job);

@@ -1,7 +1,9 @@
 // The identity check, status polling and the parameter block transfers,
 // pinned against the simulated device's request log and the virtual clock.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 
@@ -12,6 +14,7 @@ namespace marnel {
 namespace {
 
 using namespace test;
+using ::testing::ElementsAreArray;
 
 class ParameterTransferTest : public ::testing::Test {
 protected:
@@ -27,7 +30,7 @@ protected:
 
     DeviceBench world;
     std::unique_ptr<TestPort> port = world.OpenPort();
-    std::vector<std::uint8_t> block = std::vector<std::uint8_t>(kParameterBlockSize, 0);
+    ParameterBlockBytes block{};
 };
 
 TEST_F(ParameterTransferTest, ServiceModeNeedsExactlySERVICEAndAZeroInEightBytes) {
@@ -35,51 +38,56 @@ TEST_F(ParameterTransferTest, ServiceModeNeedsExactlySERVICEAndAZeroInEightBytes
     struct Case {
         const char* name;
         Bytes reply;
-        BOOL expected;
+        bool accepted;
     };
     const Case cases[] = {
-        {"SERVICE and zero", {'S', 'E', 'R', 'V', 'I', 'C', 'E', 0}, 1},
-        {"seven bytes", {'S', 'E', 'R', 'V', 'I', 'C', 'E'}, 0},
-        {"nothing", {}, 0},
-        {"non-zero eighth byte", {'S', 'E', 'R', 'V', 'I', 'C', 'E', '!'}, 0},
-        {"lower case", {'s', 'e', 'r', 'v', 'i', 'c', 'e', 0}, 0},
-        {"update loader", {'U', 'P', 'D', 'A', 'T', 'E', 0, 0}, 0},
+        {"SERVICE and zero", {'S', 'E', 'R', 'V', 'I', 'C', 'E', 0}, true},
+        {"seven bytes", {'S', 'E', 'R', 'V', 'I', 'C', 'E'}, false},
+        {"nothing", {}, false},
+        {"non-zero eighth byte", {'S', 'E', 'R', 'V', 'I', 'C', 'E', '!'}, false},
+        {"lower case", {'s', 'e', 'r', 'v', 'i', 'c', 'e', 0}, false},
+        {"update loader", {'U', 'P', 'D', 'A', 'T', 'E', 0, 0}, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         world.device.ClearLog();
         world.device.Faults().identityReply = c.reply;
-        EXPECT_EQ(port->IsServiceMode(), c.expected);
+        const Status identity = port->IsServiceMode();
+        EXPECT_EQ(static_cast<bool>(identity), c.accepted);
         EXPECT_EQ(Requests(world.device), std::vector<Request>{Identity()});
-        EXPECT_EQ(port->LastFailure().kind,
-                  c.expected ? FailureKind::kNone : FailureKind::kWrongIdentity);
+        EXPECT_EQ(identity.Error().device.kind,
+                  c.accepted ? FailureKind::kNone : FailureKind::kWrongIdentity);
     }
 }
 
 TEST_F(ParameterTransferTest, NoRequestFollowsAFailedIdentity) {
     world.device.Faults().failControlCalls = {1};
-    EXPECT_EQ(port->ReadParameterBlock(block.data(), 266), 0);
+    const Status read = port->ReadParameterBlock(block);
     world.device.SetMode(SimMode::kUpdate);
-    EXPECT_EQ(port->WriteParameterBlock(block.data(), 266), 0);
+    const Status write = port->WriteParameterBlock(block);
+    EXPECT_FALSE(read);
+    EXPECT_FALSE(write);
     EXPECT_EQ(Requests(world.device), Repeat(Identity(), 2));
     EXPECT_TRUE(world.clock.Sleeps().empty());
-    EXPECT_EQ(port->LastFailure().kind, FailureKind::kWrongIdentity);
+    EXPECT_EQ(read.Error().Describe(), "identity: the control request failed");
+    EXPECT_EQ(write.Error().device.request, DeviceRequest::kIdentity);
+    EXPECT_EQ(write.Error().device.kind, FailureKind::kWrongIdentity);
 }
 
 TEST_F(ParameterTransferTest, ReadSendsTheTableRequestsAndDeliversTheBlock) {
-    ASSERT_EQ(port->ReadParameterBlock(block.data(), 266), 1);
+    const Status read = port->ReadParameterBlock(block);
+    ASSERT_TRUE(read) << read.Error().Describe();
     EXPECT_EQ(Requests(world.device),
               (std::vector<Request>{Identity(), StartParameterRead(), ParameterReadStatus(),
                                     ParameterDataRead()}));
     EXPECT_EQ(world.clock.Sleeps(), std::vector<DWORD>{100});
-    EXPECT_EQ(block, world.device.ParameterBlock());
-    EXPECT_EQ(port->LastFailure().kind, FailureKind::kNone);
+    EXPECT_THAT(block, ElementsAreArray(world.device.ParameterBlock()));
     EXPECT_EQ(world.device.UnexpectedCount(), 0u);
 }
 
 TEST_F(ParameterTransferTest, ReadPollsFourTimesAtHundredMilliseconds) {
     world.device.Faults().busyPolls = 3;  // done at the fourth poll
-    ASSERT_EQ(port->ReadParameterBlock(block.data(), 266), 1);
+    ASSERT_TRUE(port->ReadParameterBlock(block));
     EXPECT_EQ(Requests(world.device), Concat({{Identity(), StartParameterRead()},
                                               Repeat(ParameterReadStatus(), 4),
                                               {ParameterDataRead()}}));
@@ -89,115 +97,115 @@ TEST_F(ParameterTransferTest, ReadPollsFourTimesAtHundredMilliseconds) {
     world.device.ClearLog();
     world.clock.ClearSleeps();
     world.device.Faults().busyPolls = 4;
-    EXPECT_EQ(port->ReadParameterBlock(block.data(), 266), 0);
+    const Status exhausted = port->ReadParameterBlock(block);
+    EXPECT_FALSE(exhausted);
     EXPECT_EQ(Requests(world.device),
               Concat({{Identity(), StartParameterRead()}, Repeat(ParameterReadStatus(), 4)}));
     EXPECT_EQ(world.clock.Sleeps(), std::vector<DWORD>(4, 100));
-    EXPECT_EQ(port->LastFailure().kind, FailureKind::kPollsExhausted);
-    EXPECT_EQ(port->LastFailure().busyPolls, 4);
+    EXPECT_EQ(exhausted.Error().device.kind, FailureKind::kPollsExhausted);
+    EXPECT_EQ(exhausted.Error().device.busyPolls, 4);
 }
 
 TEST_F(ParameterTransferTest, FailedStatusGetsAreSpentPolls) {
     world.device.Faults().failControlCalls = {3, 4, 5, 6};
-    EXPECT_EQ(port->ReadParameterBlock(block.data(), 266), 0);
+    const Status exhausted = port->ReadParameterBlock(block);
+    EXPECT_FALSE(exhausted);
     EXPECT_EQ(world.clock.Sleeps(), std::vector<DWORD>(4, 100));
     EXPECT_EQ(Requests(world.device).size(), 6u);
-    EXPECT_EQ(port->LastFailure().failedPolls, 4);
+    EXPECT_EQ(exhausted.Error().device.failedPolls, 4);
 
     world.device.ClearLog();
     world.device.Faults().failControlCalls = {3, 4, 5};  // the fourth poll answers done
-    EXPECT_EQ(port->ReadParameterBlock(block.data(), 266), 1);
+    EXPECT_TRUE(port->ReadParameterBlock(block));
     EXPECT_EQ(Requests(world.device).back(), ParameterDataRead());
 }
 
 TEST_F(ParameterTransferTest, StatusByteDecidesAlone) {
     world.device.Faults().statusPadding = 0xFF;  // FF 00 FF is done
-    EXPECT_EQ(port->ReadParameterBlock(block.data(), 266), 1);
+    EXPECT_TRUE(port->ReadParameterBlock(block));
 
     world.device.ClearLog();
     world.clock.ClearSleeps();
     world.device.Faults().statusPadding = 0x00;
     world.device.Faults().failedStatus = 0x01;
-    EXPECT_EQ(port->ReadParameterBlock(block.data(), 266), 0);
+    const Status failed = port->ReadParameterBlock(block);
+    EXPECT_FALSE(failed);
     EXPECT_EQ(Requests(world.device),
               (std::vector<Request>{Identity(), StartParameterRead(), ParameterReadStatus()}));
     EXPECT_EQ(world.clock.Sleeps(), std::vector<DWORD>{100});
-    EXPECT_EQ(port->LastFailure().kind, FailureKind::kFailedStatus);
-    EXPECT_EQ(port->LastFailure().status, 0x01);
-    EXPECT_EQ(DescribeFailure(port->LastFailure()),
+    EXPECT_EQ(failed.Error().device.kind, FailureKind::kFailedStatus);
+    EXPECT_EQ(failed.Error().device.status, 0x01);
+    EXPECT_EQ(failed.Error().Describe(),
               "parameter read status: the device reported failure (status 0x01)");
 }
 
 TEST_F(ParameterTransferTest, EmptyStatusReplyCountsAsBusy) {
     world.device.Faults().statusReplyLength = 0;
-    EXPECT_EQ(port->ReadParameterBlock(block.data(), 266), 0);
+    const Status exhausted = port->ReadParameterBlock(block);
+    EXPECT_FALSE(exhausted);
     EXPECT_EQ(Requests(world.device).size(), 6u);
-    EXPECT_EQ(port->LastFailure().busyPolls, 4);
+    EXPECT_EQ(exhausted.Error().device.busyPolls, 4);
 }
 
 TEST_F(ParameterTransferTest, FailedCommandEndsBeforeAnySleep) {
     world.device.Faults().failControlCalls = {2};
-    EXPECT_EQ(port->ReadParameterBlock(block.data(), 266), 0);
+    const Status read = port->ReadParameterBlock(block);
+    EXPECT_FALSE(read);
     EXPECT_EQ(Requests(world.device), (std::vector<Request>{Identity(), StartParameterRead()}));
     EXPECT_TRUE(world.clock.Sleeps().empty());
-    EXPECT_EQ(DescribeFailure(port->LastFailure()),
-              "start parameter read: the control request failed");
+    EXPECT_EQ(read.Error().Describe(), "start parameter read: the control request failed");
 }
 
 TEST_F(ParameterTransferTest, BadChecksumFailsButKeepsTheDeliveredBytes) {
     auto corrupt = world.device.ParameterBlock();
     corrupt[20] ^= 0x40;
     world.device.SetParameterBlock(corrupt);
-    EXPECT_EQ(port->ReadParameterBlock(block.data(), 266), 0);
-    EXPECT_EQ(block, corrupt);
-    EXPECT_EQ(port->LastFailure().kind, FailureKind::kBadChecksum);
+    const Status read = port->ReadParameterBlock(block);
+    EXPECT_FALSE(read);
+    EXPECT_THAT(block, ElementsAreArray(corrupt));
+    EXPECT_EQ(read.Error().device.kind, FailureKind::kBadChecksum);
 }
 
 TEST_F(ParameterTransferTest, ShortReplyLeavesTheRestOfTheBuffer) {
     world.device.Faults().dataReplyLength = 100;
-    std::fill(block.begin(), block.end(), 0xEE);
-    EXPECT_EQ(port->ReadParameterBlock(block.data(), 266), 0);
+    block.fill(0xEE);
+    EXPECT_FALSE(port->ReadParameterBlock(block));
     const auto& device = world.device.ParameterBlock();
     EXPECT_TRUE(std::equal(block.begin(), block.begin() + 100, device.begin()));
     EXPECT_TRUE(std::all_of(block.begin() + 100, block.end(), [](auto b) { return b == 0xEE; }));
 }
 
-TEST_F(ParameterTransferTest, BufferSmallerThanABlockIsRefusedBeforeSending) {
-    EXPECT_EQ(port->ReadParameterBlock(block.data(), 265), 0);
-    EXPECT_TRUE(world.device.Log().empty());
-    EXPECT_EQ(port->LastFailure().kind, FailureKind::kBufferTooSmall);
-}
-
 TEST_F(ParameterTransferTest, WriteSendsTheBlockUnchangedThenStores) {
-    auto written = DefaultParameterBlock(SimModel::kKQ10);
+    ParameterBlockBytes written = AsBlock(DefaultParameterBlock(SimModel::kKQ10));
     written[40] = 0x12;
-    ASSERT_TRUE(StoreParameterChecksum(written.data()));
-    const auto copy = written;
+    ASSERT_TRUE(StoreParameterChecksum(written));
+    const ParameterBlockBytes copy = written;
 
-    ASSERT_EQ(port->WriteParameterBlock(written.data(), 266), 1);
+    const Status write = port->WriteParameterBlock(written);
+    ASSERT_TRUE(write) << write.Error().Describe();
     std::vector<std::uint8_t> dataWrite = {0xF0, 0x00, 0x0A};
     dataWrite.insert(dataWrite.end(), written.begin(), written.end());
     EXPECT_EQ(Requests(world.device),
               (std::vector<Request>{Identity(), Set(dataWrite), StoreParameters(), StoreStatus()}));
     EXPECT_EQ(Requests(world.device)[1].bytes.size(), 269u);
     EXPECT_EQ(world.clock.Sleeps(), (std::vector<DWORD>{500, 100}));
-    EXPECT_EQ(world.device.ParameterBlock(), written);
+    EXPECT_THAT(world.device.ParameterBlock(), ElementsAreArray(written));
     EXPECT_EQ(written, copy);
 }
 
 TEST_F(ParameterTransferTest, StoreWaitsThenPollsTenTimes) {
     world.device.Faults().busyPolls = 9;
-    auto good = DefaultParameterBlock(SimModel::kKQ10);
-    auto bad = good;
+    const ParameterBlockBytes good = AsBlock(DefaultParameterBlock(SimModel::kKQ10));
+    ParameterBlockBytes bad = good;
     bad[264] ^= 0x01;
-    EXPECT_EQ(port->WriteParameterBlock(bad.data(), 266), 0)
-        << "the sim refuses a bad block only once the busy polls are spent";
+    const Status refused = port->WriteParameterBlock(bad);
+    EXPECT_FALSE(refused) << "the sim refuses a bad block only once the busy polls are spent";
     EXPECT_EQ(world.device.StoreCount(), 0);
-    EXPECT_EQ(port->LastFailure().status, 0x01);
+    EXPECT_EQ(refused.Error().device.status, 0x01);
 
     world.device.ClearLog();
     world.clock.ClearSleeps();
-    EXPECT_EQ(port->WriteParameterBlock(good.data(), 266), 1);
+    EXPECT_TRUE(port->WriteParameterBlock(good));
     EXPECT_EQ(world.clock.Sleeps().front(), 500u);
     EXPECT_EQ(world.clock.TotalSleptMs(), 1500u);
     EXPECT_EQ(Requests(world.device).size(), 3u + 10u);
@@ -205,44 +213,49 @@ TEST_F(ParameterTransferTest, StoreWaitsThenPollsTenTimes) {
     world.device.ClearLog();
     world.clock.ClearSleeps();
     world.device.Faults().busyPolls = 10;
-    EXPECT_EQ(port->WriteParameterBlock(good.data(), 266), 0);
+    const Status exhausted = port->WriteParameterBlock(good);
+    EXPECT_FALSE(exhausted);
     EXPECT_EQ(world.clock.TotalSleptMs(), 1500u);
     EXPECT_EQ(Requests(world.device).size(), 3u + 10u);
     EXPECT_EQ(Requests(world.device).back(), StoreStatus());
-    EXPECT_EQ(port->LastFailure().kind, FailureKind::kPollsExhausted);
+    EXPECT_EQ(exhausted.Error().device.kind, FailureKind::kPollsExhausted);
 }
 
 TEST_F(ParameterTransferTest, FailedStoreStatusEndsAfterSixHundredMilliseconds) {
     world.device.Faults().failedStatus = 0x01;
-    auto good = DefaultParameterBlock(SimModel::kKQ10);
-    EXPECT_EQ(port->WriteParameterBlock(good.data(), 266), 0);
+    const Status write = port->WriteParameterBlock(AsBlock(DefaultParameterBlock(SimModel::kKQ10)));
+    EXPECT_FALSE(write);
     EXPECT_EQ(world.clock.Sleeps(), (std::vector<DWORD>{500, 100}));
     EXPECT_EQ(Requests(world.device).size(), 4u);
-    EXPECT_EQ(port->LastFailure().request, DeviceRequest::kStoreStatus);
+    EXPECT_EQ(write.Error().device.request, DeviceRequest::kStoreStatus);
 }
 
 TEST_F(ParameterTransferTest, WriteLeavesTheBlockToTheDevice) {
-    auto bad = DefaultParameterBlock(SimModel::kKQ10);
+    ParameterBlockBytes bad = AsBlock(DefaultParameterBlock(SimModel::kKQ10));
     bad[100] ^= 0x01;  // wrong checksum, sent as it is
     world.device.SetVerifyStoredBlock(false);
-    EXPECT_EQ(port->WriteParameterBlock(bad.data(), 266), 1);
-    EXPECT_EQ(world.device.ParameterBlock(), bad);
+    EXPECT_TRUE(port->WriteParameterBlock(bad));
+    EXPECT_THAT(world.device.ParameterBlock(), ElementsAreArray(bad));
 
     world.device.SetVerifyStoredBlock(true);
-    EXPECT_EQ(port->WriteParameterBlock(bad.data(), 266), 0);
-    EXPECT_EQ(port->LastFailure().status, 0x01);
+    const Status refused = port->WriteParameterBlock(bad);
+    EXPECT_FALSE(refused);
+    EXPECT_EQ(refused.Error().device.status, 0x01);
 }
 
 TEST_F(ParameterTransferTest, FailedWriteRequestsSendNothingMore) {
-    auto good = DefaultParameterBlock(SimModel::kKQ10);
+    const ParameterBlockBytes good = AsBlock(DefaultParameterBlock(SimModel::kKQ10));
     world.device.Faults().failControlCalls = {2};
-    EXPECT_EQ(port->WriteParameterBlock(good.data(), 266), 0);
+    const Status dataWrite = port->WriteParameterBlock(good);
+    EXPECT_FALSE(dataWrite);
     EXPECT_EQ(Requests(world.device).size(), 2u);
-    EXPECT_EQ(port->LastFailure().request, DeviceRequest::kParameterDataWrite);
+    EXPECT_EQ(dataWrite.Error().device.request, DeviceRequest::kParameterDataWrite);
 
     world.device.ClearLog();
     world.device.Faults().failControlCalls = {3};
-    EXPECT_EQ(port->WriteParameterBlock(good.data(), 266), 0);
+    const Status store = port->WriteParameterBlock(good);
+    EXPECT_FALSE(store);
+    EXPECT_EQ(store.Error().device.request, DeviceRequest::kStoreParameters);
     EXPECT_EQ(Requests(world.device).back(), StoreParameters());
     EXPECT_TRUE(world.clock.Sleeps().empty());
 }
@@ -262,9 +275,10 @@ TEST_F(ParameterTransferTest, OutOfMemoryIsCaughtInsideTheWrite) {
     port.reset();  // the device opens for one port at a time
     starved.Adopt(world.files.Open(kDevicePath, CDevicePort::kOpenDesiredAccess, 0, nullptr, 3,
                                    0x80, nullptr));
-    EXPECT_EQ(starved.WriteParameterBlock(block.data(), 266), 0);
+    const Status write = starved.WriteParameterBlock(block);
+    EXPECT_FALSE(write);
     EXPECT_EQ(Requests(world.device), std::vector<Request>{Identity()});
-    EXPECT_EQ(DescribeFailure(starved.LastFailure()), "parameter data write: out of memory");
+    EXPECT_EQ(write.Error().Describe(), "parameter data write: out of memory");
 }
 
 TEST_F(ParameterTransferTest, TraceSeesEveryRequestWithItsReply) {
@@ -276,7 +290,7 @@ TEST_F(ParameterTransferTest, TraceSeesEveryRequestWithItsReply) {
         codes.push_back(t.controlCode);
         replies.emplace_back(t.replyBytes, t.replyBytes + t.replyLength);
     });
-    ASSERT_EQ(port->ReadParameterBlock(block.data(), 266), 1);
+    ASSERT_TRUE(port->ReadParameterBlock(block));
     const auto log = world.device.ControlLog();
     ASSERT_EQ(lines.size(), log.size());
     for (std::size_t i = 0; i < log.size(); ++i) {
@@ -295,20 +309,20 @@ protected:
 };
 
 TEST_F(CountedParameterTransferTest, DummyBlockIsStoredWhateverTheModel) {
-    std::vector<std::uint8_t> dummy(266, 0);
+    ParameterBlockBytes dummy{};
     std::memcpy(dummy.data(), "KQ-10   ", 8);
-    EXPECT_EQ(port->WriteParameterBlock(dummy.data(), 266), 1);
-    EXPECT_EQ(port->ReadParameterBlock(block.data(), 266), 1);
+    EXPECT_TRUE(port->WriteParameterBlock(dummy));
+    EXPECT_TRUE(port->ReadParameterBlock(block));
     EXPECT_EQ(block, dummy);
 }
 
 TEST_F(CountedParameterTransferTest, CountedBlockRoundTrips) {
-    ASSERT_EQ(port->ReadParameterBlock(block.data(), 266), 1);
-    EXPECT_EQ(DescribeParameterBlock(block.data()).layout, ParameterLayout::kCounted);
+    ASSERT_TRUE(port->ReadParameterBlock(block));
+    EXPECT_EQ(DescribeParameterBlock(block).layout, ParameterLayout::kCounted);
     block[13] ^= 0x08;
-    ASSERT_TRUE(StoreParameterChecksum(block.data()));
-    EXPECT_EQ(port->WriteParameterBlock(block.data(), 266), 1);
-    EXPECT_EQ(world.device.ParameterBlock(), block);
+    ASSERT_TRUE(StoreParameterChecksum(block));
+    EXPECT_TRUE(port->WriteParameterBlock(block));
+    EXPECT_THAT(world.device.ParameterBlock(), ElementsAreArray(block));
     EXPECT_EQ(world.device.UnexpectedCount(), 0u);
 }
 

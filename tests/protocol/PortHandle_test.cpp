@@ -40,7 +40,7 @@ TEST(PortHandleTest, DeviceOpensForOneHandleAtATime) {
     first.reset();
     auto third = world.OpenPort();
     EXPECT_NE(third->Handle(), InvalidHandle());
-    EXPECT_EQ(third->IsServiceMode(), 1);
+    EXPECT_TRUE(third->IsServiceMode());
 }
 
 TEST(PortHandleTest, PathsAreMatchedIgnoringCaseAndUnknownPathsFail) {
@@ -97,14 +97,15 @@ TEST(PortHandleTest, ClosedOrUnpluggedPortFailsInThePlatformCall) {
     std::uint8_t byte = 0;
     DWORD got = 0;
     EXPECT_EQ(closed.Read(&byte, 1, &got, nullptr), 0);
-    EXPECT_EQ(closed.IsServiceMode(), 0);
+    EXPECT_FALSE(closed.IsServiceMode());
     EXPECT_EQ(world.files.BadHandleCalls(), 2u);
     EXPECT_TRUE(world.device.Log().empty());
 
     auto port = world.OpenPort();
     world.files.Detach(kDevicePath);
-    EXPECT_EQ(port->IsServiceMode(), 0);
-    EXPECT_EQ(DescribeFailure(port->LastFailure()), "identity: the control request failed");
+    const Status identity = port->IsServiceMode();
+    EXPECT_FALSE(identity);
+    EXPECT_EQ(identity.Error().Describe(), "identity: the control request failed");
     EXPECT_TRUE(world.device.Log().empty());
 }
 
@@ -123,7 +124,7 @@ TEST(PortHandleTest, OneArgumentOpenResolvesThePrinterWithFixedArguments) {
         EXPECT_EQ(call.creationDisposition, 3u);    // OPEN_EXISTING
         EXPECT_EQ(call.flagsAndAttributes, 0x80u);  // FILE_ATTRIBUTE_NORMAL
         EXPECT_EQ(call.templateFile, nullptr);
-        EXPECT_EQ(port.IsServiceMode(), 1);
+        EXPECT_TRUE(port.IsServiceMode());
         EXPECT_EQ(zt5.device.Log().size(), 1u);
         EXPECT_TRUE(kq10.device.Log().empty());
 

@@ -43,13 +43,13 @@ TEST(SimDeviceTest, FirmwareInUpdateModeRestartsWithTheNewVersion) {
     world.device.SetMode(SimMode::kUpdate);
     world.device.SetVersionAfterFirmware(std::string("1.06"));
     auto port = world.OpenPort();
-    std::vector<std::uint8_t> version(9, 0);
-    EXPECT_EQ(port->IsServiceMode(), 0);
-    EXPECT_EQ(port->ReadVersion(version.data(), 9), 0);
+    VersionBuffer version{};
+    EXPECT_FALSE(port->IsServiceMode());
+    EXPECT_FALSE(port->ReadVersion(version));
 
     world.device.ReceiveJob({0x1B, 0x40, 0x00});
     EXPECT_EQ(world.device.Jobs().front().modeOnArrival, SimMode::kUpdate);
-    ASSERT_NE(port->ReadVersion(version.data(), 9), 0);
+    ASSERT_TRUE(port->ReadVersion(version));
     EXPECT_STREQ(reinterpret_cast<const char*>(version.data()), "1.06");
 }
 

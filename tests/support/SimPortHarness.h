@@ -3,6 +3,7 @@
 // device file, so protocol tests do not depend on printer resolution.
 #pragma once
 
+#include <algorithm>
 #include <memory>
 #include <ostream>
 #include <string>
@@ -16,6 +17,7 @@
 #include "platform/Services.h"
 #include "platform/Spooler.h"
 #include "protocol/DevicePort.h"
+#include "protocol/ParameterBlock.h"
 #include "sim/SimDevice.h"
 #include "sim/SimDeviceFile.h"
 #include "sim/VirtualClock.h"
@@ -172,6 +174,13 @@ inline Request StartReport() {
 }
 inline Request ReportStatus() {
     return Get({0xF0, 0x00, 0x08, 0x04}, 3);
+}
+
+// The simulated device keeps its block as bytes; the port takes it as a block.
+inline ParameterBlockBytes AsBlock(const std::vector<std::uint8_t>& bytes) {
+    ParameterBlockBytes block{};
+    std::copy_n(bytes.begin(), std::min(bytes.size(), block.size()), block.begin());
+    return block;
 }
 
 inline std::vector<Request> Repeat(const Request& r, int times) {

@@ -45,14 +45,14 @@ TEST(TimingTest, ParameterReadTakesItsSleepFloor) {
     DeviceBench world(SimModel::kKQ10, &clock);
     world.device.Faults().busyPolls = 3;  // all four polls are used: 400 ms of sleeps
     auto port = world.OpenPort();
-    std::vector<std::uint8_t> block(266, 0);
+    ParameterBlockBytes block{};
 
     double bestTotal = 1e9;
     double bestOverhead = 1e9;
     for (int run = 0; run < 5; ++run) {
         clock.Reset();
         const auto start = std::chrono::steady_clock::now();
-        ASSERT_EQ(port->ReadParameterBlock(block.data(), 266), 1);
+        ASSERT_TRUE(port->ReadParameterBlock(block));
         const Millis took = std::chrono::steady_clock::now() - start;
         EXPECT_EQ(clock.Asked(), 400u);
         EXPECT_GE(took.count(), 400.0);
