@@ -85,7 +85,7 @@ TEST(PutParameters, EachPolicyAgainstTheUnitsFaults) {
          Fault::kOwnBlockUnreadable, OutcomeKind::kDeviceFailed, PutStep::kReadCurrent, false,
          false, "failed"},
         {"tool --force --no-backup reads nothing first", Policy::kToolForceNoBackup, good,
-         Fault::kOwnBlockUnreadable, OutcomeKind::kSucceeded, PutStep::kDone, true, false,
+         Fault::kOwnBlockDamaged, OutcomeKind::kSucceeded, PutStep::kDone, true, false,
          "succeeded"},
         {"tool: no backup, nothing sent", Policy::kTool, good, Fault::kBackupFails,
          OutcomeKind::kFileError, PutStep::kBackup, false, false, "failed"},
