@@ -305,7 +305,12 @@ FirmwareOutcome UpgradeFirmware(CDeviceAccess& access, const std::string& printe
     entry.backup = outcome.backup;
     entry.versionBefore = outcome.versionBefore;
     entry.versionAfter = outcome.versionAfter;
-    outcome.historyError = record.Write(outcome);
+    // Only an upgrade that reached the unit (read it, or handed the spooler a
+    // job) changed anything worth a line.
+    const bool reached = outcome.baselineRead || outcome.stage >= FirmwareStage::kSend;
+    if (reached) {
+        outcome.historyError = record.Write(outcome);
+    }
     return outcome;
 }
 
