@@ -61,7 +61,8 @@ void CQuillKQDlg::OnPutParameters() {
         }
         // Sent as it is: the device decides.
         const PutParametersOutcome outcome =
-            PutParameters(device, file.block, path, PutParametersPolicy{}, MakeChangeLog());
+            PutParameters(device, file.block, path, PutParametersPolicy{}, CNeverCancel(),
+                          MakeChangeLog());
         if (outcome.Succeeded()) {
             AfxMessageBox(m_dialogs, IDS_SUCCEEDED_PUT_PARAMETERS, kMbOk | kMbIconInformation);
             return;

@@ -29,6 +29,11 @@ namespace {
 std::optional<ParameterFile> ReadParameterFileOrSay(
     const Console& console, IFileSystem& files, const std::string& file,
     const std::function<std::string(std::uint64_t length)>& wrongLength, bool shared = false) {
+    if (!IsRegularFile(files, file)) {
+        console.Failure(file + " is not a regular file (a FIFO, socket or device); give a "
+                               "parameter file");
+        return std::nullopt;
+    }
     try {
         ParameterFile input = ReadParameterFile(files, file, shared);
         if (input.hasBlockSize) {
@@ -257,14 +262,22 @@ int DeviceCommands::PutParams(const std::string& file, const PutParamsOptions& p
     if (!OpenDevice(&device)) {
         return kExitNoDevice;
     }
+    // From here until the history line is written, signals wait.
+    SignalHold hold;
     PutParametersPolicy policy;
     policy.checkFile = !putOptions.force;
     policy.backup = !putOptions.noBackup;
     policy.readBack = true;
     const PutParametersOutcome outcome =
-        PutParameters(device, input->block, file, policy, MakeChangeLog());
-    const int status = RenderPut(file, outcome);
+        PutParameters(device, input->block, file, policy, hold, MakeChangeLog());
+    int status = RenderPut(file, outcome);
     WarnUnrecorded(outcome.historyError);
+    if (hold.Caught() != 0 && outcome.kind != OutcomeKind::kInterrupted) {
+        // The signal came while the block was on its way: the put was
+        // finished and recorded first, and the tool ends as the signal asked.
+        m_console.Failure("Interrupted once the put had ended and was recorded.");
+        status = SignalHold::ExitStatusFor(hold.Caught());
+    }
     return status;
 }
 
@@ -288,6 +301,10 @@ int DeviceCommands::RenderPut(const std::string& file, const PutParametersOutcom
                                   "sends without one)");
             return kExitUsage;
         case PutStep::kWrite:
+            if (outcome.kind == OutcomeKind::kInterrupted) {
+                m_console.Failure("Interrupted: nothing was sent.");
+                return ExitStatusFor(outcome);
+            }
             if (outcome.failure.device.kind == FailureKind::kOutOfMemory) {
                 m_console.Failure(LoadString(AFX_IDS_MEMORY_EXCEPTION));
             }
@@ -298,12 +315,22 @@ int DeviceCommands::RenderPut(const std::string& file, const PutParametersOutcom
         case PutStep::kDone:
             break;
     }
+    if (outcome.ownBlockInvalid) {
+        m_console.Warning("the device's own parameter block failed its checksum; it was " +
+                          std::string(outcome.backup.empty() ? "replaced" : "backed up as read"));
+    }
+    if (outcome.storedInvalidChecksum) {
+        m_console.Warning("the device stored the block as sent, but its checksum does not hold");
+    }
     if (m_console.json) {
         nlohmann::json result{{"ok", true},
                               {"message", LoadString(IDS_SUCCEEDED_PUT_PARAMETERS)},
                               {"verified", true}};
         if (!outcome.backup.empty()) {
             result["backup"] = outcome.backup;
+        }
+        if (outcome.storedInvalidChecksum) {
+            result["checksumValid"] = false;
         }
         m_console.Result(result);
     } else {

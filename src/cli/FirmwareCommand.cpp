@@ -124,7 +124,8 @@ private:
 
 int DeviceCommands::Firmware(const std::string& file, const FirmwareOptions& firmwareOptions) {
     FirmwarePolicy policy;
-    policy.refuseEmpty = true;
+    policy.checkFile = true;
+    policy.checkQueue = true;
     policy.baseline = true;
     policy.verify = firmwareOptions.verify;
     policy.verifyTimeoutMs = firmwareOptions.verifyTimeoutSeconds * 1000ull;
@@ -138,6 +139,10 @@ int DeviceCommands::Firmware(const std::string& file, const FirmwareOptions& fir
     const FirmwareOutcome outcome =
         UpgradeFirmware(access, printer, m_files, file, policy, observer, hold, MakeChangeLog());
     observer.EndBar();
+    if (outcome.blockBeforeInvalid) {
+        m_console.Warning("the device's parameter block failed its checksum before the upgrade; "
+                          "it was backed up as read");
+    }
     int status = ExitStatusFor(outcome);
     if (outcome.stage < FirmwareStage::kVerify && !outcome.Succeeded()) {
         status = RenderFirmwareFailure(file, outcome);
@@ -169,7 +174,7 @@ int DeviceCommands::RenderFirmwareFailure(const std::string& file,
             }
             break;
         case OutcomeKind::kRefused:
-            m_console.Failure("The firmware file " + file + " is empty; nothing was sent.");
+            m_console.Failure(outcome.Detail());
             break;
         case OutcomeKind::kNoDevice:
             m_console.Failure(LoadString(IDS_FAILED_CONNECT),
@@ -188,7 +193,10 @@ int DeviceCommands::RenderFirmwareFailure(const std::string& file,
                           "the device; restart it and send the whole file again");
             break;
         case OutcomeKind::kDeviceFailed:
-            m_console.Failure(LoadString(IDS_FAILED_SEND_FIRMWARE), m_world.LastError());
+            m_console.Failure(LoadString(IDS_FAILED_SEND_FIRMWARE),
+                              outcome.stage == FirmwareStage::kPrinter
+                                  ? outcome.Detail() + "; nothing was sent"
+                                  : m_world.LastError());
             break;
         case OutcomeKind::kFileChanged:
             m_console.Failure(FormatString1(IDS_FIRMWARE_CHANGED, file));
@@ -215,13 +223,18 @@ int DeviceCommands::RenderVerification(const std::string& printer, const Firmwar
         return ExitStatusFor(outcome);
     }
     (*result)["versionAfter"] = outcome.versionAfter;
-    if (outcome.baselineRead) {
+    if (!outcome.versionBefore.empty()) {
         (*result)["versionBefore"] = outcome.versionBefore;
     }
     if (!m_console.json) {
         m_console.out << "Version: "
-                      << (outcome.baselineRead ? outcome.versionBefore : std::string("?"))
+                      << (outcome.versionBefore.empty() ? std::string("?") : outcome.versionBefore)
                       << " -> " << outcome.versionAfter << '\n';
+    }
+    if (outcome.versionAfter == outcome.versionBefore) {
+        (*result)["versionChanged"] = false;
+        m_console.Warning("the version did not change: the device runs " + outcome.versionAfter +
+                          " as before the upgrade");
     }
     if (outcome.stage == FirmwareStage::kCompare) {
         return TransferFailed(outcome, LoadString(IDS_FAILED_GET_PARAMETERS));

@@ -8,9 +8,13 @@ namespace marnel::cli {
 
 namespace {
 
+// Every signal that ends the tool by default and can be caught: Ctrl+C, a
+// kill, a closed terminal or SSH session, Ctrl+\\.
+constexpr int kHeldSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+constexpr int kHeldCount = sizeof kHeldSignals / sizeof kHeldSignals[0];
+
 volatile std::sig_atomic_t g_caughtSignal = 0;
-struct sigaction g_previousInt;
-struct sigaction g_previousTerm;
+struct sigaction g_previous[kHeldCount];
 
 void Record(int signal) { g_caughtSignal = signal; }
 
@@ -24,13 +28,15 @@ SignalHold::SignalHold() {
     // No SA_RESTART: a wait on the terminal ends, so the caller sees the
     // signal at once.
     hold.sa_flags = 0;
-    sigaction(SIGINT, &hold, &g_previousInt);
-    sigaction(SIGTERM, &hold, &g_previousTerm);
+    for (int i = 0; i < kHeldCount; ++i) {
+        sigaction(kHeldSignals[i], &hold, &g_previous[i]);
+    }
 }
 
 SignalHold::~SignalHold() {
-    sigaction(SIGINT, &g_previousInt, nullptr);
-    sigaction(SIGTERM, &g_previousTerm, nullptr);
+    for (int i = 0; i < kHeldCount; ++i) {
+        sigaction(kHeldSignals[i], &g_previous[i], nullptr);
+    }
 }
 
 int SignalHold::Caught() const { return static_cast<int>(g_caughtSignal); }

@@ -1,6 +1,7 @@
-// SIGINT and SIGTERM held back while an object of this class lives: they are
-// recorded, not acted on, so that a job can be cancelled or a parameter
-// block written back before the tool ends with the signal's status.
+// SIGINT, SIGTERM, SIGHUP and SIGQUIT held back while an object of this
+// class lives: they are recorded, not acted on, so that a job can be
+// cancelled or a parameter block written back, and the history line
+// written, before the tool ends with the signal's status.
 #pragma once
 
 #include "ops/Outcome.h"

@@ -8,7 +8,9 @@
 #include "ops/BackupStore.h"
 #include "ops/ChangeRecord.h"
 #include "ops/FirmwareJob.h"
+#include "ops/ParameterFile.h"
 #include "ops/ParameterWrite.h"
+#include "ops/PrinterSelection.h"
 #include "platform/Clock.h"
 #include "platform/Hashing.h"
 #include "protocol/DevicePort.h"
@@ -68,6 +70,16 @@ private:
 };
 
 void CUpgrade::Run(CFile& file) {
+    // A paused or rejecting queue would hold the job and deliver it whenever
+    // someone resumes it: nothing is asked or sent.
+    OfflineReason why;
+    if (m_policy.checkQueue && !IsPrinterUsable(m_access.Services().spooler, m_printer, &why)) {
+        m_outcome.failure.cause = "the printer \"" + m_printer + "\" takes no jobs now (" +
+                                  (why.reason.empty() ? "working offline" : why.reason) + ")" +
+                                  (why.fix.empty() ? "" : "; resume it with: " + why.fix);
+        End(FirmwareStage::kPrinter, OutcomeKind::kDeviceFailed);
+        return;
+    }
     if (m_policy.baseline && !ReadBaseline()) {
         return;
     }
@@ -96,14 +108,22 @@ bool CUpgrade::ReadBaseline() {
     OpenedDevice device;
     const bool opened = m_access.Open(m_printer, &device);
     m_outcome.identity = device.identity;
-    VersionBuffer version{};
-    if (!opened || !device.port->IsServiceMode() || !device.port->ReadVersion(version) ||
-        !device.port->ReadParameterBlock(m_outcome.blockBefore)) {
+    if (opened && device.port->IsServiceMode()) {
+        // The version on its own, so that a damaged block does not hide it;
+        // the block as it is, so that a damaged one is backed up too.
+        VersionBuffer version{};
+        if (device.port->ReadVersion(version)) {
+            m_outcome.versionBefore = TerminatedText(version.data(), version.size());
+        }
+        bool valid = false;
+        m_outcome.baselineRead = static_cast<bool>(
+            ReadBlockAsDelivered(*device.port, m_outcome.blockBefore, &valid));
+        m_outcome.blockBeforeInvalid = m_outcome.baselineRead && !valid;
+    }
+    if (!m_outcome.baselineRead) {
         m_observer.BaselineUnreadable();
         return true;
     }
-    m_outcome.baselineRead = true;
-    m_outcome.versionBefore = TerminatedText(version.data(), version.size());
     try {
         m_outcome.backup = CBackupStore(*m_log.fileSystem, *m_log.environment)
                                .Save(m_printer, device.identity.serial, m_outcome.blockBefore);
@@ -205,17 +225,25 @@ void CUpgrade::Verify() {
     if (!WaitForServiceMode(&device)) {
         return;
     }
-    m_outcome.verified = true;
     CDevicePort& port = *device.port;
     VersionBuffer version{};
-    m_outcome.versionAfter = port.ReadVersion(version)
-                                 ? TerminatedText(version.data(), version.size())
-                                 : std::string("?");
+    const Status versionRead = port.ReadVersion(version);
+    if (!versionRead) {
+        // Without the version nothing says the new firmware runs.
+        m_outcome.failure = versionRead.Error();
+        m_outcome.failure.context.insert(m_outcome.failure.context.begin(),
+                                         "the version could not be read after the restart");
+        End(FirmwareStage::kVerify, OutcomeKind::kSentNotVerified);
+        return;
+    }
+    m_outcome.verified = true;
+    m_outcome.versionAfter = TerminatedText(version.data(), version.size());
     if (!m_outcome.baselineRead) {
         return;
     }
     ParameterBlockBytes now{};
-    const Status read = port.ReadParameterBlock(now);
+    bool valid = false;
+    const Status read = ReadBlockAsDelivered(port, now, &valid);
     if (!read) {
         End(FirmwareStage::kCompare, read.Error());
         return;
@@ -239,23 +267,31 @@ FirmwareOutcome UpgradeFirmware(CDeviceAccess& access, const std::string& printe
                                 IFirmwareObserver& observer, const ICancelToken& cancel,
                                 const ChangeLog& log) {
     FirmwareOutcome outcome;
+    outcome.stage = FirmwareStage::kFile;
+    // A FIFO or a device would block the open or never end.
+    if (policy.checkFile && !IsRegularFile(files, file)) {
+        outcome.kind = OutcomeKind::kRefused;
+        outcome.failure.cause = "The firmware file " + file +
+                                " is not a regular file (a FIFO, socket or device); nothing was sent.";
+        return outcome;
+    }
     CFile input(files);
     try {
         input.OpenRead(file);
         outcome.length = input.GetLength();
     } catch (const CFileException& error) {
-        outcome.stage = FirmwareStage::kFile;
         outcome.kind = OutcomeKind::kFileError;
         outcome.fileError = error;
         return outcome;
     }
-    if (policy.refuseEmpty && outcome.length == 0) {
+    if (policy.checkFile && outcome.length == 0) {
         // A spooler may hold a document without bytes until it is
         // cancelled, so it is refused before any prompt, backup or job.
-        outcome.stage = FirmwareStage::kFile;
         outcome.kind = OutcomeKind::kRefused;
+        outcome.failure.cause = "The firmware file " + file + " is empty; nothing was sent.";
         return outcome;
     }
+    outcome.stage = FirmwareStage::kDone;
     if (policy.baseline && printer.empty()) {
         outcome.stage = FirmwareStage::kPrinter;
         outcome.kind = OutcomeKind::kNoDevice;
@@ -269,7 +305,12 @@ FirmwareOutcome UpgradeFirmware(CDeviceAccess& access, const std::string& printe
     entry.backup = outcome.backup;
     entry.versionBefore = outcome.versionBefore;
     entry.versionAfter = outcome.versionAfter;
-    outcome.historyError = record.Write(outcome);
+    // Only an upgrade that reached the unit (read it, or handed the spooler a
+    // job) changed anything worth a line.
+    const bool reached = outcome.baselineRead || outcome.stage >= FirmwareStage::kSend;
+    if (reached) {
+        outcome.historyError = record.Write(outcome);
+    }
     return outcome;
 }
 

@@ -17,7 +17,8 @@ namespace marnel {
 class IFileSystem;
 
 struct FirmwarePolicy {
-    bool refuseEmpty = false;    // an empty file is refused before anything else
+    bool checkFile = false;      // refuse an empty file, or one that is no regular file
+    bool checkQueue = false;     // refuse a printer that takes no jobs now (paused, rejecting)
     bool baseline = false;       // read version and parameters first, and back them up
     bool verify = false;         // afterwards wait for the unit in service mode and compare
     std::uint64_t verifyTimeoutMs = 0;
@@ -46,7 +47,7 @@ public:
 // Where an upgrade ended.
 enum class FirmwareStage {
     kFile,      // opening and measuring the file
-    kPrinter,   // no printer to send to
+    kPrinter,   // no printer to send to, or one that takes no jobs
     kBaseline,  // backing up what the unit holds
     kPrompt,    // waiting for the update mode
     kSend,      // the job
@@ -61,12 +62,13 @@ struct FirmwareOutcome : Outcome {
     std::uint64_t length = 0;     // the file's, as measured
     std::uint64_t bytesSent = 0;  // handed to the spooler
     std::string sha256;           // of the bytes sent, once the whole file was
-    bool baselineRead = false;
-    std::string versionBefore;
+    bool baselineRead = false;        // the block before was read (and backed up)
+    bool blockBeforeInvalid = false;  // it was read, but its checksum did not hold
+    std::string versionBefore;        // empty when it could not be read
     ParameterBlockBytes blockBefore{};
     std::string backup;
     bool verified = false;
-    std::string versionAfter;   // "?" when it could not be read
+    std::string versionAfter;   // once verified
     std::string changedRanges;  // "8-11, 40": parameter bytes the upgrade changed
     bool parametersRestored = false;
     DeviceIdentity identity;   // the unit, as read before the upgrade

@@ -4,7 +4,16 @@
 
 namespace marnel {
 
+bool IsRegularFile(IFileSystem& fileSystem, const std::string& path) {
+    SaveTarget target;
+    FileError error;
+    return !fileSystem.InspectSaveTarget(path, &target, &error) || !target.special;
+}
+
 ParameterFile ReadParameterFile(IFileSystem& fileSystem, const std::string& path, bool shared) {
+    if (!IsRegularFile(fileSystem, path)) {
+        throw CFileException(FileErrorCause::kBadPath, path);
+    }
     ParameterFile result;
     CFile file(fileSystem);
     if (shared) {

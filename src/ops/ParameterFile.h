@@ -32,10 +32,15 @@ struct ParameterFileVerdict {
 ParameterFileVerdict JudgeParameterFile(const ParameterBlockBytes& file,
                                         const ParameterBlockBytes* device);
 
+// False for a FIFO, socket or device at `path` (after its links): reading
+// one may block or never end. A missing file counts as regular: opening it
+// says what is wrong.
+bool IsRegularFile(IFileSystem& fileSystem, const std::string& path);
+
 // Opens `path` for reading (letting other readers in when `shared`), checks
 // its length and reads the block. A file error (an end of file before 266
-// bytes included) raises CFileException; the file is closed on every way
-// out.
+// bytes included) raises CFileException, as does a file that is no regular
+// file (the bad-path cause); the file is closed on every way out.
 ParameterFile ReadParameterFile(IFileSystem& fileSystem, const std::string& path,
                                 bool shared = false);
 

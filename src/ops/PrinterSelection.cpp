@@ -31,15 +31,23 @@ PrinterVerdict Judge(const ICodePage& codePage, const PrinterInfo& record) {
 
 }  // namespace
 
-bool IsPrinterUsable(ISpooler& spooler, const std::string& printerName) {
+bool IsPrinterUsable(ISpooler& spooler, const std::string& printerName, OfflineReason* why) {
     PrinterHandle printer = nullptr;
     if (!spooler.OpenPrinter(printerName, &printer) || printer == nullptr) {
+        if (why != nullptr) {
+            why->reason = "the spooler cannot open it";
+        }
         return false;
     }
     bool usable = false;
     try {
         const PrinterQuery query = spooler.GetPrinter(printer);
         usable = query.status == SpoolerQueryStatus::kOk && !IsWorkingOffline(query.info);
+        if (!usable && why != nullptr) {
+            *why = query.status == SpoolerQueryStatus::kOk
+                       ? spooler.ExplainOffline(query.info)
+                       : OfflineReason{"the spooler gives no record of it", std::string()};
+        }
     } catch (...) {
         spooler.ClosePrinter(printer);
         throw;

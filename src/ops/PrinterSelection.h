@@ -45,8 +45,10 @@ struct DeviceSelection {
 };
 
 // The stored choice still stands when the spooler opens the printer, gives
-// its record and it is not working offline. May raise std::bad_alloc.
-bool IsPrinterUsable(ISpooler& spooler, const std::string& printerName);
+// its record and it is not working offline (paused, rejecting jobs, its
+// device gone); *why then says why, when asked. May raise std::bad_alloc.
+bool IsPrinterUsable(ISpooler& spooler, const std::string& printerName,
+                     OfflineReason* why = nullptr);
 
 // Lists the local printers and judges each one. A failed enumeration lists
 // and chooses nothing, whatever records came with it. May raise

@@ -11,19 +11,23 @@ namespace marnel {
 namespace {
 
 PutParametersOutcome Put(OpenedDevice& device, const ParameterBlockBytes& block,
-                         const PutParametersPolicy& policy, const ChangeLog& log,
-                         HistoryEntry& entry) {
+                         const PutParametersPolicy& policy, const ICancelToken& cancel,
+                         const ChangeLog& log, HistoryEntry& entry) {
     PutParametersOutcome outcome;
     CDevicePort& port = *device.port;
     ParameterBlockBytes current{};
     if (policy.ReadsCurrent()) {
-        const Status read = port.ReadParameterBlock(current);
+        // A unit whose own block is damaged can still be repaired: the block
+        // is backed up as it was read, and the model check leaves it out.
+        bool valid = false;
+        const Status read = ReadBlockAsDelivered(port, current, &valid);
         if (!read) {
             outcome.kind = OutcomeKind::kDeviceFailed;
             outcome.step = PutStep::kReadCurrent;
             outcome.failure = read.Error();
             return outcome;
         }
+        outcome.ownBlockInvalid = !valid;
     }
     outcome.verdict = JudgeParameterFile(block, policy.ReadsCurrent() ? &current : nullptr);
     entry.model = outcome.verdict.fileModel;
@@ -44,9 +48,17 @@ PutParametersOutcome Put(OpenedDevice& device, const ParameterBlockBytes& block,
             return outcome;
         }
     }
+    outcome.signal = cancel.Requested();
+    if (outcome.signal != 0) {
+        outcome.kind = OutcomeKind::kInterrupted;
+        outcome.step = PutStep::kWrite;
+        outcome.failure.cause = "stopped before the block was sent";
+        return outcome;
+    }
     const BlockWriteResult written = StoreBlock(port, block, 1, policy.readBack);
     outcome.kind = written.kind;
     outcome.failure = written.failure;
+    outcome.storedInvalidChecksum = written.Succeeded() && written.checksumInvalid;
     outcome.step = written.Succeeded()   ? PutStep::kDone
                    : written.readBackFailed ? PutStep::kReadBack
                                             : PutStep::kWrite;
@@ -57,14 +69,14 @@ PutParametersOutcome Put(OpenedDevice& device, const ParameterBlockBytes& block,
 
 PutParametersOutcome PutParameters(OpenedDevice& device, const ParameterBlockBytes& block,
                                    const std::string& file, const PutParametersPolicy& policy,
-                                   const ChangeLog& log) {
+                                   const ICancelToken& cancel, const ChangeLog& log) {
     CChangeRecord record(log, "put-params", device.printer);
     record.Entry().file = file;
     if (log.hashing != nullptr) {
         record.Entry().sha256 = Sha256Of(*log.hashing, block.data(), block.size());
     }
     record.Entry().model = DescribeParameterBlock(block).modelTag;
-    PutParametersOutcome outcome = Put(device, block, policy, log, record.Entry());
+    PutParametersOutcome outcome = Put(device, block, policy, cancel, log, record.Entry());
     outcome.historyError = record.Write(outcome);
     return outcome;
 }

@@ -35,12 +35,17 @@ struct PutParametersOutcome : Outcome {
     PutStep step = PutStep::kDone;
     ParameterFileVerdict verdict;  // when the unit's block was read
     std::string backup;            // where the replaced block was saved
+    bool ownBlockInvalid = false;  // the unit's own block failed its checksum (backed up as read)
+    bool storedInvalidChecksum = false;  // stored as sent, but the block's checksum does not hold
     std::optional<CFileException> historyError;
 };
 
-// Writes `block`, read from `file`, into `device`'s unit.
-[[nodiscard]] PutParametersOutcome PutParameters(OpenedDevice& device, const ParameterBlockBytes& block,
-                                   const std::string& file, const PutParametersPolicy& policy,
-                                   const ChangeLog& log);
+// Writes `block`, read from `file`, into `device`'s unit. `cancel` is asked
+// once, before the write: once it has begun, the put ends as it ends.
+[[nodiscard]] PutParametersOutcome PutParameters(OpenedDevice& device,
+                                                 const ParameterBlockBytes& block,
+                                                 const std::string& file,
+                                                 const PutParametersPolicy& policy,
+                                                 const ICancelToken& cancel, const ChangeLog& log);
 
 }  // namespace marnel

@@ -94,6 +94,8 @@ private:
 
     // Identity check that records its cause of failure.
     BOOL CheckServiceMode();
+    // The identity check, then the command's set.
+    BOOL StartCommand(DeviceRequest request, std::uint8_t* command, DWORD length);
     BOOL ReadBlock(std::uint8_t* block);
     BOOL WriteBlock(const std::uint8_t* data, DWORD length);
     BOOL ReadReportBytes(std::uint8_t* buffer, DWORD size);

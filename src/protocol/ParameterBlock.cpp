@@ -6,7 +6,6 @@ namespace marnel {
 
 namespace {
 
-constexpr std::size_t kHeaderSize = 8;
 
 // Where the checksummed data of a block lie. A counted block with N <= 0
 // has no data; one with N > 252 has no checksum inside the block.
@@ -47,7 +46,8 @@ std::uint32_t SumBytes(const std::uint8_t* data, std::size_t length) {
 
 std::string TagText(const std::uint8_t* block) {
     std::string tag;
-    for (std::size_t i = 0; i < kHeaderSize && block[i] != 0; ++i) {
+    // Bytes 6 and 7 are neither the model nor covered by the checksum.
+    for (std::size_t i = 0; i < kModelTagSize && block[i] != 0; ++i) {
         const std::uint8_t c = block[i];
         tag.push_back(c >= 0x20 && c < 0x7F ? static_cast<char>(c) : '?');
     }

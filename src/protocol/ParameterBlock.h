@@ -29,6 +29,7 @@ enum class ParameterLayout {
 
 constexpr char kFixedLayoutTag[] = "KQ-10 ";  // six bytes, the space included
 constexpr std::size_t kFixedLayoutTagSize = 6;
+constexpr std::size_t kModelTagSize = 6;  // every layout's model tag
 constexpr std::size_t kFixedDataOffset = 8;
 constexpr std::size_t kFixedDataSize = 256;
 constexpr std::size_t kCountedLengthOffset = 8;
@@ -39,8 +40,8 @@ constexpr std::int32_t kCountedMaxDataSize = 252;
 // Everything `marnel inspect` tells about a block.
 struct ParameterBlockInfo {
     ParameterLayout layout = ParameterLayout::kCounted;
-    // The header's first bytes as text: up to the first zero byte of the
-    // eight-byte header, trailing spaces dropped, unprintable bytes as '?'.
+    // The model tag as text: the first six bytes up to a zero byte, trailing
+    // spaces dropped, unprintable bytes as '?'.
     std::string modelTag;
     // 256 for the fixed layout; N as stored for the counted layout.
     std::int32_t dataLength = 0;

@@ -20,12 +20,9 @@ Status CDevicePort::WriteParameterBlock(const ParameterBlockBytes& block) {
 
 BOOL CDevicePort::ReadBlock(std::uint8_t* block) {
     const DWORD size = static_cast<DWORD>(kParameterBlockSize);
-    if (!CheckServiceMode()) {
-        return 0;
-    }
     auto command = kParameterReadCommand;
-    if (!VendorSet(DeviceRequest::kStartParameterRead, command.data(), command.size())) {
-        return Fail(DeviceRequest::kStartParameterRead, FailureKind::kControlFailed);
+    if (!StartCommand(DeviceRequest::kStartParameterRead, command.data(), command.size())) {
+        return 0;
     }
     if (!PollStatus(DeviceRequest::kParameterReadStatus, command.data(), command.size(),
                     kParameterReadPolls)) {

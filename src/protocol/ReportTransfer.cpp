@@ -14,13 +14,20 @@ Status CDevicePort::ReadVersion(VersionBuffer& buffer) {
     return Finish(ReadVersionBytes(buffer.data(), static_cast<DWORD>(buffer.size())));
 }
 
-BOOL CDevicePort::ReadReportBytes(std::uint8_t* buffer, DWORD size) {
+BOOL CDevicePort::StartCommand(DeviceRequest request, std::uint8_t* command, DWORD length) {
     if (!CheckServiceMode()) {
         return 0;
     }
+    if (!VendorSet(request, command, length)) {
+        return Fail(request, FailureKind::kControlFailed);
+    }
+    return 1;
+}
+
+BOOL CDevicePort::ReadReportBytes(std::uint8_t* buffer, DWORD size) {
     auto command = kReportCommand;
-    if (!VendorSet(DeviceRequest::kStartReport, command.data(), command.size())) {
-        return Fail(DeviceRequest::kStartReport, FailureKind::kControlFailed);
+    if (!StartCommand(DeviceRequest::kStartReport, command.data(), command.size())) {
+        return 0;
     }
     const bool etxMode = m_quirks.reportEndsWithEtx;
     auto status = kStatusReplyInitial;  // set once for the whole report
@@ -81,12 +88,9 @@ BOOL CDevicePort::ReadReportBytes(std::uint8_t* buffer, DWORD size) {
 }
 
 BOOL CDevicePort::ReadVersionBytes(std::uint8_t* buffer, DWORD size) {
-    if (!CheckServiceMode()) {
-        return 0;
-    }
     auto command = kVersionCommand;
-    if (!VendorSet(DeviceRequest::kStartVersionRead, command.data(), command.size())) {
-        return Fail(DeviceRequest::kStartVersionRead, FailureKind::kControlFailed);
+    if (!StartCommand(DeviceRequest::kStartVersionRead, command.data(), command.size())) {
+        return 0;
     }
     if (!PollStatus(DeviceRequest::kVersionStatus, command.data(), command.size(), kVersionPolls)) {
         return 0;

@@ -301,7 +301,8 @@ TEST_F(CliTest, PutParamsSendsOnlyAFileThatFitsTheDeviceAndChecksWhatItStored) {
          0, "Failed to Put Parameters. (store status: the device reported failure"},
         // Calls 1-4 read the block, 5-8 store the file, 9 begins the read-back.
         {"read-back fails", ValidBlock(), {}, {9}, kExitDeviceFailed, 1,
-         "did not give back the parameters it was sent; the earlier parameters are in "},
+         "the block was stored, but reading it back failed: identity: the control request "
+         "failed; the earlier parameters are in "},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -579,24 +580,43 @@ TEST_F(CliTest, ASelfTestThatCannotRestoreNamesItsBackupAndTheCommandThatRestore
     EXPECT_EQ(ReadFile(backup), original);
 }
 
-TEST_F(CliTest, ASignalDuringTheSelfTestWaitsUntilTheParametersAreBack) {
+TEST_F(CliTest, ASignalWaitsUntilTheParametersAreBackAndTheChangeIsRecorded) {
     SimDevice& device = m_world.AddDevice().device;
     const std::vector<std::uint8_t> original = device.ParameterBlock();
-    for (int signal : {SIGINT, SIGTERM}) {
-        SCOPED_TRACE(signal);
-        // Right after the dummy is stored; without the hold it would end the
-        // test process here.
-        int stores = 0;
-        device.OnStored([&] {
-            if (++stores == 1) {
-                std::raise(signal);
+    const std::string file = WriteFile("good.prm", ValidBlock());
+    int lines = 0;
+    // Every signal that ends the tool by default: Ctrl+C, kill, a closed
+    // terminal or SSH session, Ctrl+\.
+    for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
+        for (const bool selfTest : {true, false}) {
+            SCOPED_TRACE(std::to_string(signal) + (selfTest ? " self-test" : " put-params"));
+            // Right after the first store; without the hold it would end the
+            // test process here.
+            int stores = 0;
+            device.OnStored([&] {
+                if (++stores == 1) {
+                    std::raise(signal);
+                }
+            });
+            EXPECT_EQ(RunOnWorld(selfTest ? std::vector<std::string>{"self-test"}
+                                          : std::vector<std::string>{"put-params", file}),
+                      128 + signal);
+            EXPECT_THAT(Err(), HasSubstr("Interrupted"));
+            if (selfTest) {
+                EXPECT_EQ(stores, 2);
+                EXPECT_EQ(device.ParameterBlock(), original);
+                EXPECT_THAT(Out(), ::testing::EndsWith("Success: PutParam original\n"));
+            } else {
+                EXPECT_EQ(device.ParameterBlock(), ValidBlock());
+                device.SetParameterBlock(original);
             }
-        });
-        EXPECT_EQ(RunOnWorld({"self-test"}), 128 + signal);
-        EXPECT_EQ(stores, 2);
-        EXPECT_EQ(device.ParameterBlock(), original);
-        EXPECT_THAT(Out(), ::testing::EndsWith("Success: PutParam original\n"));
-        EXPECT_THAT(Err(), HasSubstr("Interrupted"));
+            std::ifstream history(m_dir + "/state/history.jsonl");
+            int now = 0;
+            for (std::string line; std::getline(history, line);) {
+                ++now;
+            }
+            EXPECT_EQ(now, ++lines) << "the change is recorded before the tool ends";
+        }
     }
     device.OnStored(nullptr);
     struct sigaction after {};
@@ -667,7 +687,9 @@ TEST_F(CliTest, FirmwareIsCheckedAgainstTheDeviceAsItWasBefore) {
     changedBlock[40] ^= 0x01;
     StoreParameterChecksum(changedBlock);
     const std::vector<std::uint8_t> reset(changedBlock.begin(), changedBlock.end());
-    enum Back { kNever, kSame, kAnother };  // who answers after the job
+    // Who answers after the job: nobody, the unit with new firmware, with
+    // the same firmware, with no readable version, or another unit.
+    enum Back { kNever, kSame, kUnchanged, kNoVersion, kAnother };
     const struct {
         const char* what;
         Back back;
@@ -694,6 +716,12 @@ TEST_F(CliTest, FirmwareIsCheckedAgainstTheDeviceAsItWasBefore) {
          "KQ10SN0001).",
          false},
         {"not checked", kNever, {}, {"--no-verify"}, kExitSuccess, "Firmware sent to", false},
+        {"the version did not change", kUnchanged, {}, {}, kExitSuccess,
+         "the version did not change: the device runs 1.05 as before the upgrade", false},
+        {"no version after the restart", kNoVersion, {}, {}, kExitDeviceFailed,
+         "Firmware sent, not verified: the version could not be read after the restart: "
+         "version status: the device reported failure (status 0x01).",
+         false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -713,12 +741,18 @@ TEST_F(CliTest, FirmwareIsCheckedAgainstTheDeviceAsItWasBefore) {
                     : BorrowedWorld(w), world(w), back(b), another(other) {}
                 void OnVersionUpPrompt() override {
                     SimDevice& device = world.Device(0).device;
-                    if (back == kSame) {
+                    if (back == kSame || back == kNoVersion) {
                         device.SetVersionAfterFirmware(std::string("9.99"));
+                    } else if (back == kUnchanged) {
+                        device.SetVersionAfterFirmware(std::string("1.05"));
                     }
                     device.SetMode(SimMode::kUpdate);
                 }
                 void OnServiceModePrompt() override {
+                    if (back == kNoVersion) {
+                        world.Device(0).device.Faults().failedStatus = 0x01;
+                        world.Device(0).device.Faults().failedStatusCommand = 0x03;
+                    }
                     if (back == kAnother) {
                         world.DeletePrinter("Zarvel KQ-10");
                         *another = &world.AddDevice(SimDeviceSetup(SimModel::kKQ10)).device;
@@ -743,12 +777,36 @@ TEST_F(CliTest, FirmwareIsCheckedAgainstTheDeviceAsItWasBefore) {
     }
 }
 
-TEST_F(CliTest, AnEmptyFirmwareFileIsRefusedBeforeAnythingIsSent) {
-    m_world.AddDevice().device.SetMode(SimMode::kUpdate);
-    const std::string file = WriteFile("empty.kvf", {});
-    EXPECT_EQ(RunOnWorld({"firmware", "--yes", file}), kExitUsage);
-    EXPECT_THAT(Err(), HasSubstr("is empty; nothing was sent"));
-    EXPECT_TRUE(m_world.Spooler().Jobs().empty());
+TEST_F(CliTest, FirmwareThatCannotGoWellIsRefusedBeforeAnythingIsSent) {
+    SimDevice& device = m_world.AddDevice().device;
+    const std::string fifo = PathOf("fifo.kvf");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const struct {
+        const char* what;
+        std::vector<std::string> args;
+        bool paused;
+        int status;
+        const char* said;
+    } cases[] = {
+        {"an empty file", {"firmware", "--yes", WriteFile("empty.kvf", {})}, false, kExitUsage,
+         "is empty; nothing was sent"},
+        // Reading a FIFO would wait for a writer for ever.
+        {"a FIFO", {"firmware", "--yes", fifo}, false, kExitUsage, "is not a regular file"},
+        {"a FIFO to inspect", {"inspect", fifo}, false, kExitUsage, "is not a regular file"},
+        {"a FIFO to put", {"put-params", fifo}, false, kExitUsage, "is not a regular file"},
+        // A paused queue would hold the job and deliver it when resumed.
+        {"a paused queue",
+         {"--printer", "Zarvel KQ-10", "firmware", "--yes", WriteFile("fw.kvf", {1, 2, 3})}, true,
+         kExitDeviceFailed, "takes no jobs now"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        m_world.SetOffline("Zarvel KQ-10", c.paused);
+        EXPECT_EQ(RunOnWorld(c.args), c.status);
+        EXPECT_THAT(Err(), HasSubstr(c.said));
+        EXPECT_TRUE(m_world.Spooler().Jobs().empty());
+        EXPECT_TRUE(device.ControlLog().empty()) << "the device was not even asked";
+    }
 }
 
 TEST_F(CliTest, ASpoolerFailureCancelsTheJobAndSaysSo) {

@@ -36,7 +36,7 @@ void CheckDescription(const ParameterBlockBytes& block) {
     FUZZ_CHECK(info.valid == IsParameterBlockValid(block));
     FUZZ_CHECK(info.valid ==
                (info.checksumInBlock && info.storedChecksum == info.computedChecksum));
-    FUZZ_CHECK(info.modelTag.size() <= 8);
+    FUZZ_CHECK(info.modelTag.size() <= kModelTagSize);
     FUZZ_CHECK(info.checksumInBlock ==
                (info.layout == ParameterLayout::kFixed || info.dataLength <= kCountedMaxDataSize));
 

@@ -24,7 +24,14 @@ PutParametersPolicy Make(Policy policy) {
     return made;
 }
 
-enum class Fault { kNone, kStoreRefused, kStoresSomethingElse, kOwnBlockUnreadable, kBackupFails };
+enum class Fault {
+    kNone,
+    kStoreRefused,
+    kStoresSomethingElse,
+    kOwnBlockDamaged,  // its checksum does not hold
+    kOwnBlockUnreadable,
+    kBackupFails,
+};
 
 // The unit's own block, with one data byte changed and the checksum made good.
 std::vector<std::uint8_t> Changed(std::vector<std::uint8_t> block, bool validChecksum = true) {
@@ -71,10 +78,14 @@ TEST(PutParameters, EachPolicyAgainstTheUnitsFaults) {
          OutcomeKind::kSucceeded, PutStep::kDone, true, true, "succeeded"},
         {"tool: what comes back differs", Policy::kTool, good, Fault::kStoresSomethingElse,
          OutcomeKind::kDeviceFailed, PutStep::kReadBack, false, true, "failed"},
-        {"tool: the unit's own block unreadable", Policy::kTool, good, Fault::kOwnBlockUnreadable,
-         OutcomeKind::kDeviceFailed, PutStep::kReadCurrent, false, false, "failed"},
+        {"tool repairs a unit whose own block is damaged", Policy::kTool, good,
+         Fault::kOwnBlockDamaged, OutcomeKind::kSucceeded, PutStep::kDone, true, true,
+         "succeeded"},
+        {"tool: the unit's own block does not arrive", Policy::kTool, good,
+         Fault::kOwnBlockUnreadable, OutcomeKind::kDeviceFailed, PutStep::kReadCurrent, false,
+         false, "failed"},
         {"tool --force --no-backup reads nothing first", Policy::kToolForceNoBackup, good,
-         Fault::kOwnBlockUnreadable, OutcomeKind::kSucceeded, PutStep::kDone, true, false,
+         Fault::kOwnBlockDamaged, OutcomeKind::kSucceeded, PutStep::kDone, true, false,
          "succeeded"},
         {"tool: no backup, nothing sent", Policy::kTool, good, Fault::kBackupFails,
          OutcomeKind::kFileError, PutStep::kBackup, false, false, "failed"},
@@ -91,8 +102,13 @@ TEST(PutParameters, EachPolicyAgainstTheUnitsFaults) {
             case Fault::kStoresSomethingElse:
                 unit.OnStored([&unit, &own] { unit.SetParameterBlock(own); });
                 break;
-            case Fault::kOwnBlockUnreadable:
+            case Fault::kOwnBlockDamaged:
                 unit.SetParameterBlock(Changed(own, false));
+                break;
+            case Fault::kOwnBlockUnreadable:
+                // Only the parameter read fails; the store still answers.
+                unit.Faults().failedStatus = 0x01;
+                unit.Faults().failedStatusCommand = 0x01;
                 break;
             case Fault::kBackupFails:
                 world.Files().FaultsFor("/home/technician/.local/state/marnel/backups").openFails =
@@ -115,7 +131,7 @@ TEST(PutParameters, EachPolicyAgainstTheUnitsFaults) {
         };
 
         const PutParametersOutcome outcome =
-            PutParameters(device, block, "/p/file.prm", Make(c.policy), log);
+            PutParameters(device, block, "/p/file.prm", Make(c.policy), CNeverCancel(), log);
 
         EXPECT_EQ(outcome.kind, c.kind);
         EXPECT_EQ(outcome.step, c.step);
