@@ -69,7 +69,8 @@ EmulatedPrinter::Identity QueuelessKq10(const std::string& serial, std::uint8_t 
 // A unit in service mode holding its own block.
 EmulatedPrinter::Script ServiceScript(std::uint8_t blockSeed) {
     EmulatedPrinter::Script script;
-    script.parameters = Kq10ParameterBlock(blockSeed);
+    const ParameterBlockBytes block = Kq10ParameterBlock(blockSeed);
+    script.parameters.assign(block.begin(), block.end());
     script.version = {'1', '.', '0', '0', 'K', 0, 0, 0, 0};
     const std::string report = "KQ-10 REPORT\r\n";
     script.report.assign(report.begin(), report.end());
@@ -319,7 +320,9 @@ TEST_F(CliOnLinuxTest, TheSelfTestsRestoreCommandReachesTheUnitItNames) {
     const std::vector<std::string> askedByList = second.VendorRequests();
     ToolRun put = Marnel(restore, state);
     EXPECT_EQ(put.status, 0) << put.out;
-    EXPECT_EQ(first.StoredParameters(), Kq10ParameterBlock(1));
+    const ParameterBlockBytes original = Kq10ParameterBlock(1);
+    EXPECT_EQ(first.StoredParameters(),
+              std::vector<std::uint8_t>(original.begin(), original.end()));
     EXPECT_EQ(second.VendorRequests(), askedByList);
 }
 
