@@ -78,7 +78,7 @@ int ShowHistory(const Console& console, IFileSystem& files, IEnvironment& enviro
             console.out << " (simulated)";
         }
         console.out << '\n';
-        for (const char* field : {"file", "backup", "versionBefore", "versionAfter"}) {
+        for (const char* field : {"serial", "file", "backup", "versionBefore", "versionAfter"}) {
             if (entry.contains(field)) {
                 console.out << "    " << field << ": " << entry[field].get<std::string>() << '\n';
             }

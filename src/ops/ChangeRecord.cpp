@@ -3,10 +3,11 @@
 namespace marnel {
 
 CChangeRecord::CChangeRecord(const ChangeLog& log, const char* operation,
-                             const std::string& printer)
+                             const std::string& printer, const std::string& serial)
     : m_log(log) {
     m_entry.operation = operation;
     m_entry.printer = printer;
+    m_entry.serial = serial;
     m_entry.simulated = log.simulated;
 }
 

@@ -12,7 +12,8 @@ namespace marnel {
 
 class CChangeRecord {
 public:
-    CChangeRecord(const ChangeLog& log, const char* operation, const std::string& printer);
+    CChangeRecord(const ChangeLog& log, const char* operation, const std::string& printer,
+                  const std::string& serial);
 
     HistoryEntry& Entry() { return m_entry; }
 

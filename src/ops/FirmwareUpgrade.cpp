@@ -297,9 +297,10 @@ FirmwareOutcome UpgradeFirmware(CDeviceAccess& access, const std::string& printe
         outcome.kind = OutcomeKind::kNoDevice;
         return outcome;
     }
-    CChangeRecord record(log, "firmware", printer);
+    CChangeRecord record(log, "firmware", printer, std::string());
     CUpgrade(access, printer, policy, observer, cancel, log, outcome).Run(input);
     HistoryEntry& entry = record.Entry();
+    entry.serial = outcome.identity.serial;
     entry.file = file;
     entry.sha256 = outcome.sha256;
     entry.backup = outcome.backup;

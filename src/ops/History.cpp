@@ -109,6 +109,7 @@ void CHistory::Append(const HistoryEntry& entry) {
         "{\"time\":" + JsonQuoted(UtcTimestamp(m_environment.UtcSeconds(), false));
     AddField(&line, "operation", entry.operation);
     AddField(&line, "printer", entry.printer);
+    AddField(&line, "serial", entry.serial);
     AddField(&line, "model", entry.model);
     AddField(&line, "file", entry.file);
     AddField(&line, "sha256", entry.sha256);

@@ -14,6 +14,7 @@ class IFileSystem;
 struct HistoryEntry {
     std::string operation;  // "put-params", "self-test", "firmware"
     std::string printer;
+    std::string serial;         // the unit's serial, when it has one: it names the unit
     std::string model;          // the device's model tag, when read
     std::string file;           // the input file, when there is one
     std::string sha256;         // of the input file

@@ -70,7 +70,7 @@ PutParametersOutcome Put(OpenedDevice& device, const ParameterBlockBytes& block,
 PutParametersOutcome PutParameters(OpenedDevice& device, const ParameterBlockBytes& block,
                                    const std::string& file, const PutParametersPolicy& policy,
                                    const ICancelToken& cancel, const ChangeLog& log) {
-    CChangeRecord record(log, "put-params", device.printer);
+    CChangeRecord record(log, "put-params", device.printer, device.identity.serial);
     record.Entry().file = file;
     if (log.hashing != nullptr) {
         record.Entry().sha256 = Sha256Of(*log.hashing, block.data(), block.size());

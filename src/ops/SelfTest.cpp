@@ -124,7 +124,7 @@ SelfTestOutcome RunSelfTest(CDeviceAccess& access, const std::string& printer,
         return outcome;
     }
     onStep(SelfTestResult{SelfTestStep::kCreate, true, std::string(), 0});
-    CChangeRecord record(log, "self-test", printer);
+    CChangeRecord record(log, "self-test", printer, device.identity.serial);
     RunSteps(device, onStep, cancel, log, outcome);
     record.Entry().backup = outcome.backup;
     outcome.historyError = record.Write(outcome);

@@ -341,6 +341,7 @@ TEST_F(CliTest, ChangesToADeviceAreRecordedAndListedWithTheirBackups) {
     EXPECT_EQ(entries[0]["operation"], "put-params");
     EXPECT_EQ(entries[0]["outcome"], "succeeded");
     EXPECT_EQ(entries[0]["sha256"].get<std::string>().size(), 64u);
+    EXPECT_EQ(entries[0]["serial"], "KQ10SN0001") << "the line names the unit";
     EXPECT_EQ(entries[1]["operation"], "self-test");
 
     EXPECT_EQ(RunOnWorld({"--json", "backups"}), kExitSuccess);
