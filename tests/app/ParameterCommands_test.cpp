@@ -122,7 +122,7 @@ TEST_F(ParameterCommands, PutSendsAnyContentUnchangedAndTheDeviceDecides) {
         Files().Content("/home/technician/.local/state/marnel/history.jsonl");
     const std::string lines(history.begin(), history.end());
     EXPECT_NE(lines.find("\"operation\":\"put-params\",\"printer\":\"Zarvel KQ-10\","
-                         "\"model\":\"ZT-5\",\"file\":\"/p/zt5.bin\""),
+                         "\"serial\":\"KQ10SN0001\",\"model\":\"ZT-5\",\"file\":\"/p/zt5.bin\""),
               std::string::npos)
         << lines;
     EXPECT_NE(lines.find("\"file\":\"/p/broken.bin\""), std::string::npos);
