@@ -1,5 +1,6 @@
 #include "ops/History.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "files/File.h"
@@ -30,17 +31,18 @@ std::size_t Utf8SequenceAt(const std::string& text, std::size_t at) {
 bool EndsWithNewLine(IFileSystem& fileSystem, const std::string& path) {
     CFile file(fileSystem);
     try {
-        file.OpenRead(path);
+        file.OpenReadBesideWriters(path);
+        const std::uint64_t length = file.GetLength();
+        if (length == 0) {
+            return true;
+        }
+        file.Seek(length - 1);
+        char last = '\n';
+        file.Read(&last, 1);
+        return last == '\n';
     } catch (const CFileException&) {
-        return true;  // none yet; a real problem shows when appending
+        return true;
     }
-    char buffer[4096];
-    char last = '\n';
-    for (DWORD got; (got = file.Read(buffer, sizeof buffer)) > 0;) {
-        last = buffer[got - 1];
-    }
-    file.Close();
-    return last == '\n';
 }
 
 void AddField(std::string* line, const char* name, const std::string& value) {
@@ -123,14 +125,58 @@ void CHistory::Append(const HistoryEntry& entry) {
         line += ",\"simulated\":true";
     }
     line += "}\n";
+    // Writers take turns: the file is held from the check of its end until
+    // the line is on the disk (closing a written file puts it there first).
+    CFile file(m_fileSystem);
+    file.OpenAppend(path, kHistoryWaitMs);
     if (!EndsWithNewLine(m_fileSystem, path)) {
         line.insert(0, "\n");  // a line cut short stays on its own
     }
-    // Closing a written file puts it on the disk first.
-    CFile file(m_fileSystem);
-    file.OpenAppend(path);
     file.Write(line.data(), static_cast<DWORD>(line.size()));
     file.Close();
+}
+
+std::string ReadHistoryText(IFileSystem& fileSystem, const std::string& path,
+                            std::uint64_t lastBytes, std::uint64_t* skipped) {
+    if (skipped != nullptr) {
+        *skipped = 0;
+    }
+    CFile file(fileSystem);
+    try {
+        file.OpenReadBesideWriters(path);
+    } catch (const CFileException& error) {
+        if (error.m_cause == FileErrorCause::kFileNotFound) {
+            return std::string();
+        }
+        throw;
+    }
+    // What is there now; a writer's later lines are for the next reader.
+    const std::uint64_t length = file.GetLength();
+    // One byte before the window, to tell whether its first line is whole.
+    const std::uint64_t from = length > lastBytes ? length - lastBytes - 1 : 0;
+    if (from > 0) {
+        file.Seek(from);
+    }
+    std::string text;
+    char buffer[65536];
+    while (text.size() < length - from) {
+        const DWORD got = file.Read(
+            buffer, static_cast<DWORD>(std::min<std::uint64_t>(sizeof buffer, length - from - text.size())));
+        if (got == 0) {
+            break;
+        }
+        text.append(buffer, got);
+    }
+    file.Close();
+    if (length > lastBytes) {
+        const std::size_t newLine = text.find('\n');
+        const std::size_t cut = newLine == std::string::npos ? text.size() : newLine + 1;
+        text.erase(0, cut);
+        if (skipped != nullptr) {
+            *skipped = from + cut;
+        }
+    }
+    return text;
 }
 
 }  // namespace marnel

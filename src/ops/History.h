@@ -3,6 +3,7 @@
 // disk before the command returns.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -25,6 +26,11 @@ struct HistoryEntry {
     bool simulated = false;         // the built-in simulated device
 };
 
+// How long a history line waits for other writers' lines: each holds the
+// file for one line and its flush to the disk, so only a stalled disk or a
+// program that keeps the file locked makes it run out.
+constexpr unsigned kHistoryWaitMs = 10000;
+
 class CHistory {
 public:
     CHistory(IFileSystem& fileSystem, IEnvironment& environment)
@@ -33,13 +39,24 @@ public:
     // history.jsonl in the state folder; empty when there is no state folder.
     std::string Path();
 
-    // Appends `entry` with the current UTC time. Raises CFileException.
+    // Appends `entry` with the current UTC time, on the disk when it returns.
+    // Another writer's line is waited for, up to kHistoryWaitMs; a reader
+    // never holds it up. Raises CFileException.
     void Append(const HistoryEntry& entry);
 
 private:
     IFileSystem& m_fileSystem;
     IEnvironment& m_environment;
 };
+
+// The text of the history at `path`, read without making a writer wait:
+// the whole file, or its last whole lines within `lastBytes` (*skipped gets
+// how many bytes were left out before them). Empty when there is no history
+// yet; a last line a writer has not finished may be read in part. Raises
+// CFileException.
+std::string ReadHistoryText(IFileSystem& fileSystem, const std::string& path,
+                            std::uint64_t lastBytes = UINT64_MAX,
+                            std::uint64_t* skipped = nullptr);
 
 // True when `text` is valid UTF-8 throughout.
 bool IsUtf8(const std::string& text);

@@ -6,8 +6,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
+#include <cstring>
+#include <ctime>
 #include <vector>
 
 #include "posix/PosixFileErrorCauses.h"
@@ -40,6 +44,29 @@ bool LockOrClose(int fd, FileError* error) {
         int saved = errno;
         close(fd);
         return FailErrno(error, saved);
+    }
+    return true;
+}
+
+std::int64_t MonotonicMs() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<std::int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+}
+
+// The exclusive lock, waited for up to `waitMilliseconds` in short naps: a
+// blocking flock could not be given up in time without a signal.
+bool LockWaitingOrClose(int fd, unsigned waitMilliseconds, FileError* error) {
+    const std::int64_t deadline = MonotonicMs() + waitMilliseconds;
+    while (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        const int saved = errno;
+        const std::int64_t left = deadline - MonotonicMs();
+        if ((saved != EWOULDBLOCK && saved != EINTR) || left <= 0) {
+            close(fd);
+            return FailErrno(error, saved);
+        }
+        const timespec nap{0, static_cast<long>(std::min<std::int64_t>(left, 10)) * 1000000};
+        nanosleep(&nap, nullptr);
     }
     return true;
 }
@@ -81,7 +108,8 @@ mode_t NewFileMode() {
 
 namespace {
 
-// Opens for reading under an advisory lock of `lockKind` (LOCK_EX or LOCK_SH).
+// Opens for reading under an advisory lock of `lockKind` (LOCK_EX or
+// LOCK_SH), or none for LOCK_UN.
 bool OpenForReading(const std::string& path, int lockKind, FileHandle* file, FileError* error) {
     int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
@@ -93,7 +121,7 @@ bool OpenForReading(const std::string& path, int lockKind, FileHandle* file, Fil
         close(fd);
         return FailErrno(error, saved);
     }
-    if (flock(fd, lockKind | LOCK_NB) != 0) {
+    if (lockKind != LOCK_UN && flock(fd, lockKind | LOCK_NB) != 0) {
         int saved = errno;
         close(fd);
         return FailErrno(error, saved);
@@ -110,6 +138,11 @@ bool PosixFileSystem::OpenRead(const std::string& path, FileHandle* file, FileEr
 bool PosixFileSystem::OpenReadShared(const std::string& path, FileHandle* file,
                                      FileError* error) {
     return OpenForReading(path, LOCK_SH, file, error);
+}
+
+bool PosixFileSystem::OpenReadBesideWriters(const std::string& path, FileHandle* file,
+                                            FileError* error) {
+    return OpenForReading(path, LOCK_UN, file, error);
 }
 
 bool PosixFileSystem::Create(const std::string& path, FileHandle* file, FileError* error) {
@@ -240,12 +273,13 @@ bool PosixFileSystem::CreateNew(const std::string& path, FileHandle* file, bool*
     return Wrap(fd, true, file);
 }
 
-bool PosixFileSystem::OpenAppend(const std::string& path, FileHandle* file, FileError* error) {
+bool PosixFileSystem::OpenAppend(const std::string& path, unsigned waitMilliseconds,
+                                 FileHandle* file, FileError* error) {
     int fd = open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
     if (fd < 0) {
         return FailOpen(error, path, errno);
     }
-    if (!LockOrClose(fd, error)) {
+    if (!LockWaitingOrClose(fd, waitMilliseconds, error)) {
         return false;
     }
     return Wrap(fd, true, file);
@@ -266,6 +300,28 @@ bool PosixFileSystem::ListFiles(const std::string& folder, std::vector<std::stri
         }
     }
     closedir(dir);
+    return true;
+}
+
+bool PosixFileSystem::GetPathKind(const std::string& path, PathKind* kind, FileError* error) {
+    struct stat st {};
+    if (stat(path.c_str(), &st) != 0) {
+        if (errno != ENOENT && errno != ENOTDIR) {
+            return FailErrno(error, errno);
+        }
+        *kind = errno == ENOENT ? PathKind::kNothing : PathKind::kOther;
+        return true;
+    }
+    *kind = S_ISDIR(st.st_mode)   ? PathKind::kFolder
+            : S_ISREG(st.st_mode) ? PathKind::kFile
+                                  : PathKind::kOther;
+    return true;
+}
+
+bool PosixFileSystem::Seek(FileHandle file, std::uint64_t offset, FileError* error) {
+    if (lseek(AsFile(file)->fd, static_cast<off_t>(offset), SEEK_SET) < 0) {
+        return FailErrno(error, errno);
+    }
     return true;
 }
 

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 
 #include "ops/History.h"
@@ -25,6 +26,29 @@ TEST(History, JsonStringsAreValidWhateverTheBytes) {
     for (const auto& c : cases) {
         EXPECT_EQ(JsonQuoted(c.text), c.json) << c.text;
     }
+}
+
+// A reader of the history takes what stands, or only its last whole lines.
+TEST(History, ReadingTheLastLinesKeepsOnlyWholeOnes) {
+    MemoryFileSystem files;
+    files.SetFile("/h", {'a', 'a', 'a', '\n', 'b', 'b', 'b', '\n', 'c', 'c', 'c', '\n'});
+    const struct {
+        std::uint64_t lastBytes;
+        const char* text;
+        std::uint64_t skipped;
+    } cases[] = {
+        {12, "aaa\nbbb\nccc\n", 0},
+        {8, "bbb\nccc\n", 4},  // the window starts a line
+        {6, "ccc\n", 8},        // inside "bbb": that line is left out
+        {3, "", 12},            // inside the last line
+    };
+    for (const auto& c : cases) {
+        std::uint64_t skipped = 99;
+        EXPECT_EQ(ReadHistoryText(files, "/h", c.lastBytes, &skipped), c.text) << c.lastBytes;
+        EXPECT_EQ(skipped, c.skipped) << c.lastBytes;
+    }
+    EXPECT_EQ(ReadHistoryText(files, "/none"), "");
+    EXPECT_EQ(files.OpenHandleCount(), 0u);
 }
 
 TEST(History, LinesAreAppendedEachOnItsOwn) {
