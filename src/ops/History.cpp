@@ -11,23 +11,9 @@ namespace marnel {
 
 namespace {
 
-// The length of the valid UTF-8 sequence at `at`, or 0 when there is none.
-std::size_t Utf8SequenceAt(const std::string& text, std::size_t at) {
-    const auto lead = static_cast<unsigned char>(text[at]);
-    const std::size_t length = lead < 0x80 ? 1 : (lead >> 5) == 0x6 ? 2 : (lead >> 4) == 0xE ? 3
-                                             : (lead >> 3) == 0x1E ? 4 : 0;
-    if (length == 0 || at + length > text.size() || (length == 2 && lead < 0xC2)) {
-        return 0;
-    }
-    for (std::size_t i = 1; i < length; ++i) {
-        if ((static_cast<unsigned char>(text[at + i]) >> 6) != 0x2) {
-            return 0;
-        }
-    }
-    return length;
-}
-
-// True for a file that is empty, missing or ends a line.
+// Whether the history ends a line: a new line must not join one cut short.
+// Read beside the writer that holds it; a file that cannot be read is taken
+// as ending one (the append then meets the real problem).
 bool EndsWithNewLine(IFileSystem& fileSystem, const std::string& path) {
     CFile file(fileSystem);
     try {
@@ -52,6 +38,39 @@ void AddField(std::string* line, const char* name, const std::string& value) {
 }
 
 }  // namespace
+
+// Strictly by the standard's table of well-formed sequences: no overlong
+// form, no surrogate, nothing above U+10FFFF.
+std::size_t Utf8SequenceAt(const std::string& text, std::size_t at) {
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[at + i]); };
+    const unsigned char lead = byte(0);
+    if (lead < 0x80) {
+        return 1;
+    }
+    std::size_t length = 0;
+    unsigned char low = 0x80;  // the range of the second byte
+    unsigned char high = 0xBF;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        low = lead == 0xE0 ? 0xA0 : 0x80;
+        high = lead == 0xED ? 0x9F : 0xBF;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        low = lead == 0xF0 ? 0x90 : 0x80;
+        high = lead == 0xF4 ? 0x8F : 0xBF;
+    }
+    if (length == 0 || at + length > text.size() || byte(1) < low || byte(1) > high) {
+        return 0;
+    }
+    for (std::size_t i = 2; i < length; ++i) {
+        if ((byte(i) >> 6) != 0x2) {
+            return 0;
+        }
+    }
+    return length;
+}
 
 bool IsUtf8(const std::string& text) {
     for (std::size_t i = 0; i < text.size();) {

@@ -58,6 +58,10 @@ std::string ReadHistoryText(IFileSystem& fileSystem, const std::string& path,
                             std::uint64_t lastBytes = UINT64_MAX,
                             std::uint64_t* skipped = nullptr);
 
+// The length of the well-formed UTF-8 sequence at `at` (which must be inside
+// `text`), or 0 when none starts there.
+std::size_t Utf8SequenceAt(const std::string& text, std::size_t at);
+
 // True when `text` is valid UTF-8 throughout.
 bool IsUtf8(const std::string& text);
 
