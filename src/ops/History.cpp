@@ -134,6 +134,7 @@ void CHistory::Append(const HistoryEntry& entry) {
     AddField(&line, "file", entry.file);
     AddField(&line, "sha256", entry.sha256);
     AddField(&line, "backup", entry.backup);
+    AddField(&line, "backupSha256", entry.backupSha256);
     AddField(&line, "versionBefore", entry.versionBefore);
     AddField(&line, "versionAfter", entry.versionAfter);
     AddField(&line, "outcome", entry.outcome);

@@ -19,6 +19,7 @@ struct HistoryEntry {
     std::string file;           // the input file, when there is one
     std::string sha256;         // of the input file
     std::string backup;         // the backup made before the change
+    std::string backupSha256;   // of the backup, as saved
     std::string versionBefore;  // firmware versions, when read
     std::string versionAfter;
     std::string outcome;            // "succeeded", "failed", "refused", "interrupted"...
