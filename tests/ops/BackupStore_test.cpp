@@ -5,6 +5,7 @@
 #include "files/FileException.h"
 #include "files/Sha256.h"
 #include "ops/BackupStore.h"
+#include "ops/StateFolder.h"
 #include "posix/PosixHashing.h"
 #include "sim/MemoryFileSystem.h"
 #include "sim/SimPlatform.h"
@@ -97,6 +98,49 @@ TEST_F(BackupStoreTest, ListingOrdersAndJudgesEachBackup) {
     EXPECT_EQ(found[1].length, 0u);
     // Without hashing, only the sizes are judged.
     EXPECT_EQ(ListBackupFiles(files, environment, nullptr, recorded)[2].state, State::kComplete);
+}
+
+// Whether the state folder can keep a record, before a unit is changed.
+TEST_F(BackupStoreTest, AStateFolderThatCannotBeUsedIsSaidBeforeAnything) {
+    using Kind = StateFolderProblem::Kind;
+    const struct {
+        const char* variable;     // MARNEL_STATE_DIR
+        const char* file;         // a file already there
+        const char* failingFolder;  // a folder that cannot be made
+        std::optional<Kind> problem;
+        const char* path;         // the path the problem names
+    } cases[] = {
+        {"/state", nullptr, nullptr, std::nullopt, ""},
+        {"state", nullptr, nullptr, std::nullopt, ""},  // relative: from the current folder
+        {"/state", "/state", nullptr, Kind::kNotAFolder, "/state"},
+        {"/state", "/state/backups", nullptr, Kind::kNotAFolder, "/state/backups"},
+        {"/state", "/f", nullptr, std::nullopt, ""},
+        {"/f/state", "/f", nullptr, Kind::kNotAFolder, "/f/state"},
+        {"/state", nullptr, "/state/backups", Kind::kFileError, "/state/backups"},
+    };
+    for (const auto& c : cases) {
+        MemoryFileSystem disk;
+        SimEnvironment place;
+        place.SetVariable("MARNEL_STATE_DIR", c.variable);
+        if (c.file != nullptr) {
+            disk.SetFile(c.file, {'x'});
+        }
+        if (c.failingFolder != nullptr) {
+            disk.FaultsFor(c.failingFolder).openFails = FileErrorCause::kAccessDenied;
+        }
+        const std::optional<StateFolderProblem> problem = CheckStateFolder(disk, place);
+        ASSERT_EQ(problem.has_value(), c.problem.has_value()) << c.variable;
+        if (problem) {
+            EXPECT_EQ(problem->kind, *c.problem) << c.variable;
+            EXPECT_EQ(problem->path, c.path);
+        } else {
+            const std::string state = StateFolder(place);
+            EXPECT_EQ(state[0], '/');
+            EXPECT_TRUE(disk.Exists(state + "/history.jsonl")) << "the history can be written";
+            EXPECT_EQ(disk.Paths().size(), c.file != nullptr ? 2u : 1u) << "no probe left";
+        }
+        EXPECT_EQ(disk.OpenHandleCount(), 0u);
+    }
 }
 
 }  // namespace
