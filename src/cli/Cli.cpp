@@ -11,6 +11,7 @@
 #include "cli/ExitStatus.h"
 #include "cli/StateCommands.h"
 #include "cli/SupportBundle.h"
+#include "posix/PosixHashing.h"
 
 namespace marnel::cli {
 
@@ -304,7 +305,8 @@ int Dispatch(const CLI::App& app, Console& console, IFileSystem& files,
         return ShowHistory(console, files, environment);
     }
     if (command.name == "backups") {
-        return ListBackups(console, files, environment);
+        PosixHashing hashing;
+        return ListBackups(console, files, environment, &hashing);
     }
     std::unique_ptr<DeviceWorld> world;
     try {

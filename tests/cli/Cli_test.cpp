@@ -350,6 +350,69 @@ TEST_F(CliTest, ChangesToADeviceAreRecordedAndListedWithTheirBackups) {
     EXPECT_EQ(ReadFile(backups[1].get<std::string>()), ValidBlock()) << "what the test found";
 }
 
+// A line that is no record is skipped with a warning; what a record holds
+// reaches the terminal as text, never as bytes that act or pass for other
+// letters.
+TEST_F(CliTest, HistoryShowsEachRecordSafelyAndSkipsWhatIsNone) {
+    const std::string good = "{\"time\":\"2026-12-07T12:00:00Z\",\"operation\":\"put-params\","
+                             "\"printer\":\"Z\\u001b[2J\",\"file\":\"caf\\u00e9\\u000aok\","
+                             "\"backup\":\"/b/caf\xC3\xA9\",\"outcome\":\"succeeded\"}\n";
+    ASSERT_EQ(mkdir(PathOf("state").c_str(), 0700), 0);
+    std::ofstream(PathOf("state/history.jsonl"))
+        << good << "{\"file\":5}\n{\"exitStatus\":\"0\"}\n{\"simulated\":1}\n[1]\n" << good;
+    EXPECT_EQ(RunOnWorld({"history"}), kExitSuccess);
+    const std::string record = "2026-12-07T12:00:00Z  put-params  Z\\x1b[2J  succeeded\n"
+                               "    file: caf\\xe9\\x0aok\n    backup: /b/caf\xC3\xA9\n";
+    EXPECT_EQ(Out(), record + record);
+    for (const char* field : {"\"file\" of", "\"exitStatus\" of", "\"simulated\" of"}) {
+        EXPECT_THAT(Err(), HasSubstr(std::string("has a ") + field + " the wrong type and was skipped"));
+    }
+    EXPECT_THAT(Err(), HasSubstr("is incomplete and was skipped"));
+    EXPECT_EQ(RunOnWorld({"--json", "history"}), kExitSuccess);
+    EXPECT_EQ(nlohmann::json::parse(Out())["entries"].size(), 2u);
+}
+
+// A state folder that is not one is said, exit 2; one not made yet has
+// nothing in it.
+TEST_F(CliTest, AStateFolderThatCannotBeUsedIsAnError) {
+    WriteFile("plain", {'x'});
+    for (const auto& [folder, status] : {std::pair(PathOf("plain"), kExitUsage),
+                                         std::pair(PathOf("plain/state"), kExitUsage),
+                                         std::pair(PathOf("none/yet"), kExitSuccess)}) {
+        m_environment.SetVariable("MARNEL_STATE_DIR", folder);
+        for (const char* command : {"history", "backups"}) {
+            EXPECT_EQ(RunOnWorld({command}), status) << folder << " " << command;
+            EXPECT_THAT(Err(), HasSubstr(status == kExitUsage
+                                             ? folder + " (MARNEL_STATE_DIR) is not a folder"
+                                             : ""));
+            EXPECT_EQ(Out().empty(), status == kExitUsage);
+        }
+    }
+}
+
+// Only complete backups are offered, oldest first; a damaged one is said.
+TEST_F(CliTest, BackupsListsOnlyCompleteOnesInOrder) {
+    ASSERT_EQ(std::system(("mkdir -p " + PathOf("state/backups")).c_str()), 0);
+    const std::string stem = PathOf("state/backups/KQ-10_P_20261207T120000Z");
+    for (const char* count : {"-10", "-2", "-3"}) {
+        std::ofstream(stem + count + ".prm") << std::string(kParameterBlockSize, '\x01');
+    }
+    std::ofstream(stem + ".prm").flush();  // cut short by a full disk
+    // The history took another digest of -3 when it was made.
+    std::ofstream(PathOf("state/history.jsonl"))
+        << "{\"backup\":\"" << stem << "-3.prm\",\"backupSha256\":\"00\"}\n";
+
+    EXPECT_EQ(RunOnWorld({"backups"}), kExitSuccess);
+    EXPECT_EQ(Out(), stem + "-2.prm\n" + stem + "-10.prm\n");
+    EXPECT_THAT(Err(), HasSubstr(stem + ".prm is damaged and not listed: 0 bytes where a backup "
+                                        "holds 266"));
+    EXPECT_THAT(Err(), HasSubstr(stem + "-3.prm is damaged and not listed: its SHA-256"));
+    EXPECT_EQ(RunOnWorld({"--json", "backups"}), kExitSuccess);
+    const nlohmann::json result = nlohmann::json::parse(Out());
+    EXPECT_EQ(result["backups"].size(), 2u);
+    EXPECT_EQ(result["damaged"].size(), 2u);
+}
+
 TEST_F(CliTest, ARefusedStoreIsFailedToPutParametersWithItsCause) {
     SimDevice& device = m_world.AddDevice().device;
     device.Faults().failedStatus = 0x01;
