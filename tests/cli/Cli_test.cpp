@@ -525,9 +525,9 @@ TEST_F(CliTest, JsonResultsAreOneObjectPerCommand) {
                            "\"error\":\"Failed to get the version.\",\"exitStatus\":1,"
                            "\"ok\":false}\n"));
     EXPECT_EQ(Err(), "");
-    // Even a command line it cannot run ends in one object.
+    // Even a command line it cannot run ends in one object, with the reason.
     EXPECT_EQ(RunOnWorld({"--json", "inspect"}), kExitUsage);
-    EXPECT_EQ(Out(), "{\"exitStatus\":2,\"ok\":false}\n");
+    EXPECT_EQ(Out(), "{\"error\":\"FILE is required\",\"exitStatus\":2,\"ok\":false}\n");
 }
 
 TEST_F(CliTest, JsonStaysValidForTextThatIsNotUtf8) {
@@ -566,6 +566,14 @@ TEST_F(CliTest, TheCommandLineForgivesOrderAndSaysWhatWasMeant) {
         {{"report", "-o", ""}, kExitUsage, "", "an empty file name"},
         {{"get-params", ""}, kExitUsage, "", "an empty file name"},
         {{"--json", "get-params", "-"}, kExitUsage, "cannot share standard output", ""},
+        // Given empty, a value is refused, not taken as none or as 0.
+        {{"--serial", "", "version"}, kExitUsage, "", "an empty serial number"},
+        {{"version", "--printer", ""}, kExitUsage, "", "an empty printer name"},
+        {{"firmware", "--timeout", "", "f"}, kExitUsage, "", "an empty number of seconds"},
+        {{"firmware", "--verify-timeout", "", "f"}, kExitUsage, "", "an empty number of seconds"},
+        // A JSON reader gets the reason of a usage error, not only its status.
+        {{"--json", "--printer", "", "version"}, kExitUsage, "\"error\":\"--printer: an empty", ""},
+        {{"help", "nosuch", "--json"}, kExitUsage, "\"error\":\"marnel: unknown command", ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.args[0] + " " + (c.args.size() > 1 ? c.args[1] : ""));
