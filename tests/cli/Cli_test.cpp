@@ -506,6 +506,21 @@ TEST_F(CliTest, DoctorPrintsOneCheckALineAndFailsOnAFailedCheck) {
     EXPECT_THAT(Out(), HasSubstr("\"ok\":false"));
 }
 
+// A device's strings can neither start a line of their own nor act on the
+// terminal; JSON carries bytes that are not UTF-8 in hex too.
+TEST_F(CliTest, DeviceStringsAreShownAsText) {
+    m_world.AddDevice(SimDeviceSetup(SimModel::kKQ10, "Zarvel KQ-10\nok   lp-group: \x1b[2J"));
+    for (const char* command : {"list", "doctor"}) {
+        RunOnWorld({command});
+        EXPECT_THAT(Out(), HasSubstr("Zarvel KQ-10\\x0aok   lp-group: \\x1b[2J")) << command;
+        EXPECT_THAT(Out(), Not(HasSubstr("\nok   lp-group"))) << command;
+    }
+    // A surrogate, an overlong form, a code point past the last.
+    m_world.Device(0).device.SetReport(std::string("\xED\xA0\x80 \xC0\xAF \xF4\x90\x80\x80\n"));
+    EXPECT_EQ(RunOnWorld({"--json", "report"}), kExitSuccess);
+    EXPECT_EQ(nlohmann::json::parse(Out())["reportHex"], "eda08020c0af20f49080800a");
+}
+
 TEST_F(CliTest, TraceShowsEveryRequestInHex) {
     m_world.AddDevice();
     EXPECT_EQ(RunOnWorld({"--trace", "version"}), kExitSuccess);
