@@ -1,13 +1,16 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/file.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -275,6 +278,40 @@ TEST_F(PosixFiles, HistoryLinesOfManyWritersAllArriveWhole) {
     EXPECT_GE(std::chrono::steady_clock::now() - before, std::chrono::milliseconds(200));
     EXPECT_EQ(error.cause, FileErrorCause::kSharingViolation);
     close(holder);
+}
+
+// A signal that ends the process during a save leaves the file as it was
+// and nothing beside it; a signal the command holds is left to it.
+TEST_F(PosixFiles, ASignalDuringASaveTakesItsTemporaryFileAlong) {
+    for (const int signal : {SIGHUP, SIGINT, SIGQUIT, SIGTERM, -SIGTERM /* held */}) {
+        Put("params.bin", "old");
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            const rlimit noCore{0, 0};
+            setrlimit(RLIMIT_CORE, &noCore);
+            if (signal < 0) {
+                std::signal(-signal, [](int) {});
+            }
+            CReplacingFile file(fs);
+            file.Create(Path("params.bin"));
+            file.Write("new", 3);
+            raise(std::abs(signal));
+            file.Commit();
+            _exit(0);
+        }
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        EXPECT_EQ(WIFSIGNALED(status) ? WTERMSIG(status) : -WEXITSTATUS(status),
+                  signal < 0 ? 0 : signal);
+        EXPECT_EQ(Get("params.bin"), signal < 0 ? "new" : "old") << signal;
+        EXPECT_EQ(EntryCount(), 1u) << "no temporary file left, signal " << signal;
+    }
+    // Once no save is open, the signals are as they were.
+    SaveFileReplacing(fs, Path("params.bin"), "x", 1);
+    struct sigaction current {};
+    ASSERT_EQ(sigaction(SIGTERM, nullptr, &current), 0);
+    EXPECT_EQ(current.sa_handler, SIG_DFL);
 }
 
 TEST_F(PosixFiles, SaveIntoAMissingFolderIsABadPath) {
