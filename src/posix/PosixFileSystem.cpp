@@ -9,10 +9,11 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
-#include <ctime>
+#include <thread>
 #include <vector>
 
 #include "posix/PosixFileErrorCauses.h"
@@ -49,25 +50,19 @@ bool LockOrClose(int fd, FileError* error) {
     return true;
 }
 
-std::int64_t MonotonicMs() {
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return static_cast<std::int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
-}
-
 // The exclusive lock, waited for up to `waitMilliseconds` in short naps: a
 // blocking flock could not be given up in time without a signal.
 bool LockWaitingOrClose(int fd, unsigned waitMilliseconds, FileError* error) {
-    const std::int64_t deadline = MonotonicMs() + waitMilliseconds;
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(waitMilliseconds);
     while (flock(fd, LOCK_EX | LOCK_NB) != 0) {
         const int saved = errno;
-        const std::int64_t left = deadline - MonotonicMs();
-        if ((saved != EWOULDBLOCK && saved != EINTR) || left <= 0) {
+        const Clock::duration left = deadline - Clock::now();
+        if ((saved != EWOULDBLOCK && saved != EINTR) || left <= Clock::duration::zero()) {
             close(fd);
             return FailErrno(error, saved);
         }
-        const timespec nap{0, static_cast<long>(std::min<std::int64_t>(left, 10)) * 1000000};
-        nanosleep(&nap, nullptr);
+        std::this_thread::sleep_for(std::min<Clock::duration>(left, std::chrono::milliseconds(10)));
     }
     return true;
 }
