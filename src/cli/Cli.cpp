@@ -11,6 +11,7 @@
 #include "cli/ExitStatus.h"
 #include "cli/StateCommands.h"
 #include "cli/SupportBundle.h"
+#include "posix/PosixHashing.h"
 
 namespace marnel::cli {
 
@@ -103,10 +104,26 @@ void SuggestForTypos(const CLI::App& app, int argc, const char* const* argv, std
     }
 }
 
-// A file name given as "" names nothing: refused before anything runs.
-const CLI::Validator kNamedFile(
-    [](std::string& name) { return name.empty() ? std::string("an empty file name") : ""; },
-    "FILE");
+// A value given as "" names nothing: refused before anything runs, rather
+// than taken as "none given" (the first device) or as 0 seconds.
+CLI::Validator NotEmpty(const char* what, const char* typeName) {
+    return CLI::Validator(
+        [what](std::string& value) { return value.empty() ? std::string(what) : ""; }, typeName);
+}
+const CLI::Validator kNamedFile = NotEmpty("an empty file name", "FILE");
+const CLI::Validator kNamedPrinter = NotEmpty("an empty printer name", "NAME");
+const CLI::Validator kNamedSerial = NotEmpty("an empty serial number", "SN");
+const CLI::Validator kSeconds = NotEmpty("an empty number of seconds", "SECONDS");
+
+// Whether the command line asks for JSON, also when it could not be parsed.
+bool AsksForJson(int argc, const char* const* argv) {
+    for (int i = 1; i < argc && std::string(argv[i]) != "--"; ++i) {
+        if (std::string(argv[i]) == "--json") {
+            return true;
+        }
+    }
+    return false;
+}
 
 struct ParsedCommand {
     std::string name;
@@ -132,9 +149,11 @@ void AddGlobalOptions(CLI::App& app, Console& console, ParsedCommand& command) {
         "list: 1 when CUPS or the USB bus could not be read. doctor: 1 when a check failed.\n"
         "inspect: 0 valid, 1 invalid, 2 file error.");
     app.add_option("--printer", command.options.printer,
-                   "Printer (queue) name of the device; default: the first Zarvel device found");
+                   "Printer (queue) name of the device; default: the first Zarvel device found")
+        ->check(kNamedPrinter);
     app.add_option("--serial", command.options.serial,
                    "USB serial number of the device (see 'marnel list'), instead of --printer")
+        ->check(kNamedSerial)
         ->type_name("SN");
     command.simulate =
         app.add_option("--simulate", command.simulateModel,
@@ -192,12 +211,14 @@ void AddFirmwareCommand(CLI::App& app, ParsedCommand& command) {
                        "mode");
     firmware->add_option("--timeout", options.timeoutSeconds,
                          "How long --yes waits for the update mode, in seconds (default 60)")
+        ->check(kSeconds)
         ->type_name("SECONDS");
     firmware->add_flag("--verify,!--no-verify", options.verify,
                        "After the job, wait for the device in service mode and compare its "
                        "version and parameters with those before (default on)");
     firmware->add_option("--verify-timeout", options.verifyTimeoutSeconds,
                          "How long the check waits for the service mode, in seconds (default 180)")
+        ->check(kSeconds)
         ->type_name("SECONDS");
     firmware->add_flag("--restore-params", options.restoreParams,
                        "Put back parameters that the upgrade changed, without asking");
@@ -240,8 +261,8 @@ int PrintHelp(const CLI::App& app, const Console& console, const std::string& to
         }
     }
     const std::string meant = Nearest(topic, CommandNames(app));
-    console.err << "marnel: unknown command '" << topic << "'"
-                << (meant.empty() ? "" : "; did you mean '" + meant + "'?") << '\n';
+    console.Failure("marnel: unknown command '" + topic + "'" +
+                    (meant.empty() ? "" : "; did you mean '" + meant + "'?"));
     return kExitUsage;
 }
 
@@ -304,7 +325,8 @@ int Dispatch(const CLI::App& app, Console& console, IFileSystem& files,
         return ShowHistory(console, files, environment);
     }
     if (command.name == "backups") {
-        return ListBackups(console, files, environment);
+        PosixHashing hashing;
+        return ListBackups(console, files, environment, &hashing);
     }
     std::unique_ptr<DeviceWorld> world;
     try {
@@ -345,6 +367,11 @@ int RunCommand(int argc, const char* const* argv, Console& console, IFileSystem&
     } catch (const CLI::ParseError& e) {
         app.exit(e, console.out, console.err);
         SuggestForTypos(app, argc, argv, console.err);
+        if (AsksForJson(argc, argv)) {
+            // A reader of the JSON gets the reason too, not only its status.
+            console.json = true;
+            console.Failure(e.what());
+        }
         return kExitUsage;
     }
     return Dispatch(app, console, files, environment, makeWorld, command);

@@ -8,6 +8,8 @@
 #include "cli/ExitStatus.h"
 #include "cli/FileErrorText.h"
 #include "cli/SignalHold.h"
+#include "cli/StateCommands.h"
+#include "ops/StateFolder.h"
 #include "cli/Trace.h"
 #include "device/AnsiText.h"
 #include "files/File.h"
@@ -156,11 +158,20 @@ ChangeLog DeviceCommands::MakeChangeLog() const {
     return log;
 }
 
-void DeviceCommands::WarnUnrecorded(const std::optional<CFileException>& historyError) const {
-    if (historyError) {
-        m_console.Warning("the history could not be written: " +
-                          DescribeFileError(*historyError).Said());
+int DeviceCommands::Recorded(const std::optional<CFileException>& historyError,
+                             int status) const {
+    if (!historyError) {
+        return status;
     }
+    // A change the history does not hold is a failure of the command.
+    m_console.Failure("The change was not recorded: the history could not be written.",
+                      DescribeFileError(*historyError).Said());
+    return status == kExitSuccess ? kExitUsage : status;
+}
+
+bool DeviceCommands::StateFolderUsable() {
+    const std::optional<StateFolderProblem> problem = CheckStateFolder(m_files, m_environment);
+    return !problem || (SayStateFolderProblem(m_console, m_environment, *problem), false);
 }
 
 int DeviceCommands::TransferFailed(const Outcome& outcome, const std::string& text) {
@@ -255,7 +266,7 @@ int DeviceCommands::PutParams(const std::string& file, const PutParamsOptions& p
         ReadParameterFileOrSay(m_console, m_files, file, [](std::uint64_t) {
             return std::string("a parameter file holds exactly 266 bytes");
         });
-    if (!input) {
+    if (!input || !StateFolderUsable()) {
         return kExitUsage;
     }
     OpenedDevice device;
@@ -270,8 +281,7 @@ int DeviceCommands::PutParams(const std::string& file, const PutParamsOptions& p
     policy.readBack = true;
     const PutParametersOutcome outcome =
         PutParameters(device, input->block, file, policy, hold, MakeChangeLog());
-    int status = RenderPut(file, outcome);
-    WarnUnrecorded(outcome.historyError);
+    int status = Recorded(outcome.historyError, RenderPut(file, outcome));
     if (hold.Caught() != 0 && outcome.kind != OutcomeKind::kInterrupted) {
         // The signal came while the block was on its way: the put was
         // finished and recorded first, and the tool ends as the signal asked.
@@ -361,6 +371,9 @@ int DeviceCommands::Version() {
 }
 
 int DeviceCommands::SelfTest() {
+    if (!StateFolderUsable()) {
+        return kExitUsage;
+    }
     const std::string printer = ChoosePrinter();
     nlohmann::json steps = nlohmann::json::array();
     auto line = [&](const std::string& text, bool failed) {
@@ -389,8 +402,7 @@ int DeviceCommands::SelfTest() {
         },
         hold, MakeChangeLog());
     RenderSelfTestEnd(outcome, printer, std::move(steps));
-    WarnUnrecorded(outcome.historyError);
-    return ExitStatusFor(outcome);
+    return Recorded(outcome.historyError, ExitStatusFor(outcome));
 }
 
 void DeviceCommands::RenderSelfTestEnd(const SelfTestOutcome& outcome, const std::string& printer,

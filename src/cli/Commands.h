@@ -71,8 +71,11 @@ private:
     CDeviceAccess MakeAccess();
     // Where the use cases record their changes, with the tool's exit statuses.
     ChangeLog MakeChangeLog() const;
-    // Says that the history could not be written, when it could not.
-    void WarnUnrecorded(const std::optional<CFileException>& historyError) const;
+    // `status`, or a failure when the change could not be recorded (said).
+    int Recorded(const std::optional<CFileException>& historyError, int status) const;
+    // Before a command changes a unit: false after saying why the backups
+    // and the history cannot be kept.
+    bool StateFolderUsable();
 
     // The command line that puts `backup` back into the unit: by its serial
     // when it has one, so that it reaches that unit and no other.

@@ -7,6 +7,7 @@
 
 #include "cli/ExitStatus.h"
 #include "cli/FileErrorText.h"
+#include "ops/History.h"
 
 namespace marnel::cli {
 
@@ -109,6 +110,31 @@ std::string Printable(const std::string& deviceText) {
             shown += escaped;
         } else {
             shown += static_cast<char>(c);
+        }
+    }
+    return shown;
+}
+
+std::string PrintableLine(const std::string& text) {
+    std::string shown;
+    auto escape = [&shown](unsigned char c) {
+        char escaped[8];
+        std::snprintf(escaped, sizeof escaped, "\\x%02x", c);
+        shown += escaped;
+    };
+    for (std::size_t i = 0; i < text.size();) {
+        const std::size_t length = Utf8SequenceAt(text, i);
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (length == 0 || (length == 1 && (c < 0x20 || c == 0x7F))) {
+            escape(c);
+            ++i;
+        } else if (length == 2 && c == 0xC2 && static_cast<unsigned char>(text[i + 1]) < 0xA0) {
+            escape(c);  // U+0080 to U+009F: an 8-bit terminal's controls
+            escape(static_cast<unsigned char>(text[i + 1]));
+            i += 2;
+        } else {
+            shown.append(text, i, length);
+            i += length;
         }
     }
     return shown;

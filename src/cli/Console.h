@@ -63,6 +63,11 @@ std::string Counted(std::uint64_t count, const std::string& noun);
 // would overwrite the line) shows as \xHH instead of acting. Tabs stay.
 std::string Printable(const std::string& deviceText);
 
+// A device string or a name as one line of the terminal: as Printable, and
+// a line end, a tab, a C1 control or a byte that is not UTF-8 shows as \xHH
+// too, so that it can neither start a line of its own nor act.
+std::string PrintableLine(const std::string& text);
+
 // Flushes what the command printed. A failed write is a failure: said on
 // `err` (unless the reader closed the pipe) and status 1 where the command
 // had succeeded; otherwise `status` unchanged.

@@ -123,6 +123,9 @@ private:
 }  // namespace
 
 int DeviceCommands::Firmware(const std::string& file, const FirmwareOptions& firmwareOptions) {
+    if (!StateFolderUsable()) {
+        return kExitUsage;
+    }
     FirmwarePolicy policy;
     policy.checkFile = true;
     policy.checkQueue = true;
@@ -158,8 +161,7 @@ int DeviceCommands::Firmware(const std::string& file, const FirmwareOptions& fir
             m_console.Result(result);
         }
     }
-    WarnUnrecorded(outcome.historyError);
-    return status;
+    return Recorded(outcome.historyError, status);
 }
 
 int DeviceCommands::RenderFirmwareFailure(const std::string& file,

@@ -57,27 +57,31 @@ nlohmann::json DescribePrinter(const SelectionCandidate& candidate, bool selecte
     return printer;
 }
 
+// Every text a device, a queue or the system gave is one line, escaped: a
+// line feed in a serial must not start a line of its own.
 void PrintPrinter(std::ostream& out, const SelectionCandidate& candidate, bool selected,
                   const DeviceProbe* probe) {
     const PrinterInfo& record = candidate.info;
     const bool offline = (record.attributes & kPrinterAttributeWorkOffline) != 0;
-    out << (selected ? "* " : "  ") << record.printerName << "\n    driver: " << record.driverName
-        << "\n    port:   " << record.portName
+    out << (selected ? "* " : "  ") << PrintableLine(record.printerName)
+        << "\n    driver: " << PrintableLine(record.driverName)
+        << "\n    port:   " << PrintableLine(record.portName)
         << "\n    state:  " << (offline ? "offline" : "online");
     if (candidate.verdict == PrinterVerdict::kNotDevice) {
         out << " (not a Zarvel device)\n";
         return;
     }
     if (!candidate.offline.reason.empty()) {
-        out << ": " << candidate.offline.reason;
+        out << ": " << PrintableLine(candidate.offline.reason);
     }
     out << '\n';
     if (!candidate.offline.fix.empty()) {
-        out << "    fix:    " << candidate.offline.fix << '\n';
+        out << "    fix:    " << PrintableLine(candidate.offline.fix) << '\n';
     }
     if (probe) {
-        out << "    serial: " << (probe->serial.empty() ? "unknown" : probe->serial) << '\n'
-            << "    mode:   " << ModeText(*probe) << '\n';
+        out << "    serial: " << (probe->serial.empty() ? "unknown" : PrintableLine(probe->serial))
+            << '\n'
+            << "    mode:   " << PrintableLine(ModeText(*probe)) << '\n';
     }
 }
 
@@ -108,8 +112,9 @@ int DeviceCommands::List() {
         if (!source.ok) {
             entry["reason"] = source.reason;
             if (!m_console.json) {
-                m_console.err << "marnel: " << source.failure
-                              << (source.reason.empty() ? "" : ": " + source.reason) << '\n';
+                m_console.err << "marnel: " << PrintableLine(source.failure)
+                              << (source.reason.empty() ? "" : ": " + PrintableLine(source.reason))
+                              << '\n';
             }
         }
         sources.push_back(entry);
@@ -144,10 +149,12 @@ int DeviceCommands::Doctor() {
     } else {
         for (const MachineCheck& check : checks) {
             const std::string status = CheckStatusName(check.status);
-            m_console.out << status << std::string(5 - status.size(), ' ') << check.name << ": "
-                          << check.detail << '\n';
+            // A check's text holds device strings: one line each, escaped.
+            m_console.out << status << std::string(5 - status.size(), ' ')
+                          << PrintableLine(check.name) << ": " << PrintableLine(check.detail)
+                          << '\n';
             if (!check.fix.empty()) {
-                m_console.out << "     fix: " << check.fix << '\n';
+                m_console.out << "     fix: " << PrintableLine(check.fix) << '\n';
             }
         }
     }

@@ -4,12 +4,27 @@
 
 #include "cli/Console.h"
 
+namespace marnel {
+class IHashing;
+struct StateFolderProblem;
+}
+
 namespace marnel::cli {
 
-// The history's lines, oldest first. 0, or 2 for a history that cannot be read.
+// The history's lines, oldest first. 0, or 2 for a history that cannot be
+// read or a state folder that cannot be used.
 int ShowHistory(const Console& console, IFileSystem& files, IEnvironment& environment);
 
-// The backups' paths, in name order. 0, or 2 for a folder that cannot be read.
-int ListBackups(const Console& console, IFileSystem& files, IEnvironment& environment);
+// The complete backups' paths, oldest first for each printer; a damaged
+// one (cut short, or changed since the history recorded its digest) is
+// said and left out. `hashing` may be null: digests are then not compared.
+// 0, or 2 for a folder that cannot be read or used.
+int ListBackups(const Console& console, IFileSystem& files, IEnvironment& environment,
+                IHashing* hashing);
+
+// Says why the state folder cannot be used (CheckStateFolder's answer);
+// returns the exit status, 2.
+int SayStateFolderProblem(const Console& console, IEnvironment& environment,
+                          const StateFolderProblem& problem);
 
 }  // namespace marnel::cli

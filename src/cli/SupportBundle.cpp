@@ -1,10 +1,13 @@
 #include "cli/SupportBundle.h"
 
 #include <algorithm>
+#include <functional>
 #include <ostream>
 #include <vector>
 
 #include "cli/ExitStatus.h"
+#include "cli/FileErrorText.h"
+#include "cli/SignalHold.h"
 #include "files/File.h"
 #include "ops/History.h"
 #include "ops/StateFolder.h"
@@ -19,6 +22,22 @@ namespace {
 // How long one command may take; a device that hangs a child must not hang
 // the bundle.
 constexpr unsigned kChildSeconds = 120;
+
+// The history can grow without end (30 MB seen); the latest lines say what
+// support needs.
+constexpr std::uint64_t kHistoryBytes = 1024 * 1024;
+
+// What the bundle holds, for whoever opens it (and decides whom to give it).
+constexpr const char* kReadme =
+    "This support bundle was made by marnel support-bundle for the maker's support.\n"
+    "It holds this machine's set-up (doctor), its printers and the serial numbers of\n"
+    "the attached devices (list), the device's firmware version and report, its\n"
+    "266-byte parameter block (parameters.prm), a trace of the requests that identify\n"
+    "it, the libusb and CUPS versions, and the history of changes to devices\n"
+    "(history.jsonl: the file names, printers and backups of each change; at most its\n"
+    "last 1 MiB of whole lines, MANIFEST.txt says whether older lines were left out).\n"
+    "MANIFEST.txt lists each file and how the command that made it ended.\n"
+    "The archive can be read by its owner only; share it with support alone.\n";
 
 struct BundleCommand {
     const char* file;  // its standard output; what it says on standard error goes
@@ -78,36 +97,32 @@ void WriteText(IFileSystem& files, const std::string& path, const std::string& t
     file.Close();
 }
 
-// Copies the history when there is one; false when there is none.
-bool CopyHistory(IFileSystem& files, IEnvironment& environment, const std::string& target) {
+// Copies the history's last lines, read beside its writers so that no
+// change goes unrecorded while the bundle is made. A history that cannot be
+// read is said in the manifest; the bundle goes on.
+Collected CopyHistory(IFileSystem& files, IEnvironment& environment, const std::string& target) {
     const std::string path = CHistory(files, environment).Path();
-    CFile input(files);
+    PathKind kind = PathKind::kNothing;
+    if (path.empty() || !files.GetPathKind(path, &kind, nullptr) || kind == PathKind::kNothing) {
+        return {"history.jsonl", "none yet", "the history file", -1, false};
+    }
+    std::uint64_t skipped = 0;
     try {
-        if (path.empty()) {
-            return false;
-        }
-        input.OpenReadShared(path);
+        WriteText(files, target, ReadHistoryText(files, path, kHistoryBytes, &skipped));
     } catch (const CFileException& error) {
-        if (error.m_cause == FileErrorCause::kFileNotFound ||
-            error.m_cause == FileErrorCause::kBadPath) {
-            return false;
-        }
-        throw;
+        return {"history.jsonl", "not read", DescribeFileError(error).Said(), -1, false};
     }
-    CFile output(files);
-    output.Create(target);
-    char buffer[65536];
-    for (DWORD got; (got = input.Read(buffer, sizeof buffer)) > 0;) {
-        output.Write(buffer, got);
-    }
-    output.Close();
-    input.Close();
-    return true;
+    return {"history.jsonl", "copied",
+            skipped == 0 ? "the history file, whole"
+                         : "the history file's last whole lines within 1 MiB (" +
+                               Counted(skipped, "older byte") + " left out)"};
 }
 
-// Gathers every item into `folder`.
+// Gathers every item into `folder`; stops after the item at hand when
+// `stop` says so.
 std::vector<Collected> Gather(IFileSystem& files, IEnvironment& environment,
-                              const GlobalOptions& options, const std::string& folder) {
+                              const GlobalOptions& options, const std::string& folder,
+                              const std::function<bool()>& stop) {
     std::vector<Collected> collected;
     const std::string self = OwnExecutable();
     const std::vector<std::string> forwarded = ForwardedOptions(options);
@@ -119,9 +134,12 @@ std::vector<Collected> Gather(IFileSystem& files, IEnvironment& environment,
         for (std::size_t i = 1; i < argv.size(); ++i) {
             shown += " " + argv[i];
         }
+        if (stop()) {
+            return collected;
+        }
         const ChildOutcome child =
             RunChild(argv, folder + "/" + command.file,
-                     folder + "/" + Stem(command.file) + ".stderr.txt", kChildSeconds);
+                     folder + "/" + Stem(command.file) + ".stderr.txt", kChildSeconds, stop);
         collected.push_back(
             {command.file, OutcomeOf(child), shown,
              child.started && !child.timedOut && child.signal == 0 ? child.exitStatus : -1});
@@ -129,9 +147,8 @@ std::vector<Collected> Gather(IFileSystem& files, IEnvironment& environment,
     WriteText(files, folder + "/libraries.txt",
               "libusb " + LibusbVersion() + "\nCUPS " + CupsVersion() + " (built with)\n");
     collected.push_back({"libraries.txt", "written", "the libusb and CUPS versions"});
-    const bool history = CopyHistory(files, environment, folder + "/history.jsonl");
-    collected.push_back(
-        {"history.jsonl", history ? "copied" : "none yet", "the history file", -1, history});
+    collected.push_back(CopyHistory(files, environment, folder + "/history.jsonl"));
+    WriteText(files, folder + "/README.txt", kReadme);
     return collected;
 }
 
@@ -161,8 +178,9 @@ std::string Line(const Collected& item) {
 
 namespace {
 
-// Claims `archive` so that an existing file is refused before anything runs.
-// False after saying why.
+// Claims `archive` so that an existing file is refused before anything runs,
+// readable by this user alone: it holds serials and the history. False after
+// saying why.
 bool ClaimArchive(const Console& console, IFileSystem& files, const std::string& archive) {
     if (archive == kStandardOutput) {
         console.Failure("marnel: support-bundle writes a file; name one (e.g. support.tar.gz)");
@@ -179,6 +197,12 @@ bool ClaimArchive(const Console& console, IFileSystem& files, const std::string&
         claim.Close();
     } catch (const CFileException& error) {
         console.FileFailure(error);
+        return false;
+    }
+    std::string error;
+    if (!KeepPrivate(archive, &error)) {
+        files.Remove(archive, nullptr);
+        console.Failure("marnel: the support bundle could not be kept private", error);
         return false;
     }
     return true;
@@ -210,16 +234,23 @@ nlohmann::json WriteManifest(const Console& console, IFileSystem& files,
 // Returns the exit status; file errors are raised.
 int Pack(const Console& console, IFileSystem& files, IEnvironment& environment,
          const GlobalOptions& options, const std::string& archive, const std::string& work,
-         const std::string& member) {
+         const std::string& member, const std::function<bool()>& stop) {
     const std::string folder = work + "/" + member;
     FileError made;
     if (!files.MakeFolders(folder, &made)) {
         throw CFileException(made.cause, folder, made.osError);
     }
-    const std::vector<Collected> collected = Gather(files, environment, options, folder);
+    const std::vector<Collected> collected = Gather(files, environment, options, folder, stop);
+    if (stop()) {
+        return kExitUsage;  // the caller says why
+    }
     const nlohmann::json items = WriteManifest(console, files, environment, folder, collected);
-    const ChildOutcome tar = RunChild({"tar", "czf", AbsolutePath(archive), "-C", work, member},
-                                      work + "/tar.out", work + "/tar.err", kChildSeconds);
+    const ChildOutcome tar =
+        RunChild({"tar", "czf", AbsolutePath(archive), "-C", work, member}, work + "/tar.out",
+                 work + "/tar.err", kChildSeconds, stop);
+    if (stop()) {
+        return kExitUsage;
+    }
     if (!tar.started || tar.timedOut || tar.signal != 0 || tar.exitStatus != 0) {
         const std::string why = FirstLine(files, work + "/tar.err");
         console.Failure("marnel: tar could not write " + archive,
@@ -241,6 +272,10 @@ int Pack(const Console& console, IFileSystem& files, IEnvironment& environment,
 
 int MakeSupportBundle(const Console& console, IFileSystem& files, IEnvironment& environment,
                       const GlobalOptions& options, const std::string& archive) {
+    // A signal is held from the claim on, so that the archive it claimed and
+    // the temporary folder go with it: a bundle half made blocks a rerun.
+    const SignalHold hold;
+    const std::function<bool()> stop = [&hold] { return hold.Caught() != 0; };
     if (!ClaimArchive(console, files, archive)) {
         return kExitUsage;
     }
@@ -254,12 +289,16 @@ int MakeSupportBundle(const Console& console, IFileSystem& files, IEnvironment& 
     const std::string member = "marnel-support-" + UtcTimestamp(environment.UtcSeconds(), true);
     int status = kExitSuccess;
     try {
-        status = Pack(console, files, environment, options, archive, work, member);
+        status = Pack(console, files, environment, options, archive, work, member, stop);
     } catch (const CFileException& fileError) {
         console.FileFailure(fileError);
         status = kExitUsage;
     }
     RemoveFolderTree(work);
+    if (stop()) {
+        console.Failure("marnel: interrupted; no support bundle was made");
+        status = SignalHold::ExitStatusFor(hold.Caught());
+    }
     if (status != kExitSuccess) {
         files.Remove(archive, nullptr);
     }

@@ -61,15 +61,21 @@ void CFile::OpenReadShared(const std::string& path) {
     });
 }
 
+void CFile::OpenReadBesideWriters(const std::string& path) {
+    Open(path, [&](FileHandle* file, bool*, FileError* error) {
+        return m_fileSystem.OpenReadBesideWriters(path, file, error);
+    });
+}
+
 void CFile::Create(const std::string& path) {
     Open(path, [&](FileHandle* file, bool*, FileError* error) {
         return m_fileSystem.Create(path, file, error);
     });
 }
 
-void CFile::OpenAppend(const std::string& path) {
+void CFile::OpenAppend(const std::string& path, unsigned waitMilliseconds) {
     Open(path, [&](FileHandle* file, bool*, FileError* error) {
-        return m_fileSystem.OpenAppend(path, file, error);
+        return m_fileSystem.OpenAppend(path, waitMilliseconds, file, error);
     });
 }
 
@@ -89,6 +95,16 @@ std::uint64_t CFile::GetLength() {
         Throw(error);
     }
     return length;
+}
+
+void CFile::Seek(std::uint64_t offset) {
+    if (m_hFile == nullptr) {
+        Throw({FileErrorCause::kInvalidFile, 0});
+    }
+    FileError error;
+    if (!m_fileSystem.Seek(m_hFile, offset, &error)) {
+        Throw(error);
+    }
 }
 
 DWORD CFile::Read(void* buffer, DWORD count) {

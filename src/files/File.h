@@ -28,15 +28,21 @@ public:
     void OpenRead(const std::string& path);
     // Opens it for reading only, with other readers let in.
     void OpenReadShared(const std::string& path);
+    // Opens it for reading only, keeping no one out, writers included: what
+    // they append meanwhile may be read in part.
+    void OpenReadBesideWriters(const std::string& path);
     // Creates or truncates the file for writing only, without sharing.
     void Create(const std::string& path);
     // Creates a file that does not exist yet; false, and nothing opened or
     // changed, when one does.
     bool CreateNew(const std::string& path);
-    // Opens the file for writing at its end, creating it when there is none.
-    void OpenAppend(const std::string& path);
+    // Opens the file for writing at its end, creating it when there is none,
+    // as its one writer: waits up to `waitMilliseconds` for another to finish.
+    void OpenAppend(const std::string& path, unsigned waitMilliseconds);
 
     std::uint64_t GetLength();
+    // The next read starts `offset` bytes from the start.
+    void Seek(std::uint64_t offset);
     // Up to `count` bytes where the last read ended; 0 at the end of the file.
     DWORD Read(void* buffer, DWORD count);
     // Exactly `count` bytes, or an end-of-file error when the file ends first.

@@ -304,6 +304,10 @@ FirmwareOutcome UpgradeFirmware(CDeviceAccess& access, const std::string& printe
     entry.file = file;
     entry.sha256 = outcome.sha256;
     entry.backup = outcome.backup;
+    if (!outcome.backup.empty() && log.hashing != nullptr) {
+        entry.backupSha256 =
+            Sha256Of(*log.hashing, outcome.blockBefore.data(), outcome.blockBefore.size());
+    }
     entry.versionBefore = outcome.versionBefore;
     entry.versionAfter = outcome.versionAfter;
     // Only an upgrade that reached the unit (read it, or handed the spooler a

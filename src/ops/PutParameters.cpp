@@ -41,6 +41,9 @@ PutParametersOutcome Put(OpenedDevice& device, const ParameterBlockBytes& block,
             outcome.backup = CBackupStore(*log.fileSystem, *log.environment)
                                  .Save(device.printer, device.identity.serial, current);
             entry.backup = outcome.backup;
+            if (log.hashing != nullptr) {
+                entry.backupSha256 = Sha256Of(*log.hashing, current.data(), current.size());
+            }
         } catch (const CFileException& error) {
             outcome.kind = OutcomeKind::kFileError;
             outcome.step = PutStep::kBackup;

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "files/Sha256.h"
 #include "ops/BackupStore.h"
 #include "ops/ChangeRecord.h"
 #include "ops/DeviceReads.h"
@@ -64,6 +65,9 @@ void RunSteps(OpenedDevice& device, const SelfTestObserver& onStep, const ICance
     try {
         outcome.backup = CBackupStore(*log.fileSystem, *log.environment)
                              .Save(device.printer, device.identity.serial, blockA);
+        if (log.hashing != nullptr) {
+            outcome.backupSha256 = Sha256Of(*log.hashing, blockA.data(), blockA.size());
+        }
     } catch (const CFileException& error) {
         outcome.kind = OutcomeKind::kFileError;
         outcome.fileError = error;
@@ -127,6 +131,7 @@ SelfTestOutcome RunSelfTest(CDeviceAccess& access, const std::string& printer,
     CChangeRecord record(log, "self-test", printer, device.identity.serial);
     RunSteps(device, onStep, cancel, log, outcome);
     record.Entry().backup = outcome.backup;
+    record.Entry().backupSha256 = outcome.backupSha256;
     outcome.historyError = record.Write(outcome);
     return outcome;
 }

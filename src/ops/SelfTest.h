@@ -38,6 +38,7 @@ using SelfTestObserver = std::function<void(const SelfTestResult&)>;
 struct SelfTestOutcome : Outcome {
     SelfTestStep failedStep = SelfTestStep::kCreate;  // the first step that failed
     std::string backup;            // the block read first, saved before the dummy went out
+    std::string backupSha256;      // its digest, for the history
     bool originalRestored = true;  // false: the dummy may be on the unit; `backup` holds the block
     DeviceIdentity identity;       // the unit the test ran on, once it opened
     std::optional<CFileException> historyError;

@@ -2,13 +2,110 @@
 
 #include <cstdio>
 
+#include "ops/History.h"
 #include "platform/Environment.h"
+#include "platform/FileSystem.h"
 
 namespace marnel {
 
 std::string StateFolder(IEnvironment& environment) {
     const std::string chosen = environment.Variable("MARNEL_STATE_DIR");
-    return chosen.empty() ? environment.DefaultStateFolder() : chosen;
+    return environment.AbsolutePath(chosen.empty() ? environment.DefaultStateFolder() : chosen);
+}
+
+namespace {
+
+StateFolderProblem FileProblem(const std::string& path, const FileError& error) {
+    const FileErrorCause cause =
+        error.cause == FileErrorCause::kNone ? FileErrorCause::kGeneric : error.cause;
+    return {StateFolderProblem::Kind::kFileError, path, CFileException(cause, path, error.osError)};
+}
+
+// A folder at `path`, or nothing there; anything else is a problem.
+std::optional<StateFolderProblem> CheckKind(IFileSystem& fileSystem, const std::string& path,
+                                            bool* absent) {
+    PathKind kind = PathKind::kNothing;
+    FileError error;
+    if (!fileSystem.GetPathKind(path, &kind, &error)) {
+        return FileProblem(path, error);
+    }
+    if (kind != PathKind::kNothing && kind != PathKind::kFolder) {
+        return StateFolderProblem{StateFolderProblem::Kind::kNotAFolder, path, std::nullopt};
+    }
+    *absent = kind == PathKind::kNothing;
+    return std::nullopt;
+}
+
+// Makes a file beside `target` and removes it again.
+std::optional<StateFolderProblem> ProveWritable(IFileSystem& fileSystem,
+                                                const std::string& target) {
+    std::string probe;
+    FileHandle handle = nullptr;
+    FileError error;
+    if (!fileSystem.CreateTemporaryBeside(target, &probe, &handle, &error)) {
+        return FileProblem(target, error);
+    }
+    const bool closed = fileSystem.Close(handle, &error);
+    FileError removeError;
+    const bool removed = fileSystem.Remove(probe, &removeError);
+    if (!closed || !removed) {
+        return FileProblem(target, closed ? removeError : error);
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<StateFolderProblem> CheckStateFolder(IFileSystem& fileSystem,
+                                                   IEnvironment& environment) {
+    const std::string state = StateFolder(environment);
+    if (state.empty()) {
+        return StateFolderProblem{};
+    }
+    const char separator = environment.PathSeparator();
+    const std::string backups = state + separator + "backups";
+    for (const std::string& folder : {state, backups}) {
+        bool absent = false;
+        if (auto problem = CheckKind(fileSystem, folder, &absent)) {
+            return problem;
+        }
+        FileError error;
+        if (!fileSystem.MakeFolders(folder, &error)) {
+            return FileProblem(folder, error);
+        }
+    }
+    if (auto problem = ProveWritable(fileSystem, backups + separator + "backup.prm")) {
+        return problem;
+    }
+    // The history itself: it may be a file this user cannot write.
+    const std::string history = state + separator + "history.jsonl";
+    FileHandle handle = nullptr;
+    FileError error;
+    if (!fileSystem.OpenAppend(history, kHistoryWaitMs, &handle, &error)) {
+        return FileProblem(history, error);
+    }
+    if (!fileSystem.Close(handle, &error)) {
+        return FileProblem(history, error);
+    }
+    return std::nullopt;
+}
+
+std::optional<StateFolderProblem> CheckStateFolderForReading(IFileSystem& fileSystem,
+                                                             IEnvironment& environment,
+                                                             const std::string& below,
+                                                             bool* absent) {
+    *absent = false;
+    const std::string state = StateFolder(environment);
+    if (state.empty()) {
+        return StateFolderProblem{};
+    }
+    if (auto problem = CheckKind(fileSystem, state, absent)) {
+        return problem;
+    }
+    if (*absent || below.empty()) {
+        return std::nullopt;
+    }
+    return CheckKind(fileSystem, state + environment.PathSeparator() + below, absent);
 }
 
 std::string UtcTimestamp(std::int64_t seconds, bool compact) {

@@ -20,6 +20,10 @@ public:
     // empty when the platform gives none.
     virtual std::string DefaultStateFolder() = 0;
 
+    // `path` made absolute against the current folder; unchanged when it is
+    // absolute already or empty.
+    virtual std::string AbsolutePath(const std::string& path) = 0;
+
     // The character between a folder and a name in this platform's paths.
     virtual char PathSeparator() const = 0;
 

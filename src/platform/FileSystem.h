@@ -52,6 +52,14 @@ struct SaveTarget {
     bool readOnly = false;
 };
 
+// What a path names, links followed.
+enum class PathKind {
+    kNothing,  // also when a folder on the way is missing
+    kFolder,
+    kFile,     // a regular file
+    kOther,    // a device, FIFO or socket, or a path that leads through a file
+};
+
 class IFileSystem {
 public:
     virtual ~IFileSystem() = default;
@@ -62,6 +70,13 @@ public:
     // Opens an existing file for reading only, letting other readers in;
     // a writer, or an opener that denies sharing, is still kept out.
     virtual bool OpenReadShared(const std::string& path, FileHandle* file, FileError* error) = 0;
+
+    // Opens an existing file for reading only, letting everyone in, the
+    // writers of OpenAppend too, and keeping no one out: a reader that never
+    // makes a writer wait. What a writer appends meanwhile may be read in
+    // part.
+    virtual bool OpenReadBesideWriters(const std::string& path, FileHandle* file,
+                                       FileError* error) = 0;
 
     // Creates the file (an existing one is truncated) for writing only,
     // denying every other opener.
@@ -96,16 +111,27 @@ public:
                            FileError* error) = 0;
 
     // Opens the file for writing at its end, creating it when there is
-    // none, without sharing; what is there stays.
-    virtual bool OpenAppend(const std::string& path, FileHandle* file, FileError* error) = 0;
+    // none; what is there stays. One writer at a time: while another opener
+    // of OpenAppend (or one that denies sharing) holds the file, it waits
+    // for its turn up to `waitMilliseconds`, then fails with a sharing
+    // violation. Readers of OpenReadBesideWriters are let in.
+    virtual bool OpenAppend(const std::string& path, unsigned waitMilliseconds, FileHandle* file,
+                            FileError* error) = 0;
 
     // The names of the files in `folder` (no folders, no "." or ".."), in no
     // particular order.
     virtual bool ListFiles(const std::string& folder, std::vector<std::string>* names,
                            FileError* error) = 0;
 
+    // What `path` names: see PathKind.
+    virtual bool GetPathKind(const std::string& path, PathKind* kind, FileError* error) = 0;
+
     // The file's length in bytes.
     virtual bool GetLength(FileHandle file, std::uint64_t* length, FileError* error) = 0;
+
+    // Moves where the next read starts to `offset` bytes from the start of a
+    // file opened for reading.
+    virtual bool Seek(FileHandle file, std::uint64_t offset, FileError* error) = 0;
 
     // Reads up to `count` bytes where the last read ended. *bytesRead is 0
     // at the end of the file.

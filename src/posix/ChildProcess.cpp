@@ -26,8 +26,11 @@ std::string ErrnoText(const std::string& what, int errnoValue) {
     return what + ": " + std::strerror(errnoValue);
 }
 
-// Waits for `pid`, killing it once `timeoutSeconds` have gone by.
-void WaitFor(pid_t pid, unsigned timeoutSeconds, ChildOutcome* outcome) {
+// Waits for `pid`, killing it once `timeoutSeconds` have gone by, and
+// asking it to end once `stop` says so.
+void WaitFor(pid_t pid, unsigned timeoutSeconds, const std::function<bool()>& stop,
+             ChildOutcome* outcome) {
+    bool stopped = false;
     const std::time_t deadline = std::time(nullptr) + static_cast<std::time_t>(timeoutSeconds);
     int status = 0;
     for (;;) {
@@ -38,6 +41,10 @@ void WaitFor(pid_t pid, unsigned timeoutSeconds, ChildOutcome* outcome) {
         if (done < 0 && errno != EINTR) {
             outcome->error = ErrnoText("waitpid", errno);
             return;
+        }
+        if (!stopped && stop && stop()) {
+            stopped = true;
+            kill(pid, SIGTERM);
         }
         if (!outcome->timedOut && std::time(nullptr) >= deadline) {
             outcome->timedOut = true;
@@ -56,7 +63,8 @@ void WaitFor(pid_t pid, unsigned timeoutSeconds, ChildOutcome* outcome) {
 }  // namespace
 
 ChildOutcome RunChild(const std::vector<std::string>& argv, const std::string& outPath,
-                      const std::string& errPath, unsigned timeoutSeconds) {
+                      const std::string& errPath, unsigned timeoutSeconds,
+                      const std::function<bool()>& stop) {
     ChildOutcome outcome;
     std::vector<char*> args;
     for (const std::string& arg : argv) {
@@ -79,7 +87,7 @@ ChildOutcome RunChild(const std::vector<std::string>& argv, const std::string& o
         return outcome;
     }
     outcome.started = true;
-    WaitFor(pid, timeoutSeconds, &outcome);
+    WaitFor(pid, timeoutSeconds, stop, &outcome);
     struct stat st {};
     if (stat(errPath.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size == 0) {
         unlink(errPath.c_str());
@@ -104,6 +112,14 @@ std::string MakePrivateFolder(const std::string& prefix, std::string* error) {
         return std::string();
     }
     return name.data();
+}
+
+bool KeepPrivate(const std::string& path, std::string* error) {
+    if (chmod(path.c_str(), 0600) != 0) {
+        *error = ErrnoText(path, errno);
+        return false;
+    }
+    return true;
 }
 
 void RemoveFolderTree(const std::string& folder) {

@@ -2,6 +2,8 @@
 
 #include <grp.h>
 #include <pwd.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -9,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 
 #include <cups/cups.h>
 
@@ -65,6 +68,53 @@ std::string Joined(const std::vector<std::string>& parts) {
         text += (text.empty() ? "" : ", ") + part;
     }
     return text;
+}
+
+// Why the rule at `path` would not open the maker's devices to group lp;
+// empty when it does. udev reads the file named so in the first folder that
+// has one, so an empty or unrelated file there counts for nothing.
+std::string RuleFault(const std::string& path) {
+    std::ifstream in(path);
+    if (!in) {
+        return "it cannot be read: " + std::string(std::strerror(errno));
+    }
+    bool vendor = false;
+    bool group = false;
+    for (std::string line; std::getline(in, line);) {
+        const std::size_t text = line.find_first_not_of(" \t");
+        if (text == std::string::npos || line[text] == '#') {
+            continue;
+        }
+        vendor = vendor || (line.find("idVendor}") != std::string::npos &&
+                            line.find("\"1a2b\"") != std::string::npos);
+        group = group || line.find("GROUP=\"lp\"") != std::string::npos ||
+                line.find("GROUP:=\"lp\"") != std::string::npos;
+    }
+    if (!vendor && !group) {
+        return "it holds no rule for the maker's devices (vendor 1a2b, group lp)";
+    }
+    return !vendor ? "it names no devices of vendor 1a2b"
+           : !group ? "it gives the devices to no group lp"
+                    : std::string();
+}
+
+// Why the CUPS server at `server` (a socket's path) cannot be reached, in
+// the system's words: the library's own error may be another call's.
+std::string SocketFault(const std::string& server) {
+    sockaddr_un address{};
+    if (server.empty() || server[0] != '/' || server.size() >= sizeof address.sun_path) {
+        return std::string();
+    }
+    address.sun_family = AF_UNIX;
+    std::memcpy(address.sun_path, server.c_str(), server.size() + 1);
+    const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) {
+        return std::strerror(errno);
+    }
+    const bool connected = connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    const int cause = errno;
+    close(fd);
+    return connected ? std::string() : std::strerror(cause);
 }
 
 enum class GroupState { kRoot, kMember, kAddedNotLoggedIn, kNotMember, kNoGroup };
@@ -129,8 +179,17 @@ std::vector<MachineCheck> PosixCheckup::SpoolerChecks() {
     std::vector<CupsSpooler::Queue> queues;
     const std::string server = cupsServer();
     if (!m_cups.ListQueues(&queues)) {
-        return {{"cups", CheckStatus::kFail,
-                 "CUPS could not be reached at " + server + ": " + m_cups.LastError(),
+        const std::string socketFault = SocketFault(server);
+        const std::string why = socketFault.empty() ? m_cups.LastError() : socketFault;
+        const char* chosen = std::getenv("CUPS_SERVER");
+        if (chosen != nullptr && *chosen != '\0') {
+            // Starting the local CUPS would not help a server chosen elsewhere.
+            return {{"cups", CheckStatus::kFail,
+                     "CUPS could not be reached at " + server + ", which CUPS_SERVER names: " + why,
+                     "point CUPS_SERVER at a running CUPS server, or unset it to use this "
+                     "machine's"}};
+        }
+        return {{"cups", CheckStatus::kFail, "CUPS could not be reached at " + server + ": " + why,
                  "sudo systemctl start cups"}};
     }
     return {{"cups", CheckStatus::kOk,
@@ -171,13 +230,22 @@ std::vector<MachineCheck> PosixCheckup::DeviceChecks() {
                              : MachineCheck{"usb-devices", CheckStatus::kOk, Joined(names), ""});
     }
 
-    const std::string rule = FindRule();
-    checks.push_back(
-        rule.empty() ? MachineCheck{"udev-rule", CheckStatus::kFail,
-                                    std::string(kUdevRuleName) + " is in none of " +
-                                        Joined(m_ruleFolders) + ": device nodes stay root's alone",
-                                    kRuleFix}
-                     : MachineCheck{"udev-rule", CheckStatus::kOk, "installed: " + rule, ""});
+    std::string rule = FindRule();
+    const std::string ruleFault = rule.empty() ? std::string() : RuleFault(rule);
+    if (rule.empty()) {
+        checks.push_back({"udev-rule", CheckStatus::kFail,
+                          std::string(kUdevRuleName) + " is in none of " + Joined(m_ruleFolders) +
+                              ": device nodes stay root's alone",
+                          kRuleFix});
+    } else if (!ruleFault.empty()) {
+        checks.push_back({"udev-rule", CheckStatus::kFail,
+                          rule + " is not Marnel's rule: " + ruleFault +
+                              "; device nodes stay root's alone",
+                          kRuleFix});
+        rule.clear();  // as good as none, for the fixes below
+    } else {
+        checks.push_back({"udev-rule", CheckStatus::kOk, "installed: " + rule, ""});
+    }
 
     std::string user;
     const GroupState group = DeviceGroupState(&user);

@@ -1,7 +1,11 @@
 #include "posix/PosixEnvironment.h"
 
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdlib>
 #include <ctime>
+#include <vector>
 
 namespace marnel {
 
@@ -18,6 +22,22 @@ std::string PosixEnvironment::DefaultStateFolder() {
     }
     const std::string home = Variable("HOME");
     return home.empty() ? std::string() : home + "/.local/state/marnel";
+}
+
+std::string PosixEnvironment::AbsolutePath(const std::string& path) {
+    if (path.empty() || path[0] == '/') {
+        return path;
+    }
+    std::vector<char> folder(4096);
+    while (getcwd(folder.data(), folder.size()) == nullptr) {
+        if (errno != ERANGE) {
+            return path;  // no current folder to name: kept as given
+        }
+        folder.resize(folder.size() * 2);
+    }
+    const std::string base = folder.data();
+    const std::string rest = path == "." ? std::string() : path.compare(0, 2, "./") == 0 ? path.substr(2) : path;
+    return rest.empty() ? base : base + (base == "/" ? "" : "/") + rest;
 }
 
 std::int64_t PosixEnvironment::UtcSeconds() {

@@ -11,6 +11,8 @@ public:
     std::string Variable(const std::string& name) override;
     // $XDG_STATE_HOME/marnel, or ~/.local/state/marnel.
     std::string DefaultStateFolder() override;
+    // Against getcwd.
+    std::string AbsolutePath(const std::string& path) override;
     char PathSeparator() const override { return '/'; }
     std::int64_t UtcSeconds() override;
 };

@@ -2,12 +2,18 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <csignal>
 #include <cstdlib>
+#include <cstring>
+#include <thread>
 #include <vector>
 
 #include "posix/PosixFileErrorCauses.h"
@@ -44,6 +50,23 @@ bool LockOrClose(int fd, FileError* error) {
     return true;
 }
 
+// The exclusive lock, waited for up to `waitMilliseconds` in short naps: a
+// blocking flock could not be given up in time without a signal.
+bool LockWaitingOrClose(int fd, unsigned waitMilliseconds, FileError* error) {
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(waitMilliseconds);
+    while (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        const int saved = errno;
+        const Clock::duration left = deadline - Clock::now();
+        if ((saved != EWOULDBLOCK && saved != EINTR) || left <= Clock::duration::zero()) {
+            close(fd);
+            return FailErrno(error, saved);
+        }
+        std::this_thread::sleep_for(std::min<Clock::duration>(left, std::chrono::milliseconds(10)));
+    }
+    return true;
+}
+
 bool Wrap(int fd, bool writing, FileHandle* file) {
     *file = new PosixFile{fd, writing};
     return true;
@@ -71,6 +94,116 @@ std::string FolderPart(const std::string& path) {
     return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 
+// The temporary files of saves in progress. A signal that would end the
+// process removes them first, then ends it as it would have: a save cut
+// short leaves nothing beside the file. Only a signal whose disposition is
+// the default is taken over; one that a command holds stays held (its save
+// then finishes or is undone as usual).
+namespace temporaries {
+
+constexpr int kEndingSignals[] = {SIGHUP, SIGINT, SIGQUIT, SIGTERM};
+constexpr std::size_t kSignalCount = sizeof kEndingSignals / sizeof *kEndingSignals;
+constexpr std::size_t kSlots = 4;  // saves open at once
+constexpr std::size_t kLongestPath = 4096;
+
+char g_paths[kSlots][kLongestPath];
+volatile std::sig_atomic_t g_used[kSlots];
+bool g_taken[kSlots];  // which signals this code took over, outside the handler
+struct sigaction g_previous[kSignalCount];
+bool g_installed[kSignalCount];
+
+// Only async-signal-safe calls here.
+void RemoveAndEnd(int signal) {
+    for (std::size_t i = 0; i < kSlots; ++i) {
+        if (g_used[i] != 0) {
+            unlink(g_paths[i]);
+        }
+    }
+    struct sigaction fallback {};
+    fallback.sa_handler = SIG_DFL;
+    sigemptyset(&fallback.sa_mask);
+    sigaction(signal, &fallback, nullptr);
+    raise(signal);  // delivered as the handler returns
+}
+
+// The ending signals blocked while the table changes.
+class Blocked {
+public:
+    Blocked() {
+        sigset_t set;
+        sigemptyset(&set);
+        for (int signal : kEndingSignals) {
+            sigaddset(&set, signal);
+        }
+        sigprocmask(SIG_BLOCK, &set, &m_previous);
+    }
+    ~Blocked() { sigprocmask(SIG_SETMASK, &m_previous, nullptr); }
+
+private:
+    sigset_t m_previous;
+};
+
+void Install() {
+    for (std::size_t i = 0; i < kSignalCount; ++i) {
+        struct sigaction current {};
+        if (g_installed[i] || sigaction(kEndingSignals[i], nullptr, &current) != 0 ||
+            (current.sa_flags & SA_SIGINFO) != 0 || current.sa_handler != SIG_DFL) {
+            continue;
+        }
+        struct sigaction remove {};
+        remove.sa_handler = RemoveAndEnd;
+        sigemptyset(&remove.sa_mask);
+        for (int signal : kEndingSignals) {
+            sigaddset(&remove.sa_mask, signal);
+        }
+        g_installed[i] = sigaction(kEndingSignals[i], &remove, &g_previous[i]) == 0;
+    }
+}
+
+void Uninstall() {
+    for (std::size_t i = 0; i < kSignalCount; ++i) {
+        struct sigaction current {};
+        if (g_installed[i] && sigaction(kEndingSignals[i], nullptr, &current) == 0 &&
+            current.sa_handler == RemoveAndEnd) {
+            sigaction(kEndingSignals[i], &g_previous[i], nullptr);
+        }
+        g_installed[i] = false;
+    }
+}
+
+// Records `path` as a temporary file to remove on a signal. The caller
+// holds the signals blocked.
+void Record(const char* path) {
+    const std::size_t length = std::strlen(path);
+    for (std::size_t i = 0; i < kSlots; ++i) {
+        if (!g_taken[i] && length < kLongestPath) {
+            std::memcpy(g_paths[i], path, length + 1);
+            g_taken[i] = true;
+            g_used[i] = 1;
+            Install();
+            return;
+        }
+    }
+}
+
+// `path` is no temporary file any more: renamed into place or removed.
+void Forget(const std::string& path) {
+    const Blocked blocked;
+    bool any = false;
+    for (std::size_t i = 0; i < kSlots; ++i) {
+        if (g_taken[i] && path == g_paths[i]) {
+            g_used[i] = 0;
+            g_taken[i] = false;
+        }
+        any = any || g_taken[i];
+    }
+    if (!any) {
+        Uninstall();
+    }
+}
+
+}  // namespace temporaries
+
 mode_t NewFileMode() {
     mode_t mask = umask(0);
     umask(mask);
@@ -81,7 +214,8 @@ mode_t NewFileMode() {
 
 namespace {
 
-// Opens for reading under an advisory lock of `lockKind` (LOCK_EX or LOCK_SH).
+// Opens for reading under an advisory lock of `lockKind` (LOCK_EX or
+// LOCK_SH), or none for LOCK_UN.
 bool OpenForReading(const std::string& path, int lockKind, FileHandle* file, FileError* error) {
     int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
@@ -93,7 +227,7 @@ bool OpenForReading(const std::string& path, int lockKind, FileHandle* file, Fil
         close(fd);
         return FailErrno(error, saved);
     }
-    if (flock(fd, lockKind | LOCK_NB) != 0) {
+    if (lockKind != LOCK_UN && flock(fd, lockKind | LOCK_NB) != 0) {
         int saved = errno;
         close(fd);
         return FailErrno(error, saved);
@@ -110,6 +244,11 @@ bool PosixFileSystem::OpenRead(const std::string& path, FileHandle* file, FileEr
 bool PosixFileSystem::OpenReadShared(const std::string& path, FileHandle* file,
                                      FileError* error) {
     return OpenForReading(path, LOCK_SH, file, error);
+}
+
+bool PosixFileSystem::OpenReadBesideWriters(const std::string& path, FileHandle* file,
+                                            FileError* error) {
+    return OpenForReading(path, LOCK_UN, file, error);
 }
 
 bool PosixFileSystem::Create(const std::string& path, FileHandle* file, FileError* error) {
@@ -134,9 +273,19 @@ bool PosixFileSystem::CreateTemporaryBeside(const std::string& target, std::stri
     std::string pattern = FolderPart(target) + ".~mrnXXXXXX";
     std::vector<char> name(pattern.begin(), pattern.end());
     name.push_back('\0');
-    int fd = mkstemp(name.data());
+    int fd = -1;
+    int madeError = 0;
+    {
+        // No signal between the file's making and its record.
+        const temporaries::Blocked blocked;
+        fd = mkstemp(name.data());
+        madeError = errno;
+        if (fd >= 0) {
+            temporaries::Record(name.data());
+        }
+    }
     if (fd < 0) {
-        return FailOpen(error, target, errno);
+        return FailOpen(error, target, madeError);
     }
     // mkstemp makes the file private; the saved file gets the target's
     // owner, group and mode, or the mode a plain create would give. Only a
@@ -147,6 +296,7 @@ bool PosixFileSystem::CreateTemporaryBeside(const std::string& target, std::stri
         int saved = errno;
         close(fd);
         unlink(name.data());
+        temporaries::Forget(name.data());
         return FailErrno(error, saved);
     }
     mode_t mode = hadTarget ? (st.st_mode & 07777) : NewFileMode();
@@ -154,6 +304,7 @@ bool PosixFileSystem::CreateTemporaryBeside(const std::string& target, std::stri
         int saved = errno;
         close(fd);
         unlink(name.data());
+        temporaries::Forget(name.data());
         return FailErrno(error, saved);
     }
     *tempPath = name.data();
@@ -240,12 +391,13 @@ bool PosixFileSystem::CreateNew(const std::string& path, FileHandle* file, bool*
     return Wrap(fd, true, file);
 }
 
-bool PosixFileSystem::OpenAppend(const std::string& path, FileHandle* file, FileError* error) {
+bool PosixFileSystem::OpenAppend(const std::string& path, unsigned waitMilliseconds,
+                                 FileHandle* file, FileError* error) {
     int fd = open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
     if (fd < 0) {
         return FailOpen(error, path, errno);
     }
-    if (!LockOrClose(fd, error)) {
+    if (!LockWaitingOrClose(fd, waitMilliseconds, error)) {
         return false;
     }
     return Wrap(fd, true, file);
@@ -266,6 +418,28 @@ bool PosixFileSystem::ListFiles(const std::string& folder, std::vector<std::stri
         }
     }
     closedir(dir);
+    return true;
+}
+
+bool PosixFileSystem::GetPathKind(const std::string& path, PathKind* kind, FileError* error) {
+    struct stat st {};
+    if (stat(path.c_str(), &st) != 0) {
+        if (errno != ENOENT && errno != ENOTDIR) {
+            return FailErrno(error, errno);
+        }
+        *kind = errno == ENOENT ? PathKind::kNothing : PathKind::kOther;
+        return true;
+    }
+    *kind = S_ISDIR(st.st_mode)   ? PathKind::kFolder
+            : S_ISREG(st.st_mode) ? PathKind::kFile
+                                  : PathKind::kOther;
+    return true;
+}
+
+bool PosixFileSystem::Seek(FileHandle file, std::uint64_t offset, FileError* error) {
+    if (lseek(AsFile(file)->fd, static_cast<off_t>(offset), SEEK_SET) < 0) {
+        return FailErrno(error, errno);
+    }
     return true;
 }
 
@@ -350,14 +524,15 @@ bool PosixFileSystem::Replace(const std::string& source, const std::string& targ
     if (rename(source.c_str(), target.c_str()) != 0) {
         return FailErrno(error, errno);
     }
+    temporaries::Forget(source);
     return true;
 }
 
 bool PosixFileSystem::Remove(const std::string& path, FileError* error) {
-    if (unlink(path.c_str()) != 0) {
-        return FailErrno(error, errno);
-    }
-    return true;
+    const bool removed = unlink(path.c_str()) == 0;
+    const int saved = errno;
+    temporaries::Forget(path);
+    return removed || FailErrno(error, saved);
 }
 
 }  // namespace marnel

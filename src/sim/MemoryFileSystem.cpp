@@ -112,20 +112,41 @@ MemoryFileSystem::OpenFile* MemoryFileSystem::Find(FileHandle file) {
     return m_open.count(open) != 0 ? open : nullptr;
 }
 
-bool MemoryFileSystem::IsOpen(const std::string& path, bool byOtherThanSharedReaders) const {
+bool MemoryFileSystem::IsOpen(const std::string& path) const {
+    return std::any_of(m_open.begin(), m_open.end(),
+                       [&](const OpenFile* open) { return open->path == path; });
+}
+
+bool MemoryFileSystem::KeptOut(const std::string& path, Sharing sharing, bool writing) const {
+    // Each side must let the other in: as Windows' share modes decide it.
+    auto lets = [](Sharing by, Sharing opener, bool openerWrites) {
+        switch (by) {
+            case Sharing::kEveryone:
+                return true;
+            case Sharing::kAppenders:
+                return opener == Sharing::kEveryone;
+            case Sharing::kReaders:
+                return !openerWrites &&
+                       (opener == Sharing::kReaders || opener == Sharing::kEveryone);
+            case Sharing::kNone:
+                return false;
+        }
+        return false;
+    };
     return std::any_of(m_open.begin(), m_open.end(), [&](const OpenFile* open) {
-        return open->path == path && !(byOtherThanSharedReaders && open->sharedRead);
+        return open->path == path &&
+               !(lets(open->sharing, sharing, writing) && lets(sharing, open->sharing, open->writing));
     });
 }
 
 bool MemoryFileSystem::OpenCommon(const std::string& path, const std::string& faultPath,
                                   bool writing, bool mustExist, FileHandle* file, FileError* error,
-                                  bool sharedRead) {
+                                  Sharing sharing) {
     const Faults* faults = FaultsOf(faultPath);
     if (faults != nullptr && faults->openFails) {
         return Fail(error, *faults->openFails);
     }
-    if (IsOpen(path, sharedRead) || (faults != nullptr && faults->heldByOtherProgram)) {
+    if (KeptOut(path, sharing, writing) || (faults != nullptr && faults->heldByOtherProgram)) {
         return Fail(error, FileErrorCause::kSharingViolation);
     }
     if (path.empty()) {
@@ -144,7 +165,7 @@ bool MemoryFileSystem::OpenCommon(const std::string& path, const std::string& fa
     open->path = path;
     open->faultPath = faultPath;
     open->writing = writing;
-    open->sharedRead = sharedRead;
+    open->sharing = sharing;
     *file = open.get();
     m_open.insert(open.get());
     m_handles.push_back(std::move(open));
@@ -158,7 +179,12 @@ bool MemoryFileSystem::OpenRead(const std::string& path, FileHandle* file, FileE
 
 bool MemoryFileSystem::OpenReadShared(const std::string& path, FileHandle* file,
                                       FileError* error) {
-    return OpenCommon(path, path, false, true, file, error, true);
+    return OpenCommon(path, path, false, true, file, error, Sharing::kReaders);
+}
+
+bool MemoryFileSystem::OpenReadBesideWriters(const std::string& path, FileHandle* file,
+                                             FileError* error) {
+    return OpenCommon(path, path, false, true, file, error, Sharing::kEveryone);
 }
 
 bool MemoryFileSystem::Create(const std::string& path, FileHandle* file, FileError* error) {
@@ -203,11 +229,52 @@ bool MemoryFileSystem::OpenSpecialForWriting(const std::string& path, FileHandle
 }
 
 bool MemoryFileSystem::MakeFolders(const std::string& path, FileError* error) {
-    // Folders are implied by the files in them; only a fault stops one.
+    // Folders are implied by the files in them; only a fault, or a file
+    // where a folder should be, stops one.
     const Faults* faults = FaultsOf(path);
     if (faults != nullptr && faults->openFails) {
         return Fail(error, *faults->openFails);
     }
+    PathKind kind = PathKind::kNothing;
+    GetPathKind(path, &kind, nullptr);
+    if (kind != PathKind::kNothing && kind != PathKind::kFolder) {
+        return Fail(error, FileErrorCause::kBadPath);
+    }
+    m_folders.insert(path);
+    return true;
+}
+
+bool MemoryFileSystem::GetPathKind(const std::string& path, PathKind* kind, FileError* /*error*/) {
+    *kind = PathKind::kNothing;
+    if (Exists(path)) {
+        *kind = PathKind::kFile;
+        return true;
+    }
+    const std::string below = path + "/";
+    if (m_folders.count(path) != 0 ||
+        std::any_of(m_files.begin(), m_files.end(), [&](const auto& file) {
+            return file.first.compare(0, below.size(), below) == 0;
+        })) {
+        *kind = PathKind::kFolder;
+        return true;
+    }
+    // A file on the way: the path leads through it.
+    for (std::size_t slash = path.find('/', 1); slash != std::string::npos;
+         slash = path.find('/', slash + 1)) {
+        if (Exists(path.substr(0, slash))) {
+            *kind = PathKind::kOther;
+        }
+    }
+    return true;
+}
+
+bool MemoryFileSystem::Seek(FileHandle file, std::uint64_t offset, FileError* error) {
+    OpenFile* open = Find(file);
+    if (open == nullptr || open->writing) {
+        return Fail(error,
+                    open == nullptr ? FileErrorCause::kInvalidFile : FileErrorCause::kBadSeek);
+    }
+    open->position = offset;
     return true;
 }
 
@@ -220,9 +287,11 @@ bool MemoryFileSystem::CreateNew(const std::string& path, FileHandle* file, bool
     return OpenCommon(path, path, true, false, file, error);
 }
 
-bool MemoryFileSystem::OpenAppend(const std::string& path, FileHandle* file, FileError* error) {
+bool MemoryFileSystem::OpenAppend(const std::string& path, unsigned /*waitMilliseconds*/,
+                                  FileHandle* file, FileError* error) {
+    // One thread: a holder cannot let go while this waits, so it fails at once.
     std::vector<std::uint8_t> kept = Content(path);
-    if (!OpenCommon(path, path, true, false, file, error)) {
+    if (!OpenCommon(path, path, true, false, file, error, Sharing::kAppenders)) {
         return false;
     }
     m_files[path].data = std::move(kept);

@@ -61,6 +61,8 @@ public:
 
     bool OpenRead(const std::string& path, FileHandle* file, FileError* error) override;
     bool OpenReadShared(const std::string& path, FileHandle* file, FileError* error) override;
+    bool OpenReadBesideWriters(const std::string& path, FileHandle* file,
+                               FileError* error) override;
     bool Create(const std::string& path, FileHandle* file, FileError* error) override;
     bool CreateTemporaryBeside(const std::string& target, std::string* tempPath, FileHandle* file,
                                FileError* error) override;
@@ -71,10 +73,13 @@ public:
     bool MakeFolders(const std::string& path, FileError* error) override;
     bool CreateNew(const std::string& path, FileHandle* file, bool* exists,
                    FileError* error) override;
-    bool OpenAppend(const std::string& path, FileHandle* file, FileError* error) override;
+    bool OpenAppend(const std::string& path, unsigned waitMilliseconds, FileHandle* file,
+                    FileError* error) override;
     bool ListFiles(const std::string& folder, std::vector<std::string>* names,
                    FileError* error) override;
+    bool GetPathKind(const std::string& path, PathKind* kind, FileError* error) override;
     bool GetLength(FileHandle file, std::uint64_t* length, FileError* error) override;
+    bool Seek(FileHandle file, std::uint64_t offset, FileError* error) override;
     bool Read(FileHandle file, void* buffer, DWORD count, DWORD* bytesRead,
               FileError* error) override;
     bool Write(FileHandle file, const void* data, DWORD count, DWORD* written,
@@ -89,23 +94,34 @@ private:
         std::optional<std::uint64_t> generatedLength;
         std::uint64_t Length() const { return generatedLength ? *generatedLength : data.size(); }
     };
+    // Whom an open handle lets in besides itself.
+    enum class Sharing {
+        kNone,
+        kReaders,     // other shared readers (OpenReadShared)
+        kAppenders,   // readers beside writers (OpenAppend)
+        kEveryone,    // a reader beside writers lets in anyone
+    };
     struct OpenFile {
         std::string path;
         std::string faultPath;  // the target a temporary file stands for
         bool writing = false;
-        bool sharedRead = false;  // lets other shared readers in
+        Sharing sharing = Sharing::kNone;
         std::uint64_t position = 0;
     };
 
     const Faults* FaultsOf(const std::string& path) const;
     OpenFile* Find(FileHandle file);
-    // Open by anyone, or (with the flag) by anyone but readers that share.
-    bool IsOpen(const std::string& path, bool byOtherThanSharedReaders = false) const;
+    // Open by anyone at all.
+    bool IsOpen(const std::string& path) const;
+    // Whether an opener sharing as `sharing` is kept out by a handle open now.
+    bool KeptOut(const std::string& path, Sharing sharing, bool writing) const;
     bool OpenCommon(const std::string& path, const std::string& faultPath, bool writing,
-                    bool mustExist, FileHandle* file, FileError* error, bool sharedRead = false);
+                    bool mustExist, FileHandle* file, FileError* error,
+                    Sharing sharing = Sharing::kNone);
 
     std::map<std::string, Node> m_files;
     std::map<std::string, Faults> m_faults;
+    std::set<std::string> m_folders;  // made by MakeFolders
     std::set<OpenFile*> m_open;
     std::vector<std::unique_ptr<OpenFile>> m_handles;
     std::vector<std::string> m_openedPaths;

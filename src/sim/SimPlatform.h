@@ -81,6 +81,13 @@ public:
         return it == m_variables.end() ? std::string() : it->second;
     }
     std::string DefaultStateFolder() override { return "/home/technician/.local/state/marnel"; }
+    // Against the simulated current folder, /home/technician; a path of
+    // either system's absolute form stays as it is.
+    std::string AbsolutePath(const std::string& path) override {
+        const bool absolute = path.empty() || path[0] == '/' || path[0] == '\\' ||
+                              (path.size() > 1 && path[1] == ':');
+        return absolute ? path : "/home/technician/" + path;
+    }
     char PathSeparator() const override { return '/'; }
     std::int64_t UtcSeconds() override { return m_utcSeconds; }
 

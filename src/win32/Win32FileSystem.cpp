@@ -69,6 +69,18 @@ bool Win32FileSystem::OpenReadShared(const std::string& path, FileHandle* file,
     return true;
 }
 
+bool Win32FileSystem::OpenReadBesideWriters(const std::string& path, FileHandle* file,
+                                            FileError* error) {
+    ::HANDLE handle =
+        ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        return FailLastError(error);
+    }
+    *file = handle;
+    return true;
+}
+
 bool Win32FileSystem::Create(const std::string& path, FileHandle* file, FileError* error) {
     return OpenWith(path, GENERIC_WRITE, CREATE_ALWAYS, file, error);
 }
@@ -159,9 +171,27 @@ bool Win32FileSystem::CreateNew(const std::string& path, FileHandle* file, bool*
     return false;
 }
 
-bool Win32FileSystem::OpenAppend(const std::string& path, FileHandle* file, FileError* error) {
-    // Append access alone: every write goes to the end.
-    return OpenWith(path, FILE_APPEND_DATA, OPEN_ALWAYS, file, error);
+bool Win32FileSystem::OpenAppend(const std::string& path, unsigned waitMilliseconds,
+                                 FileHandle* file, FileError* error) {
+    // Append access alone: every write goes to the end. Sharing reads lets
+    // readers in and keeps every other writer out, who then retries in short
+    // naps until its time is up.
+    const ::ULONGLONG deadline = ::GetTickCount64() + waitMilliseconds;
+    for (;;) {
+        ::HANDLE handle = ::CreateFileA(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr,
+                                        OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (handle != INVALID_HANDLE_VALUE) {
+            *file = handle;
+            return true;
+        }
+        const ::DWORD code = ::GetLastError();
+        const ::ULONGLONG now = ::GetTickCount64();
+        if ((code != ERROR_SHARING_VIOLATION && code != ERROR_LOCK_VIOLATION) || now >= deadline) {
+            ::SetLastError(code);
+            return FailLastError(error);
+        }
+        ::Sleep(static_cast<::DWORD>(deadline - now < 10 ? deadline - now : 10));
+    }
 }
 
 bool Win32FileSystem::ListFiles(const std::string& folder, std::vector<std::string>* names,
@@ -178,6 +208,41 @@ bool Win32FileSystem::ListFiles(const std::string& folder, std::vector<std::stri
         }
     } while (::FindNextFileA(search, &found));
     ::FindClose(search);
+    return true;
+}
+
+bool Win32FileSystem::GetPathKind(const std::string& path, PathKind* kind, FileError* error) {
+    const ::DWORD attributes = ::GetFileAttributesA(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        const ::DWORD code = ::GetLastError();
+        if (code != ERROR_FILE_NOT_FOUND && code != ERROR_PATH_NOT_FOUND) {
+            return FailLastError(error);
+        }
+        *kind = PathKind::kNothing;
+        return true;
+    }
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        *kind = PathKind::kFolder;
+        return true;
+    }
+    // A device name (NUL, COM1) answers with attributes too: ask what it is.
+    ::HANDLE handle = ::CreateFileA(path.c_str(), 0,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                    nullptr, OPEN_EXISTING, 0, nullptr);
+    const bool disk = handle == INVALID_HANDLE_VALUE || ::GetFileType(handle) == FILE_TYPE_DISK;
+    if (handle != INVALID_HANDLE_VALUE) {
+        ::CloseHandle(handle);
+    }
+    *kind = disk ? PathKind::kFile : PathKind::kOther;
+    return true;
+}
+
+bool Win32FileSystem::Seek(FileHandle file, std::uint64_t offset, FileError* error) {
+    LARGE_INTEGER to;
+    to.QuadPart = static_cast<LONGLONG>(offset);
+    if (!::SetFilePointerEx(AsHandle(file), to, nullptr, FILE_BEGIN)) {
+        return FailLastError(error);
+    }
     return true;
 }
 

@@ -68,6 +68,19 @@ std::string Win32Environment::DefaultStateFolder() {
     return local.empty() ? std::string() : local + "\\Marnel";
 }
 
+std::string Win32Environment::AbsolutePath(const std::string& path) {
+    if (path.empty()) {
+        return path;
+    }
+    const ::DWORD size = GetFullPathNameA(path.c_str(), 0, nullptr, nullptr);
+    if (size == 0) {
+        return path;
+    }
+    std::vector<char> full(size, '\0');
+    const ::DWORD length = GetFullPathNameA(path.c_str(), size, full.data(), nullptr);
+    return length > 0 && length < size ? std::string(full.data(), length) : path;
+}
+
 std::int64_t Win32Environment::UtcSeconds() { return static_cast<std::int64_t>(std::time(nullptr)); }
 
 }  // namespace marnel

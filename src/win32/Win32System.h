@@ -41,6 +41,8 @@ class Win32Environment : public IEnvironment {
 public:
     std::string Variable(const std::string& name) override;
     std::string DefaultStateFolder() override;
+    // GetFullPathNameA.
+    std::string AbsolutePath(const std::string& path) override;
     char PathSeparator() const override { return '\\'; }
     std::int64_t UtcSeconds() override;
 };

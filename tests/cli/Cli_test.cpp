@@ -352,6 +352,69 @@ TEST_F(CliTest, ChangesToADeviceAreRecordedAndListedWithTheirBackups) {
     EXPECT_EQ(ReadFile(backups[1].get<std::string>()), ValidBlock()) << "what the test found";
 }
 
+// A line that is no record is skipped with a warning; what a record holds
+// reaches the terminal as text, never as bytes that act or pass for other
+// letters.
+TEST_F(CliTest, HistoryShowsEachRecordSafelyAndSkipsWhatIsNone) {
+    const std::string good = "{\"time\":\"2026-12-07T12:00:00Z\",\"operation\":\"put-params\","
+                             "\"printer\":\"Z\\u001b[2J\",\"file\":\"caf\\u00e9\\u000aok\","
+                             "\"backup\":\"/b/caf\xC3\xA9\",\"outcome\":\"succeeded\"}\n";
+    ASSERT_EQ(mkdir(PathOf("state").c_str(), 0700), 0);
+    std::ofstream(PathOf("state/history.jsonl"))
+        << good << "{\"file\":5}\n{\"exitStatus\":\"0\"}\n{\"simulated\":1}\n[1]\n" << good;
+    EXPECT_EQ(RunOnWorld({"history"}), kExitSuccess);
+    const std::string record = "2026-12-07T12:00:00Z  put-params  Z\\x1b[2J  succeeded\n"
+                               "    file: caf\\xe9\\x0aok\n    backup: /b/caf\xC3\xA9\n";
+    EXPECT_EQ(Out(), record + record);
+    for (const char* field : {"\"file\" of", "\"exitStatus\" of", "\"simulated\" of"}) {
+        EXPECT_THAT(Err(), HasSubstr(std::string("has a ") + field + " the wrong type and was skipped"));
+    }
+    EXPECT_THAT(Err(), HasSubstr("is incomplete and was skipped"));
+    EXPECT_EQ(RunOnWorld({"--json", "history"}), kExitSuccess);
+    EXPECT_EQ(nlohmann::json::parse(Out())["entries"].size(), 2u);
+}
+
+// A state folder that is not one is said, exit 2; one not made yet has
+// nothing in it.
+TEST_F(CliTest, AStateFolderThatCannotBeUsedIsAnError) {
+    WriteFile("plain", {'x'});
+    for (const auto& [folder, status] : {std::pair(PathOf("plain"), kExitUsage),
+                                         std::pair(PathOf("plain/state"), kExitUsage),
+                                         std::pair(PathOf("none/yet"), kExitSuccess)}) {
+        m_environment.SetVariable("MARNEL_STATE_DIR", folder);
+        for (const char* command : {"history", "backups"}) {
+            EXPECT_EQ(RunOnWorld({command}), status) << folder << " " << command;
+            EXPECT_THAT(Err(), HasSubstr(status == kExitUsage
+                                             ? folder + " (MARNEL_STATE_DIR) is not a folder"
+                                             : ""));
+            EXPECT_EQ(Out().empty(), status == kExitUsage);
+        }
+    }
+}
+
+// Only complete backups are offered, oldest first; a damaged one is said.
+TEST_F(CliTest, BackupsListsOnlyCompleteOnesInOrder) {
+    ASSERT_EQ(std::system(("mkdir -p " + PathOf("state/backups")).c_str()), 0);
+    const std::string stem = PathOf("state/backups/KQ-10_P_20261207T120000Z");
+    for (const char* count : {"-10", "-2", "-3"}) {
+        std::ofstream(stem + count + ".prm") << std::string(kParameterBlockSize, '\x01');
+    }
+    std::ofstream(stem + ".prm").flush();  // cut short by a full disk
+    // The history took another digest of -3 when it was made.
+    std::ofstream(PathOf("state/history.jsonl"))
+        << "{\"backup\":\"" << stem << "-3.prm\",\"backupSha256\":\"00\"}\n";
+
+    EXPECT_EQ(RunOnWorld({"backups"}), kExitSuccess);
+    EXPECT_EQ(Out(), stem + "-2.prm\n" + stem + "-10.prm\n");
+    EXPECT_THAT(Err(), HasSubstr(stem + ".prm is damaged and not listed: 0 bytes where a backup "
+                                        "holds 266"));
+    EXPECT_THAT(Err(), HasSubstr(stem + "-3.prm is damaged and not listed: its SHA-256"));
+    EXPECT_EQ(RunOnWorld({"--json", "backups"}), kExitSuccess);
+    const nlohmann::json result = nlohmann::json::parse(Out());
+    EXPECT_EQ(result["backups"].size(), 2u);
+    EXPECT_EQ(result["damaged"].size(), 2u);
+}
+
 TEST_F(CliTest, ARefusedStoreIsFailedToPutParametersWithItsCause) {
     SimDevice& device = m_world.AddDevice().device;
     device.Faults().failedStatus = 0x01;
@@ -445,6 +508,21 @@ TEST_F(CliTest, DoctorPrintsOneCheckALineAndFailsOnAFailedCheck) {
     EXPECT_THAT(Out(), HasSubstr("\"ok\":false"));
 }
 
+// A device's strings can neither start a line of their own nor act on the
+// terminal; JSON carries bytes that are not UTF-8 in hex too.
+TEST_F(CliTest, DeviceStringsAreShownAsText) {
+    m_world.AddDevice(SimDeviceSetup(SimModel::kKQ10, "Zarvel KQ-10\nok   lp-group: \x1b[2J"));
+    for (const char* command : {"list", "doctor"}) {
+        RunOnWorld({command});
+        EXPECT_THAT(Out(), HasSubstr("Zarvel KQ-10\\x0aok   lp-group: \\x1b[2J")) << command;
+        EXPECT_THAT(Out(), Not(HasSubstr("\nok   lp-group"))) << command;
+    }
+    // A surrogate, an overlong form, a code point past the last.
+    m_world.Device(0).device.SetReport(std::string("\xED\xA0\x80 \xC0\xAF \xF4\x90\x80\x80\n"));
+    EXPECT_EQ(RunOnWorld({"--json", "report"}), kExitSuccess);
+    EXPECT_EQ(nlohmann::json::parse(Out())["reportHex"], "eda08020c0af20f49080800a");
+}
+
 TEST_F(CliTest, TraceShowsEveryRequestInHex) {
     m_world.AddDevice();
     EXPECT_EQ(RunOnWorld({"--trace", "version"}), kExitSuccess);
@@ -464,9 +542,9 @@ TEST_F(CliTest, JsonResultsAreOneObjectPerCommand) {
                            "\"error\":\"Failed to get the version.\",\"exitStatus\":1,"
                            "\"ok\":false}\n"));
     EXPECT_EQ(Err(), "");
-    // Even a command line it cannot run ends in one object.
+    // Even a command line it cannot run ends in one object, with the reason.
     EXPECT_EQ(RunOnWorld({"--json", "inspect"}), kExitUsage);
-    EXPECT_EQ(Out(), "{\"exitStatus\":2,\"ok\":false}\n");
+    EXPECT_EQ(Out(), "{\"error\":\"FILE is required\",\"exitStatus\":2,\"ok\":false}\n");
 }
 
 TEST_F(CliTest, JsonStaysValidForTextThatIsNotUtf8) {
@@ -505,6 +583,14 @@ TEST_F(CliTest, TheCommandLineForgivesOrderAndSaysWhatWasMeant) {
         {{"report", "-o", ""}, kExitUsage, "", "an empty file name"},
         {{"get-params", ""}, kExitUsage, "", "an empty file name"},
         {{"--json", "get-params", "-"}, kExitUsage, "cannot share standard output", ""},
+        // Given empty, a value is refused, not taken as none or as 0.
+        {{"--serial", "", "version"}, kExitUsage, "", "an empty serial number"},
+        {{"version", "--printer", ""}, kExitUsage, "", "an empty printer name"},
+        {{"firmware", "--timeout", "", "f"}, kExitUsage, "", "an empty number of seconds"},
+        {{"firmware", "--verify-timeout", "", "f"}, kExitUsage, "", "an empty number of seconds"},
+        // A JSON reader gets the reason of a usage error, not only its status.
+        {{"--json", "--printer", "", "version"}, kExitUsage, "\"error\":\"--printer: an empty", ""},
+        {{"help", "nosuch", "--json"}, kExitUsage, "\"error\":\"marnel: unknown command", ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.args[0] + " " + (c.args.size() > 1 ? c.args[1] : ""));

@@ -11,14 +11,20 @@ export MARNEL_STATE_DIR="$work/state" TMPDIR="$work/tmp"
 mkdir "$work/tmp"
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
+# A history longer than the bundle keeps: 1.5 MiB of older lines first.
+mkdir -p "$work/state"
+awk 'BEGIN { for (i = 0; i < 20000; i++) printf "{\"time\":\"2026-01-01T00:00:00Z\",\"operation\":\"self-test\",\"printer\":\"old %05d\"}\n", i }' \
+    >"$work/state/history.jsonl"
 "$marnel" --simulate self-test >/dev/null  # leaves a history line
 "$marnel" --simulate support-bundle "$work/b.tar.gz" >"$work/said" || fail "exit $?"
+[ "$(stat -c %a "$work/b.tar.gz")" = 600 ] || fail "mode $(stat -c %a "$work/b.tar.gz")"
 grep -q "^  report.txt  *exit 0 " "$work/said" || fail "no report line: $(cat "$work/said")"
 grep -q "^Support bundle written to $work/b.tar.gz (10 items)" "$work/said" || fail "$(cat "$work/said")"
 
 tar tzf "$work/b.tar.gz" | sed 's|^[^/]*/||' | grep -v '^$' | sort >"$work/listed"
 sort >"$work/expected" <<EOL
 MANIFEST.txt
+README.txt
 device-version.txt
 doctor.json
 doctor.stderr.txt
@@ -44,7 +50,13 @@ b=$(echo "$work"/x/marnel-support-*)
 [ "$(wc -c <"$b/parameters.prm")" -eq 266 ] || fail "parameter block"
 grep -q "Service Report" "$b/report.txt" || fail "report"
 grep -q "^trace: get  identity:" "$b/identity-trace.stderr.txt" || fail "trace"
-grep -q '"operation":"self-test"' "$b/history.jsonl" || fail "history"
+tail -n 1 "$b/history.jsonl" | grep -q '"operation":"self-test","printer":"Zarvel' \
+    || fail "history: the latest line"
+[ "$(wc -c <"$b/history.jsonl")" -le 1048576 ] || fail "history: more than 1 MiB"
+head -n 1 "$b/history.jsonl" | grep -q '^{"time".*}$' || fail "history: a line cut"
+grep -q "history.jsonl  *copied  *the history file's last whole lines within 1 MiB (.* older bytes left out)" \
+    "$b/MANIFEST.txt" || fail "manifest: the history's cap"
+grep -q "serial numbers" "$b/README.txt" || fail "README"
 grep -q "^libusb [0-9]" "$b/libraries.txt" || fail "libusb version"
 grep -q "^marnel [0-9]" "$b/version.txt" || fail "marnel version"
 grep -q "parameters.prm  *exit 0  *marnel --simulate=KQ-10 get-params -" "$b/MANIFEST.txt" \
@@ -67,4 +79,20 @@ grep -q "contains an invalid path. (No such file or directory)" "$work/err" || f
 grep -q "^  report.txt  *exit 3 " "$work/said" || fail "absent: $(cat "$work/said")"
 tar xzOf "$work/absent.tar.gz" --wildcards '*/report.stderr.txt' | grep -q "Failed to connect" \
     || fail "absent: no reason kept"
+# Ctrl+C while it is made (here while tar runs) leaves neither the archive,
+# which would block a rerun, nor the temporary folder.
+mkdir "$work/slow"
+printf '#!/bin/sh\n: >"%s/slow/started"\nexec sleep 30\n' "$work" >"$work/slow/tar"
+chmod +x "$work/slow/tar"
+PATH="$work/slow:$PATH" "$marnel" --simulate support-bundle "$work/c.tar.gz" >/dev/null 2>"$work/err" &
+pid=$!
+for _ in $(seq 100); do [ -e "$work/slow/started" ] && break; sleep 0.1; done
+[ -e "$work/slow/started" ] || fail "tar never started"
+kill -INT "$pid"
+status=0
+wait "$pid" || status=$?
+[ "$status" -eq 130 ] || fail "interrupted: exit $status"
+[ ! -e "$work/c.tar.gz" ] || fail "interrupted: the archive is left"
+[ -z "$(ls -A "$work/tmp")" ] || fail "interrupted: left $(ls -A "$work/tmp")"
+grep -q "interrupted; no support bundle was made" "$work/err" || fail "$(cat "$work/err")"
 echo "support bundle ok"

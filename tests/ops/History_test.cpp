@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
+#include <vector>
 
 #include "ops/History.h"
 #include "sim/MemoryFileSystem.h"
@@ -25,6 +27,58 @@ TEST(History, JsonStringsAreValidWhateverTheBytes) {
     for (const auto& c : cases) {
         EXPECT_EQ(JsonQuoted(c.text), c.json) << c.text;
     }
+}
+
+// The standard's well-formed sequences at their edges, and its malformed
+// ones: a malformed sequence is not UTF-8, and each of its bytes goes into
+// JSON as a code point of its own, never as the character it seems to be.
+TEST(History, Utf8IsDecodedStrictly) {
+    const std::vector<std::string> wellFormed = {
+        "\xC2\x80", "\xDF\xBF", "\xE0\xA0\x80", "\xED\x9F\xBF" /* U+D7FF */,
+        "\xEE\x80\x80" /* U+E000 */, "\xEF\xBF\xBD", "\xF0\x90\x80\x80", "\xF4\x8F\xBF\xBF" /* U+10FFFF */};
+    const std::vector<std::string> malformed = {
+        "\xC0\xAF", "\xC1\xBF", "\xE0\x80\xAF", "\xE0\x9F\xBF", "\xF0\x80\x80\xAF",
+        "\xF0\x8F\xBF\xBF",                          // overlong forms
+        "\xED\xA0\x80", "\xED\xBF\xBF", "\xED\xA0\x80\xED\xB0\x80",  // surrogates
+        "\xF4\x90\x80\x80", "\xF5\x80\x80\x80", "\xF8\x88\x80\x80\x80",  // past U+10FFFF
+        "\x80", "\xE2\x82", "\xFE", "\xFF"};        // alone, cut short, never used
+    for (const std::string& bytes : wellFormed) {
+        EXPECT_TRUE(IsUtf8("a" + bytes + "z")) << ::testing::PrintToString(bytes);
+        EXPECT_EQ(JsonQuoted(bytes), "\"" + bytes + "\"");
+    }
+    for (const std::string& bytes : malformed) {
+        std::string json = "\"";
+        for (unsigned char byte : bytes) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\u%04x", byte);
+            json += escaped;
+        }
+        EXPECT_FALSE(IsUtf8("a" + bytes + "z")) << ::testing::PrintToString(bytes);
+        EXPECT_EQ(JsonQuoted(bytes), json + "\"");
+    }
+}
+
+// A reader of the history takes what stands, or only its last whole lines.
+TEST(History, ReadingTheLastLinesKeepsOnlyWholeOnes) {
+    MemoryFileSystem files;
+    files.SetFile("/h", {'a', 'a', 'a', '\n', 'b', 'b', 'b', '\n', 'c', 'c', 'c', '\n'});
+    const struct {
+        std::uint64_t lastBytes;
+        const char* text;
+        std::uint64_t skipped;
+    } cases[] = {
+        {12, "aaa\nbbb\nccc\n", 0},
+        {8, "bbb\nccc\n", 4},  // the window starts a line
+        {6, "ccc\n", 8},        // inside "bbb": that line is left out
+        {3, "", 12},            // inside the last line
+    };
+    for (const auto& c : cases) {
+        std::uint64_t skipped = 99;
+        EXPECT_EQ(ReadHistoryText(files, "/h", c.lastBytes, &skipped), c.text) << c.lastBytes;
+        EXPECT_EQ(skipped, c.skipped) << c.lastBytes;
+    }
+    EXPECT_EQ(ReadHistoryText(files, "/none"), "");
+    EXPECT_EQ(files.OpenHandleCount(), 0u);
 }
 
 TEST(History, LinesAreAppendedEachOnItsOwn) {

@@ -222,6 +222,29 @@ TEST_F(CliOnLinuxTest, DoctorNamesEachFaultWithItsFix) {
         EXPECT_NE(doctor.out.find(line), std::string::npos) << line << "\n" << doctor.out;
     }
 
+    // A file of the rule's name counts only with the rule in it.
+    const std::pair<const char*, const char*> impostors[] = {
+        {"", "it holds no rule for the maker's devices"},
+        {"# ATTR{idVendor}==\"1a2b\", GROUP=\"lp\"\n", "it holds no rule for the maker's devices"},
+        {"ATTR{idVendor}==\"1a2b\", GROUP=\"plugdev\"\n", "it gives the devices to no group lp"},
+        {"ATTR{idVendor}==\"04b8\", GROUP=\"lp\"\n", "it names no devices of vendor 1a2b"}};
+    for (const auto& [content, fault] : impostors) {
+        std::ofstream(rules + "/60-marnel.rules") << content;
+        doctor = Marnel("doctor", folders);
+        EXPECT_NE(doctor.out.find("fail udev-rule: " + rules + "/60-marnel.rules is not Marnel's "
+                                  "rule: " + fault),
+                  std::string::npos)
+            << doctor.out;
+    }
+
+    // A CUPS_SERVER that leads nowhere is named with the system's reason.
+    doctor = Marnel("doctor", folders + " CUPS_SERVER=" + m_scratch + "/missing.sock");
+    EXPECT_NE(doctor.out.find("fail cups: CUPS could not be reached at " + m_scratch +
+                              "/missing.sock, which CUPS_SERVER names: No such file or directory\n"
+                              "     fix: point CUPS_SERVER at a running CUPS server, or unset it"),
+              std::string::npos)
+        << doctor.out;
+
     ASSERT_EQ(std::system(("cp " MARNEL_UDEV_RULE " " + rules).c_str()), 0);
     doctor = Marnel("--json doctor", folders);
     EXPECT_EQ(doctor.status, 1) << doctor.out;  // the paused queue still fails

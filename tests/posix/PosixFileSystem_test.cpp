@@ -1,19 +1,27 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/file.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "files/File.h"
+#include "ops/History.h"
+#include "posix/PosixEnvironment.h"
 #include "posix/PosixFileSystem.h"
 
 namespace marnel {
@@ -191,6 +199,119 @@ TEST_F(PosixFiles, AFileThisUserMayNotWriteIsRefusedAndLeftAlone) {
     EXPECT_EQ(WEXITSTATUS(status), 0) << "10: could not switch user; 20+: another cause";
     EXPECT_EQ(Get("locked.bin"), "o");
     EXPECT_EQ(EntryCount(), 1u);
+}
+
+// Twenty processes end together, each with its history line, while one
+// reader keeps the history open beside them and another program holds a
+// shared lock on it for a moment: every line arrives, whole and on its own,
+// and the reader is not held up by the writers.
+TEST_F(PosixFiles, HistoryLinesOfManyWritersAllArriveWhole) {
+    constexpr int kWriters = 20;
+    Put("history.jsonl", "{\"time\":\"2026-12");  // a crash mid-line, before them
+    const std::string history = Path("history.jsonl");
+    CFile reader(fs);
+    reader.OpenReadBesideWriters(history);
+    const int other = open(history.c_str(), O_RDONLY);
+    ASSERT_EQ(flock(other, LOCK_SH | LOCK_NB), 0);
+
+    int start[2];
+    ASSERT_EQ(pipe(start), 0);
+    std::vector<pid_t> writers;
+    for (int i = 0; i < kWriters; ++i) {
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            close(other);  // the lock is the other program's, not the writers'
+            close(start[1]);
+            char go = 0;
+            const bool ready = read(start[0], &go, 1) == 0;  // all start at the pipe's end
+            setenv("MARNEL_STATE_DIR", dir.c_str(), 1);
+            PosixEnvironment environment;
+            HistoryEntry entry;
+            entry.operation = "put-params";
+            entry.printer = "writer " + std::to_string(i);
+            entry.file = std::string(300, 'f');  // long enough to tear if interleaved
+            try {
+                CHistory(fs, environment).Append(entry);
+            } catch (const CFileException& e) {
+                _exit(10 + static_cast<int>(e.m_cause));
+            }
+            _exit(ready ? 0 : 1);
+        }
+        writers.push_back(child);
+    }
+    close(start[0]);
+    close(start[1]);
+    usleep(300 * 1000);  // the writers wait for the shared lock meanwhile
+    EXPECT_EQ(ReadHistoryText(fs, history), "{\"time\":\"2026-12") << "a reader is let in";
+    close(other);
+    for (const pid_t child : writers) {
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
+            << "10 and more: a file error, its cause; status " << status;
+    }
+    reader.Close();
+
+    std::istringstream lines(Get("history.jsonl"));
+    std::string line;
+    std::set<std::string> whole;
+    while (std::getline(lines, line)) {
+        whole.insert(line.size() > 30 ? line.replace(9, 20, "T") : line);  // the time aside
+    }
+    EXPECT_EQ(whole.count("{\"time\":\"2026-12"), 1u) << "the torn line stays on its own";
+    for (int i = 0; i < kWriters; ++i) {
+        EXPECT_EQ(whole.count("{\"time\":\"T\",\"operation\":\"put-params\",\"printer\":\"writer " +
+                              std::to_string(i) + "\",\"file\":\"" + std::string(300, 'f') + "\"}"),
+                  1u)
+            << i;
+    }
+    EXPECT_EQ(whole.size(), kWriters + 1u);
+
+    // A program that keeps the file locked makes a writer fail, not hang.
+    const int holder = open(history.c_str(), O_RDONLY);
+    ASSERT_EQ(flock(holder, LOCK_EX | LOCK_NB), 0);
+    const auto before = std::chrono::steady_clock::now();
+    FileHandle handle = nullptr;
+    FileError error;
+    EXPECT_FALSE(fs.OpenAppend(history, 200, &handle, &error));
+    EXPECT_GE(std::chrono::steady_clock::now() - before, std::chrono::milliseconds(200));
+    EXPECT_EQ(error.cause, FileErrorCause::kSharingViolation);
+    close(holder);
+}
+
+// A signal that ends the process during a save leaves the file as it was
+// and nothing beside it; a signal the command holds is left to it.
+TEST_F(PosixFiles, ASignalDuringASaveTakesItsTemporaryFileAlong) {
+    for (const int signal : {SIGHUP, SIGINT, SIGQUIT, SIGTERM, -SIGTERM /* held */}) {
+        Put("params.bin", "old");
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            const rlimit noCore{0, 0};
+            setrlimit(RLIMIT_CORE, &noCore);
+            if (signal < 0) {
+                std::signal(-signal, [](int) {});
+            }
+            CReplacingFile file(fs);
+            file.Create(Path("params.bin"));
+            file.Write("new", 3);
+            raise(std::abs(signal));
+            file.Commit();
+            _exit(0);
+        }
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        EXPECT_EQ(WIFSIGNALED(status) ? WTERMSIG(status) : -WEXITSTATUS(status),
+                  signal < 0 ? 0 : signal);
+        EXPECT_EQ(Get("params.bin"), signal < 0 ? "new" : "old") << signal;
+        EXPECT_EQ(EntryCount(), 1u) << "no temporary file left, signal " << signal;
+    }
+    // Once no save is open, the signals are as they were.
+    SaveFileReplacing(fs, Path("params.bin"), "x", 1);
+    struct sigaction current {};
+    ASSERT_EQ(sigaction(SIGTERM, nullptr, &current), 0);
+    EXPECT_EQ(current.sa_handler, SIG_DFL);
 }
 
 TEST_F(PosixFiles, SaveIntoAMissingFolderIsABadPath) {

@@ -14,6 +14,8 @@
 #include "device/AnsiText.h"
 #include "files/File.h"
 #include "files/Sha256.h"
+#include "ops/History.h"
+#include "sim/SimPlatform.h"
 #include "protocol/DevicePort.h"
 #include "win32/Win32FileSystem.h"
 #include "platform/Hashing.h"
@@ -349,6 +351,51 @@ void TestSave() {
     SaveFileReplacing(files, "NUL", "x", 1);  // raises on failure
 }
 
+// The history's file: a reader beside the writers never keeps one out, a
+// writer keeps the next one waiting and then out, and the end of a line cut
+// short is found by seeking. Folders, files and devices are told apart.
+void TestHistoryFile() {
+    Win32FileSystem files;
+    char folder[MAX_PATH];
+    CHECK(GetTempPathA(MAX_PATH, folder) != 0);
+    const std::string state = std::string(folder) + "marnel-state";
+    const std::string path = state + "\\history.jsonl";
+    FileError error;
+    CHECK(files.MakeFolders(state, &error));
+    const std::pair<std::string, PathKind> kinds[] = {
+        {state + "\\none\\deeper", PathKind::kNothing}, {state, PathKind::kFolder},
+        {"NUL", PathKind::kOther}};
+    for (const auto& [where, expected] : kinds) {
+        PathKind kind = PathKind::kFile;
+        CHECK(files.GetPathKind(where, &kind, &error));
+        CHECK_EQ(static_cast<int>(kind), static_cast<int>(expected));
+    }
+    FileHandle first = nullptr;
+    DWORD written = 0;
+    CHECK(files.OpenAppend(path, 0, &first, &error));
+    CHECK(files.Write(first, "{\"torn\"", 7, &written, &error));
+    CFile reader(files);
+    reader.OpenReadBesideWriters(path);
+    FileHandle second = nullptr;
+    const ULONGLONG before = GetTickCount64();
+    CHECK(!files.OpenAppend(path, 300, &second, &error));
+    CHECK(GetTickCount64() - before >= 250);
+    CHECK_EQ(static_cast<int>(error.cause), static_cast<int>(FileErrorCause::kSharingViolation));
+    CHECK(files.Close(first, &error));
+
+    SimEnvironment environment;
+    environment.SetVariable("MARNEL_STATE_DIR", state);
+    HistoryEntry entry;
+    entry.operation = "put-params";
+    CHistory(files, environment).Append(entry);  // with the reader still in
+    reader.Close();
+    const std::string line = "{\"time\":\"2026-12-07T12:00:00Z\",\"operation\":\"put-params\"}\n";
+    CHECK_EQ(ReadHistoryText(files, path), "{\"torn\"\n" + line);
+    CHECK_EQ(ReadHistoryText(files, path, 60), line);
+    DeleteFileA(path.c_str());
+    RemoveDirectoryA(state.c_str());
+}
+
 // The known-answer vectors through BCrypt, as one piece and in pieces.
 void TestDigest() {
     const struct {
@@ -565,6 +612,7 @@ int main(int argc, char** argv) {
         {"western", TestWesternCodePage},
         {"resolve", TestResolution},
         {"save", TestSave},
+        {"history", TestHistoryFile},
         {"digest", TestDigest},
         {"empty", TestEmptySpooler},
     };
