@@ -29,6 +29,7 @@ const struct {
     {"time", nlohmann::json::value_t::string},
     {"operation", nlohmann::json::value_t::string},
     {"printer", nlohmann::json::value_t::string},
+    {"serial", nlohmann::json::value_t::string},
     {"model", nlohmann::json::value_t::string},
     {"file", nlohmann::json::value_t::string},
     {"sha256", nlohmann::json::value_t::string},

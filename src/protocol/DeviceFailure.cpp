@@ -30,48 +30,42 @@ const char* DeviceRequestName(DeviceRequest request) {
     return index < sizeof kNames / sizeof *kNames ? kNames[index] : "unknown request";
 }
 
+namespace {
+
+// The causes that need no figures.
+const char* PlainCause(FailureKind kind) {
+    return kind == FailureKind::kControlFailed ? "the control request failed"
+           : kind == FailureKind::kReadFailed  ? "the read failed"
+           : kind == FailureKind::kBufferFull  ? "the report is longer than the buffer"
+           : kind == FailureKind::kOutOfMemory ? "out of memory"
+           : kind == FailureKind::kBadChecksum ? "the block's checksum does not hold"
+                                               : "";
+}
+
+}  // namespace
+
 std::string DescribeFailure(const DeviceFailure& failure) {
+    if (failure.kind == FailureKind::kNone) {
+        return {};
+    }
     char detail[160] = "";
-    switch (failure.kind) {
-        case FailureKind::kNone:
-            return {};
-        case FailureKind::kControlFailed:
-            std::snprintf(detail, sizeof detail, "the control request failed");
-            break;
-        case FailureKind::kWrongIdentity:
-            std::snprintf(
-                detail, sizeof detail,
-                "the device is not in service mode (no \"SERVICE\" answer; %u byte%s returned)",
-                static_cast<unsigned>(failure.bytesReturned),
-                failure.bytesReturned == 1 ? "" : "s");
-            break;
-        case FailureKind::kFailedStatus:
-            std::snprintf(detail, sizeof detail, "the device reported failure (status 0x%02X)",
-                          static_cast<unsigned>(failure.status));
-            break;
-        case FailureKind::kPollsExhausted:
-            std::snprintf(detail, sizeof detail,
-                          "no completion after %d poll%s (%d busy, %d failed)",
-                          failure.busyPolls + failure.failedPolls,
-                          failure.busyPolls + failure.failedPolls == 1 ? "" : "s",
-                          failure.busyPolls, failure.failedPolls);
-            break;
-        case FailureKind::kReadFailed:
-            std::snprintf(detail, sizeof detail, "the read failed");
-            break;
-        case FailureKind::kBufferFull:
-            std::snprintf(detail, sizeof detail, "the report is longer than the buffer");
-            break;
-        case FailureKind::kDeviceSilent:
-            std::snprintf(detail, sizeof detail, "the device sent nothing for %llu ms",
-                          static_cast<unsigned long long>(failure.silentMs));
-            break;
-        case FailureKind::kOutOfMemory:
-            std::snprintf(detail, sizeof detail, "out of memory");
-            break;
-        case FailureKind::kBadChecksum:
-            std::snprintf(detail, sizeof detail, "the block's checksum does not hold");
-            break;
+    const int polls = failure.busyPolls + failure.failedPolls;
+    if (failure.kind == FailureKind::kWrongIdentity) {
+        std::snprintf(
+            detail, sizeof detail,
+            "the device is not in service mode (no \"SERVICE\" answer; %u byte%s returned)",
+            static_cast<unsigned>(failure.bytesReturned), failure.bytesReturned == 1 ? "" : "s");
+    } else if (failure.kind == FailureKind::kFailedStatus) {
+        std::snprintf(detail, sizeof detail, "the device reported failure (status 0x%02X)",
+                      static_cast<unsigned>(failure.status));
+    } else if (failure.kind == FailureKind::kPollsExhausted) {
+        std::snprintf(detail, sizeof detail, "no completion after %d poll%s (%d busy, %d failed)",
+                      polls, polls == 1 ? "" : "s", failure.busyPolls, failure.failedPolls);
+    } else if (failure.kind == FailureKind::kDeviceSilent) {
+        std::snprintf(detail, sizeof detail, "the device sent nothing for %llu ms",
+                      static_cast<unsigned long long>(failure.silentMs));
+    } else {
+        std::snprintf(detail, sizeof detail, "%s", PlainCause(failure.kind));
     }
     return std::string(DeviceRequestName(failure.request)) + ": " + detail;
 }
