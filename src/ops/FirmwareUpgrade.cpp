@@ -49,9 +49,14 @@ private:
         m_outcome.failure = failure;
         return End(stage, OutcomeKind::kDeviceFailed);
     }
+    // True, with the outcome ended, when a signal asked to stop.
     bool Interrupted(FirmwareStage stage) {
         m_outcome.signal = m_cancel.Requested();
-        return m_outcome.signal != 0 && !End(stage, OutcomeKind::kInterrupted);
+        if (m_outcome.signal == 0) {
+            return false;
+        }
+        End(stage, OutcomeKind::kInterrupted);
+        return true;
     }
 
     bool ReadBaseline();

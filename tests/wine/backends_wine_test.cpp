@@ -18,7 +18,7 @@
 #include "sim/SimPlatform.h"
 #include "protocol/DevicePort.h"
 #include "win32/Win32FileSystem.h"
-#include "platform/Hashing.h"
+#include "Sha256KnownAnswers.h"
 #include "win32/Win32Hashing.h"
 #include "win32/Win32Platform.h"
 #include "win32/WindowsApi.h"
@@ -398,26 +398,10 @@ void TestHistoryFile() {
 
 // The known-answer vectors through BCrypt, as one piece and in pieces.
 void TestDigest() {
-    const struct {
-        std::string message;
-        const char* digest;
-    } cases[] = {
-        {"", "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855"},
-        {"abc", "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"},
-        {"abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq",
-         "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1"},
-        {std::string(1000000, 'a'),
-         "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0"},
-    };
     Win32Hashing hashing;
-    for (const auto& c : cases) {
+    for (const test::Sha256KnownAnswer& c : test::Sha256KnownAnswers()) {
         CHECK_EQ(Sha256Of(hashing, c.message.data(), c.message.size()), c.digest);
-        std::unique_ptr<IDigest> pieces = hashing.NewSha256();
-        for (std::size_t at = 0; at < c.message.size(); at += 65536) {
-            pieces->Update(c.message.data() + at,
-                           std::min<std::size_t>(65536, c.message.size() - at));
-        }
-        CHECK_EQ(FinishSha256(*pieces), c.digest);
+        CHECK_EQ(test::Sha256InPieces(hashing, c.message), c.digest);
     }
 }
 
