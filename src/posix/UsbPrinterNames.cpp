@@ -2,8 +2,10 @@
 
 #include "platform/AsciiCase.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <cstring>
 #include <utility>
 #include <vector>
 
@@ -29,29 +31,11 @@ bool StartsWithIgnoringCase(const std::string& s, const std::string& prefix) {
     return s.size() >= prefix.size() && AsciiEqualsNoCase(s.substr(0, prefix.size()), prefix);
 }
 
-// What the CUPS usb back end leaves unencoded in a URI path or query value.
-bool IsUriPlain(unsigned char c) {
-    return std::isalnum(c) || c == '-' || c == '_' || c == '.' || c == '~';
-}
-
-std::string PercentEncode(const std::string& s) {
-    std::string out;
-    for (unsigned char c : s) {
-        if (IsUriPlain(c)) {
-            out += static_cast<char>(c);
-        } else {
-            char hex[4];
-            std::snprintf(hex, sizeof hex, "%%%02X", c);
-            out += hex;
-        }
-    }
-    return out;
-}
-
 std::string PercentDecode(const std::string& s) {
     std::string out;
     for (std::size_t i = 0; i < s.size(); ++i) {
-        if (s[i] == '%' && i + 2 < s.size() && std::isxdigit(static_cast<unsigned char>(s[i + 1])) &&
+        if (s[i] == '%' && i + 2 < s.size() &&
+            std::isxdigit(static_cast<unsigned char>(s[i + 1])) &&
             std::isxdigit(static_cast<unsigned char>(s[i + 2]))) {
             out += static_cast<char>(std::stoi(s.substr(i + 1, 2), nullptr, 16));
             i += 2;
@@ -162,6 +146,38 @@ std::string DeviceIdFromReply(const unsigned char* reply, std::size_t size) {
     return nul == std::string::npos ? id : id.substr(0, nul);
 }
 
+std::string StringDescriptorText(const unsigned char* descriptor, std::size_t size) {
+    std::string text;
+    auto put = [&text](std::uint32_t c) {
+        if (c < 0x80) {
+            text += static_cast<char>(c);
+            return;
+        }
+        const int tail = c < 0x800 ? 1 : c < 0x10000 ? 2 : 3;
+        text += static_cast<char>(((0xFF00u >> (tail + 1)) & 0xFF) | (c >> (6 * tail)));
+        for (int i = tail - 1; i >= 0; --i) {
+            text += static_cast<char>(0x80 | ((c >> (6 * i)) & 0x3F));
+        }
+    };
+    for (std::size_t i = 2; i + 1 < size; i += 2) {
+        std::uint32_t c = descriptor[i] | (descriptor[i + 1] << 8);
+        if (c == 0) {
+            break;  // the text after a zero would be lost when the name is read back
+        }
+        const bool pairs = c >= 0xD800 && c < 0xDC00 && i + 3 < size && descriptor[i + 3] >= 0xDC &&
+                           descriptor[i + 3] < 0xE0;
+        if (pairs) {
+            c = 0x10000 + ((c - 0xD800) << 10) +
+                ((descriptor[i + 2] | (descriptor[i + 3] << 8)) - 0xDC00);
+            i += 2;
+        } else if (c >= 0xD800 && c < 0xE000) {
+            c = 0xFFFD;
+        }
+        put(c);
+    }
+    return text;
+}
+
 std::string DriverNameOf(const UsbPrinterDevice& device) {
     return device.manufacturer + " " + device.model;
 }
@@ -183,53 +199,89 @@ std::string UsbPortPath(std::uint8_t busNumber, const std::uint8_t* ports, int c
     return path;
 }
 
-std::string UsbDeviceUri(const UsbPrinterDevice& device, bool locate) {
-    std::string uri = "usb://" + PercentEncode(device.manufacturer) + "/" +
-                      PercentEncode(device.model);
-    if (locate) {
-        uri += "?location=" + PercentEncode(device.portPath);
-    } else if (!device.serial.empty()) {
-        uri += "?serial=" + PercentEncode(device.serial);
+namespace {
+
+// Percent-encodes as CUPS writes a device URI: "%", blanks, control
+// characters and bytes past ASCII, and the characters in `reserved`.
+std::string CupsEncode(const std::string& s, const char* reserved = "") {
+    std::string out;
+    for (unsigned char c : s) {
+        if (c == '%' || c <= ' ' || c >= 0x7F || std::strchr(reserved, c) != nullptr) {
+            char hex[4];
+            std::snprintf(hex, sizeof hex, "%%%02X", c);
+            out += hex;
+        } else {
+            out += static_cast<char>(c);
+        }
     }
-    return uri;
+    return out;
 }
 
-namespace {
+// What CUPS makes of a serial it reads through libusb: each character past
+// ASCII a "?", one per UTF-16 unit.
+std::string CupsSerial(const std::string& serial) {
+    std::string out;
+    for (unsigned char c : serial) {
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else if (c >= 0xC0) {
+            out += c >= 0xF0 ? "??" : "?";  // a lead byte; continuation bytes add nothing
+        }
+    }
+    return out;
+}
+
+// The fields CUPS writes into a usb:// URI's query. A model or a serial may
+// hold "?", "&" or "=" unencoded, so a field only begins where one of these
+// follows the separator.
+constexpr const char* kUriFields[] = {"serial=", "location=", "interface="};
+
+std::size_t NextField(const std::string& s, std::size_t from, char separator) {
+    std::size_t next = std::string::npos;
+    for (const char* field : kUriFields) {
+        next = std::min(next, s.find(separator + std::string(field), from));
+    }
+    return next;
+}
 
 // A usb:// URI taken apart, each part percent-decoded.
 struct UsbUri {
     std::string make;
     std::string model;
-    std::vector<std::pair<std::string, std::string>> query;  // in order; "" for no "="
+    std::string serial;  // empty when it names none (or "?", CUPS's "none")
+    std::string location;
+    bool hasLocation = false;
 };
 
 bool ParseUsbUri(const std::string& uri, UsbUri* parsed) {
-    const std::string scheme = "usb://";
-    if (!StartsWithIgnoringCase(uri, scheme)) {
+    if (!StartsWithIgnoringCase(uri, "usb://")) {
         return false;
     }
-    std::string rest = uri.substr(scheme.size());
-    rest = rest.substr(0, rest.find('#'));  // a fragment names nothing more
-    std::string query;
-    const std::size_t question = rest.find('?');
-    if (question != std::string::npos) {
-        query = rest.substr(question + 1);
-        rest = rest.substr(0, question);
-    }
+    const std::string rest = uri.substr(6);
     const std::size_t slash = rest.find('/');
     if (slash == std::string::npos) {
         return false;
     }
     UsbUri u;
     u.make = PercentDecode(rest.substr(0, slash));
-    u.model = PercentDecode(rest.substr(slash + 1));
-    for (const std::string& pair : Split(query, '&')) {
-        if (pair.empty()) {
-            continue;
+    const std::string path = rest.substr(slash + 1);
+    std::size_t query = NextField(path, 0, '?');
+    query = query == std::string::npos ? path.find('?') : query;
+    u.model = PercentDecode(path.substr(0, query));
+    for (std::size_t at = query; at != std::string::npos && at < path.size();) {
+        const std::size_t next = NextField(path, at + 1, '&');
+        const std::string field =
+            path.substr(at + 1, next == std::string::npos ? next : next - at - 1);
+        const std::size_t eq = field.find('=');
+        const std::string value =
+            eq == std::string::npos ? "" : PercentDecode(field.substr(eq + 1));
+        if (field.compare(0, eq, "serial") == 0) {
+            u.serial = value == "?" ? "" : value;
+        } else if (field.compare(0, eq, "location") == 0) {
+            u.location = value;
+            u.hasLocation = true;
         }
-        const std::size_t eq = pair.find('=');
-        u.query.emplace_back(PercentDecode(pair.substr(0, eq)),
-                             eq == std::string::npos ? "" : PercentDecode(pair.substr(eq + 1)));
+        at = next;
     }
     *parsed = u;
     return true;
@@ -237,20 +289,28 @@ bool ParseUsbUri(const std::string& uri, UsbUri* parsed) {
 
 }  // namespace
 
+std::string UsbDeviceUri(const UsbPrinterDevice& device, bool locate) {
+    std::string uri = "usb://" + CupsEncode(device.manufacturer, "\"#/:<>?@[\\]^`{|}") + "/" +
+                      CupsEncode(device.model);
+    if (locate) {
+        uri += "?location=" + CupsEncode(device.portPath);
+    } else if (!device.serial.empty()) {
+        uri += "?serial=" + CupsEncode(device.serial);
+    }
+    return uri;
+}
+
 bool UsbUriNamesDevice(const std::string& uri, const UsbPrinterDevice& device) {
     UsbUri u;
     if (!ParseUsbUri(uri, &u) || !AsciiEqualsNoCase(u.make, device.manufacturer) ||
         !AsciiEqualsNoCase(u.model, device.model)) {
         return false;
     }
-    for (const auto& field : u.query) {
-        // CUPS writes "serial=?" for a device without a serial number.
-        if ((field.first == "serial" && field.second != "?" && field.second != device.serial) ||
-            (field.first == "location" && field.second != device.portPath)) {
-            return false;
-        }
+    // A URI without a serial names every alike device, as CUPS prints to it.
+    if (!u.serial.empty() && u.serial != device.serial && u.serial != CupsSerial(device.serial)) {
+        return false;
     }
-    return true;
+    return !u.hasLocation || u.location == device.portPath;
 }
 
 std::string PresentedUsbPort(const std::string& uri) {
@@ -258,12 +318,12 @@ std::string PresentedUsbPort(const std::string& uri) {
     if (!ParseUsbUri(uri, &u)) {
         return std::string();
     }
-    std::string port = "usb://" + PercentEncode(u.make) + "/" + PercentEncode(u.model);
-    for (std::size_t i = 0; i < u.query.size(); ++i) {
-        port += (i == 0 ? "?" : "&") + PercentEncode(u.query[i].first) + "=" +
-                PercentEncode(u.query[i].second);
-    }
-    return port + "#";
+    UsbPrinterDevice named;
+    named.manufacturer = u.make;
+    named.model = u.model;
+    named.serial = u.serial;
+    named.portPath = u.location;
+    return UsbDeviceUri(named, u.hasLocation) + "#";
 }
 
 std::string PresentedQueuePort(const std::string& uri) {
@@ -279,8 +339,7 @@ std::string UsbInstanceId(const UsbPrinterDevice& device, bool serialIsUnique) {
         return device.serial;
     }
     char location[32];
-    std::snprintf(location, sizeof location, "BUS%03u&DEV%03u", device.busNumber,
-                  device.address);
+    std::snprintf(location, sizeof location, "BUS%03u&DEV%03u", device.busNumber, device.address);
     return location;
 }
 
