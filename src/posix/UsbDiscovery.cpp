@@ -2,6 +2,7 @@
 
 #include <libusb.h>
 
+#include <cstdio>
 #include <memory>
 
 namespace marnel {
@@ -33,7 +34,8 @@ bool FindPrinterInterface(libusb_device* device, PrinterInterface* found) {
         const libusb_interface& iface = config->interface[i];
         for (int a = 0; a < iface.num_altsetting && !ok; ++a) {
             const libusb_interface_descriptor& alt = iface.altsetting[a];
-            if (alt.bInterfaceClass != kClassPrinter || alt.bInterfaceSubClass != kSubclassPrinter) {
+            if (alt.bInterfaceClass != kClassPrinter ||
+                alt.bInterfaceSubClass != kSubclassPrinter) {
                 continue;
             }
             PrinterInterface p;
@@ -61,15 +63,17 @@ bool FindPrinterInterface(libusb_device* device, PrinterInterface* found) {
     return ok;
 }
 
+// A string descriptor in the device's first language, as UTF-8.
 std::string StringDescriptor(libusb_device_handle* handle, std::uint8_t index) {
-    if (!index) {
+    unsigned char languages[4] = {};
+    unsigned char text[256] = {};
+    if (!index || libusb_get_string_descriptor(handle, 0, 0, languages, sizeof languages) < 4) {
         return std::string();
     }
-    unsigned char text[256] = {};
-    const int n = libusb_get_string_descriptor_ascii(handle, index, text, sizeof text - 1);
-    // A name ends at a zero character: the text after it would be lost when
-    // the name is read back as a string, and the device would never resolve.
-    return n > 0 ? std::string(reinterpret_cast<char*>(text)) : std::string();
+    const int n = libusb_get_string_descriptor(
+        handle, index, static_cast<std::uint16_t>(languages[2] | (languages[3] << 8)), text,
+        sizeof text);
+    return n > 2 ? StringDescriptorText(text, static_cast<std::size_t>(n)) : std::string();
 }
 
 std::string PortPathOf(libusb_device* device) {
@@ -82,10 +86,10 @@ std::string PortPathOf(libusb_device* device) {
 std::string ReadDeviceId(libusb_device_handle* handle, const PrinterInterface& iface,
                          unsigned timeoutMs) {
     unsigned char reply[kDeviceIdCapacity] = {};
-    const int n = libusb_control_transfer(
-        handle, kClassInterfaceIn, kRequestGetDeviceId, 0,
-        static_cast<std::uint16_t>((iface.number << 8) | iface.altSetting), reply,
-        sizeof reply, timeoutMs);
+    const int n =
+        libusb_control_transfer(handle, kClassInterfaceIn, kRequestGetDeviceId, 0,
+                                static_cast<std::uint16_t>((iface.number << 8) | iface.altSetting),
+                                reply, sizeof reply, timeoutMs);
     return n < 2 ? std::string() : DeviceIdFromReply(reply, static_cast<std::size_t>(n));
 }
 
@@ -118,18 +122,18 @@ LibusbSession::~LibusbSession() {
 std::string LibusbErrorText(int code) {
     std::string text = libusb_error_name(code);
     switch (code) {
-    case LIBUSB_ERROR_PIPE:
-        return text + " (the device stalled the request)";
-    case LIBUSB_ERROR_TIMEOUT:
-        return text + " (the device did not answer in time)";
-    case LIBUSB_ERROR_NO_DEVICE:
-        return text + " (the device was disconnected)";
-    case LIBUSB_ERROR_ACCESS:
-        return text + " (no permission to open the device)";
-    case LIBUSB_ERROR_BUSY:
-        return text + " (the interface is held by another program)";
-    default:
-        return text;
+        case LIBUSB_ERROR_PIPE:
+            return text + " (the device stalled the request)";
+        case LIBUSB_ERROR_TIMEOUT:
+            return text + " (the device did not answer in time)";
+        case LIBUSB_ERROR_NO_DEVICE:
+            return text + " (the device was disconnected)";
+        case LIBUSB_ERROR_ACCESS:
+            return text + " (no permission to open the device)";
+        case LIBUSB_ERROR_BUSY:
+            return text + " (the interface is held by another program)";
+        default:
+            return text;
     }
 }
 
@@ -161,6 +165,7 @@ bool ListUsbPrinters(LibusbSession& session, unsigned timeoutMs,
         printer.address = libusb_get_device_address(device);
         printer.interfaceNumber = iface.number;
         printer.portPath = PortPathOf(device);
+        printer.usb.reset(libusb_ref_device(device), libusb_unref_device);
         libusb_device_handle* handle = nullptr;
         const int r = libusb_open(device, &handle);
         if (r == 0) {
@@ -184,6 +189,47 @@ bool ListUsbPrinters(LibusbSession& session, unsigned timeoutMs,
     return true;
 }
 
+std::unique_ptr<UsbPrinterHandle> UsbPrinterHandle::Open(const UsbPrinterDevice& device,
+                                                         std::string* error) {
+    PrinterInterface iface;
+    if (!device.usb || !FindPrinterInterface(device.usb.get(), &iface)) {
+        *error = "the device has no printer interface";
+        return nullptr;
+    }
+    std::unique_ptr<UsbPrinterHandle> printer(new UsbPrinterHandle);
+    const int r = libusb_open(device.usb.get(), &printer->m_pHandle);
+    if (r != 0) {
+        *error = "opening it: " + LibusbErrorText(r);
+        return nullptr;
+    }
+    printer->m_nInterface = iface.number;
+    printer->m_nBulkIn = iface.bulkIn;
+    printer->m_nBulkOut = iface.bulkOut;
+    printer->m_nInPacketSize = iface.inPacketSize;
+    return printer;
+}
+
+UsbPrinterHandle::~UsbPrinterHandle() {
+    if (m_bClaimed) {
+        // With automatic detach this also re-attaches the kernel printer driver.
+        libusb_release_interface(m_pHandle, m_nInterface);
+    }
+    libusb_close(m_pHandle);
+}
+
+bool UsbPrinterHandle::Claim(std::string* error) {
+    if (!m_bClaimed) {
+        libusb_set_auto_detach_kernel_driver(m_pHandle, 1);
+        const int r = libusb_claim_interface(m_pHandle, m_nInterface);
+        if (r != 0) {
+            *error = "claiming the printer interface: " + LibusbErrorText(r);
+            return false;
+        }
+        m_bClaimed = true;
+    }
+    return true;
+}
+
 bool OpenUsbPrinter(LibusbSession& session, const UsbInterfaceAddress& address,
                     OpenedUsbPrinter* printer, std::string* error) {
     if (!session.Context()) {
@@ -201,8 +247,8 @@ bool OpenUsbPrinter(LibusbSession& session, const UsbInterfaceAddress& address,
         libusb_device* device = list.devices[i];
         libusb_device_descriptor desc;
         PrinterInterface iface;
-        if (libusb_get_device_descriptor(device, &desc) != 0 ||
-            desc.idVendor != address.vendorId || desc.idProduct != address.productId) {
+        if (libusb_get_device_descriptor(device, &desc) != 0 || desc.idVendor != address.vendorId ||
+            desc.idProduct != address.productId) {
             continue;
         }
         if (address.byLocation && (libusb_get_bus_number(device) != address.busNumber ||
