@@ -76,8 +76,8 @@ stage_windows() {
     [ -n "${MARNEL_SIGN_PFX-}" ] ||
         echo "package.sh: MARNEL_SIGN_PFX is not set: the Windows programs and the MSI are not signed" >&2
     local program
-    for program in "$work/$windows_files"/*.exe; do
-        sign "$program"
+    for program in "$work/$windows_files"/*.{exe,com}; do
+        [ ! -e "$program" ] || sign "$program"
     done
 }
 

@@ -60,7 +60,7 @@ cmp -s "$program" "$work"/zip/marnel-*-win64/marnel.exe || fail "the zip and the
 verify() {  # FILE: signed by the throwaway certificate
     osslsigncode verify -CAfile "$work/cert.pem" -in "$1" >"$work/verify.log" 2>&1 ||
         { cat "$work/verify.log" >&2; fail "${1##*/}: the signature does not verify"; }
-    grep -q "Signature verification: ok" "$work/verify.log" && grep -q "Subject: $signer" "$work/verify.log" ||
+    { grep -q "Signature verification: ok" "$work/verify.log" && grep -q "Subject: $signer" "$work/verify.log"; } ||
         fail "${1##*/}: not signed by $signer"
     echo "${1##*/}: $(grep -m1 'Message digest algorithm' "$work/verify.log" | tr -s ' '), signed by $signer, verification ok"
 }
@@ -91,7 +91,7 @@ msiexec /i "$msi" || fail "msiexec /i failed"
 [ "$(sha256sum <"$install_dir/marnel.exe")" = "$(sha256sum <"$program")" ] ||
     fail "the installed marnel.exe is not the one built"
 link=$(shortcuts)
-[ -n "$link" ] && grep -qa 'C:\\Program Files\\Marnel\\marnel.exe' "$link" ||
+{ [ -n "$link" ] && grep -qa 'C:\\Program Files\\Marnel\\marnel.exe' "$link"; } ||
     fail "no Start-menu shortcut to marnel.exe"
 [ "$(products)" = "$version" ] || fail "installed: $(products | tr '\n' ' '), expected $version"
 
