@@ -250,8 +250,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     RecordingDeviceFile deviceFile;
     VirtualClock clock;
     SimCodePage codePage;
-    CRegistryDeviceBus devices(version, registry, deviceFile, codePage);
-    const PlatformServices services{spooler, devices, clock, codePage};
+    CRegistryDeviceBus walks(version, registry, deviceFile, codePage);
+    const PlatformServices services{spooler, walks, clock, codePage};
     for (const ListedPrinter& p : printers) {
         CDevicePort port(services);
         const std::size_t opensBefore = deviceFile.Paths().size();
