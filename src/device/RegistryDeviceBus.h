@@ -2,7 +2,8 @@
 // walks lead from the printer's driver and port names to the device path of
 // its USB interface, which opens with CreateFileA; the vendor requests go
 // as the printing class driver's two device controls. The Windows back end
-// and the simulator both build one over their own registry and device file.
+// and the simulator (and, for now, the Linux back end over the registry it
+// presents) each build one over their own registry and device file.
 #pragma once
 
 #include <memory>
