@@ -1,7 +1,7 @@
 # The packages: `cpack -G DEB` in a Linux tree gives marnel_<version>_amd64.deb
-# (tool, manual page, udev rule, shell completion); `cpack -G ZIP` in the
-# Windows cross tree gives a zip of marnel.exe with a README.
-# scripts/package.sh builds both into out/.
+# (tool, manual page, udev rule, shell completion). The Windows cross tree
+# installs marnel.exe with a README, which scripts/package.sh strips, signs
+# and packs into the zip and the MSI (cpack is not used there).
 set(CPACK_PACKAGE_NAME marnel)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "service tool for Zarvel KQ and ZT series USB devices")
@@ -18,8 +18,6 @@ if(WIN32)
     configure_file(${CMAKE_CURRENT_LIST_DIR}/package/README-windows.txt.in README.txt
         @ONLY NEWLINE_STYLE CRLF)
     install(FILES ${PROJECT_BINARY_DIR}/README.txt DESTINATION .)
-    set(CPACK_GENERATOR ZIP)
-    set(CPACK_PACKAGE_FILE_NAME marnel-${PROJECT_VERSION}-win64)
 else()
     set(CPACK_GENERATOR DEB)
     # The udev rule may go to an absolute folder (/lib/udev/rules.d): staging

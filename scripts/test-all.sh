@@ -27,7 +27,8 @@ echo "== Windows cross build (MinGW-w64) and its tests under Wine"
 "$top/scripts/build.sh" win64
 ctest --test-dir "$top/build/win64" --output-on-failure
 
-echo "== packages: the .deb checked unpacked in a throw-away root, the Windows zip"
+echo "== packages: the .deb checked unpacked in a throw-away root, the Windows zip, the MSI signed and installed under Wine"
 "$top/scripts/package.sh"
 "$top/tests/package/deb_install.sh" "$top"/out/marnel_*_amd64.deb
 "$top/tests/package/zip_check.sh" "$top"/out/marnel-*-win64.zip
+"$top/tests/package/msi_check.sh"

@@ -2,8 +2,8 @@
 // names its USB device by vendor and product id; that device's node
 // (Enum\USB) gives the instance and interface class in its "SymbolicName".
 #include "device/AnsiText.h"
+#include "device/RegistryDeviceBus.h"
 #include "device/RegistryWalk.h"
-#include "device/UsbPrinterPort.h"
 
 namespace marnel {
 
@@ -19,12 +19,13 @@ std::string Cut(const std::string& text, std::size_t pos, std::size_t count = st
 
 }  // namespace
 
-BOOL CUsbPrinterPort::FindUsbPrintIds9x(const std::string& driverName, const std::string& portName,
-                                        std::string* deviceId, std::string* instanceId) {
-    RegistryWalk walk{m_services.registry, m_services.codePage, {}};
+BOOL CRegistryDeviceBus::FindUsbPrintIds9x(const std::string& driverName,
+                                           const std::string& portName, std::string* deviceId,
+                                           std::string* instanceId) {
+    RegistryWalk walk{m_registry, m_codePage, {}};
     std::string name;
     if (!FindUsbPrintInstance(walk, kUsbPrintKey9x, driverName, portName, &name)) {
-        m_openFailure.cause = walk.failureCause;
+        m_strCause = walk.failureCause;
         return 0;
     }
     // Without a "VID" the ids are cut from the start of the name, and the
@@ -37,12 +38,12 @@ BOOL CUsbPrinterPort::FindUsbPrintIds9x(const std::string& driverName, const std
     return 1;
 }
 
-BOOL CUsbPrinterPort::FindUsbDevice9x(const std::string& deviceId, const std::string& instanceId,
-                                      std::string* instancePart, std::string* interfaceClass) {
-    RegistryWalk walk{m_services.registry, m_services.codePage, {}};
+BOOL CRegistryDeviceBus::FindUsbDevice9x(const std::string& deviceId, const std::string& instanceId,
+                                         std::string* instancePart, std::string* interfaceClass) {
+    RegistryWalk walk{m_registry, m_codePage, {}};
     CRegKeyGuard usb(walk);
     if (!usb.OpenRoot(kUsbKey9x)) {
-        m_openFailure.cause = walk.failureCause;
+        m_strCause = walk.failureCause;
         return 0;
     }
     std::string symbolicName;
@@ -69,7 +70,7 @@ BOOL CUsbPrinterPort::FindUsbDevice9x(const std::string& deviceId, const std::st
     if (result != WalkStep::kFound) {
         walk.Fail("no USB device " + std::string(kUsbKey9x) + "\\" + deviceId + "\\" + instanceId +
                   " has a symbolic name");
-        m_openFailure.cause = walk.failureCause;
+        m_strCause = walk.failureCause;
         return 0;
     }
     // "\DosDevices\<instance part>#<interface class>". The first 12 characters
@@ -87,12 +88,12 @@ BOOL CUsbPrinterPort::FindUsbDevice9x(const std::string& deviceId, const std::st
     return 1;
 }
 
-BOOL CUsbPrinterPort::FindInterfaceLink9x(const std::string& instancePart,
-                                          const std::string& interfaceClass,
-                                          std::string* devicePath) {
-    RegistryWalk walk{m_services.registry, m_services.codePage, {}};
+BOOL CRegistryDeviceBus::FindInterfaceLink9x(const std::string& instancePart,
+                                             const std::string& interfaceClass,
+                                             std::string* devicePath) {
+    RegistryWalk walk{m_registry, m_codePage, {}};
     if (!FindSymbolicLink(walk, interfaceClass, {instancePart, interfaceClass}, devicePath)) {
-        m_openFailure.cause = walk.failureCause;
+        m_strCause = walk.failureCause;
         return 0;
     }
     return 1;

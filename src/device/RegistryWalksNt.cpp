@@ -2,17 +2,18 @@
 // parent USB device node (Enum\USB, by "ParentIdPrefix"), and from that
 // node's interface class to the device-interface record (DeviceClasses).
 #include "device/AnsiText.h"
+#include "device/RegistryDeviceBus.h"
 #include "device/RegistryWalk.h"
-#include "device/UsbPrinterPort.h"
 
 namespace marnel {
 
-BOOL CUsbPrinterPort::FindParentIdPrefix(const std::string& driverName, const std::string& portName,
-                                         std::string* parentIdPrefix) {
-    RegistryWalk walk{m_services.registry, m_services.codePage, {}};
+BOOL CRegistryDeviceBus::FindParentIdPrefix(const std::string& driverName,
+                                            const std::string& portName,
+                                            std::string* parentIdPrefix) {
+    RegistryWalk walk{m_registry, m_codePage, {}};
     std::string instanceName;
     if (!FindUsbPrintInstance(walk, kUsbPrintKeyNt, driverName, portName, &instanceName)) {
-        m_openFailure.cause = walk.failureCause;
+        m_strCause = walk.failureCause;
         return 0;
     }
     // The instance is named <parent id prefix>&<port>: cut by length,
@@ -23,14 +24,14 @@ BOOL CUsbPrinterPort::FindParentIdPrefix(const std::string& driverName, const st
     return 1;
 }
 
-BOOL CUsbPrinterPort::FindUsbDeviceByPrefix(const std::string& parentIdPrefix,
-                                            std::string* deviceKeyName,
-                                            std::string* instanceKeyName,
-                                            std::string* interfaceClass) {
-    RegistryWalk walk{m_services.registry, m_services.codePage, {}};
+BOOL CRegistryDeviceBus::FindUsbDeviceByPrefix(const std::string& parentIdPrefix,
+                                               std::string* deviceKeyName,
+                                               std::string* instanceKeyName,
+                                               std::string* interfaceClass) {
+    RegistryWalk walk{m_registry, m_codePage, {}};
     CRegKeyGuard usb(walk);
     if (!usb.OpenRoot(kUsbKeyNt)) {
-        m_openFailure.cause = walk.failureCause;
+        m_strCause = walk.failureCause;
         return 0;
     }
     std::string foundDevice;
@@ -66,7 +67,7 @@ BOOL CUsbPrinterPort::FindUsbDeviceByPrefix(const std::string& parentIdPrefix,
     if (result != WalkStep::kFound) {
         walk.Fail("no USB device below " + std::string(kUsbKeyNt) + " has parent id prefix \"" +
                   parentIdPrefix + "\" and a symbolic name");
-        m_openFailure.cause = walk.failureCause;
+        m_strCause = walk.failureCause;
         return 0;
     }
     const std::size_t brace = AnsiFind(walk.codePage, symbolicName, "{");
@@ -76,14 +77,14 @@ BOOL CUsbPrinterPort::FindUsbDeviceByPrefix(const std::string& parentIdPrefix,
     return 1;
 }
 
-BOOL CUsbPrinterPort::FindInterfaceLink(const std::string& deviceKeyName,
-                                        const std::string& instanceKeyName,
-                                        const std::string& interfaceClass,
-                                        std::string* devicePath) {
-    RegistryWalk walk{m_services.registry, m_services.codePage, {}};
+BOOL CRegistryDeviceBus::FindInterfaceLink(const std::string& deviceKeyName,
+                                           const std::string& instanceKeyName,
+                                           const std::string& interfaceClass,
+                                           std::string* devicePath) {
+    RegistryWalk walk{m_registry, m_codePage, {}};
     if (!FindSymbolicLink(walk, interfaceClass, {deviceKeyName, instanceKeyName, interfaceClass},
                           devicePath)) {
-        m_openFailure.cause = walk.failureCause;
+        m_strCause = walk.failureCause;
         return 0;
     }
     return 1;

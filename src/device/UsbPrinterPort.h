@@ -1,11 +1,14 @@
-// CUsbPrinterPort: from a printer's spooler name to an open handle on its
-// USB interface, found through the registry's device tree, and the raw
-// read and device-control pass-through on that handle.
+// CUsbPrinterPort: from a printer's spooler name to its unit, located and
+// opened through the platform's device bus, and the unit's vendor requests
+// and data pipe.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
+#include <memory>
 #include <string>
 
-#include "platform/OpenDiagnosis.h"
+#include "platform/DeviceBus.h"
 #include "platform/Services.h"
 #include "platform/Spooler.h"
 #include "platform/Types.h"
@@ -29,30 +32,31 @@ public:
     CUsbPrinterPort(const CUsbPrinterPort&) = delete;
     CUsbPrinterPort& operator=(const CUsbPrinterPort&) = delete;
 
-    // Resolves the printer to its device path and opens it with the six
-    // CreateFileA arguments, unchanged. Non-zero when the device is open.
-    // On a port that is open already, the device is closed first.
-    BOOL Open(const std::string& printerName, DWORD desiredAccess, DWORD shareMode,
-              void* securityAttributes, DWORD creationDisposition, DWORD flagsAndAttributes,
-              HANDLE templateFile);
+    // Looks the printer up in the spooler, locates its unit and opens it.
+    // Non-zero when the unit is open. On a port that is open already, the
+    // unit is closed first.
+    virtual BOOL Open(const std::string& printerName);
 
-    // The registry walks of Open without opening anything: non-zero with the
-    // path in DevicePath(), or zero with LastOpenFailure() as Open leaves it.
-    // An open device stays open.
-    BOOL FindDevicePath(const std::string& printerName);
+    // Open's lookup and locate without opening anything: non-zero with the
+    // unit in Device(), or zero with LastOpenFailure() as Open leaves it.
+    // An open unit stays open.
+    BOOL Locate(const std::string& printerName);
 
-    // ReadFile on the device handle, result unchanged.
-    BOOL Read(void* buffer, DWORD bytesToRead, DWORD* bytesRead, void* overlapped);
+    // The open unit's vendor requests and data pipe (IDeviceLink); each
+    // fails on a port that is not open.
+    bool VendorSet(std::uint8_t request, std::uint16_t value, const std::uint8_t* data,
+                   std::size_t size);
+    bool VendorGet(std::uint8_t request, std::uint16_t value, const std::uint8_t* data,
+                   std::size_t size, std::uint8_t* reply, std::size_t capacity,
+                   std::size_t* received);
+    bool ReadData(std::uint8_t* buffer, std::size_t size, std::size_t* received);
 
-    // DeviceIoControl on the device handle, result unchanged.
-    BOOL IoControl(DWORD controlCode, void* inBuffer, DWORD inSize, void* outBuffer, DWORD outSize,
-                   DWORD* bytesReturned, void* overlapped);
-
+    bool IsOpen() const { return m_pLink != nullptr; }
     // Why the last Open failed; step kNone after a success.
     const OpenFailure& LastOpenFailure() const { return m_openFailure; }
-    // The device path the last Open found (and tried to open); empty when
-    // the walks found none.
-    const std::string& DevicePath() const { return m_devicePath; }
+    // The unit the last Open located (and tried to open); empty when it
+    // located none.
+    const DeviceRef& Device() const { return m_device; }
     // The spooler's record of the printer the last Open looked up (what the
     // protocol knows its model by); empty when the spooler gave none.
     const PrinterInfo& Printer() const { return m_printer; }
@@ -60,31 +64,20 @@ public:
 protected:
     const PlatformServices& Services() const { return m_services; }
 
-    HANDLE m_hDevice;
+    // Takes a unit opened another way (a test's, a fuzzer's); the next Open
+    // replaces it.
+    void Adopt(std::unique_ptr<IDeviceLink> link) { m_pLink = std::move(link); }
 
 private:
-    // Each step writes its outputs only on success.
+    // Writes *printer only on success.
     BOOL LookupPrinter(const std::string& printerName, PrinterInfo* printer);
-    BOOL FindParentIdPrefix(const std::string& driverName, const std::string& portName,
-                            std::string* parentIdPrefix);
-    BOOL FindUsbDeviceByPrefix(const std::string& parentIdPrefix, std::string* deviceKeyName,
-                               std::string* instanceKeyName, std::string* interfaceClass);
-    BOOL FindInterfaceLink(const std::string& deviceKeyName, const std::string& instanceKeyName,
-                           const std::string& interfaceClass, std::string* devicePath);
-    BOOL FindUsbPrintIds9x(const std::string& driverName, const std::string& portName,
-                           std::string* deviceId, std::string* instanceId);
-    BOOL FindUsbDevice9x(const std::string& deviceId, const std::string& instanceId,
-                         std::string* instancePart, std::string* interfaceClass);
-    BOOL FindInterfaceLink9x(const std::string& instancePart, const std::string& interfaceClass,
-                             std::string* devicePath);
-
     BOOL FailOpen(OpenStep step);
-    void CloseDevice();
 
     PlatformServices m_services;
     OpenFailure m_openFailure;
-    std::string m_devicePath;
+    DeviceRef m_device;
     PrinterInfo m_printer;
+    std::unique_ptr<IDeviceLink> m_pLink;
 };
 
 }  // namespace marnel

@@ -1,6 +1,5 @@
 #include "ops/DeviceAccess.h"
 
-#include "device/DeviceSerial.h"
 #include "platform/AsciiCase.h"
 #include "protocol/DevicePort.h"
 
@@ -31,8 +30,9 @@ bool CDeviceAccess::Open(const std::string& printer, OpenedDevice* device) {
     device->printer = printer;
     const bool opened = device->port->Open(printer) != 0;
     m_lastFailure = device->port->LastOpenFailure();
-    device->identity.location = device->port->DevicePath();
-    device->identity.serial = SerialOfDevicePath(device->identity.location);
+    // As its back end found it: a serial where the unit has one, else where it is attached.
+    device->identity.serial = device->port->Device().serial;
+    device->identity.location = device->port->Device().location;
     if (!opened) {
         device->port.reset();
     }

@@ -17,7 +17,7 @@ namespace marnel {
 // serial, or, for a unit without one, the same place on the bus.
 struct DeviceIdentity {
     std::string serial;    // the unit's USB serial; empty when it has none
-    std::string location;  // the device path it was opened at
+    std::string location;  // where it is attached (on Windows, its device path)
 
     bool IsSameUnit(const DeviceIdentity& other) const;
     // "serial KQ10SN0001", or "the unit at <path>".

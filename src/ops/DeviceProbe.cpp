@@ -1,7 +1,6 @@
 #include "ops/DeviceProbe.h"
 
 #include "device/AnsiText.h"
-#include "device/DeviceSerial.h"
 #include "ops/DeviceAccess.h"
 #include "protocol/DevicePort.h"
 
@@ -22,8 +21,8 @@ DeviceProbe ProbeDevice(const PlatformServices& services, const std::string& pri
         port.SetRequestObserver(observer);
     }
     const BOOL opened = port.Open(printerName);
-    probe.devicePath = port.DevicePath();
-    probe.serial = SerialOfDevicePath(probe.devicePath);
+    probe.location = port.Device().location;
+    probe.serial = port.Device().serial;
     if (!opened) {
         probe.detail = DescribeOpenFailure(port.LastOpenFailure(), "this machine");
         return probe;
@@ -42,7 +41,7 @@ DeviceProbe ProbeDevice(const PlatformServices& services, const std::string& pri
 
 std::string SerialOfPrinter(const PlatformServices& services, const std::string& printerName) {
     CUsbPrinterPort port(services);
-    return port.FindDevicePath(printerName) ? SerialOfDevicePath(port.DevicePath()) : std::string();
+    return port.Locate(printerName) ? port.Device().serial : std::string();
 }
 
 std::string FindPrinterBySerial(const PlatformServices& services, const DeviceSelection& selection,

@@ -1,6 +1,6 @@
-// What a printer's device is, beyond its printer record: the serial number
-// its device path carries and the mode it answers in. Both front ends ask
-// through the same port as every command.
+// What a printer's device is, beyond its printer record: its serial number
+// and the mode it answers in. Both front ends ask through the same port as
+// every command.
 #pragma once
 
 #include <string>
@@ -21,8 +21,8 @@ enum class DeviceMode {
 const char* DeviceModeName(DeviceMode mode);
 
 struct DeviceProbe {
-    std::string devicePath;  // empty when the printer leads to no device
-    std::string serial;      // empty when the path carries none
+    std::string location;  // where the unit is attached; empty when the printer leads to none
+    std::string serial;    // empty when the unit has none
     DeviceMode mode = DeviceMode::kNotAnswering;
     std::string detail;  // for a mode other than service: what happened, for the expert
 };
@@ -33,7 +33,7 @@ DeviceProbe ProbeDevice(const PlatformServices& services, const std::string& pri
                         const RequestObserver& observer = nullptr);
 
 // The serial of the printer's device without opening it; empty when the
-// printer leads to no device or the path carries none.
+// printer leads to no device or the device has none.
 std::string SerialOfPrinter(const PlatformServices& services, const std::string& printerName);
 
 // The maker's printer whose device carries `serial` (letter case ignored, as

@@ -37,17 +37,17 @@ std::vector<MachineCheck> PrinterChecks(const DeviceSelection& selection) {
 std::vector<MachineCheck> IdentityChecks(const PlatformServices& services,
                                          const DeviceSelection& selection) {
     std::vector<MachineCheck> checks;
-    std::vector<std::string> asked;  // device paths: two queues may share a device
+    std::vector<std::string> asked;  // locations: two queues may share a device
     for (const SelectionCandidate& candidate : selection.printers) {
         if (candidate.verdict == PrinterVerdict::kNotDevice) {
             continue;
         }
         const DeviceProbe probe = ProbeDevice(services, candidate.info.printerName);
-        if (probe.devicePath.empty() ||
-            std::find(asked.begin(), asked.end(), probe.devicePath) != asked.end()) {
+        if (probe.location.empty() ||
+            std::find(asked.begin(), asked.end(), probe.location) != asked.end()) {
             continue;  // no device behind it (said above), or asked already
         }
-        asked.push_back(probe.devicePath);
+        asked.push_back(probe.location);
         const std::string name =
             candidate.info.printerName +
             (probe.serial.empty() ? std::string() : " (serial " + probe.serial + ")");

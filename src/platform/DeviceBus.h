@@ -1,8 +1,9 @@
 // The units a back end can reach, in the device's own verbs: find the unit
 // behind a printer, open it, and speak its two vendor controls and its data
 // pipe. Windows finds a unit by the registry walks and speaks through the
-// printing class driver's device controls; Linux matches CUPS device URIs to
-// the USB bus and speaks through libusb; the core sees neither.
+// printing class driver's device controls (device/RegistryDeviceBus); Linux
+// matches CUPS device URIs to the USB bus and speaks through libusb; the
+// core sees neither.
 #pragma once
 
 #include <cstddef>
@@ -10,10 +11,22 @@
 #include <memory>
 #include <string>
 
-#include "platform/OpenDiagnosis.h"
 #include "platform/Spooler.h"
 
 namespace marnel {
+
+// The step of opening a printer's unit that failed. The steps between the
+// printer and the unit are the registry walks'; a bus that finds units
+// another way fails at the nearest of them.
+enum class OpenStep {
+    kNone,             // the open succeeded, or was not tried
+    kPlatformVersion,  // the version query failed
+    kPrinter,          // the spooler gave no driver and port names
+    kPrinterNode,      // no USB printer node for the driver and port
+    kUsbDevice,        // no USB device node (or interface class) behind it
+    kInterfaceLink,    // no device-interface record with a symbolic link
+    kDeviceFile,       // the unit was found but did not open
+};
 
 // Who a unit is, as its back end found it. Only the back end that made a
 // reference reads its `id`; the core reads the rest.
@@ -31,7 +44,8 @@ struct LocateFailure {
     std::string detail;  // the machine's own reason; empty when it has none
 };
 
-// An open unit. Each call blocks for at most the back end's time-out.
+// An open unit; closing it is destroying it. Each call blocks for at most
+// the back end's time-out.
 class IDeviceLink {
 public:
     virtual ~IDeviceLink() = default;
@@ -65,7 +79,8 @@ public:
     // or false with *failure saying at which step and why.
     virtual bool Locate(const PrinterInfo& printer, DeviceRef* ref, LocateFailure* failure) = 0;
 
-    // Opens the unit `ref` names; null with the cause in *error.
+    // Opens the unit `ref` names; null with the machine's reason in *error,
+    // empty when the back end knows no more than that it did not open.
     virtual std::unique_ptr<IDeviceLink> Open(const DeviceRef& ref, std::string* error) = 0;
 };
 

@@ -1,7 +1,8 @@
 // The device file: the device's USB interface opened by its path, a raw
-// read of its data pipe and device control requests on it. Shaped like
-// CreateFileA / ReadFile / DeviceIoControl / CloseHandle because the core
-// passes those arguments through unchanged.
+// read of its data pipe and device control requests on it, as the Windows
+// locator (device/RegistryDeviceBus) reaches a unit. Shaped like CreateFileA
+// / ReadFile / DeviceIoControl / CloseHandle because the locator makes
+// exactly those calls.
 #pragma once
 
 #include <cstddef>

@@ -6,28 +6,22 @@ namespace marnel {
 
 class IClock;
 class ICodePage;
-class IDeviceFile;
+class IDeviceBus;
 class IEnvironment;
 class IFileSystem;
 class IHashing;
-class IOpenDiagnosis;
-class IPlatformVersion;
-class IRegistry;
 class ISpooler;
 
 struct PlatformServices {
-    IPlatformVersion& version;
     ISpooler& spooler;
-    IRegistry& registry;
-    IDeviceFile& deviceFile;
+    // The units behind the printers: where each is, and opening it.
+    IDeviceBus& devices;
     IClock& clock;
     ICodePage& codePage;
     // File access for the commands' files. A pointer with a default so that
     // a world without files (the protocol's tests) need not name one; the
     // commands require it.
     IFileSystem* fileSystem = nullptr;
-    // The machine's own reasons for a failed open; none adds nothing.
-    IOpenDiagnosis* openDiagnosis = nullptr;
     // Where the window keeps its backups; the self test requires it.
     IEnvironment* environment = nullptr;
     // The digests the history records of what went to a device; the

@@ -98,6 +98,11 @@ public:
     // ClosePrinter.
     virtual BOOL ClosePrinter(PrinterHandle printer) = 0;
 
+    // Why the last call failed, for the expert (a port that found no printer
+    // asks after OpenPrinter or GetPrinter); empty when the spooler knows no
+    // more than the failure.
+    virtual std::string LastError() const { return std::string(); }
+
     // StartDocPrinterA(level 1). Returns the job id, 0 on failure.
     virtual DWORD StartDocPrinter(PrinterHandle printer, const DocInfo& doc) = 0;
     virtual BOOL StartPagePrinter(PrinterHandle printer) = 0;

@@ -52,7 +52,7 @@ public:
     BOOL CancelJob(PrinterHandle printer, DWORD jobId) override;
 
     // The cause of the last failure, for diagnostics.
-    const std::string& LastError() const { return m_strLastError; }
+    std::string LastError() const override { return m_strLastError; }
 
     static PrinterInfo ToPrinterInfo(const Queue& queue);
     // Why ToPrinterInfo marks a queue offline ("paused", "rejecting jobs",

@@ -1,8 +1,8 @@
 #include "posix/PosixPlatform.h"
 
+#include "device/RegistryDeviceBus.h"
 #include "platform/AsciiCase.h"
 #include "platform/CodePage.h"
-#include "platform/OpenDiagnosis.h"
 #include "platform/PlatformVersion.h"
 #include "posix/CupsSpooler.h"
 #include "posix/PosixCheckup.h"
@@ -33,22 +33,40 @@ public:
     unsigned char UpperCase(unsigned char byte) const override { return AsciiUpper(byte); }
 };
 
-// Why a printer does not lead to an open device, in one line for the expert:
-// no such printer, a port that is not a USB printer, a port left out (and
-// why), no attached device matching it, or the device's own error
-// (permission, busy...).
-class PosixPlatform::OpenDiagnosis : public IOpenDiagnosis {
+// The units behind the printers: the registry walks over the presented
+// registry. When they lead nowhere, or the device does not open, the
+// machine's own reason joins the failure in one line for the expert: a port
+// that is not a USB printer, a port left out (and why), no attached device
+// matching it, or the device's own error (permission, busy...).
+class PosixPlatform::Devices : public IDeviceBus {
 public:
-    explicit OpenDiagnosis(PosixPlatform& platform) : m_platform(platform) {}
+    explicit Devices(PosixPlatform& platform)
+        : m_platform(platform),
+          m_walks(*platform.m_pVersion, *platform.m_pRegistry, *platform.m_pDeviceFile,
+                  *platform.m_pCodePage) {}
 
-    std::string Explain(OpenStep step, const std::string& printerName,
-                        const std::string& port) override {
-        if (step == OpenStep::kPrinter) {
-            const std::string cause = m_platform.LastSpoolerError();
-            return cause.empty() ? "no printer named " + printerName : cause;
+    bool Locate(const PrinterInfo& printer, DeviceRef* ref, LocateFailure* failure) override {
+        m_located = printer;
+        if (m_walks.Locate(printer, ref, failure)) {
+            return true;
         }
+        failure->detail = Explain(failure->step, printer);
+        return false;
+    }
+
+    std::unique_ptr<IDeviceLink> Open(const DeviceRef& ref, std::string* error) override {
+        std::unique_ptr<IDeviceLink> link = m_walks.Open(ref, error);
+        if (link == nullptr) {
+            *error = Explain(OpenStep::kDeviceFile, m_located);
+        }
+        return link;
+    }
+
+private:
+    std::string Explain(OpenStep step, const PrinterInfo& printer) {
+        const std::string& port = printer.portName;
         if (port.compare(0, 6, "usb://") != 0) {
-            return "the printer " + printerName + " is not on a USB port (" + port + ")";
+            return "the printer " + printer.printerName + " is not on a USB port (" + port + ")";
         }
         // A port left out has no printer node; past that step the port was
         // presented for this printer, though it may be left out for another
@@ -82,8 +100,9 @@ public:
                                  : "; printers that could not be asked who they are: " + unopened);
     }
 
-private:
     PosixPlatform& m_platform;
+    CRegistryDeviceBus m_walks;
+    PrinterInfo m_located;  // the printer of the last Locate, whose unit Open opens
 };
 
 PosixPlatform::PosixPlatform() : PosixPlatform(Options()) {}
@@ -98,8 +117,7 @@ PosixPlatform::PosixPlatform(const Options& options)
       m_pEnvironment(std::make_unique<PosixEnvironment>()),
       m_pHashing(std::make_unique<PosixHashing>()),
       m_pVersion(std::make_unique<Version>()),
-      m_pCodePage(std::make_unique<CodePage>()),
-      m_pOpenDiagnosis(std::make_unique<OpenDiagnosis>(*this)) {
+      m_pCodePage(std::make_unique<CodePage>()) {
     m_pSpooler = std::make_unique<PosixSpooler>(
         *m_pCups, *m_pSession,
         [this](std::vector<UsbPrinterDevice>* devices, std::string* error) {
@@ -116,9 +134,10 @@ PosixPlatform::PosixPlatform(const Options& options)
             return ListDevices(devices);
         },
         options.refreshInterval);
-    m_pServices.reset(new PlatformServices{
-        *m_pVersion, *m_pSpooler, *m_pRegistry, *m_pDeviceFile, *m_pClock, *m_pCodePage,
-        m_pFileSystem.get(), m_pOpenDiagnosis.get(), m_pEnvironment.get(), m_pHashing.get()});
+    m_pDevices = std::make_unique<Devices>(*this);
+    m_pServices.reset(new PlatformServices{*m_pSpooler, *m_pDevices, *m_pClock, *m_pCodePage,
+                                           m_pFileSystem.get(), m_pEnvironment.get(),
+                                           m_pHashing.get()});
     m_pCheckup = std::make_unique<PosixCheckup>(
         *m_pCups,
         [this](std::vector<UsbPrinterDevice>* devices, std::string* error) {

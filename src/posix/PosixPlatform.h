@@ -1,8 +1,8 @@
 // The real Linux machine as the core sees it: CUPS queues and the maker's
 // queue-less USB devices as the spooler, the attached USB printers as the
-// registry the port resolution walks, libusb as the device file, the steady
-// clock, POSIX files, libcrypto's digests, platform id 2 (so the NT-family
-// walks run) and a single-byte code page.
+// registry the Windows locator walks to reach them (platform id 2, so the
+// NT-family walks run) with libusb as its device file, the steady clock,
+// POSIX files, libcrypto's digests and a single-byte code page.
 //
 //     PosixPlatform platform;                  // or PosixPlatform(options)
 //     CDevicePort port(platform.Services());
@@ -67,7 +67,7 @@ public:
 private:
     class Version;
     class CodePage;
-    class OpenDiagnosis;
+    class Devices;
 
     bool ListDevices(std::vector<UsbPrinterDevice>* devices, std::string* error = nullptr);
 
@@ -83,7 +83,7 @@ private:
     std::unique_ptr<PosixHashing> m_pHashing;
     std::unique_ptr<Version> m_pVersion;
     std::unique_ptr<CodePage> m_pCodePage;
-    std::unique_ptr<OpenDiagnosis> m_pOpenDiagnosis;
+    std::unique_ptr<Devices> m_pDevices;
     std::unique_ptr<PlatformServices> m_pServices;
     std::unique_ptr<PosixCheckup> m_pCheckup;
 

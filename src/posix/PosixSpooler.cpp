@@ -47,7 +47,7 @@ PosixSpooler::PosixSpooler(CupsSpooler& cups, LibusbSession& session, UsbDeviceL
 
 PosixSpooler::~PosixSpooler() = default;
 
-const std::string& PosixSpooler::LastError() const {
+std::string PosixSpooler::LastError() const {
     return m_strLastError.empty() ? m_cups.LastError() : m_strLastError;
 }
 

@@ -51,7 +51,7 @@ public:
     BOOL EndDocPrinter(PrinterHandle printer) override;
     BOOL CancelJob(PrinterHandle printer, DWORD jobId) override;
 
-    const std::string& LastError() const;
+    std::string LastError() const override;
 
     // Why the printer on `portName` has no device to open when its port is
     // left out; empty otherwise.

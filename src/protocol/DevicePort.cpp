@@ -4,11 +4,23 @@
 
 #include <algorithm>
 #include <cstring>
+#include <limits>
 
 #include "platform/Clock.h"
 #include "platform/Spooler.h"
 
 namespace marnel {
+
+namespace {
+
+constexpr std::size_t kMaxDword = std::numeric_limits<DWORD>::max();
+
+// A request buffer's value: bytes 1 and 2, high byte first.
+std::uint16_t RequestValue(const std::uint8_t* buffer) {
+    return static_cast<std::uint16_t>(buffer[1] << 8 | buffer[2]);
+}
+
+}  // namespace
 
 CDevicePort::CDevicePort(const PlatformServices& services) : CUsbPrinterPort(services) {}
 
@@ -16,8 +28,7 @@ CDevicePort::~CDevicePort() = default;
 
 BOOL CDevicePort::Open(const std::string& printerName) {
     m_quirks = ModelQuirks{};
-    if (!CUsbPrinterPort::Open(printerName, kOpenDesiredAccess, kOpenShareMode, nullptr,
-                               kOpenCreationDisposition, kOpenFlagsAndAttributes, nullptr)) {
+    if (!CUsbPrinterPort::Open(printerName)) {
         return 0;
     }
     // From the record the resolution read: the model costs no spooler call.
@@ -34,8 +45,8 @@ BOOL CDevicePort::CheckServiceMode() {
     auto request = kIdentityRequest;
     std::uint8_t reply[kIdentityReplySize] = {};
     DWORD returned = 0;
-    if (!VendorGet(DeviceRequest::kIdentity, request.data(), request.size(), reply, sizeof reply,
-                   &returned)) {
+    if (!SendGet(DeviceRequest::kIdentity, request.data(), request.size(), reply, sizeof reply,
+                 &returned)) {
         return Fail(DeviceRequest::kIdentity, FailureKind::kControlFailed);
     }
     if (returned != kIdentityReplySize ||
@@ -49,18 +60,21 @@ BOOL CDevicePort::CheckServiceMode() {
     return 1;
 }
 
-BOOL CDevicePort::VendorSet(DeviceRequest request, std::uint8_t* buffer, DWORD length) {
-    DWORD returned = 0;
-    const BOOL ok =
-        IoControl(kIoctlVendorSetCommand, buffer, length, nullptr, 0, &returned, nullptr);
+BOOL CDevicePort::SendSet(DeviceRequest request, std::uint8_t* buffer, DWORD length) {
+    const BOOL ok = length >= kRequestHeaderSize &&
+                    VendorSet(buffer[0], RequestValue(buffer), buffer + kRequestHeaderSize,
+                              length - kRequestHeaderSize);
     Trace(request, kIoctlVendorSetCommand, buffer, length, 0, ok, nullptr, 0);
     return ok;
 }
 
-BOOL CDevicePort::VendorGet(DeviceRequest request, std::uint8_t* buffer, DWORD length,
-                            std::uint8_t* reply, DWORD capacity, DWORD* bytesReturned) {
-    const BOOL ok =
-        IoControl(kIoctlVendorGetCommand, buffer, length, reply, capacity, bytesReturned, nullptr);
+BOOL CDevicePort::SendGet(DeviceRequest request, std::uint8_t* buffer, DWORD length,
+                          std::uint8_t* reply, DWORD capacity, DWORD* bytesReturned) {
+    std::size_t received = 0;
+    const BOOL ok = length >= kRequestHeaderSize &&
+                    VendorGet(buffer[0], RequestValue(buffer), buffer + kRequestHeaderSize,
+                              length - kRequestHeaderSize, reply, capacity, &received);
+    *bytesReturned = static_cast<DWORD>(std::min<std::size_t>(received, kMaxDword));
     // The driver's count is not trusted beyond the buffer it was given.
     Trace(request, kIoctlVendorGetCommand, buffer, length, capacity, ok, reply,
           ok ? std::min(*bytesReturned, capacity) : 0);
@@ -68,10 +82,10 @@ BOOL CDevicePort::VendorGet(DeviceRequest request, std::uint8_t* buffer, DWORD l
 }
 
 BOOL CDevicePort::ReadByte(std::uint8_t* byte, DWORD* bytesRead) {
-    *bytesRead = 0;
-    const BOOL ok = Read(byte, 1, bytesRead, nullptr);
-    Trace(DeviceRequest::kReportRead, 0, nullptr, 0, 1, ok, byte,
-          ok ? std::min<DWORD>(*bytesRead, 1) : 0);
+    std::size_t received = 0;
+    const BOOL ok = ReadData(byte, 1, &received);
+    *bytesRead = ok && received != 0 ? 1 : 0;
+    Trace(DeviceRequest::kReportRead, 0, nullptr, 0, 1, ok, byte, *bytesRead);
     return ok;
 }
 
@@ -90,7 +104,7 @@ BOOL CDevicePort::PollStatus(DeviceRequest request, std::uint8_t* command, DWORD
     for (int poll = 0; poll < schedule.maxPolls; ++poll) {
         clock.Sleep(schedule.intervalMs);
         DWORD returned = 0;
-        if (!VendorGet(request, command, length, status.data(), status.size(), &returned)) {
+        if (!SendGet(request, command, length, status.data(), status.size(), &returned)) {
             ++exhausted.failedPolls;
             continue;
         }

@@ -21,22 +21,14 @@ using ReportBuffer = std::array<std::uint8_t, kReportBufferSize>;
 
 class CDevicePort : public CUsbPrinterPort {
 public:
-    // The CreateFileA arguments of the one-argument Open.
-    static constexpr DWORD kOpenDesiredAccess = 0xC0000000;  // GENERIC_READ | GENERIC_WRITE
-    static constexpr DWORD kOpenShareMode = 0;               // no sharing
-    static constexpr DWORD kOpenCreationDisposition = 3;     // OPEN_EXISTING
-    static constexpr DWORD kOpenFlagsAndAttributes = 0x80;   // FILE_ATTRIBUTE_NORMAL
-
     static constexpr std::uint64_t kDefaultReportSilenceLimitMs = 5000;
 
     explicit CDevicePort(const PlatformServices& services);
     ~CDevicePort() override;
 
-    // Open(name) with GENERIC_READ | GENERIC_WRITE, no sharing, OPEN_EXISTING,
-    // FILE_ATTRIBUTE_NORMAL, no security attributes, no template. An open
-    // port takes the quirks of the printer's model, from the record the
-    // spooler gave for the resolution; a failed open leaves the defaults.
-    BOOL Open(const std::string& printerName);
+    // An open port takes the quirks of the printer's model, from the record
+    // the spooler gave for the resolution; a failed open leaves the defaults.
+    BOOL Open(const std::string& printerName) override;
 
     // The quirks of the opened printer's model.
     const ModelQuirks& Quirks() const { return m_quirks; }
@@ -82,9 +74,11 @@ protected:
     virtual std::vector<std::uint8_t> AllocateRequestBuffer(std::size_t size);
 
 private:
-    BOOL VendorSet(DeviceRequest request, std::uint8_t* buffer, DWORD length);
-    BOOL VendorGet(DeviceRequest request, std::uint8_t* buffer, DWORD length, std::uint8_t* reply,
-                   DWORD capacity, DWORD* bytesReturned);
+    // One request buffer (VendorRequests.h) to the unit: byte 0 the request
+    // code, bytes 1 and 2 the value, the rest its data; traced as it is.
+    BOOL SendSet(DeviceRequest request, std::uint8_t* buffer, DWORD length);
+    BOOL SendGet(DeviceRequest request, std::uint8_t* buffer, DWORD length, std::uint8_t* reply,
+                 DWORD capacity, DWORD* bytesReturned);
     BOOL ReadByte(std::uint8_t* byte, DWORD* bytesRead);
 
     // Status polling after a command set that succeeded: a wait, then up to

@@ -30,8 +30,8 @@ BOOL CDevicePort::ReadBlock(std::uint8_t* block) {
     }
     auto dataRead = kParameterDataReadRequest;
     DWORD returned = 0;  // not examined: a short reply leaves the rest of the buffer as it was
-    if (!VendorGet(DeviceRequest::kParameterDataRead, dataRead.data(), dataRead.size(), block, size,
-                   &returned)) {
+    if (!SendGet(DeviceRequest::kParameterDataRead, dataRead.data(), dataRead.size(), block, size,
+                 &returned)) {
         return Fail(DeviceRequest::kParameterDataRead, FailureKind::kControlFailed);
     }
     if (!IsParameterBlockValid(block)) {
@@ -58,12 +58,12 @@ BOOL CDevicePort::WriteBlock(const std::uint8_t* data, DWORD length) {
     if (length != 0) {
         std::memcpy(request.data() + kRequestHeaderSize, data, length);
     }
-    if (!VendorSet(DeviceRequest::kParameterDataWrite, request.data(),
-                   static_cast<DWORD>(request.size()))) {
+    if (!SendSet(DeviceRequest::kParameterDataWrite, request.data(),
+                 static_cast<DWORD>(request.size()))) {
         return Fail(DeviceRequest::kParameterDataWrite, FailureKind::kControlFailed);
     }
     auto store = kStoreCommand;
-    if (!VendorSet(DeviceRequest::kStoreParameters, store.data(), store.size())) {
+    if (!SendSet(DeviceRequest::kStoreParameters, store.data(), store.size())) {
         return Fail(DeviceRequest::kStoreParameters, FailureKind::kControlFailed);
     }
     return PollStatus(DeviceRequest::kStoreStatus, store.data(), store.size(), kStorePolls);

@@ -18,7 +18,7 @@ BOOL CDevicePort::StartCommand(DeviceRequest request, std::uint8_t* command, DWO
     if (!CheckServiceMode()) {
         return 0;
     }
-    if (!VendorSet(request, command, length)) {
+    if (!SendSet(request, command, length)) {
         return Fail(request, FailureKind::kControlFailed);
     }
     return 1;
@@ -56,8 +56,8 @@ BOOL CDevicePort::ReadReportBytes(std::uint8_t* buffer, DWORD size) {
             buffer[stored++] = byte;
             if (!etxMode && byte == kReportLineFeed) {
                 DWORD returned = 0;
-                if (VendorGet(DeviceRequest::kReportStatus, command.data(), command.size(),
-                              status.data(), status.size(), &returned) &&
+                if (SendGet(DeviceRequest::kReportStatus, command.data(), command.size(),
+                            status.data(), status.size(), &returned) &&
                     status[kStatusByteIndex] != kStatusBusy) {
                     if (status[kStatusByteIndex] == kStatusDone) {
                         return 1;
@@ -97,8 +97,8 @@ BOOL CDevicePort::ReadVersionBytes(std::uint8_t* buffer, DWORD size) {
     }
     auto dataRead = kVersionDataReadRequest;
     DWORD returned = 0;  // not examined: the reply is placed as delivered
-    if (!VendorGet(DeviceRequest::kVersionDataRead, dataRead.data(), dataRead.size(), buffer, size,
-                   &returned)) {
+    if (!SendGet(DeviceRequest::kVersionDataRead, dataRead.data(), dataRead.size(), buffer, size,
+                 &returned)) {
         return Fail(DeviceRequest::kVersionDataRead, FailureKind::kControlFailed);
     }
     return 1;

@@ -48,8 +48,7 @@ std::string WithoutDash(const std::string& text) {
 }  // namespace
 
 SimWorld::SimWorld(IHashing* hashing)
-    : m_services{m_version,  m_spooler, m_registry, m_deviceFile,   m_clock,
-                 m_codePage, &m_files,  nullptr,    &m_environment, hashing} {
+    : m_services{m_spooler, m_bus, m_clock, m_codePage, &m_files, &m_environment, hashing} {
     m_spooler.OnJobDelivered([this](const SpoolerJob& job) { DeliverJob(job); });
     // Every machine has a root hub; the walks list it before any device.
     const std::string hub = Below(kUsbKeyNt, "ROOT_HUB20\\4&1B2C3D4E&0");

@@ -4,7 +4,8 @@
 // Parameters\SymbolicName", Control\DeviceClasses with the "#" subkey and
 // "SymbolicLink", and the Windows 95/98/Me family's Enum keys beside them),
 // and a simulated device answering at the symbolic link those keys lead to.
-// A port opened by printer name goes through the real registry walks.
+// A port opened by printer name goes through the real registry walks (the
+// Windows locator over this registry and device file).
 #pragma once
 
 #include <cstddef>
@@ -12,6 +13,7 @@
 #include <string>
 #include <utility>
 
+#include "device/RegistryDeviceBus.h"
 #include "platform/Services.h"
 #include "sim/MemoryFileSystem.h"
 #include "sim/MemoryRegistry.h"
@@ -112,6 +114,7 @@ private:
     SimCodePage m_codePage;
     MemoryFileSystem m_files;
     SimEnvironment m_environment;
+    CRegistryDeviceBus m_bus{m_version, m_registry, m_deviceFile, m_codePage};
     PlatformServices m_services;
     std::deque<SimInstalledDevice> m_devices;  // stable references
     std::size_t m_portsUsed = 0;

@@ -1,8 +1,9 @@
 // The real machine as one PlatformServices: every Windows back end, owned
-// here, so that a front end makes one of these and hands Services() to the
-// core.
+// here with the registry locator over them, so that a front end makes one
+// of these and hands Services() to the core.
 #pragma once
 
+#include "device/RegistryDeviceBus.h"
 #include "platform/Services.h"
 #include "win32/Win32DeviceFile.h"
 #include "win32/Win32FileSystem.h"
@@ -20,8 +21,8 @@ public:
     Win32Platform& operator=(const Win32Platform&) = delete;
 
     PlatformServices Services() {
-        return PlatformServices{m_version,  m_spooler,     m_registry, m_deviceFile,   m_clock,
-                                m_codePage, &m_fileSystem, nullptr,    &m_environment, &m_hashing};
+        return PlatformServices{m_spooler,     m_devices,      m_clock,   m_codePage,
+                                &m_fileSystem, &m_environment, &m_hashing};
     }
 
     Win32PlatformVersion& Version() { return m_version; }
@@ -42,6 +43,8 @@ private:
     Win32FileSystem m_fileSystem;
     Win32Environment m_environment;
     Win32Hashing m_hashing;
+    // The registry walks over this machine's registry and device file.
+    CRegistryDeviceBus m_devices{m_version, m_registry, m_deviceFile, m_codePage};
 };
 
 }  // namespace marnel

@@ -216,9 +216,8 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int) {
     marnel::Win32Environment environment;
     marnel::Win32Hashing hashing;
     marnel::PlatformServices services = world.Services();
-    marnel::PlatformServices shown{
-        services.version,  services.spooler, services.registry, services.deviceFile, clock,
-        services.codePage, &files,           nullptr,           &environment,        &hashing};
+    marnel::PlatformServices shown{services.spooler, services.devices, clock,   services.codePage,
+                                   &files,           &environment,     &hashing};
     const int status = marnel::RunApplication(hInstance, shown, &machine);
     // A request a real device would refuse fails the GUI test through the exit status.
     return status == 0 && world.UnexpectedCount() != 0 ? kSimExitUnexpectedRequests : status;

@@ -9,6 +9,7 @@
 
 #include "ScriptedUi.h"
 #include "app/MainDlg.h"
+#include "device/RegistryDeviceBus.h"
 #include "res/Resource.h"
 #include "sim/MemoryRegistry.h"
 #include "sim/MemorySpooler.h"
@@ -103,7 +104,8 @@ protected:
     SimDeviceFile deviceFile;
     SimPlatformVersion version;
     SimCodePage codePage;
-    PlatformServices services{version, spooler, registry, deviceFile, clock, codePage};
+    CRegistryDeviceBus devices{version, registry, deviceFile, codePage};
+    PlatformServices services{spooler, devices, clock, codePage};
     ObservedDlg dlg{services, ui};
 };
 

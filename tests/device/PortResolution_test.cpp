@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "device/RegistryDeviceBus.h"
 #include "device/UsbPrinterPort.h"
 #include "platform/DeviceFile.h"
 #include "sim/MemoryRegistry.h"
@@ -30,13 +31,14 @@ public:
         void* securityAttributes;
         DWORD creationDisposition, flagsAndAttributes;
         HANDLE templateFile;
+        std::size_t closesBefore;
     };
 
     HANDLE Open(const std::string& path, DWORD desiredAccess, DWORD shareMode,
                 void* securityAttributes, DWORD creationDisposition, DWORD flagsAndAttributes,
                 HANDLE templateFile) override {
         opens.push_back({path, desiredAccess, shareMode, securityAttributes, creationDisposition,
-                         flagsAndAttributes, templateFile});
+                         flagsAndAttributes, templateFile, closed.size()});
         return fails ? InvalidHandle() : kHandle;
     }
     BOOL Read(HANDLE, void*, DWORD, DWORD*, void*) override { return 0; }
@@ -98,14 +100,14 @@ protected:
         registry.SetString(kClasses + classKey + "\\" + interfaceKey + "\\#", "SymbolicLink", link);
     }
 
-    // Opens a port on `printerName` as CDevicePort does and answers the
-    // path it opened ("" when it opened nothing). The port is destroyed.
+    // Opens a port on `printerName` and answers the path it opened ("" when
+    // it opened nothing). The port is destroyed.
     std::string OpenedPath(const std::string& printerName = "Zarvel KQ-10") {
         const std::size_t before = deviceFile.opens.size();
         BOOL opened = 0;
         {
             CUsbPrinterPort port(Services());
-            opened = port.Open(printerName, 0xC0000000, 0, nullptr, 3, 0x80, nullptr);
+            opened = port.Open(printerName);
         }
         if (deviceFile.opens.size() == before) {
             EXPECT_FALSE(opened);
@@ -125,9 +127,7 @@ protected:
         return false;
     }
 
-    PlatformServices Services() {
-        return {version, spooler, registry, deviceFile, clock, codePage};
-    }
+    PlatformServices Services() { return {spooler, devices, clock, codePage}; }
 
     const std::string kNtLink = "\\\\?\\USB#VID_1A2B&PID_0010#KQ10SN0001#" + kClass;
     const std::string k9xLink = "\\\\.\\KQ10SN0001";
@@ -138,30 +138,42 @@ protected:
     RecordingDeviceFile deviceFile;
     VirtualClock clock;
     SimCodePage codePage;
+    CRegistryDeviceBus devices{version, registry, deviceFile, codePage};
 };
 
-TEST_F(PortResolution, OpensTheSymbolicLinkWithTheCallersArgumentsAndClosesOnce) {
-    int securityAttributes = 0;
-    const HANDLE templateFile = reinterpret_cast<HANDLE>(0x77);
+TEST_F(PortResolution, OpensTheSymbolicLinkExclusivelyAndClosesOnce) {
     {
         CUsbPrinterPort port(Services());
-        ASSERT_TRUE(
-            port.Open("zarvel kq-10", 0x40000000, 7, &securityAttributes, 4, 0x123, templateFile));
+        ASSERT_TRUE(port.Open("zarvel kq-10"));
         EXPECT_TRUE(deviceFile.closed.empty());
+        EXPECT_EQ(port.Device().location, kNtLink);
+        EXPECT_EQ(port.Device().serial, "KQ10SN0001");
+        EXPECT_EQ(port.Device().model, "Zarvel KQ-10");
     }
     ASSERT_EQ(deviceFile.opens.size(), 1u);
     const auto& call = deviceFile.opens[0];
     EXPECT_EQ(call.path, kNtLink);
-    EXPECT_EQ(call.desiredAccess, 0x40000000u);
-    EXPECT_EQ(call.shareMode, 7u);
-    EXPECT_EQ(call.securityAttributes, &securityAttributes);
-    EXPECT_EQ(call.creationDisposition, 4u);
-    EXPECT_EQ(call.flagsAndAttributes, 0x123u);
-    EXPECT_EQ(call.templateFile, templateFile);
+    EXPECT_EQ(call.desiredAccess, 0xC0000000u);  // GENERIC_READ | GENERIC_WRITE
+    EXPECT_EQ(call.shareMode, 0u);
+    EXPECT_EQ(call.securityAttributes, nullptr);
+    EXPECT_EQ(call.creationDisposition, 3u);    // OPEN_EXISTING
+    EXPECT_EQ(call.flagsAndAttributes, 0x80u);  // FILE_ATTRIBUTE_NORMAL
+    EXPECT_EQ(call.templateFile, nullptr);
     EXPECT_EQ(deviceFile.closed, std::vector<HANDLE>{RecordingDeviceFile::kHandle});
     EXPECT_EQ(spooler.Calls(),
               (std::vector<std::string>{"OpenPrinter zarvel kq-10", "GetPrinter Zarvel KQ-10",
                                         "ClosePrinter Zarvel KQ-10"}));
+}
+
+TEST_F(PortResolution, ASecondOpenClosesTheFirstHandleBeforeItOpens) {
+    CUsbPrinterPort port(Services());
+    ASSERT_TRUE(port.Open("Zarvel KQ-10"));
+    deviceFile.fails = true;
+    EXPECT_FALSE(port.Open("Zarvel KQ-10"));
+    ASSERT_EQ(deviceFile.opens.size(), 2u);
+    EXPECT_EQ(deviceFile.opens[1].closesBefore, 1u);
+    EXPECT_EQ(deviceFile.closed, std::vector<HANDLE>{RecordingDeviceFile::kHandle});
+    EXPECT_FALSE(port.IsOpen());
 }
 
 TEST_F(PortResolution, PlatformIdChoosesTheFamilyOfWalks) {
@@ -181,7 +193,6 @@ TEST_F(PortResolution, PlatformIdChoosesTheFamilyOfWalks) {
 TEST_F(PortResolution, FailsBeforeTheRegistryWhenVersionOrPrinterIsMissing) {
     version.SetFails(true);
     EXPECT_EQ(OpenedPath(), "");
-    EXPECT_TRUE(spooler.Calls().empty());
     version.SetFails(false);
 
     EXPECT_EQ(OpenedPath(""), "");  // no device chosen
@@ -524,33 +535,43 @@ TEST_F(PortResolution, AFailedOpenNamesItsStepAndCause) {
          "cannot open key " + hashKey},
         {[&](bool on) { deviceFile.fails = on; }, OpenStep::kDeviceFile, kNtLink},
     };
-    // The back end's reason joins the same record, asked with what the
-    // resolution knew when it failed.
-    struct : IOpenDiagnosis {
-        std::string Explain(OpenStep step, const std::string& printer,
-                            const std::string& port) override {
-            return std::to_string(static_cast<int>(step)) + "|" + printer + "|" + port;
+    // A bus's own reason joins the same record, given with the printer the
+    // bus was asked for; the spooler here has none to add.
+    struct ExplainingBus : IDeviceBus {
+        explicit ExplainingBus(IDeviceBus& walks) : m_walks(walks) {}
+        bool Locate(const PrinterInfo& printer, DeviceRef* ref, LocateFailure* failure) override {
+            if (m_walks.Locate(printer, ref, failure)) {
+                return true;
+            }
+            failure->detail = std::to_string(static_cast<int>(failure->step)) + "|" +
+                              printer.printerName + "|" + printer.portName;
+            return false;
         }
-    } diagnosis;
-    PlatformServices services = Services();
-    services.openDiagnosis = &diagnosis;
+        std::unique_ptr<IDeviceLink> Open(const DeviceRef& ref, std::string* error) override {
+            std::unique_ptr<IDeviceLink> link = m_walks.Open(ref, error);
+            *error = "refused " + ref.id;
+            return link;
+        }
+        IDeviceBus& m_walks;
+    } explaining(devices);
+    const PlatformServices services{spooler, explaining, clock, codePage};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.cause);
         c.fault(true);
         CUsbPrinterPort port(services);
-        EXPECT_EQ(port.Open("Zarvel KQ-10", 0xC0000000, 0, nullptr, 3, 0x80, nullptr),
-                  c.step == OpenStep::kNone);
+        EXPECT_EQ(port.Open("Zarvel KQ-10"), c.step == OpenStep::kNone);
         EXPECT_EQ(port.LastOpenFailure().step, c.step);
         EXPECT_NE(port.LastOpenFailure().cause.find(c.cause), std::string::npos)
             << port.LastOpenFailure().cause;
-        const bool portKnown = c.step > OpenStep::kPrinter;
+        const std::string located =
+            std::to_string(static_cast<int>(c.step)) + "|Zarvel KQ-10|USB001";
         EXPECT_EQ(port.LastOpenFailure().detail,
-                  c.step == OpenStep::kNone
-                      ? ""
-                      : std::to_string(static_cast<int>(c.step)) + "|Zarvel KQ-10|" +
-                            (portKnown ? "USB001" : ""));
+                  c.step == OpenStep::kNone || c.step == OpenStep::kPrinter ? ""
+                  : c.step == OpenStep::kDeviceFile                         ? "refused " + kNtLink
+                                                                            : located);
+        EXPECT_EQ(port.LastOpenFailure().portName, c.step == OpenStep::kPrinter ? "" : "USB001");
         const bool pathFound = c.step == OpenStep::kNone || c.step == OpenStep::kDeviceFile;
-        EXPECT_EQ(port.DevicePath(), pathFound ? kNtLink : "");
+        EXPECT_EQ(port.Device().location, pathFound ? kNtLink : "");
         c.fault(false);
     }
 }
@@ -559,10 +580,11 @@ TEST_F(PortResolution, FailedCreateFileLeavesThePortClosed) {
     deviceFile.fails = true;
     {
         CUsbPrinterPort port(Services());
-        EXPECT_FALSE(port.Open("Zarvel KQ-10", 0xC0000000, 0, nullptr, 3, 0x80, nullptr));
-        DWORD read = 0;
-        char byte = 0;
-        EXPECT_FALSE(port.Read(&byte, 1, &read, nullptr));
+        EXPECT_FALSE(port.Open("Zarvel KQ-10"));
+        EXPECT_FALSE(port.IsOpen());
+        std::size_t read = 0;
+        std::uint8_t byte = 0;
+        EXPECT_FALSE(port.ReadData(&byte, 1, &read));
     }
     EXPECT_EQ(deviceFile.opens.size(), 1u);
     EXPECT_TRUE(deviceFile.closed.empty());

@@ -188,8 +188,8 @@ void CheckReport(CDevicePort& port, ReplyingDeviceFile& file, VirtualClock& cloc
 CDevicePort& OpenPort(SimWorld& world, ReplyingDeviceFile& file) {
     world.AddDevice(SimDeviceSetup(SimModel::kKQ20));
     const PlatformServices& sim = world.Services();
-    static const PlatformServices services{sim.version, sim.spooler, sim.registry,
-                                           file,        sim.clock,   sim.codePage};
+    static CRegistryDeviceBus devices(world.Version(), world.Registry(), file, world.CodePage());
+    static const PlatformServices services{sim.spooler, devices, sim.clock, sim.codePage};
     static CDevicePort port(services);
     FUZZ_CHECK(port.Open("Zarvel KQ-20"));
     port.SetRequestObserver(

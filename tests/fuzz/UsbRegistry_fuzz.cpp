@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "FuzzCheck.h"
+#include "device/RegistryDeviceBus.h"
 #include "platform/DeviceFile.h"
 #include "platform/Registry.h"
 #include "platform/RegistryLayout.h"
@@ -249,7 +250,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     RecordingDeviceFile deviceFile;
     VirtualClock clock;
     SimCodePage codePage;
-    const PlatformServices services{version, spooler, registry, deviceFile, clock, codePage};
+    CRegistryDeviceBus walks(version, registry, deviceFile, codePage);
+    const PlatformServices services{spooler, walks, clock, codePage};
     for (const ListedPrinter& p : printers) {
         CDevicePort port(services);
         const std::size_t opensBefore = deviceFile.Paths().size();

@@ -26,10 +26,16 @@ RULES = {
     "ops": (["protocol", "files", "device", "res", "platform"],
             "operations never show anything, so never use app/"),
     "app": (CORE[:-1], "the window's logic may use every core layer"),
-    "sim": (["platform", "protocol/VendorRequests.h", "protocol/ParameterBlock.h"],
-            "a back end implements seams; the simulator also speaks the device's side of the wire"),
-    "posix": (["platform"], "a back end implements seams and decides nothing"),
-    "win32": (["platform"], "a back end implements seams and decides nothing"),
+    "sim": (["platform", "protocol/VendorRequests.h", "protocol/ParameterBlock.h",
+             "device/RegistryDeviceBus.h"],
+            "a back end implements seams; the simulator also speaks the device's side of the wire "
+            "and finds its units by the Windows locator"),
+    "posix": (["platform", "device/RegistryDeviceBus.h"],
+              "a back end implements seams and decides nothing; for now it finds its units by "
+              "the Windows locator over the registry it presents"),
+    "win32": (["platform", "device/RegistryDeviceBus.h"],
+              "a back end implements seams and decides nothing; the walks it finds units by are "
+              "the core's"),
     "window": (["win32", "sim"] + CORE, "the Windows front end routes to the window's logic"),
     "cli": (["posix", "sim"] + CORE[:-1], "the tool is a front end that never uses the window's class"),
 }

@@ -2,30 +2,11 @@
 
 #include <cctype>
 
-#include "device/DeviceSerial.h"
 #include "ops/DeviceProbe.h"
 #include "sim/SimWorld.h"
 
 namespace marnel {
 namespace {
-
-TEST(DeviceProbe, SerialIsTheInstanceOfAPathUnlessTheSystemMadeItUp) {
-    const struct {
-        const char* path;
-        const char* serial;
-    } cases[] = {
-        {"\\\\?\\USB#VID_1A2B&PID_0010#KQ10SN0001#{28d78fad-5a12-11d1-ae5b-0000f803a8c2}",
-         "KQ10SN0001"},
-        {"\\\\.\\ZT5SN0002#{a5dcbf10-6530-11d2-901f-00c04fb951ed}", "ZT5SN0002"},
-        {"\\\\?\\USB#VID_1A2B&PID_0010#5&2A3B&0&1#{28d78fad-5a12-11d1-ae5b-0000f803a8c2}", ""},
-        {"\\\\?\\USB#VID_1A2B&PID_0010#BUS001&DEV002#{28d78fad}", ""},
-        {"\\\\?\\USB#VID_1A2B&PID_0010", ""},
-        {"/dev/usb/lp0", ""},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(SerialOfDevicePath(c.path), c.serial) << c.path;
-    }
-}
 
 TEST(DeviceProbe, ModeIsServiceUpdateOrNotAnswering) {
     SimWorld world;

@@ -39,8 +39,7 @@ TEST(Doctor, APrinterTheUserCanResumeFailsWithItsFixAndAnAbsentDeviceWarns) {
     spooler.AddPrinter({"Zarvel_gone", "Zarvel ZT-5", "usb://b", kPrinterAttributeWorkOffline});
     spooler.AddPrinter({"Zarvel_ready", "Zarvel ZT-5", "usb://c", 0});
     PlatformServices services = world.Services();
-    PlatformServices withSpooler{services.version,    spooler,        services.registry,
-                                 services.deviceFile, services.clock, services.codePage};
+    PlatformServices withSpooler{spooler, services.devices, services.clock, services.codePage};
 
     const std::vector<MachineCheck> checks = RunDoctor(withSpooler, nullptr);
     const struct {

@@ -10,6 +10,7 @@
 
 #include "ScriptedUi.h"
 #include "app/MainDlg.h"
+#include "device/RegistryDeviceBus.h"
 #include "posix/CupsSpooler.h"
 #include "sim/MemoryRegistry.h"
 #include "sim/SimDeviceFile.h"
@@ -30,7 +31,7 @@ protected:
         }
         m_spooler = std::make_unique<CupsSpooler>(m_dir + "/cups.sock");
         m_services = std::make_unique<PlatformServices>(
-            PlatformServices{m_version, *m_spooler, m_registry, m_deviceFile, m_clock, m_codePage});
+            PlatformServices{*m_spooler, m_devices, m_clock, m_codePage});
         m_dlg = std::make_unique<CQuillKQDlg>(*m_services, m_ui, m_ui);
     }
 
@@ -57,6 +58,7 @@ protected:
     SimDeviceFile m_deviceFile;
     SimPlatformVersion m_version;
     SimCodePage m_codePage;
+    CRegistryDeviceBus m_devices{m_version, m_registry, m_deviceFile, m_codePage};
     std::unique_ptr<PlatformServices> m_services;
     std::unique_ptr<CQuillKQDlg> m_dlg;
 };

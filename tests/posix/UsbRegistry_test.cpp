@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "device/RegistryDeviceBus.h"
 #include "device/UsbPrinterPort.h"
 #include "posix/UsbPortPlan.h"
 #include "posix/UsbPrinterNames.h"
@@ -252,7 +253,8 @@ TEST(UsbRegistry, EveryPresentedPortLeadsToItsOwnDevice) {
         for (std::size_t i = 0; i < plan.size(); ++i) {
             spooler.AddPrinter({"P" + std::to_string(i), plan[i].driverName, plan[i].portName, 0});
         }
-        const PlatformServices services{version, spooler, registry, deviceFile, clock, codePage};
+        CRegistryDeviceBus devices(version, registry, deviceFile, codePage);
+        const PlatformServices services{spooler, devices, clock, codePage};
         for (const QueuePort& queue : w.queues) {
             bool named = false;
             for (const UsbPrinterDevice& d : w.devices) {
@@ -261,8 +263,8 @@ TEST(UsbRegistry, EveryPresentedPortLeadsToItsOwnDevice) {
             if (!named) {  // such a queue's walk must open no device
                 spooler.AddPrinter({"Q", queue.driverName, PresentedQueuePort(queue.portName), 0});
                 CUsbPrinterPort port(services);
-                port.Open("Q", 0, 0, nullptr, 0, 0, nullptr);
-                EXPECT_EQ(port.DevicePath(), "") << queue.portName;
+                EXPECT_FALSE(port.Locate("Q")) << queue.portName;
+                EXPECT_EQ(port.Device().location, "") << queue.portName;
                 spooler.RemovePrinter("Q");
             }
         }
@@ -270,7 +272,7 @@ TEST(UsbRegistry, EveryPresentedPortLeadsToItsOwnDevice) {
         std::size_t skipped = 0;
         for (std::size_t i = 0; i < plan.size(); ++i) {
             CUsbPrinterPort port(services);
-            port.Open("P" + std::to_string(i), 0, 0, nullptr, 0, 0, nullptr);
+            port.Locate("P" + std::to_string(i));
             EXPECT_EQ(SkipReasonOf(plan, plan[i].driverName, plan[i].portName),
                       plan[i].skipReason);
             if (!plan[i].skipReason.empty()) {
@@ -279,11 +281,11 @@ TEST(UsbRegistry, EveryPresentedPortLeadsToItsOwnDevice) {
                 continue;
             }
             UsbInterfaceAddress a;
-            ASSERT_TRUE(ParseUsbInterfacePath(port.DevicePath(), &a))
+            ASSERT_TRUE(ParseUsbInterfacePath(port.Device().location, &a))
                 << plan[i].portName << ": " << port.LastOpenFailure().cause;
             const UsbPrinterDevice& d = w.devices[static_cast<std::size_t>(plan[i].device)];
             EXPECT_TRUE(a.byLocation ? a.address == d.address : a.serial == d.serial)
-                << plan[i].portName << " reached " << port.DevicePath();
+                << plan[i].portName << " reached " << port.Device().location;
             ++presented;
         }
         EXPECT_EQ(presented, w.presented);

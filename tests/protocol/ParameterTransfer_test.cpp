@@ -273,8 +273,7 @@ protected:
 TEST_F(ParameterTransferTest, OutOfMemoryIsCaughtInsideTheWrite) {
     OutOfMemoryPort starved(world.services);
     port.reset();  // the device opens for one port at a time
-    starved.Adopt(world.files.Open(kDevicePath, CDevicePort::kOpenDesiredAccess, 0, nullptr, 3,
-                                   0x80, nullptr));
+    starved.Adopt(world.OpenLink());
     const Status write = starved.WriteParameterBlock(block);
     EXPECT_FALSE(write);
     EXPECT_EQ(Requests(world.device), std::vector<Request>{Identity()});

@@ -1,5 +1,6 @@
-// The port's handle over the simulated device file: closed means invalid,
-// destruction closes once, reads and device controls pass through.
+// The port's link over the simulated device file: a port is closed until a
+// unit opens, destruction closes once, vendor requests and reads reach the
+// device as they were asked.
 #include <gtest/gtest.h>
 
 #include "SimPortHarness.h"
@@ -14,15 +15,15 @@ TEST(PortHandleTest, ClosedUntilOpenedAndClosedOnceOnDestruction) {
     DeviceBench world;
     {
         TestPort never(world.services);
-        EXPECT_EQ(never.Handle(), InvalidHandle());
+        EXPECT_FALSE(never.IsOpen());
     }
     EXPECT_TRUE(world.files.Closes().empty()) << "a closed port closes nothing";
 
     HANDLE handle = nullptr;
     {
         auto port = world.OpenPort();
-        handle = port->Handle();
-        ASSERT_NE(handle, InvalidHandle());
+        ASSERT_TRUE(port->IsOpen());
+        handle = world.files.Opens().back().result;
         EXPECT_EQ(world.files.OpenHandleCount(), 1u);
     }
     EXPECT_EQ(world.files.Closes(), std::vector<HANDLE>{handle});
@@ -34,12 +35,12 @@ TEST(PortHandleTest, DeviceOpensForOneHandleAtATime) {
     DeviceBench world;
     auto first = world.OpenPort();
     auto second = world.OpenPort();
-    EXPECT_NE(first->Handle(), InvalidHandle());
-    EXPECT_EQ(second->Handle(), InvalidHandle());
+    EXPECT_TRUE(first->IsOpen());
+    EXPECT_FALSE(second->IsOpen());
 
     first.reset();
     auto third = world.OpenPort();
-    EXPECT_NE(third->Handle(), InvalidHandle());
+    EXPECT_TRUE(third->IsOpen());
     EXPECT_TRUE(third->IsServiceMode());
 }
 
@@ -62,43 +63,41 @@ TEST(PortHandleTest, PathsAreMatchedIgnoringCaseAndUnknownPathsFail) {
     EXPECT_EQ(call.flagsAndAttributes, 0x80u);
 }
 
-TEST(PortHandleTest, ReadAndIoControlPassThroughUnchanged) {
+TEST(PortHandleTest, VendorRequestsAndReadsReachTheDeviceAsAsked) {
     DeviceBench world(SimModel::kZT5);
     auto port = world.OpenPort();
 
-    std::uint8_t request[] = {0xF0, 0x00, 0x08, 0x04};
-    DWORD returned = 99;
-    EXPECT_EQ(port->IoControl(0x220038, request, 4, nullptr, 0, &returned, nullptr), 1);
+    const std::uint8_t report[] = {0x04};
+    EXPECT_TRUE(port->VendorSet(0xF0, 0x0008, report, 1));
     std::uint8_t byte = 0;
-    DWORD got = 0;
-    EXPECT_EQ(port->Read(&byte, 1, &got, nullptr), 1);
+    std::size_t got = 0;
+    EXPECT_TRUE(port->ReadData(&byte, 1, &got));
     EXPECT_EQ(got, 1u);
     EXPECT_EQ(byte, static_cast<std::uint8_t>(DefaultReportText(SimModel::kZT5)[0]));
 
-    std::uint8_t unknown[] = {0xF0, 0x00, 0x07};
     std::uint8_t reply[3] = {};
-    EXPECT_EQ(port->IoControl(0x22003C, unknown, 3, reply, 3, &returned, nullptr), 0);
-    EXPECT_EQ(port->IoControl(0x220040, request, 4, nullptr, 0, &returned, nullptr), 0);
+    EXPECT_FALSE(port->VendorGet(0xF0, 0x0007, nullptr, 0, reply, 3, &got));
 
     const auto& log = world.device.Log();
-    ASSERT_EQ(log.size(), 4u);
+    ASSERT_EQ(log.size(), 3u);
+    EXPECT_EQ(log[0].controlCode, kIoctlVendorSetCommand);
     EXPECT_EQ(log[0].request, (std::vector<std::uint8_t>{0xF0, 0x00, 0x08, 0x04}));
     EXPECT_EQ(log[1].op, SimLogEntry::Op::kRead);
     EXPECT_EQ(log[1].replyCapacity, 1u);
+    EXPECT_EQ(log[2].request, (std::vector<std::uint8_t>{0xF0, 0x00, 0x07}));
     EXPECT_EQ(log[2].replyCapacity, 3u);
     EXPECT_TRUE(log[2].unexpected);
-    EXPECT_EQ(log[3].controlCode, 0x220040u);
-    world.expectedUnexpected = 2;  // the bench checks the count as it ends
+    world.expectedUnexpected = 1;  // the bench checks the count as it ends
 }
 
-TEST(PortHandleTest, ClosedOrUnpluggedPortFailsInThePlatformCall) {
+TEST(PortHandleTest, ClosedOrUnpluggedPortFails) {
     DeviceBench world;
     TestPort closed(world.services);
     std::uint8_t byte = 0;
-    DWORD got = 0;
-    EXPECT_EQ(closed.Read(&byte, 1, &got, nullptr), 0);
+    std::size_t got = 0;
+    EXPECT_FALSE(closed.ReadData(&byte, 1, &got));
     EXPECT_FALSE(closed.IsServiceMode());
-    EXPECT_EQ(world.files.BadHandleCalls(), 2u);
+    EXPECT_EQ(world.files.BadHandleCalls(), 0u) << "a closed port asks nothing of the device file";
     EXPECT_TRUE(world.device.Log().empty());
 
     auto port = world.OpenPort();

@@ -1,6 +1,6 @@
 // A CDevicePort wired to one simulated device through the simulated device
-// file and a virtual clock. The port's handle is taken straight from the
-// device file, so protocol tests do not depend on printer resolution.
+// file and a virtual clock. The port's link is opened straight on the
+// device's path, so protocol tests do not depend on printer resolution.
 #pragma once
 
 #include <algorithm>
@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "UnexpectedRequests.h"
+#include "device/RegistryDeviceBus.h"
 #include "platform/AsciiCase.h"
 #include "platform/CodePage.h"
 #include "platform/PlatformVersion.h"
@@ -57,12 +58,11 @@ public:
     unsigned char UpperCase(unsigned char byte) const override { return AsciiUpper(byte); }
 };
 
-// Lets a test hand the port an open handle.
+// Lets a test hand the port an open link.
 class TestPort : public CDevicePort {
 public:
+    using CDevicePort::Adopt;
     using CDevicePort::CDevicePort;
-    void Adopt(HANDLE handle) { m_hDevice = handle; }
-    HANDLE Handle() const { return m_hDevice; }
 };
 
 constexpr char kDevicePath[] =
@@ -71,12 +71,9 @@ constexpr char kDevicePath[] =
 // One device on the simulated device file, sharing one clock; no printers.
 struct DeviceBench {
     explicit DeviceBench(SimModel model = SimModel::kKQ10, IClock* realClock = nullptr)
-        : device(model), services{version,
-                                  spooler,
-                                  registry,
-                                  files,
-                                  realClock != nullptr ? *realClock : static_cast<IClock&>(clock),
-                                  codePage} {
+        : device(model),
+          services{spooler, devices,
+                   realClock != nullptr ? *realClock : static_cast<IClock&>(clock), codePage} {
         if (realClock == nullptr) {
             device.SetClock(&clock);
         }
@@ -84,12 +81,16 @@ struct DeviceBench {
     }
     ~DeviceBench() { ExpectUnexpectedRequests(device, expectedUnexpected); }
 
-    // A port opened on the device with the one-argument Open's arguments.
+    // The device opened as a located unit is; null when it did not open.
+    std::unique_ptr<IDeviceLink> OpenLink() {
+        std::string error;
+        return devices.Open(DeviceRef{kDevicePath, "", "", kDevicePath}, &error);
+    }
+
+    // A port on the device, open unless the device is taken.
     std::unique_ptr<TestPort> OpenPort() {
         auto port = std::make_unique<TestPort>(services);
-        port->Adopt(files.Open(
-            kDevicePath, CDevicePort::kOpenDesiredAccess, CDevicePort::kOpenShareMode, nullptr,
-            CDevicePort::kOpenCreationDisposition, CDevicePort::kOpenFlagsAndAttributes, nullptr));
+        port->Adopt(OpenLink());
         return port;
     }
 
@@ -102,6 +103,7 @@ struct DeviceBench {
     NoSpooler spooler;
     NoRegistry registry;
     SingleByteCodePage codePage;
+    CRegistryDeviceBus devices{version, registry, files, codePage};
     PlatformServices services;
 };
 

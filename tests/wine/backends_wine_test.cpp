@@ -545,13 +545,11 @@ void TestResolution() {
         Win32Platform platform;
         Windows9xVersion version9x;
         RecordingDeviceFile deviceFile(platform.DeviceFile());
-        const PlatformServices services{
+        CRegistryDeviceBus devices(
             c.nineX ? static_cast<IPlatformVersion&>(version9x) : platform.Version(),
-            platform.Spooler(),
-            platform.Registry(),
-            deviceFile,
-            platform.Clock(),
-            platform.CodePage()};
+            platform.Registry(), deviceFile, platform.CodePage());
+        const PlatformServices services{platform.Spooler(), devices, platform.Clock(),
+                                        platform.CodePage()};
         {
             CDevicePort port(services);
             const BOOL opened = port.Open(c.printerName);
