@@ -3,11 +3,19 @@
 #include <memory>
 
 #include "cli/DeviceWorld.h"
+#include "cli/SignalHold.h"
 #include "posix/PosixPlatform.h"
 
 namespace marnel::cli {
 
 namespace {
+
+// A held signal also stops a job that a device takes slowly, between its transfers.
+PosixPlatform::Options MachineOptions() {
+    PosixPlatform::Options options;
+    options.interrupted = [] { return SignalHold::Caught() != 0; };
+    return options;
+}
 
 class MachineWorld : public DeviceWorld {
 public:
@@ -18,15 +26,12 @@ public:
     std::string Description() const override { return "this machine"; }
 
     std::string LastError() const override {
-        std::string error = m_platform.LastDeviceError();
-        if (error.empty()) {
-            error = m_platform.UsbError();
-        }
-        return error;
+        const std::string error = m_platform.LastSpoolerError();
+        return error.empty() ? m_platform.UsbError() : error;
     }
 
 private:
-    PosixPlatform m_platform;
+    PosixPlatform m_platform{MachineOptions()};
 };
 
 }  // namespace

@@ -39,6 +39,6 @@ SignalHold::~SignalHold() {
     }
 }
 
-int SignalHold::Caught() const { return static_cast<int>(g_caughtSignal); }
+int SignalHold::Caught() { return static_cast<int>(g_caughtSignal); }
 
 }  // namespace marnel::cli

@@ -17,7 +17,7 @@ public:
     SignalHold& operator=(const SignalHold&) = delete;
 
     // The signal that arrived while held; 0 when none did.
-    int Caught() const;
+    static int Caught();
     int Requested() const override { return Caught(); }
 
     // The exit status of a tool that a signal ended: 128 + its number.

@@ -181,15 +181,17 @@ bool CUpgrade::Send(CFile& file, PrinterHandle printer) {
             m_outcome.sha256 = digest ? FinishSha256(*digest) : std::string();
             m_observer.Sent(length);
             return true;
-        case FirmwareJobResult::kInterrupted:
-            m_outcome.signal = m_cancel.Requested();
-            return End(FirmwareStage::kSend, OutcomeKind::kInterrupted);
         case FirmwareJobResult::kFileChanged:
             return End(FirmwareStage::kSend, OutcomeKind::kFileChanged);
+        case FirmwareJobResult::kInterrupted:
         case FirmwareJobResult::kSpoolerFailed:
             break;
     }
-    return End(FirmwareStage::kSend, OutcomeKind::kDeviceFailed);
+    // A spooler that sees the stop itself fails the write a device takes
+    // slowly: that too is an interruption.
+    m_outcome.signal = m_cancel.Requested();
+    return End(FirmwareStage::kSend,
+               m_outcome.signal != 0 ? OutcomeKind::kInterrupted : OutcomeKind::kDeviceFailed);
 }
 
 bool CUpgrade::WaitForServiceMode(OpenedDevice* device) {

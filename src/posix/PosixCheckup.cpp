@@ -15,8 +15,6 @@
 
 #include <cups/cups.h>
 
-#include "posix/CupsSpooler.h"
-
 namespace marnel {
 
 namespace {
@@ -161,9 +159,8 @@ std::vector<std::string> DefaultUdevRuleFolders() {
     return {"/etc/udev/rules.d", "/lib/udev/rules.d", "/usr/lib/udev/rules.d"};
 }
 
-PosixCheckup::PosixCheckup(CupsSpooler& cups, UsbDeviceLister listDevices,
-                           std::vector<std::string> ruleFolders)
-    : m_cups(cups), m_listDevices(std::move(listDevices)), m_ruleFolders(std::move(ruleFolders)) {}
+PosixCheckup::PosixCheckup(PrinterLooker look, std::vector<std::string> ruleFolders)
+    : m_look(std::move(look)), m_ruleFolders(std::move(ruleFolders)) {}
 
 std::string PosixCheckup::FindRule() const {
     for (const std::string& folder : m_ruleFolders) {
@@ -176,11 +173,11 @@ std::string PosixCheckup::FindRule() const {
 }
 
 std::vector<MachineCheck> PosixCheckup::SpoolerChecks() {
-    std::vector<CupsSpooler::Queue> queues;
+    const PrinterLook& look = m_look();
     const std::string server = cupsServer();
-    if (!m_cups.ListQueues(&queues)) {
+    if (!look.cupsOk) {
         const std::string socketFault = SocketFault(server);
-        const std::string why = socketFault.empty() ? m_cups.LastError() : socketFault;
+        const std::string why = socketFault.empty() ? look.cupsError : socketFault;
         const char* chosen = std::getenv("CUPS_SERVER");
         if (chosen != nullptr && *chosen != '\0') {
             // Starting the local CUPS would not help a server chosen elsewhere.
@@ -193,21 +190,20 @@ std::vector<MachineCheck> PosixCheckup::SpoolerChecks() {
                  "sudo systemctl start cups"}};
     }
     return {{"cups", CheckStatus::kOk,
-             "CUPS answers at " + server + " with " + std::to_string(queues.size()) + " queue" +
-                 (queues.size() == 1 ? "" : "s"),
+             "CUPS answers at " + server + " with " + std::to_string(look.queues.size()) +
+                 " queue" + (look.queues.size() == 1 ? "" : "s"),
              ""}};
 }
 
 std::vector<MachineCheck> PosixCheckup::DeviceChecks() {
     std::vector<MachineCheck> checks;
-    std::vector<UsbPrinterDevice> all;
-    std::string error;
+    const PrinterLook& look = m_look();
     std::vector<UsbPrinterDevice> devices;
-    if (!m_listDevices(&all, &error)) {
-        checks.push_back(
-            {"usb-devices", CheckStatus::kFail, "the USB bus could not be read: " + error, ""});
+    if (!look.usbOk) {
+        checks.push_back({"usb-devices", CheckStatus::kFail,
+                          "the USB bus could not be read: " + look.usbError, ""});
     } else {
-        for (const UsbPrinterDevice& device : all) {
+        for (const UsbPrinterDevice& device : look.devices) {
             if (device.vendorId == kMakerVendorId) {
                 devices.push_back(device);
             }
@@ -304,40 +300,32 @@ std::vector<MachineCheck> PosixCheckup::DeviceChecks() {
 }
 
 std::vector<MachineCheck> PosixCheckup::QueueChecks() {
-    std::vector<CupsSpooler::Queue> queues;
-    if (!m_cups.ListQueues(&queues)) {
+    const PrinterLook& look = m_look();
+    if (!look.cupsOk) {
         return {{"usb-queues", CheckStatus::kInfo, "CUPS could not be asked for its queues", ""}};
     }
-    std::vector<UsbPrinterDevice> devices;
-    std::string error;
-    const bool listed = m_listDevices(&devices, &error);
     std::vector<MachineCheck> checks;
-    for (const CupsSpooler::Queue& queue : queues) {
-        if (queue.deviceUri.compare(0, 6, "usb://") != 0) {
+    for (const UsbMatchedPrinter& printer : look.match.printers) {
+        if (printer.queue < 0 || !printer.usb) {
             continue;
         }
-        if (!listed) {
+        const std::string queue = printer.info.printerName + " (" + printer.info.portName + ")";
+        if (!look.usbOk) {
             checks.push_back({"usb-queues", CheckStatus::kInfo,
-                              queue.name + " (" + queue.deviceUri +
-                                  "): the USB bus could not be read to match it",
+                              queue + ": the USB bus could not be read to match it", ""});
+        } else if (printer.device >= 0) {
+            checks.push_back({"usb-queues", CheckStatus::kOk,
+                              queue + " leads to " +
+                                  Describe(look.devices[static_cast<std::size_t>(printer.device)]),
                               ""});
-            continue;
+        } else {
+            checks.push_back(
+                {"usb-queues", CheckStatus::kWarn,
+                 queue + (printer.leftOut.empty() ? ": no attached device matches; plug it in, or "
+                                                    "delete the queue if it is stale"
+                                                  : ": " + printer.leftOut),
+                 ""});
         }
-        const UsbPrinterDevice* match = nullptr;
-        for (const UsbPrinterDevice& device : devices) {
-            if (!match && UsbUriNamesDevice(queue.deviceUri, device)) {
-                match = &device;
-            }
-        }
-        checks.push_back(match ? MachineCheck{"usb-queues", CheckStatus::kOk,
-                                              queue.name + " (" + queue.deviceUri + ") leads to " +
-                                                  Describe(*match),
-                                              ""}
-                               : MachineCheck{"usb-queues", CheckStatus::kWarn,
-                                              queue.name + " (" + queue.deviceUri +
-                                                  "): no attached device matches; plug it in, "
-                                                  "or delete the queue if it is stale",
-                                              ""});
     }
     if (checks.empty()) {
         checks.push_back(

@@ -8,11 +8,9 @@
 #include <vector>
 
 #include "platform/MachineCheckup.h"
-#include "posix/UsbPrinterNames.h"
+#include "posix/PrinterLook.h"
 
 namespace marnel {
-
-class CupsSpooler;
 
 // The maker's USB vendor id, as the udev rule names it.
 constexpr std::uint16_t kMakerVendorId = 0x1a2b;
@@ -24,8 +22,7 @@ std::vector<std::string> DefaultUdevRuleFolders();
 
 class PosixCheckup : public IMachineCheckup {
 public:
-    PosixCheckup(CupsSpooler& cups, UsbDeviceLister listDevices,
-                 std::vector<std::string> ruleFolders);
+    PosixCheckup(PrinterLooker look, std::vector<std::string> ruleFolders);
 
     std::vector<MachineCheck> SpoolerChecks() override;
     std::vector<MachineCheck> DeviceChecks() override;
@@ -35,8 +32,7 @@ private:
     // The rule's path in the first folder that has it; empty when none does.
     std::string FindRule() const;
 
-    CupsSpooler& m_cups;
-    UsbDeviceLister m_listDevices;
+    PrinterLooker m_look;
     std::vector<std::string> m_ruleFolders;
 };
 

@@ -1,49 +1,49 @@
 #include "posix/PosixSpooler.h"
 
-#include <cstdio>
+#include <memory>
 
 #include "posix/CupsSpooler.h"
-#include "posix/UsbDiscovery.h"
 
 namespace marnel {
 
 namespace {
 
-std::vector<QueuePort> QueuePortsOf(const std::vector<CupsSpooler::Queue>& queues) {
-    std::vector<QueuePort> ports;
-    for (const CupsSpooler::Queue& queue : queues) {
-        ports.push_back({queue.makeAndModel, queue.deviceUri});
+// A printer as the spooler lists it: offline when the bus was read and its
+// usb:// port leads to no device.
+PrinterInfo Present(const PrinterLook& look, const UsbMatchedPrinter& printer,
+                    OfflineReason* offline) {
+    PrinterInfo info = printer.info;
+    OfflineReason why =
+        printer.queue >= 0
+            ? CupsSpooler::OfflineReasonOf(look.queues[static_cast<std::size_t>(printer.queue)])
+            : OfflineReason();
+    if (printer.usb && printer.device < 0 && look.usbOk) {
+        const std::string usb =
+            printer.leftOut.empty() ? "device not present" : "left out: " + printer.leftOut;
+        why.reason = usb + (why.reason.empty() ? "" : "; " + why.reason);
+        info.attributes |= kPrinterAttributeWorkOffline;
     }
-    return ports;
+    if (offline) {
+        *offline = why;
+    }
+    return info;
 }
 
 }  // namespace
 
 struct PosixSpooler::Handle {
-    PrinterHandle cups = nullptr;  // set for a CUPS queue
-    QueuelessPrinter direct;       // otherwise the device itself
-    std::FILE* job = nullptr;      // the job being collected
+    std::string name;
+    bool queue = false;
+    PrinterHandle cups = nullptr;  // a queue's, once a job starts
+    UsbPrinterDevice device;       // a queue-less device's
+    std::unique_ptr<UsbDeviceJob> job;
     DWORD jobId = 0;
-    unsigned long long jobBytes = 0;
     bool failed = false;
-
-    void DropJob() {
-        if (job) {
-            std::fclose(job);
-        }
-        job = nullptr;
-        jobId = 0;
-        jobBytes = 0;
-        failed = false;
-    }
 };
 
-PosixSpooler::PosixSpooler(CupsSpooler& cups, LibusbSession& session, UsbDeviceLister listDevices,
-                           unsigned sendTimeoutMs)
-    : m_cups(cups),
-      m_session(session),
-      m_listDevices(std::move(listDevices)),
-      m_sendTimeoutMs(sendTimeoutMs) {}
+PosixSpooler::PosixSpooler(CupsSpooler& cups, PrinterLooker look,
+                           const UsbDeviceJob::Options& jobOptions)
+    : m_cups(cups), m_look(std::move(look)), m_jobOptions(jobOptions) {}
 
 PosixSpooler::~PosixSpooler() = default;
 
@@ -51,119 +51,44 @@ std::string PosixSpooler::LastError() const {
     return m_strLastError.empty() ? m_cups.LastError() : m_strLastError;
 }
 
-std::vector<QueuePort> PosixSpooler::CupsQueuePorts() {
-    std::vector<CupsSpooler::Queue> queues;
-    m_cups.ListQueues(&queues);  // without CUPS, the devices alone
-    return QueuePortsOf(queues);
-}
-
-PosixSpooler::UsbView PosixSpooler::LookAtUsb(const std::vector<QueuePort>& queues) {
-    UsbView view;
-    view.devicesListed = m_listDevices && m_listDevices(&view.devices, &view.error);
-    if (!view.devicesListed) {
-        view.devices.clear();
-    }
-    view.plan = PlanUsbPorts(view.devices, queues);
-    return view;
-}
-
-std::vector<PosixSpooler::QueuelessPrinter> PosixSpooler::QueuelessPrinters(const UsbView& view) {
-    std::vector<QueuelessPrinter> printers;
-    for (const UsbPort& port : view.plan) {
-        if (!port.queueless) {
-            continue;
+bool PosixSpooler::Find(const std::string& printerName, PrinterInfo* info, OfflineReason* offline,
+                        const UsbPrinterDevice** device) {
+    const PrinterLook& look = m_look();
+    for (const UsbMatchedPrinter& printer : look.match.printers) {
+        if (printer.info.printerName == printerName) {
+            *info = Present(look, printer, offline);
+            if (device) {
+                *device = printer.queue < 0 && printer.device >= 0
+                              ? &look.devices[static_cast<std::size_t>(printer.device)]
+                              : nullptr;
+            }
+            return true;
         }
-        QueuelessPrinter p;
-        p.device = view.devices[static_cast<std::size_t>(port.device)];
-        p.info.driverName = port.driverName;
-        p.info.portName = port.portName;
-        if (!port.skipReason.empty()) {
-            p.info.attributes |= kPrinterAttributeWorkOffline;
-        }
-        // Two alike devices must not share a name: the second is "... (2)".
-        int same = 1;
-        for (const QueuelessPrinter& earlier : printers) {
-            same += earlier.info.driverName == p.info.driverName ? 1 : 0;
-        }
-        p.info.printerName =
-            same == 1 ? p.info.driverName : p.info.driverName + " (" + std::to_string(same) + ")";
-        printers.push_back(p);
     }
-    return printers;
-}
-
-std::string PosixSpooler::PresentQueue(const UsbView& view, PrinterInfo* info) {
-    const std::string uri = info->portName;
-    info->portName = PresentedQueuePort(uri);
-    const std::string port = PresentedUsbPort(uri);
-    if (port.empty()) {
-        if (info->portName == uri) {
-            return std::string();  // another kind of printer's queue
-        }
-        info->attributes |= kPrinterAttributeWorkOffline;
-        return "its device URI is not a URI (it has no valid scheme)";
-    }
-    if (!view.devicesListed) {
-        return std::string();
-    }
-    bool present = false;
-    for (const UsbPrinterDevice& device : view.devices) {
-        present = present || UsbUriNamesDevice(uri, device);
-    }
-    const std::string skipped = SkipReasonOf(view.plan, info->driverName, port);
-    if (present && skipped.empty()) {
-        return std::string();
-    }
-    info->attributes |= kPrinterAttributeWorkOffline;
-    return present ? "left out: " + skipped : "device not present";
-}
-
-std::string PosixSpooler::SkipReason(const std::string& portName) {
-    return SkipReasonOf(LookAtUsb(CupsQueuePorts()).plan, portName);
+    m_strLastError = "no printer named " + printerName;
+    return false;
 }
 
 PrinterList PosixSpooler::EnumLocalPrinters() {
     m_strLastError.clear();
-    m_offline.clear();
+    const PrinterLook& look = m_look();
     PrinterList list;
-    std::vector<CupsSpooler::Queue> queues;
-    const bool cupsOk = m_cups.ListQueues(&queues);
-    list.sources.push_back({"CUPS", cupsOk, cupsOk ? "" : "CUPS could not be reached",
-                            cupsOk ? "" : m_cups.LastError()});
-    const UsbView view = LookAtUsb(QueuePortsOf(queues));
-    list.sources.push_back({"USB", view.devicesListed,
-                            view.devicesListed ? "" : "the USB bus could not be read", view.error});
-    for (const CupsSpooler::Queue& queue : queues) {
-        list.printers.push_back(CupsSpooler::ToPrinterInfo(queue));
-        OfflineReason why = CupsSpooler::OfflineReasonOf(queue);
-        const std::string usb = PresentQueue(view, &list.printers.back());
-        if (!usb.empty()) {
-            why.reason = usb + (why.reason.empty() ? "" : "; " + why.reason);
-        }
-        if (!why.reason.empty()) {
-            m_offline.emplace_back(queue.name, why);
-        }
+    list.sources.push_back(
+        {"CUPS", look.cupsOk, look.cupsOk ? "" : "CUPS could not be reached", look.cupsError});
+    list.sources.push_back(
+        {"USB", look.usbOk, look.usbOk ? "" : "the USB bus could not be read", look.usbError});
+    for (const UsbMatchedPrinter& printer : look.match.printers) {
+        list.printers.push_back(Present(look, printer, nullptr));
     }
-    for (const QueuelessPrinter& p : QueuelessPrinters(view)) {
-        list.printers.push_back(p.info);
-        const std::string skipped = SkipReasonOf(view.plan, p.info.portName);
-        if (!skipped.empty()) {
-            m_offline.emplace_back(p.info.printerName, OfflineReason{"left out: " + skipped, ""});
-        }
-    }
-    // Without CUPS the devices alone still make a listing.
-    list.status = cupsOk || !list.printers.empty() ? SpoolerQueryStatus::kOk
-                                                   : SpoolerQueryStatus::kSizeQueryFailed;
+    list.status = look.cupsOk || !list.printers.empty() ? SpoolerQueryStatus::kOk
+                                                        : SpoolerQueryStatus::kSizeQueryFailed;
     return list;
 }
 
 OfflineReason PosixSpooler::ExplainOffline(const PrinterInfo& printer) {
-    for (const auto& entry : m_offline) {
-        if (entry.first == printer.printerName) {
-            return entry.second;
-        }
-    }
-    return OfflineReason();
+    PrinterInfo info;
+    OfflineReason offline;
+    return Find(printer.printerName, &info, &offline, nullptr) ? offline : OfflineReason();
 }
 
 std::string PosixSpooler::ModelName(const PrinterInfo& printer) {
@@ -172,43 +97,25 @@ std::string PosixSpooler::ModelName(const PrinterInfo& printer) {
 
 BOOL PosixSpooler::OpenPrinter(const std::string& printerName, PrinterHandle* printer) {
     m_strLastError.clear();
-    if (printerName.empty()) {
+    PrinterInfo info;
+    const UsbPrinterDevice* device = nullptr;
+    if (printerName.empty() || !Find(printerName, &info, nullptr, &device)) {
         return 0;
     }
-    PrinterHandle cups = nullptr;
-    if (m_cups.OpenPrinter(printerName, &cups)) {
-        auto* h = new Handle;
-        h->cups = cups;
-        *printer = h;
-        return 1;
-    }
-    for (const QueuelessPrinter& p : QueuelessPrinters(LookAtUsb(CupsQueuePorts()))) {
-        if (p.info.printerName == printerName) {
-            auto* h = new Handle;
-            h->direct = p;
-            *printer = h;
-            return 1;
-        }
-    }
-    m_strLastError = "no printer named " + printerName;
-    return 0;
+    auto* h = new Handle;
+    h->name = printerName;
+    h->queue = device == nullptr;
+    h->device = device ? *device : UsbPrinterDevice();
+    *printer = h;
+    return 1;
 }
 
 PrinterQuery PosixSpooler::GetPrinter(PrinterHandle printer) {
-    auto* h = static_cast<Handle*>(printer);
-    if (!h) {
-        return PrinterQuery();
-    }
-    if (h->cups) {
-        PrinterQuery query = m_cups.GetPrinter(h->cups);
-        if (query.status == SpoolerQueryStatus::kOk) {
-            PresentQueue(LookAtUsb({{query.info.driverName, query.info.portName}}), &query.info);
-        }
-        return query;
-    }
     PrinterQuery query;
-    query.status = SpoolerQueryStatus::kOk;
-    query.info = h->direct.info;
+    auto* h = static_cast<Handle*>(printer);
+    if (h && Find(h->name, &query.info, nullptr, nullptr)) {
+        query.status = SpoolerQueryStatus::kOk;
+    }
     return query;
 }
 
@@ -218,8 +125,7 @@ BOOL PosixSpooler::ClosePrinter(PrinterHandle printer) {
         return 0;
     }
     const BOOL ok = h->cups ? m_cups.ClosePrinter(h->cups) : 1;
-    h->DropJob();  // an unfinished job is discarded, never sent
-    delete h;
+    delete h;  // a device's unfinished job ends where it stopped
     return ok;
 }
 
@@ -229,7 +135,11 @@ DWORD PosixSpooler::StartDocPrinter(PrinterHandle printer, const DocInfo& doc) {
     if (!h) {
         return 0;
     }
-    if (h->cups) {
+    if (h->queue) {
+        // The queue is asked for only now: listing and probing ask CUPS nothing more.
+        if (!h->cups && !m_cups.OpenPrinter(h->name, &h->cups)) {
+            return 0;
+        }
         return m_cups.StartDocPrinter(h->cups, doc);
     }
     if (h->job || doc.dataType != "RAW" || doc.outputFile) {
@@ -237,18 +147,19 @@ DWORD PosixSpooler::StartDocPrinter(PrinterHandle printer, const DocInfo& doc) {
                                 : "only raw jobs to the device are supported";
         return 0;
     }
-    h->job = std::tmpfile();
+    h->job = UsbDeviceJob::Start(h->device, m_jobOptions, &m_strLastError);
     if (!h->job) {
-        m_strLastError = "no temporary file for the job";
+        m_strLastError = "starting the job on the printer: " + m_strLastError;
         return 0;
     }
-    h->jobId = m_nextJobId++;
+    h->failed = false;
+    h->jobId = m_nNextJobId++;
     return h->jobId;
 }
 
 BOOL PosixSpooler::StartPagePrinter(PrinterHandle printer) {
     auto* h = static_cast<Handle*>(printer);
-    return !h ? 0 : h->cups ? m_cups.StartPagePrinter(h->cups) : (h->job ? 1 : 0);
+    return !h ? 0 : h->queue ? m_cups.StartPagePrinter(h->cups) : (h->job ? 1 : 0);
 }
 
 BOOL PosixSpooler::WritePrinter(PrinterHandle printer, const void* data, DWORD size,
@@ -260,28 +171,28 @@ BOOL PosixSpooler::WritePrinter(PrinterHandle printer, const void* data, DWORD s
     if (!h) {
         return 0;
     }
-    if (h->cups) {
+    if (h->queue) {
         return m_cups.WritePrinter(h->cups, data, size, written);
     }
     if (!h->job || h->failed) {
         m_strLastError = "no open job to write to";
         return 0;
     }
-    if (std::fwrite(data, 1, size, h->job) != size) {
-        m_strLastError = "the temporary file of the job is full";
-        h->failed = true;
-        return 0;
-    }
-    h->jobBytes += size;
+    std::size_t taken = 0;
+    h->failed =
+        !h->job->Write(static_cast<const std::uint8_t*>(data), size, &taken, &m_strLastError);
     if (written) {
-        *written = size;
+        *written = static_cast<DWORD>(taken);
     }
-    return 1;
+    if (h->failed) {
+        m_strLastError = "sending to the printer: " + m_strLastError;
+    }
+    return h->failed ? 0 : 1;
 }
 
 BOOL PosixSpooler::EndPagePrinter(PrinterHandle printer) {
     auto* h = static_cast<Handle*>(printer);
-    return !h ? 0 : h->cups ? m_cups.EndPagePrinter(h->cups) : (h->job ? 1 : 0);
+    return !h ? 0 : h->queue ? m_cups.EndPagePrinter(h->cups) : (h->job ? 1 : 0);
 }
 
 BOOL PosixSpooler::EndDocPrinter(PrinterHandle printer) {
@@ -289,30 +200,19 @@ BOOL PosixSpooler::EndDocPrinter(PrinterHandle printer) {
     if (!h) {
         return 0;
     }
-    if (h->cups) {
+    if (h->queue) {
         return m_cups.EndDocPrinter(h->cups);
     }
     if (!h->job) {
         m_strLastError = "no open job to end";
         return 0;
     }
-    bool ok = false;
-    if (h->failed) {
-        // m_strLastError already says why
-    } else if (h->jobBytes == 0) {
+    const bool empty = h->job->Taken() == 0;
+    if (empty && !h->failed) {
         m_strLastError = "an empty job is not sent";
-    } else if (std::fflush(h->job) != 0) {
-        m_strLastError = "the temporary file of the job could not be written";
-    } else {
-        UsbInterfaceAddress address;
-        address.vendorId = h->direct.device.vendorId;
-        address.productId = h->direct.device.productId;
-        address.byLocation = true;
-        address.busNumber = h->direct.device.busNumber;
-        address.address = h->direct.device.address;
-        ok = SendRawToUsbPrinter(m_session, address, h->job, m_sendTimeoutMs, &m_strLastError);
     }
-    h->DropJob();
+    const bool ok = !h->failed && !empty;
+    h->job.reset();  // gives the interface back to the kernel driver
     return ok ? 1 : 0;
 }
 
@@ -321,14 +221,14 @@ BOOL PosixSpooler::CancelJob(PrinterHandle printer, DWORD jobId) {
     if (!h) {
         return 0;
     }
-    if (h->cups) {
-        return m_cups.CancelJob(h->cups, jobId);
+    if (h->queue) {
+        return h->cups ? m_cups.CancelJob(h->cups, jobId) : 0;
     }
     if (!h->job || h->jobId != jobId) {
         m_strLastError = "no such job";
         return 0;
     }
-    h->DropJob();
+    h->job.reset();  // what the device took stays taken
     return 1;
 }
 

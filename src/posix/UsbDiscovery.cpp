@@ -2,7 +2,6 @@
 
 #include <libusb.h>
 
-#include <cstdio>
 #include <memory>
 
 namespace marnel {
@@ -34,8 +33,7 @@ bool FindPrinterInterface(libusb_device* device, PrinterInterface* found) {
         const libusb_interface& iface = config->interface[i];
         for (int a = 0; a < iface.num_altsetting && !ok; ++a) {
             const libusb_interface_descriptor& alt = iface.altsetting[a];
-            if (alt.bInterfaceClass != kClassPrinter ||
-                alt.bInterfaceSubClass != kSubclassPrinter) {
+            if (alt.bInterfaceClass != kClassPrinter || alt.bInterfaceSubClass != kSubclassPrinter) {
                 continue;
             }
             PrinterInterface p;
@@ -86,10 +84,10 @@ std::string PortPathOf(libusb_device* device) {
 std::string ReadDeviceId(libusb_device_handle* handle, const PrinterInterface& iface,
                          unsigned timeoutMs) {
     unsigned char reply[kDeviceIdCapacity] = {};
-    const int n =
-        libusb_control_transfer(handle, kClassInterfaceIn, kRequestGetDeviceId, 0,
-                                static_cast<std::uint16_t>((iface.number << 8) | iface.altSetting),
-                                reply, sizeof reply, timeoutMs);
+    const int n = libusb_control_transfer(
+        handle, kClassInterfaceIn, kRequestGetDeviceId, 0,
+        static_cast<std::uint16_t>((iface.number << 8) | iface.altSetting), reply,
+        sizeof reply, timeoutMs);
     return n < 2 ? std::string() : DeviceIdFromReply(reply, static_cast<std::size_t>(n));
 }
 
@@ -122,18 +120,18 @@ LibusbSession::~LibusbSession() {
 std::string LibusbErrorText(int code) {
     std::string text = libusb_error_name(code);
     switch (code) {
-        case LIBUSB_ERROR_PIPE:
-            return text + " (the device stalled the request)";
-        case LIBUSB_ERROR_TIMEOUT:
-            return text + " (the device did not answer in time)";
-        case LIBUSB_ERROR_NO_DEVICE:
-            return text + " (the device was disconnected)";
-        case LIBUSB_ERROR_ACCESS:
-            return text + " (no permission to open the device)";
-        case LIBUSB_ERROR_BUSY:
-            return text + " (the interface is held by another program)";
-        default:
-            return text;
+    case LIBUSB_ERROR_PIPE:
+        return text + " (the device stalled the request)";
+    case LIBUSB_ERROR_TIMEOUT:
+        return text + " (the device did not answer in time)";
+    case LIBUSB_ERROR_NO_DEVICE:
+        return text + " (the device was disconnected)";
+    case LIBUSB_ERROR_ACCESS:
+        return text + " (no permission to open the device)";
+    case LIBUSB_ERROR_BUSY:
+        return text + " (the interface is held by another program)";
+    default:
+        return text;
     }
 }
 
@@ -228,94 +226,6 @@ bool UsbPrinterHandle::Claim(std::string* error) {
         m_bClaimed = true;
     }
     return true;
-}
-
-bool OpenUsbPrinter(LibusbSession& session, const UsbInterfaceAddress& address,
-                    OpenedUsbPrinter* printer, std::string* error) {
-    if (!session.Context()) {
-        *error = session.InitError();
-        return false;
-    }
-    DeviceList list;
-    list.count = libusb_get_device_list(session.Context(), &list.devices);
-    if (list.count < 0) {
-        *error = "listing USB devices: " + LibusbErrorText(static_cast<int>(list.count));
-        return false;
-    }
-    *error = "no such USB printer attached";
-    for (ssize_t i = 0; i < list.count; ++i) {
-        libusb_device* device = list.devices[i];
-        libusb_device_descriptor desc;
-        PrinterInterface iface;
-        if (libusb_get_device_descriptor(device, &desc) != 0 || desc.idVendor != address.vendorId ||
-            desc.idProduct != address.productId) {
-            continue;
-        }
-        if (address.byLocation && (libusb_get_bus_number(device) != address.busNumber ||
-                                   libusb_get_device_address(device) != address.address)) {
-            continue;
-        }
-        if (!FindPrinterInterface(device, &iface)) {
-            continue;
-        }
-        libusb_device_handle* handle = nullptr;
-        const int r = libusb_open(device, &handle);
-        if (r != 0) {
-            *error = "opening the USB printer: " + LibusbErrorText(r);
-            continue;
-        }
-        if (!address.byLocation && StringDescriptor(handle, desc.iSerialNumber) != address.serial) {
-            libusb_close(handle);
-            continue;
-        }
-        printer->handle = handle;
-        printer->interfaceNumber = iface.number;
-        printer->bulkIn = iface.bulkIn;
-        printer->bulkOut = iface.bulkOut;
-        printer->inPacketSize = iface.inPacketSize;
-        error->clear();
-        return true;
-    }
-    return false;
-}
-
-bool SendRawToUsbPrinter(LibusbSession& session, const UsbInterfaceAddress& address,
-                         std::FILE* data, unsigned timeoutMs, std::string* error) {
-    OpenedUsbPrinter printer;
-    if (!OpenUsbPrinter(session, address, &printer, error)) {
-        return false;
-    }
-    bool ok = false;
-    if (!printer.bulkOut) {
-        *error = "the printer interface has no bulk OUT pipe";
-    } else {
-        libusb_set_auto_detach_kernel_driver(printer.handle, 1);
-        const int claim = libusb_claim_interface(printer.handle, printer.interfaceNumber);
-        if (claim != 0) {
-            *error = "claiming the printer interface: " + LibusbErrorText(claim);
-        } else {
-            std::unique_ptr<unsigned char[]> piece(new unsigned char[65536]);
-            ok = std::fseek(data, 0, SEEK_SET) == 0;
-            std::size_t n = 0;
-            while (ok && (n = std::fread(piece.get(), 1, 65536, data)) > 0) {
-                int sent = 0;
-                const int r = libusb_bulk_transfer(printer.handle, printer.bulkOut, piece.get(),
-                                                   static_cast<int>(n), &sent, timeoutMs);
-                if (r != 0 || sent != static_cast<int>(n)) {
-                    *error = "sending to the printer: " + LibusbErrorText(r ? r : LIBUSB_ERROR_IO);
-                    ok = false;
-                }
-            }
-            if (ok && std::ferror(data)) {
-                *error = "reading the spooled job back";
-                ok = false;
-            }
-            // Releasing with automatic detach gives the interface back to the kernel driver.
-            libusb_release_interface(printer.handle, printer.interfaceNumber);
-        }
-    }
-    libusb_close(printer.handle);
-    return ok;
 }
 
 }  // namespace marnel

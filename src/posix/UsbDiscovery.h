@@ -4,7 +4,6 @@
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
@@ -76,18 +75,5 @@ private:
     std::uint16_t m_nInPacketSize = 0;
     bool m_bClaimed = false;
 };
-
-// An opened printer-class device with the endpoints of its printer interface.
-struct OpenedUsbPrinter {
-    libusb_device_handle* handle = nullptr;
-    std::uint8_t interfaceNumber = 0;
-    std::uint8_t bulkIn = 0;
-    std::uint8_t bulkOut = 0;
-    std::uint16_t inPacketSize = 0;
-};
-bool OpenUsbPrinter(LibusbSession& session, const UsbInterfaceAddress& address,
-                    OpenedUsbPrinter* printer, std::string* error);
-bool SendRawToUsbPrinter(LibusbSession& session, const UsbInterfaceAddress& address,
-                         std::FILE* data, unsigned timeoutMs, std::string* error);
 
 }  // namespace marnel

@@ -9,8 +9,6 @@
 #include <utility>
 #include <vector>
 
-#include "platform/RegistryLayout.h"
-
 namespace marnel {
 
 namespace {
@@ -57,63 +55,6 @@ std::vector<std::string> Split(const std::string& s, char separator) {
         }
         start = at + 1;
     }
-}
-
-bool IsPlainSerial(const std::string& serial) {
-    if (serial.empty() || serial.size() > 126) {
-        return false;
-    }
-    for (unsigned char c : serial) {
-        if (!std::isalnum(c) && c != '-' && c != '_' && c != '.') {
-            return false;
-        }
-    }
-    return true;
-}
-
-bool ParseHex16(const std::string& text, std::uint16_t* value) {
-    if (text.size() != 4) {
-        return false;
-    }
-    for (unsigned char c : text) {
-        if (!std::isxdigit(c)) {
-            return false;
-        }
-    }
-    *value = static_cast<std::uint16_t>(std::stoul(text, nullptr, 16));
-    return true;
-}
-
-bool ParseDecimal8(const std::string& text, std::uint8_t* value) {
-    if (text.empty() || text.size() > 3) {
-        return false;
-    }
-    for (unsigned char c : text) {
-        if (!std::isdigit(c)) {
-            return false;
-        }
-    }
-    const unsigned long v = std::stoul(text);
-    if (v > 255) {
-        return false;
-    }
-    *value = static_cast<std::uint8_t>(v);
-    return true;
-}
-
-// RFC 3986: ALPHA *( ALPHA / DIGIT / "+" / "-" / "." ) ":"
-bool HasUriScheme(const std::string& uri) {
-    const std::size_t colon = uri.find(':');
-    if (colon == std::string::npos || !std::isalpha(static_cast<unsigned char>(uri[0]))) {
-        return false;
-    }
-    for (std::size_t i = 1; i < colon; ++i) {
-        const unsigned char c = static_cast<unsigned char>(uri[i]);
-        if (!std::isalnum(c) && c != '+' && c != '-' && c != '.') {
-            return false;
-        }
-    }
-    return true;
 }
 
 }  // namespace
@@ -313,77 +254,10 @@ bool UsbUriNamesDevice(const std::string& uri, const UsbPrinterDevice& device) {
     return !u.hasLocation || u.location == device.portPath;
 }
 
-std::string PresentedUsbPort(const std::string& uri) {
-    UsbUri u;
-    if (!ParseUsbUri(uri, &u)) {
-        return std::string();
-    }
-    UsbPrinterDevice named;
-    named.manufacturer = u.make;
-    named.model = u.model;
-    named.serial = u.serial;
-    named.portPath = u.location;
-    return UsbDeviceUri(named, u.hasLocation) + "#";
-}
-
-std::string PresentedQueuePort(const std::string& uri) {
-    const std::string usb = PresentedUsbPort(uri);
-    if (!usb.empty()) {
-        return usb;
-    }
-    return HasUriScheme(uri) ? uri : uri + " (not a URI)";
-}
-
-std::string UsbInstanceId(const UsbPrinterDevice& device, bool serialIsUnique) {
-    if (serialIsUnique && IsPlainSerial(device.serial)) {
-        return device.serial;
-    }
-    char location[32];
-    std::snprintf(location, sizeof location, "BUS%03u&DEV%03u", device.busNumber, device.address);
-    return location;
-}
-
 std::string UsbDeviceKeyName(const UsbPrinterDevice& device) {
     char name[32];
     std::snprintf(name, sizeof name, "VID_%04X&PID_%04X", device.vendorId, device.productId);
     return name;
-}
-
-std::string UsbInterfacePath(const UsbPrinterDevice& device, const std::string& instanceId) {
-    return std::string("\\\\?\\USB#") + UsbDeviceKeyName(device) + "#" + instanceId + "#" +
-           kUsbPrintInterfaceClass;
-}
-
-bool ParseUsbInterfacePath(const std::string& path, UsbInterfaceAddress* address) {
-    const std::vector<std::string> parts = Split(path, '#');
-    if (parts.size() != 4 || !AsciiEqualsNoCase(parts[0], "\\\\?\\USB") ||
-        !AsciiEqualsNoCase(parts[3], kUsbPrintInterfaceClass)) {
-        return false;
-    }
-    const std::vector<std::string> ids = Split(parts[1], '&');
-    UsbInterfaceAddress a;
-    if (ids.size() != 2 || !StartsWithIgnoringCase(ids[0], "VID_") ||
-        !StartsWithIgnoringCase(ids[1], "PID_") || !ParseHex16(ids[0].substr(4), &a.vendorId) ||
-        !ParseHex16(ids[1].substr(4), &a.productId)) {
-        return false;
-    }
-    const std::string& instance = parts[2];
-    if (instance.find('&') != std::string::npos) {
-        const std::vector<std::string> location = Split(instance, '&');
-        if (location.size() != 2 || !StartsWithIgnoringCase(location[0], "BUS") ||
-            !StartsWithIgnoringCase(location[1], "DEV") ||
-            !ParseDecimal8(location[0].substr(3), &a.busNumber) ||
-            !ParseDecimal8(location[1].substr(3), &a.address)) {
-            return false;
-        }
-        a.byLocation = true;
-    } else if (IsPlainSerial(instance)) {
-        a.serial = instance;
-    } else {
-        return false;
-    }
-    *address = a;
-    return true;
 }
 
 }  // namespace marnel

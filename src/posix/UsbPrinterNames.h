@@ -5,7 +5,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -30,11 +29,6 @@ struct UsbPrinterDevice {
     int kernelDriver = -1;  // 1: a kernel driver holds the printer interface, 0: none, -1: unknown
     std::shared_ptr<libusb_device> usb;  // the device itself, to open it by; null in tests
 };
-
-// Lists the attached printer-class devices; false, with the cause in
-// *error, when that is impossible. The spooler and the checkup share one.
-using UsbDeviceLister =
-    std::function<bool(std::vector<UsbPrinterDevice>* devices, std::string* error)>;
 
 // The value of `key` (MFG, MDL, ...) in an IEEE 1284 device ID, or of its long
 // form (MANUFACTURER, MODEL); empty when absent. Keys ignore letter case.
@@ -79,42 +73,7 @@ std::string UsbDeviceUri(const UsbPrinterDevice& device, bool locate = false);
 // a serial may hold "&", "=", "?" or "#", which CUPS leaves unencoded.
 bool UsbUriNamesDevice(const std::string& uri, const UsbPrinterDevice& device);
 
-// The port name a usb:// device URI is presented under: the URI with each
-// part percent-encoded afresh and "#" (an empty fragment) at its end. Only
-// the end holds a "#" and only the start "usb://", so no such name holds
-// another, whatever the queue's URI held. Empty for a URI that is not
-// usb://MAKE/MODEL.
-std::string PresentedUsbPort(const std::string& uri);
-
-// The port name any queue's device URI is presented under: a usb:// URI's
-// as PresentedUsbPort writes it, any other URI as it stands, and what is no
-// URI at all (no valid scheme, which CUPS itself refuses) with " (not a URI)"
-// after it. Printer node names hold no blank, so the walk for such a queue
-// finds no USB printer: unmarked, "&usb://Zarvel/KQ-10?serial=SN1" lies
-// inside the name of SN1's node at just the length that cuts out that
-// node's own parent id prefix, and would open that device.
-std::string PresentedQueuePort(const std::string& uri);
-
-// The instance id of the device below Enum\USB\VID_xxxx&PID_xxxx: its serial
-// when that is a plain word, otherwise its bus location "BUSbbb&DEVddd"
-// (never a serial, which may not hold "&").
-std::string UsbInstanceId(const UsbPrinterDevice& device, bool serialIsUnique);
-
-// "VID_1A2B&PID_0010"
+// "VID_1A2B&PID_0010": a device named by its ids, where it gave no name.
 std::string UsbDeviceKeyName(const UsbPrinterDevice& device);
-
-// \\?\USB#VID_1A2B&PID_0010#<instance>#{28d78fad-...}
-std::string UsbInterfacePath(const UsbPrinterDevice& device, const std::string& instanceId);
-
-// The parts of an interface path; false when `path` is not one.
-struct UsbInterfaceAddress {
-    std::uint16_t vendorId = 0;
-    std::uint16_t productId = 0;
-    std::string serial;       // set when the instance is a serial
-    bool byLocation = false;  // set when the instance is a bus location
-    std::uint8_t busNumber = 0;
-    std::uint8_t address = 0;
-};
-bool ParseUsbInterfacePath(const std::string& path, UsbInterfaceAddress* address);
 
 }  // namespace marnel

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "platform/Registry.h"
-#include "platform/RegistryTree.h"
+#include "sim/RegistryTree.h"
 
 namespace marnel {
 

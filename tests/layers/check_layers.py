@@ -30,9 +30,7 @@ RULES = {
              "device/RegistryDeviceBus.h"],
             "a back end implements seams; the simulator also speaks the device's side of the wire "
             "and finds its units by the Windows locator"),
-    "posix": (["platform", "device/RegistryDeviceBus.h"],
-              "a back end implements seams and decides nothing; for now it finds its units by "
-              "the Windows locator over the registry it presents"),
+    "posix": (["platform"], "a back end implements seams and decides nothing"),
     "win32": (["platform", "device/RegistryDeviceBus.h"],
               "a back end implements seams and decides nothing; the walks it finds units by are "
               "the core's"),

@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -336,7 +337,7 @@ TEST_F(CliOnLinuxTest, TheSelfTestsRestoreCommandReachesTheUnitItNames) {
     first.SetScript(ServiceScript(1));
     ToolRun list = Marnel("list");
     ASSERT_NE(list.out.find("  Zarvel KQ-10\n    driver: Zarvel KQ-10\n"
-                            "    port:   usb://Zarvel/KQ-10?serial=KQ10SN0003#\n"),
+                            "    port:   usb://Zarvel/KQ-10?serial=KQ10SN0003\n"),
               std::string::npos)
         << "the second unit did not take the name\n"
         << list.out;
@@ -347,6 +348,81 @@ TEST_F(CliOnLinuxTest, TheSelfTestsRestoreCommandReachesTheUnitItNames) {
     EXPECT_EQ(first.StoredParameters(),
               std::vector<std::uint8_t>(original.begin(), original.end()));
     EXPECT_EQ(second.VendorRequests(), askedByList);
+}
+
+// A serial with blanks, URI delimiters and a character past ASCII: listed
+// as the unit gives it, and found by it.
+TEST_F(CliOnLinuxTest, AnySerialIsListedAndFound) {
+    const std::string serial = "A B#?&=%\xC3\xA9";
+    EmulatedPrinter odd(*m_testbed, QueuelessKq10(serial, 5));
+    odd.SetScript(ServiceScript(1));
+    ToolRun list = Marnel("list");
+    EXPECT_NE(list.out.find("    port:   usb://Zarvel/KQ-10?serial=A%20B#?&=%25%C3%A9\n"
+                            "    state:  online\n    serial: " +
+                            serial + "\n"),
+              std::string::npos)
+        << list.out;
+    ToolRun version = Marnel("--serial '" + serial + "' version");
+    EXPECT_EQ(version.status, 0) << version.out;
+    EXPECT_NE(version.out.find("1.00K"), std::string::npos) << version.out;
+}
+
+// A queue-less unit that stops taking the firmware: a stall is said with
+// what the unit took; Ctrl+C while its pipe hangs ends the tool at once.
+TEST_F(CliOnLinuxTest, AFirmwareJobTheUnitStopsTakingEndsWithItsCause) {
+    EmulatedPrinter::Script full;
+    full.mode = EmulatedPrinter::Mode::kUpdate;
+    full.bulkOutTakes = 131072;
+    full.bulkOutStallsWhenFull = true;
+    m_zt->SetScript(full);
+    const std::string firmware = m_scratch + "/fw.kvf";
+    std::ofstream(firmware, std::ios::binary) << std::string(300000, 'z');
+    const std::string arguments =
+        "--printer 'Zarvel ZT-5' firmware " + firmware + " --yes --timeout 10 --no-verify";
+    ToolRun run = Marnel(arguments);
+    EXPECT_EQ(run.status, 1) << run.out;
+    EXPECT_NE(run.out.find("Failed to send the firmware."), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("the device took 131072 bytes of the job, then LIBUSB_ERROR_PIPE"),
+              std::string::npos)
+        << run.out;
+    EXPECT_EQ(m_zt->BulkOutData().size(), 131072u);
+
+    full.bulkOutStallsWhenFull = false;
+    m_zt->SetScript(full);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        setenv("CUPS_SERVER", (CupsDir() + "/cups.sock").c_str(), 1);
+        const int out = open((m_scratch + "/interrupted.out").c_str(), O_WRONLY | O_CREAT, 0600);
+        dup2(out, STDOUT_FILENO);
+        dup2(out, STDERR_FILENO);
+        execl(MARNEL_TOOL, MARNEL_TOOL, "--printer", "Zarvel ZT-5", "firmware", firmware.c_str(),
+              "--yes", "--timeout", "10", "--no-verify", static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    const std::size_t before = m_zt->Log().size();
+    auto hangs = [&] {
+        const std::vector<std::string> log = m_zt->Log();
+        for (std::size_t i = before; i < log.size(); ++i) {
+            if (log[i].find("(full)") != std::string::npos) {
+                return true;
+            }
+        }
+        return false;
+    };
+    for (int i = 0; i < 1000 && !hangs(); ++i) {
+        usleep(10000);
+    }
+    ASSERT_TRUE(hangs()) << "the job never reached the full pipe";
+    kill(child, SIGINT);
+    const auto signalled = std::chrono::steady_clock::now();
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_LT(std::chrono::steady_clock::now() - signalled, std::chrono::seconds(1));
+    std::ifstream said(m_scratch + "/interrupted.out");
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 130)
+        << status << "\n"
+        << std::string(std::istreambuf_iterator<char>(said), {});
 }
 
 // Ctrl+C while a firmware job goes to a CUPS queue cancels the job: none is

@@ -73,12 +73,22 @@ std::string DeviceRecord(const EmulatedPrinter::Identity& id, const std::string&
     return r;
 }
 
+// The text is UTF-8, of characters in the Basic Multilingual Plane.
 std::vector<std::uint8_t> StringDescriptor(const std::string& text) {
-    std::vector<std::uint8_t> d = {static_cast<std::uint8_t>(2 + 2 * text.size()), 0x03};
-    for (char c : text) {
+    std::vector<std::uint8_t> d = {0, 0x03};
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        unsigned c = static_cast<unsigned char>(text[i]);
+        if (c >= 0xE0 && i + 2 < text.size()) {
+            c = ((c & 0x0F) << 12) | ((text[i + 1] & 0x3F) << 6) | (text[i + 2] & 0x3F);
+            i += 2;
+        } else if (c >= 0xC0 && i + 1 < text.size()) {
+            c = ((c & 0x1F) << 6) | (text[i + 1] & 0x3F);
+            i += 1;
+        }
         d.push_back(static_cast<std::uint8_t>(c));
-        d.push_back(0);
+        d.push_back(static_cast<std::uint8_t>(c >> 8));
     }
+    d[0] = static_cast<std::uint8_t>(d.size());
     return d;
 }
 
@@ -152,6 +162,7 @@ void EmulatedPrinter::Unplug() {
 void EmulatedPrinter::SetScript(const Script& script) {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_script = script;
+    m_bulkOutBeforeScript = m_bulkOut.size();
 }
 
 std::vector<std::string> EmulatedPrinter::Log() const {
@@ -345,6 +356,15 @@ void EmulatedPrinter::SubmitUrb(UMockdevIoctlData* urbData) {
                 m_bulkIn.pop_front();
             }
             Finish(urbData, 0, n);
+        }
+    } else if (urb->type == USBDEVFS_URB_TYPE_BULK &&
+               m_bulkOut.size() - m_bulkOutBeforeScript + static_cast<std::size_t>(length) >
+                   m_script.bulkOutTakes) {
+        m_log.push_back("bulk-out " + std::to_string(length) + " (full)");
+        if (m_script.bulkOutStallsWhenFull) {
+            Finish(urbData, -EPIPE, 0);
+        } else {
+            m_pending.push_back(urbData);  // the host times out
         }
     } else if (urb->type == USBDEVFS_URB_TYPE_BULK) {
         m_log.push_back("bulk-out " + std::to_string(length));

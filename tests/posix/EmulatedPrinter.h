@@ -3,12 +3,13 @@
 // commands with status polls, the parameter block, the version and the
 // report over bulk IN in whole packets, and a kernel printer driver that a
 // claim detaches and a release re-attaches. Faults: a stall, a silent device,
-// update mode, refused stores. It can be unplugged. Tests run under
-// umockdev-wrapper.
+// update mode, refused stores, a bulk OUT pipe that fills. It can be
+// unplugged. Tests run under umockdev-wrapper.
 #pragma once
 
 #include <gtest/gtest.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <deque>
 #include <map>
@@ -75,6 +76,10 @@ public:
         std::uint16_t stallValue = 0xFFFF;      // a vendor request with this wValue stalls
         bool answersDeviceId = true;            // GET_DEVICE_ID, as a bound kernel driver would refuse
         bool refusesStores = false;             // a store keeps the old block and its status fails
+        // From now on the bulk OUT pipe takes this many bytes, whole
+        // transfers only, and then stalls, or never answers again.
+        std::size_t bulkOutTakes = SIZE_MAX;
+        bool bulkOutStallsWhenFull = false;
     };
 
     EmulatedPrinter(UsbTestbed& testbed, const Identity& identity);
@@ -125,6 +130,7 @@ private:
     std::vector<std::uint8_t> m_staged;
     std::vector<std::uint8_t> m_stored;
     std::vector<std::uint8_t> m_bulkOut;
+    std::size_t m_bulkOutBeforeScript = 0;
     int m_busyLeft = 0;
     bool m_driverBound = true;
 };

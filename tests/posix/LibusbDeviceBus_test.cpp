@@ -56,10 +56,10 @@ protected:
                               received);
     }
 
-    PrinterLook m_look;
     std::unique_ptr<UsbTestbed> m_testbed;
     std::unique_ptr<EmulatedPrinter> m_printer;
     std::unique_ptr<LibusbSession> m_session;
+    PrinterLook m_look;  // its devices go before their session
     std::unique_ptr<LibusbDeviceBus> m_bus;
 };
 

@@ -1,4 +1,4 @@
-#include "platform/RegistryTree.h"
+#include "sim/RegistryTree.h"
 
 #include "platform/AsciiCase.h"
 

@@ -1,11 +1,11 @@
-// A registry held in memory, for the back ends that present one of their own:
-// keys below HKEY_LOCAL_MACHINE with their values, and the keys a walk holds
-// open, read with the limits of the real listing and value calls. A subkey
-// name of 256 characters or more lists as ERROR_MORE_DATA; a value of more
-// than 256 bytes cannot be read. Subkeys list in the order they were added.
-// Key and value names match ignoring ASCII case, as in the real registry. An
-// open key holds its node, so a key deleted (or a tree cleared) while it is
-// open goes on working.
+// A registry held in memory, under the simulator's registry: keys below
+// HKEY_LOCAL_MACHINE with their values, and the keys a walk holds open, read
+// with the limits of the real listing and value calls. A subkey name of 256
+// characters or more lists as ERROR_MORE_DATA; a value of more than 256
+// bytes cannot be read. Subkeys list in the order they were added. Key and
+// value names match ignoring ASCII case, as in the real registry. An open
+// key holds its node, so a key deleted (or a tree cleared) while it is open
+// goes on working.
 #pragma once
 
 #include <cstddef>
