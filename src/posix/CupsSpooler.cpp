@@ -1,5 +1,7 @@
 #include "posix/CupsSpooler.h"
 
+#include "platform/AsciiCase.h"
+
 #include <cups/cups.h>
 
 #include <cctype>
@@ -104,38 +106,19 @@ bool CupsSpooler::ListQueues(std::vector<Queue>* queues) {
     return true;
 }
 
-bool CupsSpooler::QueryQueue(const std::string& name, Queue* queue) {
-    char uri[HTTP_MAX_URI];
-    if (httpAssembleURIf(HTTP_URI_CODING_ALL, uri, sizeof uri, "ipp", nullptr, "localhost", 0,
-                         "/printers/%s", name.c_str()) != HTTP_URI_STATUS_OK) {
-        m_strLastError = "not a CUPS queue name: " + name;
+bool CupsSpooler::FindQueue(const std::string& name, Queue* queue) {
+    std::vector<Queue> queues;
+    if (!ListQueues(&queues)) {
         return false;
     }
-    ipp_t* request = ippNewRequest(IPP_OP_GET_PRINTER_ATTRIBUTES);
-    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri);
-    ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes",
-                  static_cast<int>(sizeof kQueueAttributes / sizeof *kQueueAttributes), nullptr,
-                  kQueueAttributes);
-    ipp_t* response = cupsDoRequest(CUPS_HTTP_DEFAULT, request, "/");
-    if (!response || ippGetStatusCode(response) > IPP_STATUS_OK_EVENTS_COMPLETE) {
-        Fail("asking CUPS for queue " + name);
-        ippDelete(response);
-        return false;
+    for (const Queue& found : queues) {
+        if (AsciiEqualsNoCase(found.name, name)) {  // as CUPS finds its queues
+            *queue = found;
+            return true;
+        }
     }
-    Queue found;
-    bool local = true;
-    ipp_attribute_t* attr = ippFirstAttribute(response);
-    while (attr && ippGetGroupTag(attr) != IPP_TAG_PRINTER) {
-        attr = ippNextAttribute(response);
-    }
-    ReadQueue(response, attr, &found, &local);
-    ippDelete(response);
-    if (found.name.empty() || !local) {
-        m_strLastError = "no local CUPS queue " + name;
-        return false;
-    }
-    *queue = found;
-    return true;
+    m_strLastError = "no local CUPS queue " + name;
+    return false;
 }
 
 PrinterInfo CupsSpooler::ToPrinterInfo(const Queue& queue) {
@@ -202,7 +185,7 @@ PrinterList CupsSpooler::EnumLocalPrinters() {
 
 BOOL CupsSpooler::OpenPrinter(const std::string& printerName, PrinterHandle* printer) {
     Queue queue;
-    if (printerName.empty() || !QueryQueue(printerName, &queue)) {
+    if (printerName.empty() || !FindQueue(printerName, &queue)) {
         return 0;
     }
     auto* opened = new Printer;
@@ -214,7 +197,7 @@ BOOL CupsSpooler::OpenPrinter(const std::string& printerName, PrinterHandle* pri
 PrinterQuery CupsSpooler::GetPrinter(PrinterHandle printer) {
     PrinterQuery query;
     Queue queue;
-    if (!printer || !QueryQueue(static_cast<Printer*>(printer)->name, &queue)) {
+    if (!printer || !FindQueue(static_cast<Printer*>(printer)->name, &queue)) {
         query.status = SpoolerQueryStatus::kSizeQueryFailed;
         return query;
     }

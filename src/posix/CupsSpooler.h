@@ -62,7 +62,8 @@ public:
 private:
     struct Printer;
 
-    bool QueryQueue(const std::string& name, Queue* queue);
+    // The local queue of this name, as ListQueues gives it.
+    bool FindQueue(const std::string& name, Queue* queue);
     void AbandonJob(Printer* printer);
     void Fail(const std::string& what);
 

@@ -51,22 +51,15 @@ std::string PosixSpooler::LastError() const {
     return m_strLastError.empty() ? m_cups.LastError() : m_strLastError;
 }
 
-bool PosixSpooler::Find(const std::string& printerName, PrinterInfo* info, OfflineReason* offline,
-                        const UsbPrinterDevice** device) {
-    const PrinterLook& look = m_look();
+const UsbMatchedPrinter* PosixSpooler::Find(const PrinterLook& look,
+                                            const std::string& printerName) {
     for (const UsbMatchedPrinter& printer : look.match.printers) {
         if (printer.info.printerName == printerName) {
-            *info = Present(look, printer, offline);
-            if (device) {
-                *device = printer.queue < 0 && printer.device >= 0
-                              ? &look.devices[static_cast<std::size_t>(printer.device)]
-                              : nullptr;
-            }
-            return true;
+            return &printer;
         }
     }
     m_strLastError = "no printer named " + printerName;
-    return false;
+    return nullptr;
 }
 
 PrinterList PosixSpooler::EnumLocalPrinters() {
@@ -86,9 +79,13 @@ PrinterList PosixSpooler::EnumLocalPrinters() {
 }
 
 OfflineReason PosixSpooler::ExplainOffline(const PrinterInfo& printer) {
-    PrinterInfo info;
+    const PrinterLook& look = m_look();
+    const UsbMatchedPrinter* listed = Find(look, printer.printerName);
     OfflineReason offline;
-    return Find(printer.printerName, &info, &offline, nullptr) ? offline : OfflineReason();
+    if (listed) {
+        Present(look, *listed, &offline);
+    }
+    return offline;
 }
 
 std::string PosixSpooler::ModelName(const PrinterInfo& printer) {
@@ -97,15 +94,17 @@ std::string PosixSpooler::ModelName(const PrinterInfo& printer) {
 
 BOOL PosixSpooler::OpenPrinter(const std::string& printerName, PrinterHandle* printer) {
     m_strLastError.clear();
-    PrinterInfo info;
-    const UsbPrinterDevice* device = nullptr;
-    if (printerName.empty() || !Find(printerName, &info, nullptr, &device)) {
+    const PrinterLook& look = m_look();
+    const UsbMatchedPrinter* listed = Find(look, printerName);
+    if (printerName.empty() || !listed) {
         return 0;
     }
     auto* h = new Handle;
     h->name = printerName;
-    h->queue = device == nullptr;
-    h->device = device ? *device : UsbPrinterDevice();
+    h->queue = listed->queue >= 0;
+    if (!h->queue && listed->device >= 0) {
+        h->device = look.devices[static_cast<std::size_t>(listed->device)];
+    }
     *printer = h;
     return 1;
 }
@@ -113,7 +112,10 @@ BOOL PosixSpooler::OpenPrinter(const std::string& printerName, PrinterHandle* pr
 PrinterQuery PosixSpooler::GetPrinter(PrinterHandle printer) {
     PrinterQuery query;
     auto* h = static_cast<Handle*>(printer);
-    if (h && Find(h->name, &query.info, nullptr, nullptr)) {
+    const PrinterLook& look = m_look();
+    const UsbMatchedPrinter* listed = h ? Find(look, h->name) : nullptr;
+    if (listed) {
+        query.info = Present(look, *listed, nullptr);
         query.status = SpoolerQueryStatus::kOk;
     }
     return query;
@@ -145,6 +147,10 @@ DWORD PosixSpooler::StartDocPrinter(PrinterHandle printer, const DocInfo& doc) {
     if (h->job || doc.dataType != "RAW" || doc.outputFile) {
         m_strLastError = h->job ? "a job is already open on this printer"
                                 : "only raw jobs to the device are supported";
+        return 0;
+    }
+    if (!h->device.usb) {
+        m_strLastError = "the printer leads to no device";
         return 0;
     }
     h->job = UsbDeviceJob::Start(h->device, m_jobOptions, &m_strLastError);

@@ -46,10 +46,8 @@ public:
 private:
     struct Handle;
 
-    // The printer of this name in the current look, as listed and with why
-    // it is offline; false when there is none.
-    bool Find(const std::string& printerName, PrinterInfo* info, OfflineReason* offline,
-              const UsbPrinterDevice** device);
+    // The printer of this name in `look`; null, with the cause, when there is none.
+    const UsbMatchedPrinter* Find(const PrinterLook& look, const std::string& printerName);
 
     CupsSpooler& m_cups;
     PrinterLooker m_look;
