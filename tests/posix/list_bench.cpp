@@ -46,7 +46,7 @@ double ListSeconds(int count) {
     std::vector<std::unique_ptr<EmulatedPrinter>> units;
     for (int i = 0; i < count; ++i) {
         EmulatedPrinter::Identity id;
-        char serial[16];
+        char serial[24];
         std::snprintf(serial, sizeof serial, "KQ10SN%04d", i + 1);
         id.serial = serial;
         id.address = static_cast<std::uint8_t>(2 + i);
