@@ -66,6 +66,23 @@ struct DocInfo {
     std::string dataType;    // "RAW"
 };
 
+// Where a job whose document ended stands now.
+enum class JobState {
+    kDone,       // delivered to the device, or on its way there (printing, completed)
+    kPending,    // waiting for its turn
+    kHeld,       // held until someone releases it
+    kStopped,    // stopped by the spooler (an error, a printer that stopped)
+    kCancelled,  // cancelled or aborted by the spooler: nothing more of it goes out
+    kUnknown,    // the spooler could not be asked; LastError says why
+};
+
+struct JobStatus {
+    JobState state = JobState::kUnknown;
+    bool queueStopped = false;  // the queue prints nothing now (paused, stopped)
+    std::string reason;         // the spooler's own words for the state; empty when none
+    std::string fix;            // the command that lets the queue deliver jobs; empty when none
+};
+
 class ISpooler {
 public:
     virtual ~ISpooler() = default;
@@ -108,6 +125,15 @@ public:
     virtual BOOL EndDocPrinter(PrinterHandle printer) = 0;
     // Deletes the job so that no part of it reaches the device.
     virtual BOOL CancelJob(PrinterHandle printer, DWORD jobId) = 0;
+
+    // GetJobA(level 1): where job `jobId` of `printer` stands, once its
+    // document ended. A job the spooler no longer holds has left the queue
+    // for the device (kDone); kUnknown when it could not be asked.
+    virtual JobStatus GetJob(PrinterHandle printer, DWORD jobId) = 0;
+
+    // Why the last call that failed failed, in the system's words, taken
+    // when it failed; empty before any failure.
+    virtual std::string LastError() const = 0;
 };
 
 }  // namespace marnel

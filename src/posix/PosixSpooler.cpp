@@ -47,7 +47,7 @@ PosixSpooler::PosixSpooler(CupsSpooler& cups, LibusbSession& session, UsbDeviceL
 
 PosixSpooler::~PosixSpooler() = default;
 
-const std::string& PosixSpooler::LastError() const {
+std::string PosixSpooler::LastError() const {
     return m_strLastError.empty() ? m_cups.LastError() : m_strLastError;
 }
 
@@ -330,6 +330,16 @@ BOOL PosixSpooler::CancelJob(PrinterHandle printer, DWORD jobId) {
     }
     h->DropJob();
     return 1;
+}
+
+JobStatus PosixSpooler::GetJob(PrinterHandle printer, DWORD jobId) {
+    auto* h = static_cast<Handle*>(printer);
+    if (h && h->cups) {
+        return m_cups.GetJob(h->cups, jobId);
+    }
+    JobStatus status;
+    status.state = h ? JobState::kDone : JobState::kUnknown;
+    return status;
 }
 
 }  // namespace marnel
