@@ -17,14 +17,6 @@ public:
 
     std::string Description() const override { return "this machine"; }
 
-    std::string LastError() const override {
-        std::string error = m_platform.LastDeviceError();
-        if (error.empty()) {
-            error = m_platform.UsbError();
-        }
-        return error;
-    }
-
 private:
     PosixPlatform m_platform;
 };
