@@ -92,6 +92,7 @@ int ExitStatusFor(const Outcome& outcome) {
         case OutcomeKind::kOutOfMemory:
         case OutcomeKind::kCancelled:
         case OutcomeKind::kSentNotVerified:
+        case OutcomeKind::kJobHeld:
             break;
     }
     return kExitDeviceFailed;

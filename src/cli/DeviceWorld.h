@@ -31,9 +31,6 @@ public:
     virtual void OnVersionUpPrompt() {}
     // And back in its service mode when asked to, after the upgrade.
     virtual void OnServiceModePrompt() {}
-
-    // Why the last device or spooler call failed, for the expert; empty when unknown.
-    virtual std::string LastError() const { return std::string(); }
 };
 
 // The simulated world with one device of `model` ("KQ-10", "ZT-5", ...).

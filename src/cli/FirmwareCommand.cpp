@@ -19,6 +19,23 @@ std::string Bytes(const std::string& ranges) {
     return (ranges.find_first_of("-,") == std::string::npos ? "byte " : "bytes ") + ranges;
 }
 
+// "Firmware not sent: the queue held the job (job-hold-until-specified); the
+// job was cancelled." A job stopped or dropped part way may have given the
+// unit some of it.
+std::string JobHeldText(const FirmwareOutcome& outcome) {
+    const JobState state = outcome.job.state;
+    const bool partly = state == JobState::kStopped || state == JobState::kCancelled;
+    std::string text =
+        (partly ? "Firmware not sent whole: " : "Firmware not sent: ") + outcome.Detail();
+    if (state == JobState::kCancelled) {
+        return text + ".";
+    }
+    return text + (outcome.cancelFailure.empty()
+                       ? "; the job was cancelled."
+                       : "; the job could not be cancelled (" + outcome.cancelFailure +
+                             "): cancel it before the queue is released.");
+}
+
 // The technician's side of an upgrade on the console: Enter (or --yes
 // polling) for the update mode, a bar or JSON lines for the job.
 class CConsoleFirmwareObserver : public IFirmwareObserver {
@@ -198,7 +215,13 @@ int DeviceCommands::RenderFirmwareFailure(const std::string& file,
             m_console.Failure(LoadString(IDS_FAILED_SEND_FIRMWARE),
                               outcome.stage == FirmwareStage::kPrinter
                                   ? outcome.Detail() + "; nothing was sent"
-                                  : m_world.LastError());
+                                  : outcome.Detail());
+            break;
+        case OutcomeKind::kJobHeld:
+            m_console.Failure(JobHeldText(outcome),
+                              outcome.job.fix.empty()
+                                  ? std::string()
+                                  : "to let the queue deliver jobs: " + outcome.job.fix);
             break;
         case OutcomeKind::kFileChanged:
             m_console.Failure(FormatString1(IDS_FIRMWARE_CHANGED, file));

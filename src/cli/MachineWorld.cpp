@@ -25,11 +25,6 @@ public:
 
     std::string Description() const override { return "this machine"; }
 
-    std::string LastError() const override {
-        const std::string error = m_platform.LastSpoolerError();
-        return error.empty() ? m_platform.UsbError() : error;
-    }
-
 private:
     PosixPlatform m_platform{MachineOptions()};
 };

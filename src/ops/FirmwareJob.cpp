@@ -30,21 +30,31 @@ DWORD FirmwarePieceSize(std::uint64_t length) {
 
 FirmwareJobResult SendFirmwareJob(ISpooler& spooler, PrinterHandle printer, CFile& file,
                                   std::uint64_t length, const FirmwareProgress& progress,
-                                  const FirmwarePieceTap& tap) {
+                                  const FirmwarePieceTap& tap, SpooledJob* job) {
     const DWORD pieceSize = FirmwarePieceSize(length);
     std::unique_ptr<std::uint8_t[]> buffer(new std::uint8_t[pieceSize]);
+    SpooledJob spooled;
+    if (job == nullptr) {
+        job = &spooled;
+    }
 
     const DocInfo doc{"Updater", nullptr, "RAW"};
     const DWORD jobId = spooler.StartDocPrinter(printer, doc);
+    job->id = jobId;
     if (jobId == 0) {
+        job->failure = spooler.LastError();
         return FirmwareJobResult::kSpoolerFailed;
     }
-    auto cancel = [&](FirmwareJobResult why = FirmwareJobResult::kSpoolerFailed) {
+    auto cancel = [&](FirmwareJobResult why) {
         spooler.CancelJob(printer, jobId);
         return why;
     };
+    auto failed = [&](std::string cause) {
+        job->failure = std::move(cause);
+        return cancel(FirmwareJobResult::kSpoolerFailed);
+    };
     if (!spooler.StartPagePrinter(printer)) {
-        return cancel();
+        return failed(spooler.LastError());
     }
     // Reads cancel the job before any error of theirs is reported, so no
     // part arrives.
@@ -67,8 +77,12 @@ FirmwareJobResult SendFirmwareJob(ISpooler& spooler, PrinterHandle printer, CFil
             tap(buffer.get(), got);
         }
         DWORD written = 0;
-        if (!spooler.WritePrinter(printer, buffer.get(), got, &written) || written != got) {
-            return cancel();
+        if (!spooler.WritePrinter(printer, buffer.get(), got, &written)) {
+            return failed(spooler.LastError());
+        }
+        if (written != got) {
+            return failed("the spooler took " + std::to_string(written) + " of " +
+                          std::to_string(got) + " bytes");
         }
         sent += got;
         if (progress && !progress(sent)) {
@@ -80,7 +94,7 @@ FirmwareJobResult SendFirmwareJob(ISpooler& spooler, PrinterHandle printer, CFil
         return cancel(FirmwareJobResult::kFileChanged);  // it grew: not the file measured
     }
     if (!spooler.EndPagePrinter(printer) || !spooler.EndDocPrinter(printer)) {
-        return cancel();
+        return failed(spooler.LastError());
     }
     return FirmwareJobResult::kSent;
 }

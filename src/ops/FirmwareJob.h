@@ -44,14 +44,24 @@ using FirmwareProgress = std::function<bool(std::uint64_t bytesSent)>;
 // is exactly what was sent, once the job is whole.
 using FirmwarePieceTap = std::function<void(const std::uint8_t* piece, DWORD size)>;
 
+// What the spooler made of a job: its id once started, and for
+// kSpoolerFailed the spooler's own cause, taken before the job was
+// cancelled (a cancel can fail too and say something else).
+struct SpooledJob {
+    DWORD id = 0;
+    std::string failure;
+};
+
 // Sends `file` (open for reading, at its start, `length` bytes long when it
 // was measured) as one raw job on the opened `printer`: exactly `length`
 // bytes, so progress never passes the length. A read error cancels the job and then
 // raises the file's CFileException; a buffer that cannot be had raises
-// std::bad_alloc before anything is sent.
+// std::bad_alloc before anything is sent. `job`, when given, learns what
+// the spooler made of it.
 FirmwareJobResult SendFirmwareJob(ISpooler& spooler, PrinterHandle printer, CFile& file,
                                   std::uint64_t length,
                                   const FirmwareProgress& progress = FirmwareProgress(),
-                                  const FirmwarePieceTap& tap = FirmwarePieceTap());
+                                  const FirmwarePieceTap& tap = FirmwarePieceTap(),
+                                  SpooledJob* job = nullptr);
 
 }  // namespace marnel

@@ -20,6 +20,32 @@ namespace marnel {
 namespace {
 
 constexpr DWORD kServicePollMs = 1000;
+// A queue that prints starts a job at once; one that has not within this
+// time is not going to soon.
+constexpr std::uint64_t kJobStartMs = 5000;
+constexpr DWORD kJobPollMs = 500;
+
+// What the spooler did with a job it kept, for the outcome's cause.
+std::string KeptJob(const JobStatus& job) {
+    std::string what;
+    switch (job.state) {
+        case JobState::kHeld:
+            what = "the queue held the job";
+            break;
+        case JobState::kStopped:
+            what = "the queue stopped the job";
+            break;
+        case JobState::kCancelled:
+            what = "the spooler cancelled the job";
+            break;
+        default:
+            what = job.queueStopped ? "the queue is stopped and did not start the job"
+                                    : "the queue did not start the job within " +
+                                          std::to_string(kJobStartMs / 1000) + " seconds";
+            break;
+    }
+    return job.reason.empty() ? what : what + " (" + job.reason + ")";
+}
 
 class CUpgrade {
 public:
@@ -62,6 +88,7 @@ private:
     bool ReadBaseline();
     bool WaitForUpdateMode(PrinterHandle* printer);
     bool Send(CFile& file, PrinterHandle printer);
+    bool FollowJob(PrinterHandle printer, DWORD jobId);
     bool WaitForServiceMode(OpenedDevice* device);
     void Verify();
 
@@ -164,6 +191,7 @@ bool CUpgrade::Send(CFile& file, PrinterHandle printer) {
     if (m_log.hashing != nullptr) {
         digest = m_log.hashing->NewSha256();
     }
+    SpooledJob job;
     const FirmwareJobResult result = SendFirmwareJob(
         m_access.Services().spooler, printer, file, length,
         [&](std::uint64_t sent) {
@@ -175,9 +203,13 @@ bool CUpgrade::Send(CFile& file, PrinterHandle printer) {
             if (digest) {
                 digest->Update(piece, size);
             }
-        });
+        },
+        &job);
     switch (result) {
         case FirmwareJobResult::kSent:
+            if (m_policy.checkQueue && !FollowJob(printer, job.id)) {
+                return false;
+            }
             m_outcome.sha256 = digest ? FinishSha256(*digest) : std::string();
             m_observer.Sent(length);
             return true;
@@ -190,8 +222,32 @@ bool CUpgrade::Send(CFile& file, PrinterHandle printer) {
     // A spooler that sees the stop itself fails the write a device takes
     // slowly: that too is an interruption.
     m_outcome.signal = m_cancel.Requested();
-    return End(FirmwareStage::kSend,
-               m_outcome.signal != 0 ? OutcomeKind::kInterrupted : OutcomeKind::kDeviceFailed);
+    if (m_outcome.signal != 0) {
+        return End(FirmwareStage::kSend, OutcomeKind::kInterrupted);
+    }
+    return End(FirmwareStage::kSend, OutcomeKind::kDeviceFailed, job.failure);
+}
+
+bool CUpgrade::FollowJob(PrinterHandle printer, DWORD jobId) {
+    // A queue that holds the job would deliver it whenever someone releases
+    // it, long after the unit stopped waiting for it: it is cancelled. One
+    // the spooler cannot tell about goes on to the check as before.
+    ISpooler& spooler = m_access.Services().spooler;
+    IClock& clock = m_access.Services().clock;
+    const std::uint64_t deadline = clock.NowMs() + kJobStartMs;
+    JobStatus job = spooler.GetJob(printer, jobId);
+    while (job.state == JobState::kPending && !job.queueStopped && clock.NowMs() < deadline) {
+        clock.Sleep(kJobPollMs);
+        job = spooler.GetJob(printer, jobId);
+    }
+    if (job.state == JobState::kDone || job.state == JobState::kUnknown) {
+        return true;
+    }
+    m_outcome.job = job;
+    if (job.state != JobState::kCancelled && !spooler.CancelJob(printer, jobId)) {
+        m_outcome.cancelFailure = spooler.LastError();
+    }
+    return End(FirmwareStage::kSend, OutcomeKind::kJobHeld, KeptJob(job));
 }
 
 bool CUpgrade::WaitForServiceMode(OpenedDevice* device) {

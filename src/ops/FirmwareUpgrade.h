@@ -10,6 +10,7 @@
 
 #include "ops/DeviceAccess.h"
 #include "ops/Outcome.h"
+#include "platform/Spooler.h"
 #include "protocol/ParameterBlock.h"
 
 namespace marnel {
@@ -18,7 +19,9 @@ class IFileSystem;
 
 struct FirmwarePolicy {
     bool checkFile = false;      // refuse an empty file, or one that is no regular file
-    bool checkQueue = false;     // refuse a printer that takes no jobs now (paused, rejecting)
+    // Refuse a printer that takes no jobs now (paused, rejecting), and once
+    // the job is in, see that the queue hands it on: one it holds is cancelled.
+    bool checkQueue = false;
     bool baseline = false;       // read version and parameters first, and back them up
     bool verify = false;         // afterwards wait for the unit in service mode and compare
     std::uint64_t verifyTimeoutMs = 0;
@@ -62,6 +65,8 @@ struct FirmwareOutcome : Outcome {
     std::uint64_t length = 0;     // the file's, as measured
     std::uint64_t bytesSent = 0;  // handed to the spooler
     std::string sha256;           // of the bytes sent, once the whole file was
+    JobStatus job;                // kJobHeld: where the spooler kept the job
+    std::string cancelFailure;    // kJobHeld: why it could not be cancelled; empty when it was
     bool baselineRead = false;        // the block before was read (and backed up)
     bool blockBeforeInvalid = false;  // it was read, but its checksum did not hold
     std::string versionBefore;        // empty when it could not be read

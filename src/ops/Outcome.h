@@ -27,6 +27,7 @@ enum class OutcomeKind {
     kInterrupted,      // a signal stopped it at a safe point
     kFileChanged,      // the firmware file changed while it was sent
     kSentNotVerified,  // firmware sent, but the unit could not be checked afterwards
+    kJobHeld,          // the spooler kept the firmware job from the unit; it was cancelled
 };
 
 // The history's word for the kind: "succeeded", "refused", ... Fixed here,

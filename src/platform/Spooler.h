@@ -66,6 +66,23 @@ struct DocInfo {
     std::string dataType;    // "RAW"
 };
 
+// Where a job whose document ended stands now.
+enum class JobState {
+    kDone,       // delivered to the device, or on its way there (printing, completed)
+    kPending,    // waiting for its turn
+    kHeld,       // held until someone releases it
+    kStopped,    // stopped by the spooler (an error, a printer that stopped)
+    kCancelled,  // cancelled or aborted by the spooler: nothing more of it goes out
+    kUnknown,    // the spooler could not be asked; LastError says why
+};
+
+struct JobStatus {
+    JobState state = JobState::kUnknown;
+    bool queueStopped = false;  // the queue prints nothing now (paused, stopped)
+    std::string reason;         // the spooler's own words for the state; empty when none
+    std::string fix;            // the command that lets the queue deliver jobs; empty when none
+};
+
 class ISpooler {
 public:
     virtual ~ISpooler() = default;
@@ -98,11 +115,6 @@ public:
     // ClosePrinter.
     virtual BOOL ClosePrinter(PrinterHandle printer) = 0;
 
-    // Why the last call failed, for the expert (a port that found no printer
-    // asks after OpenPrinter or GetPrinter); empty when the spooler knows no
-    // more than the failure.
-    virtual std::string LastError() const { return std::string(); }
-
     // StartDocPrinterA(level 1). Returns the job id, 0 on failure.
     virtual DWORD StartDocPrinter(PrinterHandle printer, const DocInfo& doc) = 0;
     virtual BOOL StartPagePrinter(PrinterHandle printer) = 0;
@@ -113,6 +125,16 @@ public:
     virtual BOOL EndDocPrinter(PrinterHandle printer) = 0;
     // Deletes the job so that no part of it reaches the device.
     virtual BOOL CancelJob(PrinterHandle printer, DWORD jobId) = 0;
+
+    // GetJobA(level 1): where job `jobId` of `printer` stands, once its
+    // document ended. A job the spooler no longer holds has left the queue
+    // for the device (kDone); kUnknown when it could not be asked.
+    virtual JobStatus GetJob(PrinterHandle printer, DWORD jobId) = 0;
+
+    // Why the last call that failed failed, in the system's words, taken
+    // when it failed; empty before any failure. A port that found no printer
+    // asks after OpenPrinter or GetPrinter.
+    virtual std::string LastError() const = 0;
 };
 
 }  // namespace marnel

@@ -71,7 +71,14 @@ CupsSpooler::CupsSpooler(const std::string& server) {
 CupsSpooler::~CupsSpooler() = default;
 
 void CupsSpooler::Fail(const std::string& what) {
-    m_strLastError = what + ": " + cupsLastErrorString();
+    // The server's message, and the status it came with when the message
+    // does not name it already.
+    const std::string message = cupsLastErrorString();
+    const std::string status = ippErrorString(cupsLastError());
+    m_strLastError = what + ": " + message;
+    if (message.find(status) == std::string::npos) {
+        m_strLastError += " (" + status + ")";
+    }
 }
 
 bool CupsSpooler::ListQueues(std::vector<Queue>* queues) {
@@ -253,7 +260,11 @@ DWORD CupsSpooler::StartDocPrinter(PrinterHandle printer, const DocInfo& doc) {
 }
 
 BOOL CupsSpooler::StartPagePrinter(PrinterHandle printer) {
-    return printer && static_cast<Printer*>(printer)->http ? 1 : 0;
+    if (!printer || !static_cast<Printer*>(printer)->http) {
+        m_strLastError = "no open job to start a page of";
+        return 0;
+    }
+    return 1;
 }
 
 BOOL CupsSpooler::WritePrinter(PrinterHandle printer, const void* data, DWORD size,
@@ -283,7 +294,11 @@ BOOL CupsSpooler::WritePrinter(PrinterHandle printer, const void* data, DWORD si
 }
 
 BOOL CupsSpooler::EndPagePrinter(PrinterHandle printer) {
-    return printer && static_cast<Printer*>(printer)->http ? 1 : 0;
+    if (!printer || !static_cast<Printer*>(printer)->http) {
+        m_strLastError = "no open job to end a page of";
+        return 0;
+    }
+    return 1;
 }
 
 BOOL CupsSpooler::EndDocPrinter(PrinterHandle printer) {
@@ -333,6 +348,104 @@ BOOL CupsSpooler::CancelJob(PrinterHandle printer, DWORD jobId) {
         p->failed = false;
     }
     return cancelled ? 1 : 0;
+}
+
+namespace {
+
+const char* const kJobAttributes[] = {"job-state", "job-state-reasons",
+                                      "job-printer-state-message"};
+
+JobState StateOf(int jobState) {
+    switch (jobState) {
+        case IPP_JSTATE_PENDING:
+            return JobState::kPending;
+        case IPP_JSTATE_HELD:
+            return JobState::kHeld;
+        case IPP_JSTATE_STOPPED:
+            return JobState::kStopped;
+        case IPP_JSTATE_CANCELED:
+        case IPP_JSTATE_ABORTED:
+            return JobState::kCancelled;
+        case IPP_JSTATE_PROCESSING:
+        case IPP_JSTATE_COMPLETED:
+            return JobState::kDone;
+        default:
+            return JobState::kUnknown;
+    }
+}
+
+// "job-hold-until-specified; Printer stopped ...": the reasons that say
+// something, then the printer's message about the job.
+std::string ReasonOf(ipp_t* response, bool* holdSpecified) {
+    std::string reason;
+    ipp_attribute_t* reasons = ippFindAttribute(response, "job-state-reasons", IPP_TAG_KEYWORD);
+    for (int i = 0; reasons && i < ippGetCount(reasons); ++i) {
+        const char* text = ippGetString(reasons, i, nullptr);
+        const std::string keyword = text ? text : "none";
+        if (keyword != "none") {
+            reason += (reason.empty() ? "" : ", ") + keyword;
+        }
+        *holdSpecified = *holdSpecified || keyword == "job-hold-until-specified";
+    }
+    ipp_attribute_t* message =
+        ippFindAttribute(response, "job-printer-state-message", IPP_TAG_TEXT);
+    const std::string text = message ? StringAttr(message) : std::string();
+    if (!text.empty()) {
+        reason += (reason.empty() ? "" : "; ") + text;
+    }
+    return reason;
+}
+
+}  // namespace
+
+JobStatus CupsSpooler::GetJob(PrinterHandle printer, DWORD jobId) {
+    auto* p = static_cast<Printer*>(printer);
+    JobStatus status;
+    if (!p || !jobId) {
+        m_strLastError = "no such job";
+        return status;
+    }
+    ipp_t* request = ippNewRequest(IPP_OP_GET_JOB_ATTRIBUTES);
+    char uri[HTTP_MAX_URI];
+    httpAssembleURIf(HTTP_URI_CODING_ALL, uri, sizeof uri, "ipp", nullptr, "localhost", 0,
+                     "/jobs/%u", static_cast<unsigned>(jobId));
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "job-uri", nullptr, uri);
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr,
+                 cupsUser());
+    ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes",
+                  static_cast<int>(sizeof kJobAttributes / sizeof *kJobAttributes), nullptr,
+                  kJobAttributes);
+    ipp_t* response = cupsDoRequest(CUPS_HTTP_DEFAULT, request, "/");
+    if (cupsLastError() == IPP_STATUS_ERROR_NOT_FOUND) {
+        ippDelete(response);
+        status.state = JobState::kDone;
+        return status;
+    }
+    if (!response || ippGetStatusCode(response) > IPP_STATUS_OK_EVENTS_COMPLETE) {
+        Fail("asking CUPS for job " + std::to_string(jobId));
+        ippDelete(response);
+        return status;
+    }
+    status.state = StateOf(ippGetInteger(ippFindAttribute(response, "job-state", IPP_TAG_ENUM), 0));
+    bool holdSpecified = false;
+    status.reason = ReasonOf(response, &holdSpecified);
+    ippDelete(response);
+    if (status.state == JobState::kDone || status.state == JobState::kCancelled) {
+        return status;
+    }
+    // The job asked for no hold: one that holds it came from the queue's default.
+    if (holdSpecified) {
+        status.fix = "lpadmin -p " + ShellWord(p->name) + " -o job-hold-until-default=no-hold";
+    }
+    Queue queue;
+    if (FindQueue(p->name, &queue)) {
+        status.queueStopped = queue.state == kStateStopped;
+        const std::string resume = OfflineReasonOf(queue).fix;
+        if (!resume.empty()) {
+            status.fix += (status.fix.empty() ? "" : " && ") + resume;
+        }
+    }
+    return status;
 }
 
 void CupsSpooler::AbandonJob(Printer* p) {

@@ -5,7 +5,8 @@
 // port name; a stopped queue (printer-state 5) or one that does not accept
 // jobs is reported as working offline. A job is only ever delivered whole:
 // one that failed, was cancelled or carried no byte is cancelled in CUPS, and
-// a handle closed with a job still open cancels it too.
+// a handle closed with a job still open cancels it too. A job that ended is
+// told by its job-state, job-state-reasons and job-printer-state-message.
 #pragma once
 
 #include <memory>
@@ -50,8 +51,10 @@ public:
     BOOL EndPagePrinter(PrinterHandle printer) override;
     BOOL EndDocPrinter(PrinterHandle printer) override;
     BOOL CancelJob(PrinterHandle printer, DWORD jobId) override;
+    // A job CUPS no longer knows was completed and purged.
+    JobStatus GetJob(PrinterHandle printer, DWORD jobId) override;
 
-    // The cause of the last failure, for diagnostics.
+    // "creating the job on Q: <cupsLastErrorString> (<IPP status>)".
     std::string LastError() const override { return m_strLastError; }
 
     static PrinterInfo ToPrinterInfo(const Queue& queue);

@@ -59,12 +59,4 @@ IMachineCheckup& PosixPlatform::Checkup() {
     return *m_pCheckup;
 }
 
-std::string PosixPlatform::LastSpoolerError() const {
-    return m_pSpooler->LastError();
-}
-
-std::string PosixPlatform::UsbError() const {
-    return m_look.usbError;
-}
-
 }  // namespace marnel

@@ -56,12 +56,6 @@ public:
     // The services to construct ports and commands with; valid while this lives.
     const PlatformServices& Services() const { return *m_pServices; }
 
-    // The cause of the spooler's last failure (listing, a job), for
-    // diagnostics; empty when unknown.
-    std::string LastSpoolerError() const;
-    // Why USB devices cannot be seen at all; empty when they can.
-    std::string UsbError() const;
-
     // The checks of this machine's set-up for the doctor.
     IMachineCheckup& Checkup();
 

@@ -238,4 +238,14 @@ BOOL PosixSpooler::CancelJob(PrinterHandle printer, DWORD jobId) {
     return 1;
 }
 
+JobStatus PosixSpooler::GetJob(PrinterHandle printer, DWORD jobId) {
+    auto* h = static_cast<Handle*>(printer);
+    if (h && h->cups) {
+        return m_cups.GetJob(h->cups, jobId);
+    }
+    JobStatus status;
+    status.state = h ? JobState::kDone : JobState::kUnknown;
+    return status;
+}
+
 }  // namespace marnel

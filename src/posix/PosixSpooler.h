@@ -40,6 +40,9 @@ public:
     BOOL EndPagePrinter(PrinterHandle printer) override;
     BOOL EndDocPrinter(PrinterHandle printer) override;
     BOOL CancelJob(PrinterHandle printer, DWORD jobId) override;
+    // A queue's job as CUPS tells it; a queue-less device took its job as
+    // it was written, so once it ended it is done.
+    JobStatus GetJob(PrinterHandle printer, DWORD jobId) override;
 
     std::string LastError() const override;
 

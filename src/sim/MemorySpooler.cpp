@@ -104,8 +104,11 @@ PrinterList MemorySpooler::EnumLocalPrinters() {
 BOOL MemorySpooler::OpenPrinter(const std::string& printerName, PrinterHandle* printer) {
     m_calls.push_back("OpenPrinter " + printerName);
     const PrinterInfo* info = FindPrinter(printerName);
-    if (info == nullptr || m_openFails.count(Key(printerName)) != 0) {
-        return 0;
+    if (info == nullptr) {
+        return Fail("the printer name is invalid");
+    }
+    if (m_openFails.count(Key(printerName)) != 0) {
+        return Fail(m_faultCause);
     }
     const PrinterHandle handle = reinterpret_cast<PrinterHandle>(m_nextHandle++ * 0x10);
     m_handles[handle] = Handle{info->printerName, 0};
@@ -154,8 +157,11 @@ BOOL MemorySpooler::ClosePrinter(PrinterHandle printer) {
 DWORD MemorySpooler::StartDocPrinter(PrinterHandle printer, const DocInfo& doc) {
     Handle* handle = FindHandle(printer);
     m_calls.push_back("StartDocPrinter " + doc.docName);
-    if (handle == nullptr || handle->job != 0 || m_startDocFails) {
-        return 0;
+    if (handle == nullptr || handle->job != 0) {
+        return Fail(handle == nullptr ? "the handle is invalid" : "a job is already open");
+    }
+    if (m_startDocFails) {
+        return Fail(m_faultCause);
     }
     SpoolerJob job;
     job.jobId = static_cast<DWORD>(m_jobs.size() + 1);
@@ -176,7 +182,7 @@ BOOL MemorySpooler::StartPagePrinter(PrinterHandle printer) {
     m_calls.push_back("StartPagePrinter");
     SpoolerJob* job = JobOf(printer);
     if (job == nullptr || job->state != SpoolerJob::State::kOpen) {
-        return 0;
+        return Fail("no open job");
     }
     ++job->pagesStarted;
     return 1;
@@ -189,11 +195,11 @@ BOOL MemorySpooler::WritePrinter(PrinterHandle printer, const void* data, DWORD 
     *written = 0;
     SpoolerJob* job = JobOf(printer);
     if (job == nullptr || job->state != SpoolerJob::State::kOpen) {
-        return 0;
+        return Fail("no open job");
     }
     job->writeSizes.push_back(size);
     if (m_failedWrites.count(call) != 0) {
-        return 0;
+        return Fail(m_faultCause);
     }
     DWORD taken = size;
     if (const auto shortWrite = m_shortWrites.find(call); shortWrite != m_shortWrites.end()) {
@@ -213,7 +219,7 @@ BOOL MemorySpooler::EndPagePrinter(PrinterHandle printer) {
     m_calls.push_back("EndPagePrinter");
     SpoolerJob* job = JobOf(printer);
     if (job == nullptr || job->state != SpoolerJob::State::kOpen) {
-        return 0;
+        return Fail("no open job");
     }
     ++job->pagesEnded;
     return 1;
@@ -224,37 +230,93 @@ BOOL MemorySpooler::EndDocPrinter(PrinterHandle printer) {
     Handle* handle = FindHandle(printer);
     SpoolerJob* job = JobOf(printer);
     if (job == nullptr) {
-        return 0;
+        return Fail("no open job");
     }
     handle->job = 0;
     if (job->state != SpoolerJob::State::kOpen) {
-        return 0;  // cancelled meanwhile
+        return Fail("the job was cancelled");
     }
     if (m_endDocFails) {
         job->state = SpoolerJob::State::kAbandoned;
-        return 0;
+        return Fail(m_faultCause);
     }
-    job->state = SpoolerJob::State::kDelivered;
-    if (m_onDelivered) {
-        m_onDelivered(*job);
+    if (!m_jobScript.empty() && m_jobScript.front().state != JobState::kDone) {
+        job->state = SpoolerJob::State::kWaiting;
+        m_waiting[job->jobId] = std::move(m_jobScript);
+        m_jobScript.clear();
+        return 1;
     }
+    m_jobScript.clear();
+    Deliver(*job);
     return 1;
+}
+
+void MemorySpooler::Deliver(SpoolerJob& job) {
+    job.state = SpoolerJob::State::kDelivered;
+    if (m_onDelivered) {
+        m_onDelivered(job);
+    }
+}
+
+BOOL MemorySpooler::Fail(const std::string& cause) {
+    m_lastError = cause;
+    return 0;
 }
 
 BOOL MemorySpooler::CancelJob(PrinterHandle printer, DWORD jobId) {
     m_calls.push_back("CancelJob " + std::to_string(jobId));
     const Handle* handle = FindHandle(printer);
     if (handle == nullptr || jobId == 0 || jobId > m_jobs.size()) {
-        return 0;
+        return Fail("no such job");
     }
     SpoolerJob& job = m_jobs[jobId - 1];
     if (!AsciiEqualsNoCase(job.printerName, handle->printerName) ||
         job.state == SpoolerJob::State::kDelivered) {
-        return 0;
+        return Fail("the job cannot be cancelled");
     }
     job.state = SpoolerJob::State::kCancelled;
     job.data.clear();
+    m_waiting.erase(jobId);
     return 1;
+}
+
+JobStatus MemorySpooler::GetJob(PrinterHandle printer, DWORD jobId) {
+    m_calls.push_back("GetJob " + std::to_string(jobId));
+    const Handle* handle = FindHandle(printer);
+    JobStatus status;
+    if (handle == nullptr || jobId == 0 || jobId > m_jobs.size()) {
+        Fail("no such job");
+        return status;
+    }
+    SpoolerJob& job = m_jobs[jobId - 1];
+    switch (job.state) {
+        case SpoolerJob::State::kOpen:
+            status.state = JobState::kPending;
+            break;
+        case SpoolerJob::State::kDelivered:
+            status.state = JobState::kDone;
+            break;
+        case SpoolerJob::State::kCancelled:
+        case SpoolerJob::State::kAbandoned:
+            status.state = JobState::kCancelled;
+            break;
+        case SpoolerJob::State::kWaiting: {
+            std::deque<JobStatus>& script = m_waiting[jobId];
+            status = script.front();
+            if (script.size() > 1) {
+                script.pop_front();
+            }
+            if (status.state == JobState::kDone) {
+                m_waiting.erase(jobId);
+                Deliver(job);
+            } else if (status.state == JobState::kCancelled) {
+                m_waiting.erase(jobId);
+                job.state = SpoolerJob::State::kCancelled;
+            }
+            break;
+        }
+    }
+    return status;
 }
 
 }  // namespace marnel

@@ -2,11 +2,12 @@
 // the spooler's order, and raw jobs that are recorded piece by piece and
 // handed to a callback when they end (the simulated device takes them from
 // there). Every call is logged; faults can be injected where the real
-// spooler can fail.
+// spooler can fail, and a queue can be made to keep a job that ended.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <map>
 #include <set>
@@ -26,7 +27,8 @@ enum class SpoolerFault {
 
 // One raw job as the spooler saw it.
 struct SpoolerJob {
-    enum class State { kOpen, kDelivered, kCancelled, kAbandoned };
+    // kWaiting: ended, but kept in the queue (held, stopped, pending).
+    enum class State { kOpen, kWaiting, kDelivered, kCancelled, kAbandoned };
 
     DWORD jobId = 0;
     std::string printerName;
@@ -68,6 +70,15 @@ public:
     // Off: a job's bytes are only counted and checksummed, so that a very
     // large job costs the spooler no memory.
     void SetKeepJobData(bool keep) { m_keepJobData = keep; }
+    // What LastError says after an injected failure.
+    void SetFaultCause(std::string cause) { m_faultCause = std::move(cause); }
+    // The next job that ends is kept in the queue, and GetJob reports these
+    // states for it in turn, the last one for good. It is delivered when it
+    // reaches kDone and gone when it reaches kCancelled. None, or kDone
+    // first: delivered at once, as always.
+    void ScriptJobStates(std::vector<JobStatus> states) {
+        m_jobScript.assign(states.begin(), states.end());
+    }
 
     // A job that ends (EndDocPrinter) is handed over here.
     void OnJobDelivered(std::function<void(const SpoolerJob&)> callback) {
@@ -94,6 +105,8 @@ public:
     BOOL EndPagePrinter(PrinterHandle printer) override;
     BOOL EndDocPrinter(PrinterHandle printer) override;
     BOOL CancelJob(PrinterHandle printer, DWORD jobId) override;
+    JobStatus GetJob(PrinterHandle printer, DWORD jobId) override;
+    std::string LastError() const override { return m_lastError; }
 
 private:
     struct Handle {
@@ -104,6 +117,8 @@ private:
     PrinterInfo* FindPrinter(const std::string& printerName);
     Handle* FindHandle(PrinterHandle printer);
     SpoolerJob* JobOf(PrinterHandle printer);
+    BOOL Fail(const std::string& cause);
+    void Deliver(SpoolerJob& job);
 
     std::vector<PrinterInfo> m_printers;
     SpoolerFault m_enumFault = SpoolerFault::kNone;
@@ -116,6 +131,10 @@ private:
     std::map<std::size_t, DWORD> m_shortWrites;
     std::size_t m_writeCalls = 0;
     std::function<void(const SpoolerJob&)> m_onDelivered;
+    std::string m_faultCause = "the simulated spooler failed";
+    std::string m_lastError;
+    std::deque<JobStatus> m_jobScript;
+    std::map<DWORD, std::deque<JobStatus>> m_waiting;  // by job id
 
     std::vector<std::string> m_calls;
     std::map<PrinterHandle, Handle> m_handles;

@@ -18,21 +18,84 @@ PrinterInfo FromRecord(const PRINTER_INFO_2A& record) {
     return info;
 }
 
-// The record buffer: PRINTER_INFO_2A holds pointers, so it must be aligned
-// for them; a vector of them gives that and at least `bytes` bytes.
-std::vector<PRINTER_INFO_2A> RecordBuffer(::DWORD bytes) {
-    const std::size_t count = (bytes + sizeof(PRINTER_INFO_2A) - 1) / sizeof(PRINTER_INFO_2A);
-    return std::vector<PRINTER_INFO_2A>(count > 0 ? count : 1);
+// A buffer of `Record`s of at least `bytes` bytes: the records hold
+// pointers, so it must be aligned for them.
+template <typename Record>
+std::vector<Record> RecordBuffer(::DWORD bytes) {
+    const std::size_t count = (bytes + sizeof(Record) - 1) / sizeof(Record);
+    return std::vector<Record>(count > 0 ? count : 1);
+}
+
+// "The printer name is invalid. (error 1801)".
+std::string SystemMessage(::DWORD error) {
+    char* text = nullptr;
+    const ::DWORD length = FormatMessageA(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, error, 0, reinterpret_cast<LPSTR>(&text), 0, nullptr);
+    std::string message = length != 0 && text != nullptr ? std::string(text, length) : "";
+    LocalFree(text);
+    while (!message.empty() &&
+           (message.back() == '\n' || message.back() == '\r' || message.back() == ' ')) {
+        message.pop_back();
+    }
+    const std::string code = "error " + std::to_string(error);
+    return message.empty() ? code : message + " (" + code + ")";
+}
+
+JobState StateOf(::DWORD status) {
+    if (status & (JOB_STATUS_DELETING | JOB_STATUS_DELETED)) {
+        return JobState::kCancelled;
+    }
+    if (status & (JOB_STATUS_ERROR | JOB_STATUS_OFFLINE | JOB_STATUS_PAPEROUT |
+                  JOB_STATUS_BLOCKED_DEVQ | JOB_STATUS_USER_INTERVENTION)) {
+        return JobState::kStopped;
+    }
+    if (status & JOB_STATUS_PAUSED) {
+        return JobState::kHeld;
+    }
+    if (status & (JOB_STATUS_PRINTING | JOB_STATUS_PRINTED | JOB_STATUS_COMPLETE)) {
+        return JobState::kDone;
+    }
+    return JobState::kPending;  // spooling, restarted, or waiting with no bit set
+}
+
+// The bits that keep a job from the device, in words, when the port gave none.
+std::string StatusWords(::DWORD status) {
+    const struct {
+        ::DWORD bit;
+        const char* words;
+    } kWords[] = {
+        {JOB_STATUS_PAUSED, "paused"},
+        {JOB_STATUS_ERROR, "error"},
+        {JOB_STATUS_OFFLINE, "printer offline"},
+        {JOB_STATUS_PAPEROUT, "out of paper"},
+        {JOB_STATUS_BLOCKED_DEVQ, "blocked by the driver"},
+        {JOB_STATUS_USER_INTERVENTION, "waiting for the user"},
+        {JOB_STATUS_DELETED, "deleted"},
+    };
+    std::string words;
+    for (const auto& w : kWords) {
+        if (status & w.bit) {
+            words += (words.empty() ? "" : ", ") + std::string(w.words);
+        }
+    }
+    return words;
 }
 
 }  // namespace
+
+void Win32Spooler::Failed(::DWORD error) {
+    m_strLastError = SystemMessage(error);
+}
 
 PrinterList Win32Spooler::EnumLocalPrinters() {
     PrinterList list;
     ::DWORD needed = 0;
     ::DWORD returned = 0;
     if (!EnumPrintersA(PRINTER_ENUM_LOCAL, nullptr, 2, nullptr, 0, &needed, &returned)) {
-        if (GetLastError() != ERROR_INSUFFICIENT_BUFFER) {
+        const ::DWORD error = GetLastError();
+        if (error != ERROR_INSUFFICIENT_BUFFER) {
+            Failed(error);
             list.status = SpoolerQueryStatus::kSizeQueryFailed;
             return list;
         }
@@ -41,9 +104,10 @@ PrinterList Win32Spooler::EnumLocalPrinters() {
         list.status = SpoolerQueryStatus::kOk;
         return list;
     }
-    std::vector<PRINTER_INFO_2A> buffer = RecordBuffer(needed);
-    if (!EnumPrintersA(PRINTER_ENUM_LOCAL, nullptr, 2, reinterpret_cast<LPBYTE>(buffer.data()),
-                       needed, &needed, &returned)) {
+    std::vector<PRINTER_INFO_2A> buffer = RecordBuffer<PRINTER_INFO_2A>(needed);
+    if (!Checked(EnumPrintersA(PRINTER_ENUM_LOCAL, nullptr, 2,
+                               reinterpret_cast<LPBYTE>(buffer.data()), needed, &needed,
+                               &returned))) {
         list.status = SpoolerQueryStatus::kReadFailed;
         return list;
     }
@@ -57,32 +121,44 @@ PrinterList Win32Spooler::EnumLocalPrinters() {
 BOOL Win32Spooler::OpenPrinter(const std::string& printerName, PrinterHandle* printer) {
     HANDLE handle = nullptr;
     // The name parameter is not const in the API; the spooler does not write it.
-    if (!OpenPrinterA(const_cast<LPSTR>(printerName.c_str()), &handle, nullptr)) {
+    if (!Checked(OpenPrinterA(const_cast<LPSTR>(printerName.c_str()), &handle, nullptr))) {
         return 0;
     }
     *printer = handle;
     return 1;
 }
 
+SpoolerQueryStatus Win32Spooler::ReadPrinter(PrinterHandle printer,
+                                             std::vector<PRINTER_INFO_2A>* buffer) {
+    ::DWORD needed = 0;
+    if (!GetPrinterA(printer, 2, nullptr, 0, &needed)) {
+        const ::DWORD error = GetLastError();
+        if (error != ERROR_INSUFFICIENT_BUFFER) {
+            Failed(error);
+            return SpoolerQueryStatus::kSizeQueryFailed;
+        }
+    }
+    *buffer = RecordBuffer<PRINTER_INFO_2A>(needed);
+    if (!Checked(
+            GetPrinterA(printer, 2, reinterpret_cast<LPBYTE>(buffer->data()), needed, &needed))) {
+        return SpoolerQueryStatus::kReadFailed;
+    }
+    return SpoolerQueryStatus::kOk;
+}
+
 PrinterQuery Win32Spooler::GetPrinter(PrinterHandle printer) {
     PrinterQuery query;
-    ::DWORD needed = 0;
-    if (!GetPrinterA(printer, 2, nullptr, 0, &needed) &&
-        GetLastError() != ERROR_INSUFFICIENT_BUFFER) {
-        query.status = SpoolerQueryStatus::kSizeQueryFailed;
-        return query;
+    std::vector<PRINTER_INFO_2A> buffer;
+    query.status = ReadPrinter(printer, &buffer);
+    if (query.status == SpoolerQueryStatus::kOk) {
+        query.info = FromRecord(buffer[0]);
     }
-    std::vector<PRINTER_INFO_2A> buffer = RecordBuffer(needed);
-    if (!GetPrinterA(printer, 2, reinterpret_cast<LPBYTE>(buffer.data()), needed, &needed)) {
-        query.status = SpoolerQueryStatus::kReadFailed;
-        return query;
-    }
-    query.status = SpoolerQueryStatus::kOk;
-    query.info = FromRecord(buffer[0]);
     return query;
 }
 
-BOOL Win32Spooler::ClosePrinter(PrinterHandle printer) { return ::ClosePrinter(printer); }
+BOOL Win32Spooler::ClosePrinter(PrinterHandle printer) {
+    return Checked(::ClosePrinter(printer));
+}
 
 DWORD Win32Spooler::StartDocPrinter(PrinterHandle printer, const DocInfo& doc) {
     // DOC_INFO_1A's strings are not const in the API; the spooler only reads them.
@@ -90,27 +166,74 @@ DWORD Win32Spooler::StartDocPrinter(PrinterHandle printer, const DocInfo& doc) {
     info.pDocName = const_cast<LPSTR>(doc.docName.c_str());
     info.pOutputFile = const_cast<LPSTR>(doc.outputFile);
     info.pDatatype = const_cast<LPSTR>(doc.dataType.c_str());
-    return static_cast<DWORD>(StartDocPrinterA(printer, 1, reinterpret_cast<LPBYTE>(&info)));
+    return static_cast<DWORD>(
+        Checked(StartDocPrinterA(printer, 1, reinterpret_cast<LPBYTE>(&info))));
 }
 
-BOOL Win32Spooler::StartPagePrinter(PrinterHandle printer) { return ::StartPagePrinter(printer); }
+BOOL Win32Spooler::StartPagePrinter(PrinterHandle printer) {
+    return Checked(::StartPagePrinter(printer));
+}
 
 BOOL Win32Spooler::WritePrinter(PrinterHandle printer, const void* data, DWORD size,
                                 DWORD* written) {
     ::DWORD count = 0;
-    const BOOL ok = ::WritePrinter(printer, const_cast<void*>(data), size, &count);
+    const BOOL ok = Checked(::WritePrinter(printer, const_cast<void*>(data), size, &count));
     if (written != nullptr) {
         *written = static_cast<DWORD>(count);
     }
     return ok;
 }
 
-BOOL Win32Spooler::EndPagePrinter(PrinterHandle printer) { return ::EndPagePrinter(printer); }
+BOOL Win32Spooler::EndPagePrinter(PrinterHandle printer) {
+    return Checked(::EndPagePrinter(printer));
+}
 
-BOOL Win32Spooler::EndDocPrinter(PrinterHandle printer) { return ::EndDocPrinter(printer); }
+BOOL Win32Spooler::EndDocPrinter(PrinterHandle printer) {
+    return Checked(::EndDocPrinter(printer));
+}
 
 BOOL Win32Spooler::CancelJob(PrinterHandle printer, DWORD jobId) {
-    return SetJobA(printer, jobId, 0, nullptr, JOB_CONTROL_DELETE);
+    return Checked(SetJobA(printer, jobId, 0, nullptr, JOB_CONTROL_DELETE));
+}
+
+JobStatus Win32Spooler::GetJob(PrinterHandle printer, DWORD jobId) {
+    JobStatus status;
+    ::DWORD needed = 0;
+    std::vector<JOB_INFO_1A> buffer;
+    ::DWORD error = ERROR_INSUFFICIENT_BUFFER;
+    if (!GetJobA(printer, jobId, 1, nullptr, 0, &needed)) {
+        error = GetLastError();
+    }
+    if (error == ERROR_INSUFFICIENT_BUFFER) {
+        buffer = RecordBuffer<JOB_INFO_1A>(needed);
+        error = GetJobA(printer, jobId, 1, reinterpret_cast<LPBYTE>(buffer.data()), needed, &needed)
+                    ? ERROR_SUCCESS
+                    : GetLastError();
+    }
+    std::vector<PRINTER_INFO_2A> record;
+    const bool printerRead = ReadPrinter(printer, &record) == SpoolerQueryStatus::kOk;
+    if (error != ERROR_SUCCESS) {
+        // A job that is no longer queued was printed: the spooler says the
+        // id is no parameter of its (ERROR_INVALID_PARAMETER), or, as Wine
+        // does, that the handle is not one for it while the handle still
+        // reads its printer.
+        if (error == ERROR_INVALID_PARAMETER || (error == ERROR_INVALID_HANDLE && printerRead)) {
+            status.state = JobState::kDone;
+        } else {
+            Failed(error);
+        }
+        return status;
+    }
+    const JOB_INFO_1A& job = buffer[0];
+    status.state = StateOf(job.Status);
+    status.reason = Text(job.pStatus);
+    if (status.reason.empty()) {
+        status.reason = StatusWords(job.Status);
+    }
+    status.queueStopped =
+        printerRead && ((record[0].Status & PRINTER_STATUS_PAUSED) != 0 ||
+                        (record[0].Attributes & PRINTER_ATTRIBUTE_WORK_OFFLINE) != 0);
+    return status;
 }
 
 }  // namespace marnel

@@ -896,15 +896,28 @@ TEST_F(CliTest, FirmwareThatCannotGoWellIsRefusedBeforeAnythingIsSent) {
     }
 }
 
+// The spooler's own cause follows the failure; a job the queue holds is
+// cancelled with what lets the queue deliver.
 TEST_F(CliTest, ASpoolerFailureCancelsTheJobAndSaysSo) {
     SimDevice& device = m_world.AddDevice().device;
     device.SetMode(SimMode::kUpdate);
     m_world.Spooler().FailWrite(1);
+    m_world.Spooler().SetFaultCause("There is not enough space on the disk. (error 112)");
     const std::string file = WriteFile("fw.kvf", std::vector<std::uint8_t>(3000000, 1));
     EXPECT_EQ(RunOnWorld({"firmware", "--yes", file}), kExitDeviceFailed);
-    EXPECT_THAT(Err(), HasSubstr("Failed to send the firmware."));
+    EXPECT_THAT(Err(), HasSubstr("Failed to send the firmware. (There is not enough space on the "
+                                 "disk. (error 112))"));
     EXPECT_EQ(m_world.Spooler().Jobs().back().state, SpoolerJob::State::kCancelled);
-    EXPECT_TRUE(device.Jobs().empty() || !device.Jobs().back().complete);
+
+    device.SetMode(SimMode::kUpdate);
+    m_world.Spooler().ScriptJobStates(
+        {JobStatus{JobState::kHeld, false, "job-hold-until-specified", "release Q"}});
+    EXPECT_EQ(RunOnWorld({"firmware", "--yes", file}), kExitDeviceFailed);
+    EXPECT_THAT(Err(), HasSubstr("Firmware not sent: the queue held the job "
+                                 "(job-hold-until-specified); the job was cancelled. (to let the "
+                                 "queue deliver jobs: release Q)"));
+    EXPECT_EQ(m_world.Spooler().Jobs().back().state, SpoolerJob::State::kCancelled);
+    EXPECT_TRUE(device.Jobs().empty());
 }
 
 }  // namespace

@@ -536,7 +536,7 @@ TEST_F(PortResolution, AFailedOpenNamesItsStepAndCause) {
         {[&](bool on) { deviceFile.fails = on; }, OpenStep::kDeviceFile, kNtLink},
     };
     // A bus's own reason joins the same record, given with the printer the
-    // bus was asked for; the spooler here has none to add.
+    // bus was asked for; a spooler that found no printer gives its own.
     struct ExplainingBus : IDeviceBus {
         explicit ExplainingBus(IDeviceBus& walks) : m_walks(walks) {}
         bool Locate(const PrinterInfo& printer, DeviceRef* ref, LocateFailure* failure) override {
@@ -566,9 +566,10 @@ TEST_F(PortResolution, AFailedOpenNamesItsStepAndCause) {
         const std::string located =
             std::to_string(static_cast<int>(c.step)) + "|Zarvel KQ-10|USB001";
         EXPECT_EQ(port.LastOpenFailure().detail,
-                  c.step == OpenStep::kNone || c.step == OpenStep::kPrinter ? ""
-                  : c.step == OpenStep::kDeviceFile                         ? "refused " + kNtLink
-                                                                            : located);
+                  c.step == OpenStep::kNone          ? ""
+                  : c.step == OpenStep::kPrinter    ? spooler.LastError()
+                  : c.step == OpenStep::kDeviceFile ? "refused " + kNtLink
+                                                    : located);
         EXPECT_EQ(port.LastOpenFailure().portName, c.step == OpenStep::kPrinter ? "" : "USB001");
         const bool pathFound = c.step == OpenStep::kNone || c.step == OpenStep::kDeviceFile;
         EXPECT_EQ(port.Device().location, pathFound ? kNtLink : "");

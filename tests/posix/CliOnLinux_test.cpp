@@ -57,6 +57,21 @@ ToolRun Marnel(const std::string& arguments, const std::string& environment = st
     return run;
 }
 
+// What `command` prints on its standard output.
+std::string Output(const std::string& command) {
+    std::string printed;
+    std::FILE* pipe = popen(command.c_str(), "r");
+    if (pipe == nullptr) {
+        return "cannot run " + command;
+    }
+    char line[512];
+    while (std::fgets(line, sizeof line, pipe) != nullptr) {
+        printed += line;
+    }
+    pclose(pipe);
+    return printed;
+}
+
 // A KQ-10 that no CUPS queue names, so the tool lists it as "Zarvel KQ-10",
 // or "Zarvel KQ-10 (2)" behind an alike one; the emulated bus lists the
 // higher port first.
@@ -475,16 +490,64 @@ TEST_F(CliOnLinuxTest, AnInterruptedJobLeavesNothingInTheQueue) {
     ASSERT_TRUE(blocked) << "the tool never wrote its progress";
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 130) << status;
 
-    const std::string pending = "lpstat -h " + CupsDir() + "/cups.sock -o Zarvel_usb";
-    std::FILE* queue = popen(pending.c_str(), "r");
-    ASSERT_NE(queue, nullptr);
-    std::string listed;
-    char line[512];
-    while (std::fgets(line, sizeof line, queue) != nullptr) {
-        listed += line;
+    EXPECT_EQ(Output("lpstat -h " + CupsDir() + "/cups.sock -o Zarvel_usb"), "")
+        << "jobs left in the queue";
+}
+
+// A queue that holds every job it is given takes the firmware job: the tool
+// cancels it and says why, with what lets the queue deliver. The same queue
+// set to reject jobs once the tool has checked it refuses the job, and CUPS's
+// reason is shown. Nothing is left in the queue, nothing reaches the device.
+TEST_F(CliOnLinuxTest, AQueueThatHoldsOrRefusesTheJobIsToldAndKeepsNothing) {
+    // A server of its own: the other tests' queues deliver what they take.
+    struct HeldServer {
+        const std::string dir = "/tmp/marnel-held-" + std::to_string(getpid());
+        int started = std::system((std::string(MARNEL_CUPS_SERVER_SCRIPT) + " start " + dir +
+                                   " held").c_str());
+        ~HeldServer() {
+            std::system((std::string(MARNEL_CUPS_SERVER_SCRIPT) + " stop " + dir + " && rm -rf " +
+                         dir).c_str());
+        }
+    } server;
+    ASSERT_EQ(server.started, 0);
+    const std::string socket = server.dir + "/cups.sock";
+    const std::string firmware = m_scratch + "/fw.kvf";
+    std::ofstream(firmware, std::ios::binary) << std::string(4096, 'h');
+    const struct {
+        const char* what;
+        const char* afterTheCheck;  // done to the queue when the tool prompts; null: nothing
+        const char* said;
+    } cases[] = {
+        {"held", nullptr,
+         "Firmware not sent: the queue held the job (job-hold-until-specified); the job was "
+         "cancelled. (to let the queue deliver jobs: lpadmin -p Zarvel_held -o "
+         "job-hold-until-default=no-hold)"},
+        {"rejecting", "cupsreject",
+         "Failed to send the firmware. (creating the job on Zarvel_held: Destination "
+         "\"Zarvel_held\" is not accepting jobs."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        m_kq->SetScript(ServiceScript(1));
+        ToolRun run = Marnel("--printer Zarvel_held firmware --yes --timeout 10 " + firmware,
+                             "CUPS_SERVER=" + socket + " MARNEL_STATE_DIR=" + m_scratch + "/state",
+                             [&](const std::string& line) {
+                                 if (line.find("VERSION UP") == std::string::npos) {
+                                     return;
+                                 }
+                                 if (c.afterTheCheck != nullptr) {
+                                     std::system((std::string(c.afterTheCheck) + " -h " + socket +
+                                                  " Zarvel_held").c_str());
+                                 }
+                                 EmulatedPrinter::Script update;
+                                 update.mode = EmulatedPrinter::Mode::kUpdate;
+                                 m_kq->SetScript(update);
+                             });
+        EXPECT_EQ(run.status, 1) << run.out;
+        EXPECT_NE(run.out.find(c.said), std::string::npos) << run.out;
+        EXPECT_EQ(Output("lpstat -h " + socket + " -o"), "") << "jobs left in the queue";
+        EXPECT_TRUE(m_kq->BulkOutData().empty());
     }
-    pclose(queue);
-    EXPECT_EQ(listed, "") << "jobs left in the queue";
 }
 
 }  // namespace

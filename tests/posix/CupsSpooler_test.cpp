@@ -262,6 +262,28 @@ TEST_F(CupsSpoolerTest, RejectingQueueRefusesTheJob) {
     m_spooler->ClosePrinter(printer);
 }
 
+// A finished job is done; one on a paused queue waits, with the command that
+// resumes the queue, until it is cancelled.
+TEST_F(CupsSpoolerTest, AJobThatEndedIsToldAsCupsHasIt) {
+    std::vector<DWORD> writes;
+    const int printed = SendJob("Zarvel_ZT-5", Pattern(10), &writes);
+    ASSERT_EQ(WaitForJob("Zarvel_ZT-5", printed), IPP_JSTATE_COMPLETED);
+    PrinterHandle printer = nullptr;
+    ASSERT_TRUE(m_spooler->OpenPrinter("Zarvel_ZT-5", &printer));
+    EXPECT_EQ(m_spooler->GetJob(printer, static_cast<DWORD>(printed)).state, JobState::kDone);
+    m_spooler->ClosePrinter(printer);
+
+    const DWORD waiting = static_cast<DWORD>(SendJob("Zarvel_stopped", Pattern(10), &writes));
+    ASSERT_TRUE(m_spooler->OpenPrinter("Zarvel_stopped", &printer));
+    const JobStatus status = m_spooler->GetJob(printer, waiting);
+    EXPECT_EQ(status.state, JobState::kPending);
+    EXPECT_TRUE(status.queueStopped);
+    EXPECT_EQ(status.fix, "cupsenable Zarvel_stopped");
+    EXPECT_TRUE(m_spooler->CancelJob(printer, waiting)) << m_spooler->LastError();
+    EXPECT_EQ(m_spooler->GetJob(printer, waiting).state, JobState::kCancelled);
+    m_spooler->ClosePrinter(printer);
+}
+
 TEST(CupsSpoolerNoServer, ListingFailsWhenNoServerAnswers) {
     CupsSpooler spooler("/nonexistent/cups.sock");
     const PrinterList list = spooler.EnumLocalPrinters();

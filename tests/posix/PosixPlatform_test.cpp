@@ -45,7 +45,7 @@ protected:
 };
 
 TEST_F(PosixPlatformTest, ListsTheQueuesFirstThenDevicesWithoutAQueue) {
-    ASSERT_EQ(m_platform->Look().devices.size(), 2u) << m_platform->UsbError();
+    ASSERT_EQ(m_platform->Look().devices.size(), 2u) << m_platform->Look().usbError;
 
     const PrinterList list = m_platform->Services().spooler.EnumLocalPrinters();
     ASSERT_EQ(list.status, SpoolerQueryStatus::kOk);
@@ -87,7 +87,7 @@ TEST_F(PosixPlatformTest, QueuelessJobsStreamToTheDevice) {
     DWORD written = 0;
     ASSERT_NE(spooler.StartDocPrinter(printer, {"Updater", nullptr, "RAW"}), 0u);
     EXPECT_FALSE(spooler.EndDocPrinter(printer));
-    EXPECT_EQ(m_platform->LastSpoolerError(), "an empty job is not sent");
+    EXPECT_EQ(spooler.LastError(), "an empty job is not sent");
 
     ASSERT_NE(spooler.StartDocPrinter(printer, {"Updater", nullptr, "RAW"}), 0u);
     ASSERT_TRUE(spooler.StartPagePrinter(printer));
@@ -96,7 +96,7 @@ TEST_F(PosixPlatformTest, QueuelessJobsStreamToTheDevice) {
     EXPECT_EQ(m_zt->BulkOutData().size(), kPiece) << "not sent as it was written";
     ASSERT_TRUE(spooler.WritePrinter(printer, firmware.data() + kPiece, 1, &written));
     ASSERT_TRUE(spooler.EndPagePrinter(printer));
-    ASSERT_TRUE(spooler.EndDocPrinter(printer)) << m_platform->LastSpoolerError();
+    ASSERT_TRUE(spooler.EndDocPrinter(printer)) << spooler.LastError();
     spooler.ClosePrinter(printer);
     EXPECT_TRUE(m_zt->BulkOutData() == firmware);
     EXPECT_TRUE(m_kq->BulkOutData().empty());
@@ -144,7 +144,7 @@ TEST_F(PosixPlatformTest, AJobTheDeviceStopsTakingFailsWithItsCause) {
         DWORD written = 0;
         EXPECT_FALSE(spooler.WritePrinter(printer, job.data(), 300000, &written));
         EXPECT_EQ(written, 131072u);
-        EXPECT_EQ(platform.LastSpoolerError(), c.cause);
+        EXPECT_EQ(spooler.LastError(), c.cause);
         EXPECT_FALSE(spooler.EndDocPrinter(printer));
         spooler.ClosePrinter(printer);
         EXPECT_TRUE(m_zt->KernelDriverBound());
@@ -203,7 +203,7 @@ TEST(PosixPlatformAlike, EachPrinterReachesItsOwnDevice) {
             ASSERT_NE(spooler.StartDocPrinter(printer, {"Updater", nullptr, "RAW"}), 0u);
             DWORD written = 0;
             ASSERT_TRUE(spooler.WritePrinter(printer, job.data(), 2, &written));
-            ASSERT_TRUE(spooler.EndDocPrinter(printer)) << platform.LastSpoolerError();
+            ASSERT_TRUE(spooler.EndDocPrinter(printer)) << spooler.LastError();
             spooler.ClosePrinter(printer);
 
             ParameterBlockBytes block{};

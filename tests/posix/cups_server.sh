@@ -1,15 +1,16 @@
 #!/bin/sh
 # A private CUPS server for the spooler tests: a Unix socket in DIR, no
 # network, and a fixed set of queues whose jobs land in DIR/out/QUEUE.bin.
-# usage: cups_server.sh start DIR [selection] | add DIR QUEUE MAKE-AND-MODEL | stop DIR
-# "selection" makes a small set for the printer-selection test instead.
+# usage: cups_server.sh start DIR [selection|held] | add DIR QUEUE MAKE-AND-MODEL | stop DIR
+# "selection" makes a small set for the printer-selection test instead;
+# "held" one usb:// queue for the emulated KQ-10 that holds every job.
 # Without cupsd it starts nothing and the tests skip.
 set -e
 cmd=$1
 dir=$2
 [ -n "$dir" ] || { echo "usage: $0 start|stop DIR" >&2; exit 2; }
 
-add_queue() {  # name, make-and-model, [stopped|rejecting|-], [device URI]
+add_queue() {  # name, make-and-model, [stopped|rejecting|held|-], [device URI]
     q=$1
     nick=$2
     uri=${4:-file:$dir/out/$q.bin}
@@ -39,6 +40,7 @@ EOC
     case ${3:-} in
     stopped) cupsdisable -h "$dir/cups.sock" "$q" ;;
     rejecting) cupsreject -h "$dir/cups.sock" "$q" ;;
+    held) lpadmin -h "$dir/cups.sock" -p "$q" -o job-hold-until-default=indefinite ;;
     esac
 }
 
@@ -123,6 +125,10 @@ EOC
         [ $i -lt 200 ] || { echo "cupsd did not start" >&2; cat "$dir/log/stdout" >&2; exit 1; }
         sleep 0.05
     done
+    if [ "${3:-}" = held ]; then
+        add_queue Zarvel_held "Zarvel KQ-10" held "usb://Zarvel/KQ-10?serial=KQ10SN0001"
+        exit 0
+    fi
     if [ "${3:-}" = selection ]; then
         add_queue a_stopped "Zarvel KQ-30" stopped
         add_queue b_lower "zarvel kq-20"

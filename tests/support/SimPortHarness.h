@@ -51,6 +51,8 @@ public:
     BOOL EndPagePrinter(PrinterHandle) override { return 0; }
     BOOL EndDocPrinter(PrinterHandle) override { return 0; }
     BOOL CancelJob(PrinterHandle, DWORD) override { return 0; }
+    JobStatus GetJob(PrinterHandle, DWORD) override { return {}; }
+    std::string LastError() const override { return "no spooler"; }
 };
 class SingleByteCodePage : public ICodePage {
 public:

@@ -43,6 +43,7 @@ void CheckEqual(const A& actual, const B& expected, const char* what, int line) 
 #define CHECK(condition) CheckEqual(static_cast<bool>(condition), true, #condition, __LINE__)
 
 int AsInt(SpoolerQueryStatus status) { return static_cast<int>(status); }
+int AsInt(JobState state) { return static_cast<int>(state); }
 
 const char kUsbPrintNt[] = "SYSTEM\\CurrentControlSet\\Enum\\USBPRINT";
 const char kLimits[] = "SOFTWARE\\Marnel\\WineTest\\Limits";
@@ -170,6 +171,8 @@ void TestSpooler() {
 
     PrinterHandle none = nullptr;
     CHECK(!spooler.OpenPrinter("No Such Printer", &none));
+    // The system's words for the failure, with its code.
+    CHECK(spooler.LastError().find("(error 1801)") != std::string::npos);
 }
 
 // Last, as it deletes every printer: an empty spooler lists no printers
@@ -201,8 +204,10 @@ void TestRawJob() {
     DWORD written = 0;
     CHECK(spooler.WritePrinter(printer, "\x1b@firmware", 10, &written));
     CHECK_EQ(written, 10u);
+    CHECK_EQ(AsInt(spooler.GetJob(printer, job).state), AsInt(JobState::kPending));
     CHECK(spooler.CancelJob(printer, job));
     CHECK(!spooler.CancelJob(printer, job + 1000));  // no such job
+    CHECK(!spooler.LastError().empty());
     spooler.EndPagePrinter(printer);
     spooler.EndDocPrinter(printer);
     CHECK(spooler.ClosePrinter(printer));
@@ -246,9 +251,8 @@ void TestEmptyRawJob() {
     CHECK(spooler.StartPagePrinter(printer));
     CHECK(spooler.EndPagePrinter(printer));
     CHECK(spooler.EndDocPrinter(printer));
-    BYTE info[1024];
-    ::DWORD needed = 0;
-    CHECK(!GetJobA(printer, job, 1, info, sizeof info, &needed));  // no longer queued
+    // No longer queued: it went to the port.
+    CHECK_EQ(AsInt(spooler.GetJob(printer, job).state), AsInt(JobState::kDone));
     CHECK(spooler.ClosePrinter(printer));
 
     WIN32_FILE_ATTRIBUTE_DATA landed{};
