@@ -17,7 +17,7 @@ const CodeAdvice kAdvice[] = {
     {ERROR_FILE_NOT_FOUND, "Check the file name."},
     {ERROR_PATH_NOT_FOUND, "The folder does not exist; create it first or check the path."},
     {ERROR_INVALID_NAME, "Check the file name; it holds a character Windows does not allow."},
-    {ERROR_DIRECTORY, "Give a file name, not a folder."},
+    {ERROR_DIRECTORY, "A folder on the way does not exist or is a file; check the path."},
     {ERROR_FILENAME_EXCED_RANGE, "Use a shorter name or path."},
     {ERROR_ACCESS_DENIED,
      "Check the file's and its folder's permissions (Properties, Security), and that it is not "

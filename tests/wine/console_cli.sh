@@ -85,6 +85,24 @@ wine "$marnel" --printer "Zarvel KQ-10" version >out.txt 2>err.txt
 grep -q 'did not open' err.txt && grep -q 'USB#VID_1A2B&PID_0010#KQ10SN0001' err.txt || fail "real path: $(cat err.txt)"
 wine "$marnel" --json list >out.json 2>err.txt
 grep -q '"Zarvel KQ-10"' out.json || fail "list: $(cat out.json)"
+# The doctor's Windows checks, each with a verdict: the spooler service, the
+# maker's device nodes, the state folder.
+wine "$marnel" --json doctor >out.json 2>err.txt
+python3 -c '
+import json, sys
+checks = json.load(open(sys.argv[1]))["checks"]
+names = {c["name"]: c for c in checks}
+assert {"spooler", "devices", "state-folder"} <= set(names), names
+assert names["devices"]["status"] == "ok" and "VID_1A2B&PID_0010" in names["devices"]["detail"]
+assert all(c["fix"] for c in checks if c["status"] == "fail" and c["name"] != "identity"), checks
+' out.json || fail "doctor: $(cat out.json)"
+# A file error in the system's words, with what to do next.
+wine "$marnel" --simulate --json get-params 'C:\nodir\x.prm' >out.json 2>err.txt
+python3 -c '
+import json, sys
+r = json.load(open(sys.argv[1]))
+assert r["exitStatus"] == 2 and r["detail"] and r["advice"], r
+' out.json || fail "file error: $(cat out.json)"
 
 [ "$failures" -eq 0 ] || exit 1
 echo "console program ok"
