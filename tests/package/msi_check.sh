@@ -66,6 +66,7 @@ verify() {  # FILE: signed by the throwaway certificate
     echo "${1##*/}: $(grep -m1 'Message digest algorithm' "$work/verify.log" | tr -s ' '), signed by $signer, verification ok"
 }
 verify "$program"
+verify "$work/msi/Marnel/marnel.com"
 verify "$msi"
 cp "$program" "$work/tampered.exe"
 python3 -c 'import sys; f = open(sys.argv[1], "r+b"); f.seek(4096); b = f.read(1); f.seek(4096); f.write(bytes([b[0] ^ 1]))' \
