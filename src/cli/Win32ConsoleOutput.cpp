@@ -8,30 +8,36 @@ namespace marnel::cli {
 
 namespace {
 
-std::string ToConsoleCodePage(const std::string& text) {
-    const ::UINT console = GetConsoleOutputCP();
-    if (console == 0 || console == GetACP() || text.empty()) {
+// `text` from code page `from` to code page `to`; a letter `to` lacks
+// becomes its default character. Unchanged when it cannot be read.
+std::string Converted(const std::string& text, ::UINT from, ::UINT to) {
+    if (from == to || text.empty()) {
         return text;
     }
     const int size = static_cast<int>(text.size());
-    const int wide = MultiByteToWideChar(CP_ACP, 0, text.data(), size, nullptr, 0);
+    const int wide = MultiByteToWideChar(from, 0, text.data(), size, nullptr, 0);
     if (wide <= 0) {
         return text;
     }
     std::vector<wchar_t> utf16(static_cast<std::size_t>(wide));
-    MultiByteToWideChar(CP_ACP, 0, text.data(), size, utf16.data(), wide);
-    // A letter the console's code page lacks shows as its default character.
-    const int bytes =
-        WideCharToMultiByte(console, 0, utf16.data(), wide, nullptr, 0, nullptr, nullptr);
+    MultiByteToWideChar(from, 0, text.data(), size, utf16.data(), wide);
+    const int bytes = WideCharToMultiByte(to, 0, utf16.data(), wide, nullptr, 0, nullptr, nullptr);
     if (bytes <= 0) {
         return text;
     }
     std::string converted(static_cast<std::size_t>(bytes), '\0');
-    WideCharToMultiByte(console, 0, utf16.data(), wide, &converted[0], bytes, nullptr, nullptr);
+    WideCharToMultiByte(to, 0, utf16.data(), wide, &converted[0], bytes, nullptr, nullptr);
     return converted;
 }
 
+std::string ToConsoleCodePage(const std::string& text) {
+    const ::UINT console = GetConsoleOutputCP();
+    return console == 0 ? text : Converted(text, GetACP(), console);
+}
+
 }  // namespace
+
+std::string AnsiToUtf8(const std::string& text) { return Converted(text, GetACP(), CP_UTF8); }
 
 ConsoleCodePageBuffer::ConsoleCodePageBuffer(std::streambuf* target, const bool* json)
     : m_target(target), m_json(json) {}

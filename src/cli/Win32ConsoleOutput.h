@@ -12,6 +12,9 @@
 
 namespace marnel::cli {
 
+// `text` in the ANSI code page as UTF-8, for JSON.
+std::string AnsiToUtf8(const std::string& text);
+
 class ConsoleCodePageBuffer : public std::streambuf {
 public:
     // Writes to `target`, converted from the ANSI code page to the console's

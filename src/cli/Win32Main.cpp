@@ -20,6 +20,7 @@ int main(int argc, char** argv) {
     _setmode(_fileno(stdin), _O_BINARY);
     const bool outIsConsole = GetFileType(GetStdHandle(STD_OUTPUT_HANDLE)) == FILE_TYPE_CHAR;
     marnel::cli::Console console{std::cout, std::cerr, std::cin, outIsConsole};
+    console.narrowToUtf8 = marnel::cli::AnsiToUtf8;
     // On a console window, text in the console's code page (JSON as it is);
     // into a file or a pipe, the bytes as the command wrote them.
     std::streambuf* const out = std::cout.rdbuf();

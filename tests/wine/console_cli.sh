@@ -96,6 +96,10 @@ assert {"spooler", "devices", "state-folder"} <= set(names), names
 assert names["devices"]["status"] == "ok" and "VID_1A2B&PID_0010" in names["devices"]["detail"]
 assert all(c["fix"] for c in checks if c["status"] == "fail" and c["name"] != "identity"), checks
 ' out.json || fail "doctor: $(cat out.json)"
+# JSON is UTF-8: a name that reaches the tool in the ANSI code page is read
+# in it, not replaced.
+wine "$marnel" --json put-params 'Müll.prm' >out.json 2>err.txt
+grep -q 'Müll.prm' out.json || fail "not UTF-8: $(cat out.json)"
 # A file error in the system's words, with what to do next.
 wine "$marnel" --simulate --json get-params 'C:\nodir\x.prm' >out.json 2>err.txt
 python3 -c '
