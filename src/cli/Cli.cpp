@@ -347,8 +347,9 @@ int RunCommand(int argc, const char* const* argv, Console& console, IFileSystem&
         "marnel - service tool for Zarvel KQ and ZT series USB devices.\n"
         "Names the attached device, fetches its report, backs up and restores its\n"
         "266-byte parameter block, sends it new firmware and runs its self test.\n"
-        "Without --simulate it works on this machine's\n"
-        "CUPS queues and USB devices; with --simulate on a built-in simulated device.",
+        "Without --simulate it works on this machine's printers (CUPS queues on\n"
+        "Linux, the spooler's on Windows) and USB devices; with --simulate on a\n"
+        "built-in simulated device.",
         "marnel"};
     ParsedCommand command;
     AddGlobalOptions(app, console, command);
