@@ -37,12 +37,16 @@ std::string ToConsoleCodePage(const std::string& text) {
 
 }  // namespace
 
-std::string AnsiToUtf8(const std::string& text) { return Converted(text, GetACP(), CP_UTF8); }
+std::string AnsiToUtf8(const std::string& text) {
+    return Converted(text, GetACP(), CP_UTF8);
+}
 
 ConsoleCodePageBuffer::ConsoleCodePageBuffer(std::streambuf* target, const bool* json)
     : m_target(target), m_json(json) {}
 
-ConsoleCodePageBuffer::~ConsoleCodePageBuffer() { Flush(); }
+ConsoleCodePageBuffer::~ConsoleCodePageBuffer() {
+    Flush();
+}
 
 ConsoleCodePageBuffer::int_type ConsoleCodePageBuffer::overflow(int_type c) {
     if (traits_type::eq_int_type(c, traits_type::eof())) {
@@ -55,7 +59,9 @@ ConsoleCodePageBuffer::int_type ConsoleCodePageBuffer::overflow(int_type c) {
     return c;
 }
 
-int ConsoleCodePageBuffer::sync() { return Flush() && m_target->pubsync() == 0 ? 0 : -1; }
+int ConsoleCodePageBuffer::sync() {
+    return Flush() && m_target->pubsync() == 0 ? 0 : -1;
+}
 
 bool ConsoleCodePageBuffer::Flush() {
     const std::string shown = *m_json ? m_line : ToConsoleCodePage(m_line);

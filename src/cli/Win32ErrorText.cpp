@@ -48,8 +48,8 @@ std::string SystemErrorReason(long code) {
     std::string reason = length > 0 && text != nullptr ? std::string(text, length) : std::string();
     LocalFree(text);
     // The system's text ends with a full stop and CR LF; the caller adds its own.
-    while (!reason.empty() &&
-           (reason.back() == '\n' || reason.back() == '\r' || reason.back() == ' ' || reason.back() == '.')) {
+    while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r' ||
+                               reason.back() == ' ' || reason.back() == '.')) {
         reason.pop_back();
     }
     return reason.empty() ? "error " + std::to_string(code) : reason;

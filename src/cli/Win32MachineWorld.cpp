@@ -28,6 +28,8 @@ private:
 
 }  // namespace
 
-std::unique_ptr<DeviceWorld> MakeMachineWorld() { return std::make_unique<MachineWorld>(); }
+std::unique_ptr<DeviceWorld> MakeMachineWorld() {
+    return std::make_unique<MachineWorld>();
+}
 
 }  // namespace marnel::cli

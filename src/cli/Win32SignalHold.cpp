@@ -64,6 +64,8 @@ SignalHold::~SignalHold() {
     SetEvent(g_released);
 }
 
-int SignalHold::Caught() const { return g_caughtSignal; }
+int SignalHold::Caught() const {
+    return g_caughtSignal;
+}
 
 }  // namespace marnel::cli

@@ -8,8 +8,9 @@ namespace marnel::cli {
 
 int MakeSupportBundle(const Console& console, IFileSystem&, IEnvironment&, const GlobalOptions&,
                       const std::string&) {
-    console.Failure("marnel: support-bundle is not available on Windows yet; attach the output of "
-                    "'marnel --json doctor', 'marnel --json list' and 'marnel history' instead");
+    console.Failure(
+        "marnel: support-bundle is not available on Windows yet; attach the output of "
+        "'marnel --json doctor', 'marnel --json list' and 'marnel history' instead");
     return kExitUsage;
 }
 

@@ -54,8 +54,7 @@ std::vector<MachineCheck> Win32Checkup::SpoolerChecks() {
                  ""};
     } else if (status.dwCurrentState != SERVICE_RUNNING) {
         check = {"spooler", CheckStatus::kFail,
-                 "the Print Spooler service is " + StateName(status.dwCurrentState),
-                 kStartSpooler};
+                 "the Print Spooler service is " + StateName(status.dwCurrentState), kStartSpooler};
     }
     if (service != nullptr) {
         CloseServiceHandle(service);

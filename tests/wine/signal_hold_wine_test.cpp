@@ -23,8 +23,9 @@ int main() {
         Sleep(20);
     }
     const int status = marnel::cli::SignalHold::ExitStatusFor(hold.Caught());
-    std::printf("fresh hold caught nothing: %d; Ctrl+C sent: %d; caught signal %d, exit status %d\n",
-                fresh, sent, hold.Caught(), status);
+    std::printf(
+        "fresh hold caught nothing: %d; Ctrl+C sent: %d; caught signal %d, exit status %d\n", fresh,
+        sent, hold.Caught(), status);
     const bool ok = fresh && sent && hold.Caught() == 2 && status == 130;
     std::printf("%s\n", ok ? "signal hold ok" : "FAIL: signal hold");
     return ok ? 0 : 1;
