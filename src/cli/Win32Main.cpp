@@ -16,8 +16,8 @@
 int main(int argc, char** argv) {
     // Bytes as the command wrote them, as on Linux: a parameter block or a
     // report sent to standard output must not gain a CR before each LF.
+    // Standard input stays text, where Ctrl+Z ends it as Ctrl+D does on Linux.
     _setmode(_fileno(stdout), _O_BINARY);
-    _setmode(_fileno(stdin), _O_BINARY);
     const bool outIsConsole = GetFileType(GetStdHandle(STD_OUTPUT_HANDLE)) == FILE_TYPE_CHAR;
     marnel::cli::Console console{std::cout, std::cerr, std::cin, outIsConsole};
     console.narrowToUtf8 = marnel::cli::AnsiToUtf8;

@@ -96,6 +96,10 @@ assert {"spooler", "devices", "state-folder"} <= set(names), names
 assert names["devices"]["status"] == "ok" and "VID_1A2B&PID_0010" in names["devices"]["detail"]
 assert all(c["fix"] for c in checks if c["status"] == "fail" and c["name"] != "identity"), checks
 ' out.json || fail "doctor: $(cat out.json)"
+# A block sent to standard output is the block's bytes, no CR added.
+wine "$marnel" --simulate get-params - >raw.prm 2>err.txt
+cmp -s raw.prm block.prm || fail "get-params -: $(wc -c <raw.prm) bytes, not the block's"
+
 # JSON is UTF-8: a name that reaches the tool in the ANSI code page is read
 # in it, not replaced.
 wine "$marnel" --json put-params 'Müll.prm' >out.json 2>err.txt
