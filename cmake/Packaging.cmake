@@ -14,6 +14,10 @@ if(WIN32)
     if(TARGET marnel)
         install(TARGETS marnel RUNTIME DESTINATION .)
     endif()
+    # The console program, marnel.com, beside the window.
+    if(TARGET marnel_console)
+        install(TARGETS marnel_console RUNTIME DESTINATION .)
+    endif()
     # Plain text with CRLF line ends, for Notepad.
     configure_file(${CMAKE_CURRENT_LIST_DIR}/package/README-windows.txt.in README.txt
         @ONLY NEWLINE_STYLE CRLF)

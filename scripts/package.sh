@@ -69,7 +69,7 @@ stage_windows() {
     [ -f "$windows_tree/CMakeCache.txt" ] || cmake -S "$top" -B "$windows_tree" \
         -DCMAKE_BUILD_TYPE=RelWithDebInfo \
         -DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-w64-x86_64.cmake" >/dev/null
-    cmake --build "$windows_tree" -j "$jobs" --target marnel
+    cmake --build "$windows_tree" -j "$jobs" --target marnel marnel_console
     windows_version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$windows_tree/CMakeCache.txt")
     windows_files=marnel-$windows_version-win64
     cmake --install "$windows_tree" --prefix "$work/$windows_files" --strip >/dev/null
@@ -95,6 +95,17 @@ msi_version_valid() {
             10#${BASH_REMATCH[4]:-0} <= 65535))
 }
 
+# The install folder on the system PATH, for the console program: appended
+# at install ([~] keeps what is there), taken off at uninstall. wixl cannot
+# write this table; msibuild adds it and the two actions that use it.
+add_console_to_path() {
+    printf 'Environment\tName\tValue\tComponent_\ns72\tl255\tL255\ts72\nEnvironment\tEnvironment\nConsolePath\t=-*PATH\t[~];[INSTALLDIR]\tConsoleProgram\n' \
+        >"$work/Environment.idt"
+    msibuild "$1" -i "$work/Environment.idt" \
+        -q "INSERT INTO InstallExecuteSequence (Action, Sequence) VALUES ('WriteEnvironmentStrings', 5200)" \
+        -q "INSERT INTO InstallExecuteSequence (Action, Sequence) VALUES ('RemoveEnvironmentStrings', 3300)"
+}
+
 build_msi() {
     [ -n "$windows_files" ] || stage_windows
     local version=${MARNEL_MSI_VERSION:-$windows_version}
@@ -108,6 +119,7 @@ build_msi() {
     # wixl finds sources by relative paths only.
     (cd "$work" && wixl -a x64 -D Version="$version" -D ProgramDir="$windows_files" \
         -D IconFile=marnel.ico -o "$msi" "$top/cmake/package/marnel.wxs")
+    add_console_to_path "$msi"
     sign "$msi"
 }
 

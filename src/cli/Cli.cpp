@@ -11,7 +11,6 @@
 #include "cli/ExitStatus.h"
 #include "cli/StateCommands.h"
 #include "cli/SupportBundle.h"
-#include "posix/PosixHashing.h"
 
 namespace marnel::cli {
 
@@ -307,7 +306,8 @@ int RunDeviceCommand(DeviceCommands& commands, const ParsedCommand& command) {
 
 // Runs a parsed command line.
 int Dispatch(const CLI::App& app, Console& console, IFileSystem& files,
-             IEnvironment& environment, const WorldFactory& makeWorld, ParsedCommand& command) {
+             IEnvironment& environment, IHashing& hashing, const WorldFactory& makeWorld,
+             ParsedCommand& command) {
     if (command.name == "help") {
         return PrintHelp(app, console, command.helpTopic);
     }
@@ -325,7 +325,6 @@ int Dispatch(const CLI::App& app, Console& console, IFileSystem& files,
         return ShowHistory(console, files, environment);
     }
     if (command.name == "backups") {
-        PosixHashing hashing;
         return ListBackups(console, files, environment, &hashing);
     }
     std::unique_ptr<DeviceWorld> world;
@@ -343,13 +342,14 @@ int Dispatch(const CLI::App& app, Console& console, IFileSystem& files,
 }
 
 int RunCommand(int argc, const char* const* argv, Console& console, IFileSystem& files,
-               IEnvironment& environment, const WorldFactory& makeWorld) {
+               IEnvironment& environment, IHashing& hashing, const WorldFactory& makeWorld) {
     CLI::App app{
         "marnel - service tool for Zarvel KQ and ZT series USB devices.\n"
         "Names the attached device, fetches its report, backs up and restores its\n"
         "266-byte parameter block, sends it new firmware and runs its self test.\n"
-        "Without --simulate it works on this machine's\n"
-        "CUPS queues and USB devices; with --simulate on a built-in simulated device.",
+        "Without --simulate it works on this machine's printers (CUPS queues on\n"
+        "Linux, the spooler's on Windows) and USB devices; with --simulate on a\n"
+        "built-in simulated device.",
         "marnel"};
     ParsedCommand command;
     AddGlobalOptions(app, console, command);
@@ -374,14 +374,15 @@ int RunCommand(int argc, const char* const* argv, Console& console, IFileSystem&
         }
         return kExitUsage;
     }
-    return Dispatch(app, console, files, environment, makeWorld, command);
+    return Dispatch(app, console, files, environment, hashing, makeWorld, command);
 }
 
 }  // namespace
 
 int RunCli(int argc, const char* const* argv, Console& console, IFileSystem& files,
-           IEnvironment& environment, const WorldFactory& makeWorld) {
-    return console.Finish(RunCommand(argc, argv, console, files, environment, makeWorld));
+           IEnvironment& environment, IHashing& hashing, const WorldFactory& makeWorld) {
+    return console.Finish(
+        RunCommand(argc, argv, console, files, environment, hashing, makeWorld));
 }
 
 }  // namespace marnel::cli

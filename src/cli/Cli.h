@@ -13,6 +13,7 @@
 namespace marnel {
 class IEnvironment;
 class IFileSystem;
+class IHashing;
 }
 
 namespace marnel::cli {
@@ -23,8 +24,8 @@ using WorldFactory =
 
 // Runs the tool and returns its exit status. `files` and `environment` are
 // this machine's, whatever the world: the user's files and the backups live
-// there even when the device is simulated.
+// there even when the device is simulated; `hashing` checks the backups.
 int RunCli(int argc, const char* const* argv, Console& console, IFileSystem& files,
-           IEnvironment& environment, const WorldFactory& makeWorld);
+           IEnvironment& environment, IHashing& hashing, const WorldFactory& makeWorld);
 
 }  // namespace marnel::cli

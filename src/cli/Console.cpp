@@ -13,9 +13,30 @@ namespace marnel::cli {
 
 namespace {
 
-// A file name or device text need not be UTF-8: such bytes become U+FFFD
-// rather than ending the tool with nothing printed.
-std::string Dumped(const nlohmann::json& object) {
+// Text that is not UTF-8 read in the system's own encoding, where it has
+// one (the ANSI code page on Windows).
+void Decode(nlohmann::json& value, const std::function<std::string(const std::string&)>& toUtf8) {
+    if (value.is_string()) {
+        const std::string& text = value.get_ref<const std::string&>();
+        if (!IsUtf8(text)) {
+            value = toUtf8(text);
+        }
+        return;
+    }
+    if (value.is_structured()) {
+        for (nlohmann::json& element : value) {
+            Decode(element, toUtf8);
+        }
+    }
+}
+
+// A file name or device text need not be UTF-8: bytes that stay so become
+// U+FFFD rather than ending the tool with nothing printed.
+std::string Dumped(nlohmann::json object,
+                   const std::function<std::string(const std::string&)>& toUtf8) {
+    if (toUtf8) {
+        Decode(object, toUtf8);
+    }
     return object.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
 }
 
@@ -78,7 +99,7 @@ void Console::Result(const nlohmann::json& result) const {
 
 void Console::Progress(const nlohmann::json& progress) const {
     // Flushed: a reader of the progress lines sees each one as it happens.
-    out << Dumped(progress) << '\n' << std::flush;
+    out << Dumped(progress, narrowToUtf8) << '\n' << std::flush;
 }
 
 int Console::Finish(int status) const {
@@ -86,7 +107,7 @@ int Console::Finish(int status) const {
         nlohmann::json result = hasPending ? pending : nlohmann::json::object();
         result["ok"] = status == kExitSuccess;
         result["exitStatus"] = status;
-        out << Dumped(result) << '\n' << std::flush;
+        out << Dumped(result, narrowToUtf8) << '\n' << std::flush;
     }
     pending = nlohmann::json{};
     hasPending = false;

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <iosfwd>
 #include <string>
 
@@ -25,6 +26,10 @@ struct Console {
     std::istream& in;
     bool outIsTerminal = false;
     bool json = false;
+    // Where the system's text has an encoding of its own (Windows: the ANSI
+    // code page), what turns it into UTF-8 for JSON; text that is UTF-8
+    // already is left alone. Empty on Linux, whose text is taken as UTF-8.
+    std::function<std::string(const std::string&)> narrowToUtf8{};
 
     // A failure in the system's own words, with the expert's detail after it
     // ("Failed to Get Report. (report read: ...)"). With --json the first one

@@ -8,6 +8,7 @@
 #include "platform/Services.h"
 
 namespace marnel {
+class IHashing;
 class IMachineCheckup;
 }
 
@@ -35,12 +36,15 @@ public:
 
 // The simulated world with one device of `model` ("KQ-10", "ZT-5", ...).
 // Throws std::invalid_argument for a model the simulator does not know.
-std::unique_ptr<DeviceWorld> MakeSimulatedWorld(const std::string& model);
+// `hashing` is the build's own (its history records digests), and outlives
+// the world.
+std::unique_ptr<DeviceWorld> MakeSimulatedWorld(const std::string& model, IHashing& hashing);
 
 // The models MakeSimulatedWorld knows, for --help.
 std::string SimulatedModelNames();
 
-// This machine: CUPS queues and USB devices.
+// This machine: CUPS queues and USB devices; on Windows the spooler's
+// printers and the registry's device nodes. One implementation per platform.
 std::unique_ptr<DeviceWorld> MakeMachineWorld();
 
 }  // namespace marnel::cli

@@ -5,6 +5,7 @@
 
 #include "cli/Commands.h"
 #include "cli/ExitStatus.h"
+#include "cli/StateCommands.h"
 #include "cli/Trace.h"
 #include "ops/DeviceProbe.h"
 #include "ops/Doctor.h"
@@ -135,7 +136,8 @@ int DeviceCommands::List() {
 }
 
 int DeviceCommands::Doctor() {
-    const std::vector<MachineCheck> checks = RunDoctor(m_world.Services(), m_world.Checkup());
+    std::vector<MachineCheck> checks = RunDoctor(m_world.Services(), m_world.Checkup());
+    checks.push_back(StateFolderCheck(m_files, m_environment));
     const bool healthy = Healthy(checks);
     if (m_console.json) {
         nlohmann::json list = nlohmann::json::array();

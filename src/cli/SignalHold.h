@@ -1,7 +1,9 @@
 // SIGINT, SIGTERM, SIGHUP and SIGQUIT held back while an object of this
-// class lives: they are recorded, not acted on, so that a job can be
-// cancelled or a parameter block written back, and the history line
-// written, before the tool ends with the signal's status.
+// class lives (on Windows the console's Ctrl+C, Ctrl+Break and close, as
+// SIGINT, SIGTERM and SIGHUP): they are recorded, not acted on, so that a
+// job can be cancelled or a parameter block written back, and the history
+// line written, before the tool ends with the signal's status. One
+// implementation per platform.
 #pragma once
 
 #include "ops/Outcome.h"

@@ -5,7 +5,6 @@
 #include <stdexcept>
 
 #include "cli/DeviceWorld.h"
-#include "posix/PosixHashing.h"
 #include "sim/SimCheckup.h"
 #include "sim/SimWorld.h"
 
@@ -15,7 +14,7 @@ namespace {
 
 class SimulatedWorld : public DeviceWorld {
 public:
-    explicit SimulatedWorld(SimModel model) : m_model(model) {
+    SimulatedWorld(SimModel model, IHashing& hashing) : m_model(model), m_world(&hashing) {
         m_world.AddDevice(SimDeviceSetup(model));
     }
 
@@ -37,20 +36,19 @@ public:
 
 private:
     SimModel m_model;
-    PosixHashing m_hashing;
-    SimWorld m_world{&m_hashing};
+    SimWorld m_world;
     SimCheckup m_checkup{m_world};
 };
 
 }  // namespace
 
-std::unique_ptr<DeviceWorld> MakeSimulatedWorld(const std::string& model) {
+std::unique_ptr<DeviceWorld> MakeSimulatedWorld(const std::string& model, IHashing& hashing) {
     const std::optional<SimModel> parsed = ParseSimModel(model);
     if (!parsed) {
         throw std::invalid_argument("Unknown simulated model \"" + model + "\"; choose one of " +
                                     SimulatedModelNames() + ".");
     }
-    return std::make_unique<SimulatedWorld>(*parsed);
+    return std::make_unique<SimulatedWorld>(*parsed, hashing);
 }
 
 std::string SimulatedModelNames() {

@@ -188,28 +188,42 @@ std::string DamageOf(const BackupFile& backup) {
 
 }  // namespace
 
-int SayStateFolderProblem(const Console& console, IEnvironment& environment,
-                          const StateFolderProblem& problem) {
+namespace {
+
+std::string StateFolderProblemText(IEnvironment& environment, const StateFolderProblem& problem) {
     // Naming the variable tells a folder the user chose from the default.
     const bool chosen = !environment.Variable("MARNEL_STATE_DIR").empty() &&
                         problem.path == StateFolder(environment);
     const std::string where = chosen ? " (MARNEL_STATE_DIR)" : "";
     switch (problem.kind) {
         case StateFolderProblem::Kind::kUnknown:
-            console.Failure(
-                "marnel: no state folder is known for the backups and the history: set "
-                "MARNEL_STATE_DIR, or HOME");
-            break;
+            return "no state folder is known for the backups and the history: set "
+                   "MARNEL_STATE_DIR, or HOME";
         case StateFolderProblem::Kind::kNotAFolder:
-            console.Failure("marnel: the state folder cannot be used: " +
-                            PrintableLine(problem.path) + where + " is not a folder");
-            break;
+            return "the state folder cannot be used: " + PrintableLine(problem.path) + where +
+                   " is not a folder";
         case StateFolderProblem::Kind::kFileError:
-            console.Failure("marnel: the state folder cannot be used: " +
-                            DescribeFileError(*problem.error).Said());
             break;
     }
+    return "the state folder cannot be used: " + DescribeFileError(*problem.error).Said();
+}
+
+}  // namespace
+
+int SayStateFolderProblem(const Console& console, IEnvironment& environment,
+                          const StateFolderProblem& problem) {
+    console.Failure("marnel: " + StateFolderProblemText(environment, problem));
     return kExitUsage;
+}
+
+MachineCheck StateFolderCheck(IFileSystem& files, IEnvironment& environment) {
+    const std::optional<StateFolderProblem> problem = CheckStateFolder(files, environment);
+    if (!problem) {
+        return {"state-folder", CheckStatus::kOk,
+                "backups and the history can be kept in " + StateFolder(environment), ""};
+    }
+    return {"state-folder", CheckStatus::kFail, StateFolderProblemText(environment, *problem),
+            "Set MARNEL_STATE_DIR to a folder you can write to, or fix the one named"};
 }
 
 int ShowHistory(const Console& console, IFileSystem& files, IEnvironment& environment) {

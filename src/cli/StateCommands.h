@@ -3,6 +3,7 @@
 #pragma once
 
 #include "cli/Console.h"
+#include "platform/MachineCheckup.h"
 
 namespace marnel {
 class IHashing;
@@ -26,5 +27,9 @@ int ListBackups(const Console& console, IFileSystem& files, IEnvironment& enviro
 // returns the exit status, 2.
 int SayStateFolderProblem(const Console& console, IEnvironment& environment,
                           const StateFolderProblem& problem);
+
+// The doctor's check that a command which changes a unit could keep its
+// backup and history line (CheckStateFolder), with the fix when not.
+MachineCheck StateFolderCheck(IFileSystem& files, IEnvironment& environment);
 
 }  // namespace marnel::cli

@@ -86,11 +86,11 @@ protected:
         m_in.clear();
         Console console{m_out, m_err, m_in};
         const WorldFactory factory =
-            makeWorld ? makeWorld : [](const std::optional<std::string>& model) {
-                return MakeSimulatedWorld(model.value_or("KQ-10"));
+            makeWorld ? makeWorld : [this](const std::optional<std::string>& model) {
+                return MakeSimulatedWorld(model.value_or("KQ-10"), m_hashing);
             };
         return RunCli(static_cast<int>(argv.size()), argv.data(), console, m_fileSystem,
-                      m_environment, factory);
+                      m_environment, m_hashing, factory);
     }
 
     // Runs against m_world instead of a fresh simulated one.
@@ -500,6 +500,15 @@ TEST_F(CliTest, DoctorPrintsOneCheckALineAndFailsOnAFailedCheck) {
     EXPECT_THAT(Out(), HasSubstr("ok   identity: Zarvel KQ-10 (serial KQ10SN0001) answers in "
                                  "service mode\n"));
     EXPECT_THAT(Out(), HasSubstr("info udev-rule: does not apply to the simulated machine\n"));
+    EXPECT_THAT(Out(), HasSubstr("ok   state-folder: backups and the history can be kept in " +
+                                 m_dir + "/state\n"));
+
+    // Nothing that changes a unit could keep its backup there.
+    WriteFile("plain", {'x'});
+    m_environment.SetVariable("MARNEL_STATE_DIR", PathOf("plain"));
+    EXPECT_EQ(Run({"--simulate", "--json", "doctor"}), kExitIncomplete);
+    EXPECT_THAT(Out(), HasSubstr("\"name\":\"state-folder\",\"status\":\"fail\""));
+    m_environment.SetVariable("MARNEL_STATE_DIR", m_dir + "/state");
 
     m_world.AddDevice();
     m_world.Unplug("Zarvel KQ-10");

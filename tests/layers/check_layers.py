@@ -35,7 +35,7 @@ RULES = {
               "a back end implements seams and decides nothing; the walks it finds units by are "
               "the core's"),
     "window": (["win32", "sim"] + CORE, "the Windows front end routes to the window's logic"),
-    "cli": (["posix", "sim"] + CORE[:-1], "the tool is a front end that never uses the window's class"),
+    "cli": (["posix", "win32", "sim"] + CORE[:-1], "the tool is a front end that never uses the window's class"),
 }
 
 # Names that two layers share for now, each pair to be removed once one of

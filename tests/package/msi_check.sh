@@ -3,7 +3,8 @@
 # and checks them: every signature holds against that certificate and breaks
 # when a byte changes; unsigned builds say so once. Then, under Wine in a
 # prefix of its own, msiexec installs the MSI silently with the window's
-# shortcut, a newer MSI replaces it, an older one is refused, and the
+# shortcut and the console program on PATH (it runs from there), a newer
+# MSI replaces it, an older one is refused, and the
 # uninstall leaves nothing behind. Needs the cross tree (build.sh win64).
 # usage: msi_check.sh
 set -euo pipefail
@@ -65,6 +66,7 @@ verify() {  # FILE: signed by the throwaway certificate
     echo "${1##*/}: $(grep -m1 'Message digest algorithm' "$work/verify.log" | tr -s ' '), signed by $signer, verification ok"
 }
 verify "$program"
+verify "$work/msi/Marnel/marnel.com"
 verify "$msi"
 cp "$program" "$work/tampered.exe"
 python3 -c 'import sys; f = open(sys.argv[1], "r+b"); f.seek(4096); b = f.read(1); f.seek(4096); f.write(bytes([b[0] ^ 1]))' \
@@ -94,6 +96,15 @@ link=$(shortcuts)
 { [ -n "$link" ] && grep -qa 'C:\\Program Files\\Marnel\\marnel.exe' "$link"; } ||
     fail "no Start-menu shortcut to marnel.exe"
 [ "$(products)" = "$version" ] || fail "installed: $(products | tr '\n' ' '), expected $version"
+system_path() {
+    wine reg query 'HKLM\System\CurrentControlSet\Control\Session Manager\Environment' /v PATH 2>/dev/null | tr -d '\r'
+}
+system_path | grep -qi 'C:\\Program Files\\Marnel' || fail "the install folder is not on PATH: $(system_path)"
+# The console program from the install folder, as a management tool runs it.
+(cd "$install_dir" && wine marnel.com --simulate --json report) >"$work/report.json" 2>"$work/report.err" ||
+    fail "marnel.com --simulate --json report: $(cat "$work/report.err")"
+python3 -c 'import json, sys; r = json.loads(open(sys.argv[1]).read()); assert r["ok"] and r["report"], r' \
+    "$work/report.json" || fail "not the report as JSON: $(cat "$work/report.json")"
 
 msiexec /i "$newer" || fail "the newer MSI did not install"
 [ "$(products)" = "$newer_version" ] || fail "after the upgrade: $(products | tr '\n' ' ')"
@@ -104,6 +115,7 @@ msiexec /x "$newer" || fail "msiexec /x failed"
 [ ! -e "$install_dir" ] || fail "the install folder is left: $(ls -A "$install_dir")"
 [ -z "$(shortcuts)" ] || fail "the shortcut is left"
 [ -z "$(products)" ] || fail "Windows Installer still lists Marnel"
+! system_path | grep -qi 'Program Files\\Marnel' || fail "PATH still names the install folder: $(system_path)"
 left=$(find "$WINEPREFIX/drive_c" -iname '*marnel*' -o -path '*/windows/Installer/*.msi')
 [ -z "$left" ] || fail "left behind: $left"
 echo "${msi##*/}: installed, upgraded to $newer_version, downgrade refused, removed ($((SECONDS - started)) s)"

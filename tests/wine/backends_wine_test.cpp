@@ -400,6 +400,25 @@ void TestHistoryFile() {
     RemoveDirectoryA(state.c_str());
 }
 
+// The window's history writer beside the console program: 30 lines through
+// the core's CHistory into the real state folder (%LOCALAPPDATA%\Marnel),
+// spread over a few seconds while tests/wine/console_cli.sh runs marnel.com
+// in another process; that script counts the lines.
+void AppendHistoryBesideConsole() {
+    Win32FileSystem files;
+    Win32Environment environment;
+    CHECK(!environment.DefaultStateFolder().empty());
+    FileError error;
+    CHECK(files.MakeFolders(environment.DefaultStateFolder(), &error));
+    for (int i = 0; i < 30; ++i) {
+        HistoryEntry entry;
+        entry.operation = "put-params";
+        entry.printer = "window writer " + std::to_string(i);
+        CHistory(files, environment).Append(entry);  // raises when it gives up
+        Sleep(100);
+    }
+}
+
 // The known-answer vectors through BCrypt, as one piece and in pieces.
 void TestDigest() {
     Win32Hashing hashing;
@@ -601,6 +620,7 @@ int main(int argc, char** argv) {
         {"history", TestHistoryFile},
         {"digest", TestDigest},
         {"empty", TestEmptySpooler},
+        {"appender", AppendHistoryBesideConsole},
     };
     for (const Group& group : groups) {
         bool run = wanted.empty();

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs a Windows test program under 64-bit Wine in a prefix of its own, in a
-# temporary folder, after importing the given registry file into it.
-# usage: run-in-wine.sh FILE.reg PROGRAM.exe [ARGUMENT ...]
+# temporary folder, after importing the given registry file into it. A
+# PROGRAM.sh is a script run by bash inside that prefix (it calls wine).
+# usage: run-in-wine.sh FILE.reg PROGRAM.exe|PROGRAM.sh [ARGUMENT ...]
 set -euo pipefail
 reg_file=$1
 program=$2
@@ -24,4 +25,7 @@ trap cleanup EXIT
 wine wineboot -i >/dev/null 2>&1
 cp "$reg_file" "$work/import.reg"
 (cd "$work" && wine reg import import.reg >/dev/null)
-wine "$program" "$@"
+case $program in
+*.sh) bash "$program" "$@" ;;
+*) wine "$program" "$@" ;;
+esac
