@@ -64,7 +64,7 @@ SignalHold::~SignalHold() {
     SetEvent(g_released);
 }
 
-int SignalHold::Caught() const {
+int SignalHold::Caught() {
     return g_caughtSignal;
 }
 
