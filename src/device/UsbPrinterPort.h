@@ -52,6 +52,9 @@ public:
     bool ReadData(std::uint8_t* buffer, std::size_t size, std::size_t* received);
 
     bool IsOpen() const { return m_pLink != nullptr; }
+    // Why the open unit's last call failed, in the back end's words; empty
+    // when it gave none.
+    std::string LinkError() const { return m_pLink ? m_pLink->LastError() : std::string(); }
     // Why the last Open failed; step kNone after a success.
     const OpenFailure& LastOpenFailure() const { return m_openFailure; }
     // The unit the last Open located (and tried to open); empty when it

@@ -67,7 +67,8 @@ std::string DescribeFailure(const DeviceFailure& failure) {
     } else {
         std::snprintf(detail, sizeof detail, "%s", PlainCause(failure.kind));
     }
-    return std::string(DeviceRequestName(failure.request)) + ": " + detail;
+    return std::string(DeviceRequestName(failure.request)) + ": " + detail +
+           (failure.linkError.empty() ? std::string() : " (" + failure.linkError + ")");
 }
 
 namespace {

@@ -51,6 +51,9 @@ struct DeviceFailure {
     int busyPolls = 0;           // kPollsExhausted: polls answered busy
     int failedPolls = 0;         // kPollsExhausted: polls whose control call failed
     std::uint64_t silentMs = 0;  // kDeviceSilent: time without a byte
+    // The back end's words for the last call that failed (a USB stall, a
+    // time-out); empty when it gave none.
+    std::string linkError;
 };
 
 // "parameter read status", "identity", ...

@@ -64,6 +64,7 @@ BOOL CDevicePort::SendSet(DeviceRequest request, std::uint8_t* buffer, DWORD len
     const BOOL ok = length >= kRequestHeaderSize &&
                     VendorSet(buffer[0], RequestValue(buffer), buffer + kRequestHeaderSize,
                               length - kRequestHeaderSize);
+    NoteLinkError(ok);
     Trace(request, kIoctlVendorSetCommand, buffer, length, 0, ok, nullptr, 0);
     return ok;
 }
@@ -74,6 +75,7 @@ BOOL CDevicePort::SendGet(DeviceRequest request, std::uint8_t* buffer, DWORD len
     const BOOL ok = length >= kRequestHeaderSize &&
                     VendorGet(buffer[0], RequestValue(buffer), buffer + kRequestHeaderSize,
                               length - kRequestHeaderSize, reply, capacity, &received);
+    NoteLinkError(ok);
     *bytesReturned = static_cast<DWORD>(std::min<std::size_t>(received, kMaxDword));
     // The driver's count is not trusted beyond the buffer it was given.
     Trace(request, kIoctlVendorGetCommand, buffer, length, capacity, ok, reply,
@@ -84,6 +86,7 @@ BOOL CDevicePort::SendGet(DeviceRequest request, std::uint8_t* buffer, DWORD len
 BOOL CDevicePort::ReadByte(std::uint8_t* byte, DWORD* bytesRead) {
     std::size_t received = 0;
     const BOOL ok = ReadData(byte, 1, &received);
+    NoteLinkError(ok);
     *bytesRead = ok && received != 0 ? 1 : 0;
     Trace(DeviceRequest::kReportRead, 0, nullptr, 0, 1, ok, byte, *bytesRead);
     return ok;
@@ -134,7 +137,18 @@ BOOL CDevicePort::Fail(DeviceRequest request, FailureKind kind) {
 
 BOOL CDevicePort::Fail(const DeviceFailure& failure) {
     m_lastFailure = failure;
+    // Only a failure that a failed call caused carries that call's cause.
+    const bool callFailed = failure.kind == FailureKind::kControlFailed ||
+                            failure.kind == FailureKind::kReadFailed ||
+                            (failure.kind == FailureKind::kPollsExhausted && failure.failedPolls > 0);
+    m_lastFailure.linkError = callFailed ? m_strLinkError : std::string();
     return 0;
+}
+
+void CDevicePort::NoteLinkError(BOOL ok) {
+    if (!ok) {
+        m_strLinkError = LinkError();
+    }
 }
 
 void CDevicePort::Trace(DeviceRequest request, DWORD controlCode, const std::uint8_t* requestBytes,

@@ -100,9 +100,14 @@ private:
         return ok ? Status() : Status::Failed(Failure{m_lastFailure, std::string(), {}});
     }
 
-    void BeginTransfer() { m_lastFailure = DeviceFailure{}; }
+    void BeginTransfer() {
+        m_lastFailure = DeviceFailure{};
+        m_strLinkError.clear();
+    }
     BOOL Fail(DeviceRequest request, FailureKind kind);
     BOOL Fail(const DeviceFailure& failure);
+    // Keeps the back end's cause of a call that failed for the transfer's failure.
+    void NoteLinkError(BOOL ok);
 
     void Trace(DeviceRequest request, DWORD controlCode, const std::uint8_t* requestBytes,
                DWORD requestLength, DWORD replyCapacity, BOOL ok, const std::uint8_t* reply,
@@ -111,6 +116,7 @@ private:
     std::uint64_t m_reportSilenceLimitMs = kDefaultReportSilenceLimitMs;
     ModelQuirks m_quirks;
     DeviceFailure m_lastFailure;
+    std::string m_strLinkError;
     RequestObserver m_observer;
 };
 

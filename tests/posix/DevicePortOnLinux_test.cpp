@@ -116,6 +116,9 @@ TEST_F(DevicePortOnLinuxTest, StallAndSilenceEndTransfersInBoundedTime) {
         const Status stall = port.ReadReport(report);
         EXPECT_FALSE(stall);
         EXPECT_EQ(stall.Error().device.kind, FailureKind::kReadFailed);
+        // The user is told libusb's own cause.
+        EXPECT_NE(stall.Error().Describe().find("LIBUSB_ERROR_PIPE"), std::string::npos)
+            << stall.Error().Describe();
     }
     EXPECT_TRUE(m_kq->KernelDriverBound());
 
