@@ -77,7 +77,8 @@ public:
         if (attempt > 0) {
             m_say << "The device is not in VERSION UP mode yet. " << restart << '\n';
         }
-        m_say << "Press Enter when the device is ready to receive (Ctrl-D cancels)." << std::endl;
+        m_say << "Press Enter when the device is ready to receive (" << SignalHold::EndOfInputKeys()
+              << " cancels)." << std::endl;
         std::string line;
         if (!std::getline(m_console.in, line)) {
             m_console.Failure("Firmware upgrade cancelled; nothing was sent.");

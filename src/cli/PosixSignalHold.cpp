@@ -41,4 +41,6 @@ SignalHold::~SignalHold() {
 
 int SignalHold::Caught() { return static_cast<int>(g_caughtSignal); }
 
+const char* SignalHold::EndOfInputKeys() { return "Ctrl-D"; }
+
 }  // namespace marnel::cli

@@ -22,6 +22,10 @@ public:
     static int Caught();
     int Requested() const override { return Caught(); }
 
+    // The keys that end standard input here, which cancel a prompt that
+    // waits for Enter: "Ctrl-D" on Linux, "Ctrl+Z then Enter" on Windows.
+    static const char* EndOfInputKeys();
+
     // The exit status of a tool that a signal ended: 128 + its number.
     static int ExitStatusFor(int signal) { return 128 + signal; }
 };

@@ -68,4 +68,6 @@ int SignalHold::Caught() {
     return g_caughtSignal;
 }
 
+const char* SignalHold::EndOfInputKeys() { return "Ctrl+Z then Enter"; }
+
 }  // namespace marnel::cli
