@@ -27,11 +27,11 @@ public:
     // "simulated KQ-10", "this machine": for diagnostics.
     virtual std::string Description() const = 0;
 
-    // The technician restarts the device in its update mode when asked to.
-    // Only a simulated device needs the world to do it.
-    virtual void OnVersionUpPrompt() {}
+    // The technician restarts the device of `printer` in its update mode
+    // when asked to. Only a simulated device needs the world to do it.
+    virtual void OnVersionUpPrompt(const std::string& /*printer*/) {}
     // And back in its service mode when asked to, after the upgrade.
-    virtual void OnServiceModePrompt() {}
+    virtual void OnServiceModePrompt(const std::string& /*printer*/) {}
 };
 
 // The simulated world with one device of `model` ("KQ-10", "ZT-5", ...).

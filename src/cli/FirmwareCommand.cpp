@@ -58,7 +58,7 @@ public:
             // Flushed: under --yes nothing else is printed until the device
             // has restarted, which it does only once someone reads this.
             m_say << restart << std::endl;
-            m_world.OnVersionUpPrompt();
+            m_world.OnVersionUpPrompt(m_printer);
             m_deadline = clock.NowMs() + m_options.timeoutSeconds * 1000ull;
         }
         if (m_options.yes) {
@@ -112,7 +112,7 @@ public:
         m_say << "Restart the device in its service mode; it is checked once it answers (Ctrl+C "
                  "skips the check)."
               << std::endl;
-        m_world.OnServiceModePrompt();
+        m_world.OnServiceModePrompt(m_printer);
     }
 
     void BaselineUnreadable() override {

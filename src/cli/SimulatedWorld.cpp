@@ -24,8 +24,12 @@ public:
 
     // The simulated technician restarts the device at once; it comes back in
     // service mode with a newer version once the firmware job has arrived.
-    void OnVersionUpPrompt() override {
-        SimDevice& device = m_world.Device(0).device;
+    void OnVersionUpPrompt(const std::string& printer) override {
+        SimInstalledDevice* installed = m_world.Find(printer);
+        if (installed == nullptr) {
+            return;
+        }
+        SimDevice& device = installed->device;
         device.SetVersionAfterFirmware(std::string("9.99"));
         device.SetMode(SimMode::kUpdate);
     }

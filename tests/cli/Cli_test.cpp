@@ -835,7 +835,7 @@ TEST_F(CliTest, FirmwareIsCheckedAgainstTheDeviceAsItWasBefore) {
             struct Technician : BorrowedWorld {
                 Technician(SimWorld& w, Back b, SimDevice** other)
                     : BorrowedWorld(w), world(w), back(b), another(other) {}
-                void OnVersionUpPrompt() override {
+                void OnVersionUpPrompt(const std::string&) override {
                     SimDevice& device = world.Device(0).device;
                     if (back == kSame || back == kNoVersion) {
                         device.SetVersionAfterFirmware(std::string("9.99"));
@@ -844,7 +844,7 @@ TEST_F(CliTest, FirmwareIsCheckedAgainstTheDeviceAsItWasBefore) {
                     }
                     device.SetMode(SimMode::kUpdate);
                 }
-                void OnServiceModePrompt() override {
+                void OnServiceModePrompt(const std::string&) override {
                     if (back == kNoVersion) {
                         world.Device(0).device.Faults().failedStatus = 0x01;
                         world.Device(0).device.Faults().failedStatusCommand = 0x03;
