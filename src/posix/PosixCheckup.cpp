@@ -15,6 +15,8 @@
 
 #include <cups/cups.h>
 
+#include "platform/DeviceBus.h"
+
 namespace marnel {
 
 namespace {
@@ -84,14 +86,15 @@ std::string RuleFault(const std::string& path) {
             continue;
         }
         vendor = vendor || (line.find("idVendor}") != std::string::npos &&
-                            line.find("\"1a2b\"") != std::string::npos);
+                            line.find('"' + MakerVendorIdHex() + '"') != std::string::npos);
         group = group || line.find("GROUP=\"lp\"") != std::string::npos ||
                 line.find("GROUP:=\"lp\"") != std::string::npos;
     }
     if (!vendor && !group) {
-        return "it holds no rule for the maker's devices (vendor 1a2b, group lp)";
+        return "it holds no rule for the maker's devices (vendor " + MakerVendorIdHex() +
+               ", group lp)";
     }
-    return !vendor ? "it names no devices of vendor 1a2b"
+    return !vendor ? "it names no devices of vendor " + MakerVendorIdHex()
            : !group ? "it gives the devices to no group lp"
                     : std::string();
 }
@@ -216,11 +219,10 @@ std::vector<MachineCheck> PosixCheckup::DeviceChecks() {
         for (const UsbPrinterDevice& device : devices) {
             names.push_back(Describe(device));
         }
-        char vendor[8];
-        std::snprintf(vendor, sizeof vendor, "%04x", kMakerVendorId);
+        const std::string vendor = MakerVendorIdHex();
         checks.push_back(devices.empty()
                              ? MachineCheck{"usb-devices", CheckStatus::kWarn,
-                                            std::string("no device of vendor ") + vendor +
+                                            "no device of vendor " + vendor +
                                                 " is attached; plug one in and switch it on",
                                             ""}
                              : MachineCheck{"usb-devices", CheckStatus::kOk, Joined(names), ""});
