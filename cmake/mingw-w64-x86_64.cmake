@@ -17,8 +17,6 @@ set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
-# libz.a rather than the import library of zlib1.dll.
-set(ZLIB_USE_STATIC_LIBS ON)
 
 # Test programs of the cross tree run under Wine (64-bit).
 find_program(MARNEL_WINE NAMES wine64 wine)

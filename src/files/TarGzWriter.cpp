@@ -1,9 +1,8 @@
 #include "files/TarGzWriter.h"
 
-#include <zlib.h>
-
 #include <cstring>
-#include <new>
+
+#include "files/Gzip.h"
 
 namespace marnel {
 
@@ -47,21 +46,6 @@ bool SplitName(const std::string& name, std::string* prefix, std::string* rest) 
 
 }  // namespace
 
-CTarGzWriter::CTarGzWriter(CFile& target, std::uint64_t modified)
-    : m_file(target), m_nModified(modified), m_pStream(new z_stream_s()) {
-    // 15 window bits plus 16: a gzip wrapper rather than zlib's own.
-    if (deflateInit2(m_pStream, Z_BEST_COMPRESSION, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY) !=
-        Z_OK) {
-        delete m_pStream;
-        throw std::bad_alloc();
-    }
-}
-
-CTarGzWriter::~CTarGzWriter() {
-    deflateEnd(m_pStream);
-    delete m_pStream;
-}
-
 bool CTarGzWriter::AddFolder(const std::string& name) {
     return AddEntry(name + "/", '5', 0700, std::string());
 }
@@ -95,38 +79,17 @@ bool CTarGzWriter::AddEntry(const std::string& name, char type, unsigned mode,
         sum += byte;
     }
     Octal(header + 148, 7, sum);  // six digits, a NUL, and the last space kept
-    Deflate(header, sizeof header, false);
-    Deflate(data.data(), data.size(), false);
-    const char padding[kBlock] = {};
-    Deflate(padding, (kBlock - data.size() % kBlock) % kBlock, false);
+    m_strTar.append(header, sizeof header);
+    m_strTar += data;
+    m_strTar.append((kBlock - data.size() % kBlock) % kBlock, '\0');
     return true;
 }
 
 void CTarGzWriter::Finish() {
     // Two zero blocks end a tar archive.
-    const char end[2 * kBlock] = {};
-    Deflate(end, sizeof end, true);
-}
-
-void CTarGzWriter::Deflate(const void* data, std::size_t size, bool last) {
-    const unsigned char* next = static_cast<const unsigned char*>(data);
-    unsigned char out[16384];
-    // zlib counts in uInt; feed it in pieces a uInt surely holds.
-    do {
-        const std::size_t piece = size < (1u << 30) ? size : (1u << 30);
-        m_pStream->next_in = const_cast<unsigned char*>(next);
-        m_pStream->avail_in = static_cast<uInt>(piece);
-        next += piece;
-        size -= piece;
-        const int flush = last && size == 0 ? Z_FINISH : Z_NO_FLUSH;
-        int status = Z_OK;
-        do {
-            m_pStream->next_out = out;
-            m_pStream->avail_out = sizeof out;
-            status = deflate(m_pStream, flush);
-            m_file.Write(out, static_cast<DWORD>(sizeof out - m_pStream->avail_out));
-        } while (m_pStream->avail_out == 0 || (flush == Z_FINISH && status != Z_STREAM_END));
-    } while (size > 0);
+    m_strTar.append(2 * kBlock, '\0');
+    const std::string packed = Gzip(m_strTar, static_cast<std::uint32_t>(m_nModified));
+    m_file.Write(packed.data(), static_cast<DWORD>(packed.size()));
 }
 
 }  // namespace marnel

@@ -1,7 +1,8 @@
 // CTarGzWriter: a gzip-compressed tar archive (POSIX ustar, which GNU tar
-// and the tar of Windows 10 and later both read) written entry by entry
-// into a file the caller has opened, so that a support bundle needs no tar
-// program on the machine.
+// and the tar of Windows 10 and later both read) made entry by entry and
+// written whole into a file the caller has opened, so that a support bundle
+// needs no tar program on the machine. The archive is kept in memory until
+// then: a bundle is a few MiB at most.
 #pragma once
 
 #include <cstdint>
@@ -9,19 +10,13 @@
 
 #include "files/File.h"
 
-struct z_stream_s;
-
 namespace marnel {
 
 class CTarGzWriter {
 public:
     // Writes into `target`, open for writing; every entry is stamped with
     // `modified` (seconds since 1970, UTC).
-    CTarGzWriter(CFile& target, std::uint64_t modified);
-    ~CTarGzWriter();
-
-    CTarGzWriter(const CTarGzWriter&) = delete;
-    CTarGzWriter& operator=(const CTarGzWriter&) = delete;
+    CTarGzWriter(CFile& target, std::uint64_t modified) : m_file(target), m_nModified(modified) {}
 
     // A folder, `name` without a trailing slash. False, and nothing written,
     // when the name does not fit a ustar header (see AddFile).
@@ -30,16 +25,15 @@ public:
     // nothing written, when `name` does not fit: up to 100 bytes, or up to
     // 256 split at a '/' into at most 155 and 100.
     [[nodiscard]] bool AddFile(const std::string& name, const std::string& data);
-    // Ends the archive and the compressed stream; the caller closes the file.
+    // Ends the archive and writes it, compressed; the caller closes the file.
     void Finish();
 
 private:
     bool AddEntry(const std::string& name, char type, unsigned mode, const std::string& data);
-    void Deflate(const void* data, std::size_t size, bool last);
 
     CFile& m_file;
     std::uint64_t m_nModified;
-    z_stream_s* m_pStream;
+    std::string m_strTar;
 };
 
 }  // namespace marnel
