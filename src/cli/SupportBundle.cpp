@@ -9,11 +9,11 @@
 #include "cli/FileErrorText.h"
 #include "cli/SignalHold.h"
 #include "files/File.h"
+#include "files/TarGzWriter.h"
 #include "ops/History.h"
 #include "ops/StateFolder.h"
+#include "platform/ChildProcess.h"
 #include "platform/Environment.h"
-#include "posix/ChildProcess.h"
-#include "posix/LibraryVersions.h"
 
 namespace marnel::cli {
 
@@ -27,17 +27,21 @@ constexpr unsigned kChildSeconds = 120;
 // support needs.
 constexpr std::uint64_t kHistoryBytes = 1024 * 1024;
 
-// What the bundle holds, for whoever opens it (and decides whom to give it).
-constexpr const char* kReadme =
-    "This support bundle was made by marnel support-bundle for the maker's support.\n"
-    "It holds this machine's set-up (doctor), its printers and the serial numbers of\n"
-    "the attached devices (list), the device's firmware version and report, its\n"
-    "266-byte parameter block (parameters.prm), a trace of the requests that identify\n"
-    "it, the libusb and CUPS versions, and the history of changes to devices\n"
-    "(history.jsonl: the file names, printers and backups of each change; at most its\n"
-    "last 1 MiB of whole lines, MANIFEST.txt says whether older lines were left out).\n"
-    "MANIFEST.txt lists each file and how the command that made it ended.\n"
-    "The archive can be read by its owner only; share it with support alone.\n";
+// What the bundle holds, for whoever opens it (and decides whom to give it);
+// `system` is what the system's own file holds.
+std::string Readme(const std::string& system) {
+    return "This support bundle was made by marnel support-bundle for the maker's support.\n"
+           "It holds this machine's set-up (doctor), its printers and the serial numbers of\n"
+           "the attached devices (list), the device's firmware version and report, its\n"
+           "266-byte parameter block (parameters.prm), a trace of the requests that identify\n"
+           "it, " +
+           system +
+           ", and the history of changes to devices\n"
+           "(history.jsonl: the file names, printers and backups of each change; at most its\n"
+           "last 1 MiB of whole lines, MANIFEST.txt says whether older lines were left out).\n"
+           "MANIFEST.txt lists each file and how the command that made it ended.\n"
+           "The archive can be read by its owner only; share it with support alone.\n";
+}
 
 struct BundleCommand {
     const char* file;  // its standard output; what it says on standard error goes
@@ -144,26 +148,55 @@ std::vector<Collected> Gather(IFileSystem& files, IEnvironment& environment,
             {command.file, OutcomeOf(child), shown,
              child.started && !child.timedOut && child.signal == 0 ? child.exitStatus : -1});
     }
-    WriteText(files, folder + "/libraries.txt",
-              "libusb " + LibusbVersion() + "\nCUPS " + CupsVersion() + " (built with)\n");
-    collected.push_back({"libraries.txt", "written", "the libusb and CUPS versions"});
+    const SystemFacts facts = GatherSystemFacts();
+    WriteText(files, folder + "/" + facts.file, facts.text);
+    collected.push_back({facts.file, "written", facts.what});
     collected.push_back(CopyHistory(files, environment, folder + "/history.jsonl"));
-    WriteText(files, folder + "/README.txt", kReadme);
+    WriteText(files, folder + "/README.txt", Readme(facts.what));
     return collected;
 }
 
-// The first line of a short file (what tar said), or nothing.
-std::string FirstLine(IFileSystem& files, const std::string& path) {
+// The whole of a file the bundle made.
+std::string ReadWhole(IFileSystem& files, const std::string& path) {
     CFile file(files);
-    try {
-        file.OpenRead(path);
-        char buffer[512];
-        const std::string text(buffer, file.Read(buffer, sizeof buffer));
-        file.Close();
-        return text.substr(0, text.find('\n'));
-    } catch (const CFileException&) {
-        return std::string();
+    file.OpenRead(path);
+    std::string text;
+    char buffer[65536];
+    for (DWORD got; (got = file.Read(buffer, sizeof buffer)) > 0;) {
+        text.append(buffer, got);
     }
+    file.Close();
+    return text;
+}
+
+// Packs every file of `work`/`member`, by name, into the claimed `archive`.
+// False when a name did not fit or `stop` said so part-way; file errors are
+// raised.
+bool Archive(IFileSystem& files, IEnvironment& environment, const std::string& archive,
+             const std::string& work, const std::string& member,
+             const std::function<bool()>& stop) {
+    const std::string folder = work + "/" + member;
+    std::vector<std::string> names;
+    FileError listed;
+    if (!files.ListFiles(folder, &names, &listed)) {
+        throw CFileException(listed.cause, folder, listed.osError);
+    }
+    std::sort(names.begin(), names.end());
+    CFile file(files);
+    file.Create(archive);
+    CTarGzWriter writer(file, static_cast<std::uint64_t>(environment.UtcSeconds()));
+    // The bundle's names are its own and short; one that does not fit is a
+    // fault of this code, said by the caller.
+    bool fits = writer.AddFolder(member);
+    for (const std::string& name : names) {
+        if (stop()) {
+            return false;
+        }
+        fits = writer.AddFile(member + "/" + name, ReadWhole(files, folder + "/" + name)) && fits;
+    }
+    writer.Finish();
+    file.Close();
+    return fits;
 }
 
 std::string Line(const Collected& item) {
@@ -173,10 +206,6 @@ std::string Line(const Collected& item) {
     outcome.resize(std::max<std::size_t>(outcome.size() + 1, 10), ' ');
     return line + outcome + item.what;
 }
-
-}  // namespace
-
-namespace {
 
 // Claims `archive` so that an existing file is refused before anything runs,
 // readable by this user alone: it holds serials and the history. False after
@@ -209,9 +238,8 @@ bool ClaimArchive(const Console& console, IFileSystem& files, const std::string&
 }
 
 // Writes MANIFEST.txt into `folder` and says each item; the items as JSON.
-nlohmann::json WriteManifest(const Console& console, IFileSystem& files,
-                             IEnvironment& environment, const std::string& folder,
-                             const std::vector<Collected>& collected) {
+nlohmann::json WriteManifest(const Console& console, IFileSystem& files, IEnvironment& environment,
+                             const std::string& folder, const std::vector<Collected>& collected) {
     std::string manifest = "What marnel collected, made " +
                            UtcTimestamp(environment.UtcSeconds(), false) +
                            "; what a command said on standard error is in <name>.stderr.txt.\n";
@@ -245,26 +273,22 @@ int Pack(const Console& console, IFileSystem& files, IEnvironment& environment,
         return kExitUsage;  // the caller says why
     }
     const nlohmann::json items = WriteManifest(console, files, environment, folder, collected);
-    const ChildOutcome tar =
-        RunChild({"tar", "czf", AbsolutePath(archive), "-C", work, member}, work + "/tar.out",
-                 work + "/tar.err", kChildSeconds, stop);
+    const bool packed = Archive(files, environment, archive, work, member, stop);
     if (stop()) {
         return kExitUsage;
     }
-    if (!tar.started || tar.timedOut || tar.signal != 0 || tar.exitStatus != 0) {
-        const std::string why = FirstLine(files, work + "/tar.err");
-        console.Failure("marnel: tar could not write " + archive,
-                        why.empty() ? OutcomeOf(tar) : why);
+    if (!packed) {
+        console.Failure("marnel: a name in the bundle is too long for its archive");
         return kExitUsage;
     }
     if (console.json) {
         console.Result({{"ok", true}, {"file", archive}, {"items", items}});
         return kExitSuccess;
     }
-    const auto packed = std::count_if(collected.begin(), collected.end(),
-                                      [](const Collected& item) { return item.inArchive; });
+    const auto kept = std::count_if(collected.begin(), collected.end(),
+                                    [](const Collected& item) { return item.inArchive; });
     console.out << "Support bundle written to " << archive << " ("
-                << Counted(static_cast<std::uint64_t>(packed), "item") << ").\n";
+                << Counted(static_cast<std::uint64_t>(kept), "item") << ").\n";
     return kExitSuccess;
 }
 
