@@ -1,13 +1,13 @@
 // The names Linux reads from a USB printer and the printers it makes of the
 // CUPS queues and the USB bus: which device each printer leads to, or why none.
-#include "posix/UsbPrinterMatch.h"
+#include "device/UsbPrinterMatch.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "posix/UsbPrinterNames.h"
+#include "device/UsbPrinterNames.h"
 
 namespace marnel {
 namespace {
