@@ -246,7 +246,7 @@ int Pack(const Console& console, IFileSystem& files, IEnvironment& environment,
     }
     const nlohmann::json items = WriteManifest(console, files, environment, folder, collected);
     const ChildOutcome tar =
-        RunChild({"tar", "czf", AbsolutePath(archive), "-C", work, member}, work + "/tar.out",
+        RunChild({"tar", "czf", environment.AbsolutePath(archive), "-C", work, member}, work + "/tar.out",
                  work + "/tar.err", kChildSeconds, stop);
     if (stop()) {
         return kExitUsage;

@@ -133,13 +133,4 @@ void RemoveFolderTree(const std::string& folder) {
         16, FTW_DEPTH | FTW_PHYS);
 }
 
-std::string AbsolutePath(const std::string& path) {
-    if (!path.empty() && path[0] == '/') {
-        return path;
-    }
-    std::vector<char> here(4096);
-    return getcwd(here.data(), here.size()) != nullptr ? std::string(here.data()) + "/" + path
-                                                       : path;
-}
-
 }  // namespace marnel

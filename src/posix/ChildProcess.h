@@ -41,7 +41,4 @@ bool KeepPrivate(const std::string& path, std::string* error);
 // Removes a folder and everything below it, following no links.
 void RemoveFolderTree(const std::string& folder);
 
-// `path` made absolute against the current folder (no links resolved).
-std::string AbsolutePath(const std::string& path);
-
 }  // namespace marnel

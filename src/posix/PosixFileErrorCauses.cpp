@@ -12,17 +12,13 @@ struct CodeCause {
 };
 
 // The POSIX names are taken from <cerrno> so that the table follows the
-// platform's numbering; values a C library does not define are left out.
+// platform's numbering.
 const CodeCause kErrnoCauses[] = {
     {0, FileErrorCause::kNone},
     {ENOENT, FileErrorCause::kFileNotFound},
     {ENOTDIR, FileErrorCause::kBadPath},
-#ifdef ENAMETOOLONG
     {ENAMETOOLONG, FileErrorCause::kBadPath},
-#endif
-#ifdef ELOOP
     {ELOOP, FileErrorCause::kBadPath},
-#endif
     {EMFILE, FileErrorCause::kTooManyOpenFiles},
     {ENFILE, FileErrorCause::kTooManyOpenFiles},
     {EACCES, FileErrorCause::kAccessDenied},
@@ -31,45 +27,21 @@ const CodeCause kErrnoCauses[] = {
     {EISDIR, FileErrorCause::kAccessDenied},
     {EEXIST, FileErrorCause::kAccessDenied},
     {EBADF, FileErrorCause::kInvalidFile},
-#ifdef EMLINK
     {EMLINK, FileErrorCause::kDirectoryFull},
-#endif
-#ifdef ESPIPE
     {ESPIPE, FileErrorCause::kBadSeek},
-#endif
-#ifdef EOVERFLOW
     {EOVERFLOW, FileErrorCause::kBadSeek},
-#endif
     {EIO, FileErrorCause::kHardIo},
-#ifdef ENXIO
     {ENXIO, FileErrorCause::kHardIo},
-#endif
-#ifdef ENODEV
     {ENODEV, FileErrorCause::kHardIo},
-#endif
-#ifdef EWOULDBLOCK
     // flock(LOCK_NB) on a file another program holds.
     {EWOULDBLOCK, FileErrorCause::kSharingViolation},
-#endif
-#ifdef EBUSY
     {EBUSY, FileErrorCause::kSharingViolation},
-#endif
-#ifdef ETXTBSY
     {ETXTBSY, FileErrorCause::kSharingViolation},
-#endif
-#ifdef ENOLCK
     {ENOLCK, FileErrorCause::kLockViolation},
-#endif
-#ifdef EDEADLK
     {EDEADLK, FileErrorCause::kLockViolation},
-#endif
     {ENOSPC, FileErrorCause::kDiskFull},
-#ifdef EDQUOT
     {EDQUOT, FileErrorCause::kDiskFull},
-#endif
-#ifdef EFBIG
     {EFBIG, FileErrorCause::kDiskFull},
-#endif
 };
 
 }  // namespace
