@@ -6,14 +6,9 @@ namespace marnel {
 
 namespace {
 
-struct CodeCause {
-    int code;
-    FileErrorCause cause;
-};
-
 // The POSIX names are taken from <cerrno> so that the table follows the
 // platform's numbering.
-const CodeCause kErrnoCauses[] = {
+const FileErrorCode<int> kErrnoCauses[] = {
     {0, FileErrorCause::kNone},
     {ENOENT, FileErrorCause::kFileNotFound},
     {ENOTDIR, FileErrorCause::kBadPath},
@@ -47,12 +42,7 @@ const CodeCause kErrnoCauses[] = {
 }  // namespace
 
 FileErrorCause FileErrorCauseFromErrno(int errnoValue) {
-    for (const CodeCause& entry : kErrnoCauses) {
-        if (entry.code == errnoValue) {
-            return entry.cause;
-        }
-    }
-    return FileErrorCause::kGeneric;
+    return FileErrorCauseIn(kErrnoCauses, errnoValue);
 }
 
 }  // namespace marnel
