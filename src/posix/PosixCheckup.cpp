@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <sstream>
 
 #include <cups/cups.h>
 
@@ -43,23 +44,6 @@ std::string Describe(const UsbPrinterDevice& device) {
         text += " (serial " + device.serial + ")";
     }
     return text + " at " + DeviceNode(device);
-}
-
-std::vector<std::string> Split(const std::string& text, char separator) {
-    std::vector<std::string> parts;
-    std::size_t start = 0;
-    while (start <= text.size()) {
-        const std::size_t end = text.find(separator, start);
-        const std::string part = text.substr(start, end == std::string::npos ? end : end - start);
-        if (!part.empty()) {
-            parts.push_back(part);
-        }
-        if (end == std::string::npos) {
-            break;
-        }
-        start = end + 1;
-    }
-    return parts;
 }
 
 std::string Joined(const std::vector<std::string>& parts) {
@@ -118,6 +102,7 @@ std::string SocketFault(const std::string& server) {
     return connected ? std::string() : std::strerror(cause);
 }
 
+// In the order of the checks' table in DeviceChecks.
 enum class GroupState { kRoot, kMember, kAddedNotLoggedIn, kNotMember, kNoGroup };
 
 // Whether this process may use what group lp may, and why not.
@@ -156,10 +141,17 @@ GroupState DeviceGroupState(std::string* user) {
 
 std::vector<std::string> DefaultUdevRuleFolders() {
     const char* folders = std::getenv(kUdevRuleFoldersVariable);
-    if (folders && *folders) {
-        return Split(folders, ':');
+    if (!folders || !*folders) {
+        return {"/etc/udev/rules.d", "/lib/udev/rules.d", "/usr/lib/udev/rules.d"};
     }
-    return {"/etc/udev/rules.d", "/lib/udev/rules.d", "/usr/lib/udev/rules.d"};
+    std::vector<std::string> parts;
+    std::istringstream list(folders);
+    for (std::string folder; std::getline(list, folder, ':');) {
+        if (!folder.empty()) {
+            parts.push_back(folder);
+        }
+    }
+    return parts;
 }
 
 PosixCheckup::PosixCheckup(PrinterLooker look, std::vector<std::string> ruleFolders)
@@ -236,10 +228,10 @@ std::vector<MachineCheck> PosixCheckup::DeviceChecks() {
                               ": device nodes stay root's alone",
                           kRuleFix});
     } else if (!ruleFault.empty()) {
-        checks.push_back({"udev-rule", CheckStatus::kFail,
-                          rule + " is not Marnel's rule: " + ruleFault +
-                              "; device nodes stay root's alone",
-                          kRuleFix});
+        checks.push_back(
+            {"udev-rule", CheckStatus::kFail,
+             rule + " is not Marnel's rule: " + ruleFault + "; device nodes stay root's alone",
+             kRuleFix});
         rule.clear();  // as good as none, for the fixes below
     } else {
         checks.push_back({"udev-rule", CheckStatus::kOk, "installed: " + rule, ""});
@@ -247,29 +239,24 @@ std::vector<MachineCheck> PosixCheckup::DeviceChecks() {
 
     std::string user;
     const GroupState group = DeviceGroupState(&user);
-    switch (group) {
-        case GroupState::kRoot:
-            checks.push_back({"lp-group", CheckStatus::kOk,
-                              "running as root, which may open every device node", ""});
-            break;
-        case GroupState::kMember:
-            checks.push_back({"lp-group", CheckStatus::kOk, user + " is in group lp", ""});
-            break;
-        case GroupState::kAddedNotLoggedIn:
-            checks.push_back({"lp-group", CheckStatus::kFail,
-                              user + " was added to group lp after this session began",
-                              "log in again"});
-            break;
-        case GroupState::kNotMember:
-            checks.push_back(
-                {"lp-group", CheckStatus::kFail, user + " is not in group lp", kGroupFix});
-            break;
-        case GroupState::kNoGroup:
-            checks.push_back({"lp-group", CheckStatus::kFail,
-                              "this machine has no group lp, which the rule gives the devices to",
-                              "sudo groupadd -r lp && " + std::string(kGroupFix)});
-            break;
-    }
+    // Per group state: the check, and the fix for a device node this user may not open.
+    const struct {
+        CheckStatus status;
+        std::string detail;
+        std::string fix;
+        std::string accessFix;
+    } groupChecks[] = {
+        {CheckStatus::kOk, "running as root, which may open every device node", "",
+         "sudo udevadm trigger"},
+        {CheckStatus::kOk, user + " is in group lp", "", "sudo udevadm trigger"},
+        {CheckStatus::kFail, user + " was added to group lp after this session began",
+         "log in again", "log in again"},
+        {CheckStatus::kFail, user + " is not in group lp", kGroupFix, kGroupFix},
+        {CheckStatus::kFail, "this machine has no group lp, which the rule gives the devices to",
+         "sudo groupadd -r lp && " + std::string(kGroupFix), kGroupFix},
+    };
+    const auto& state = groupChecks[static_cast<int>(group)];
+    checks.push_back({"lp-group", state.status, state.detail, state.fix});
 
     for (const UsbPrinterDevice& device : devices) {
         const std::string node = DeviceNode(device);
@@ -278,13 +265,9 @@ std::vector<MachineCheck> PosixCheckup::DeviceChecks() {
                 {"device-access", CheckStatus::kOk, "this user may read and write " + node, ""});
         } else {
             const std::string cause = std::strerror(errno);
-            const std::string fix = rule.empty() ? kRuleFix
-                                    : group == GroupState::kMember || group == GroupState::kRoot
-                                        ? "sudo udevadm trigger"
-                                    : group == GroupState::kAddedNotLoggedIn ? "log in again"
-                                                                             : kGroupFix;
             checks.push_back({"device-access", CheckStatus::kFail,
-                              "this user may not read and write " + node + ": " + cause, fix});
+                              "this user may not read and write " + node + ": " + cause,
+                              rule.empty() ? kRuleFix : state.accessFix});
         }
         const std::string held =
             device.kernelDriver == 1   ? "the kernel printer driver (usblp) holds"
