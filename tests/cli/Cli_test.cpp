@@ -86,8 +86,9 @@ protected:
         m_in.clear();
         Console console{m_out, m_err, m_in};
         const WorldFactory factory =
-            makeWorld ? makeWorld : [this](const std::optional<std::string>& model) {
-                return MakeSimulatedWorld(model.value_or("KQ-10"), m_hashing);
+            makeWorld ? makeWorld : [this](const std::optional<Simulation>& simulation) {
+                return MakeSimulatedWorld(simulation.value_or(Simulation{"KQ-10", ""}),
+                                          m_fileSystem, m_hashing);
             };
         return RunCli(static_cast<int>(argv.size()), argv.data(), console, m_fileSystem,
                       m_environment, m_hashing, factory);
@@ -95,7 +96,7 @@ protected:
 
     // Runs against m_world instead of a fresh simulated one.
     int RunOnWorld(std::vector<std::string> args) {
-        return Run(std::move(args), [this](const std::optional<std::string>&) {
+        return Run(std::move(args), [this](const std::optional<Simulation>&) {
             return std::make_unique<BorrowedWorld>(m_world);
         });
     }
@@ -311,7 +312,7 @@ TEST_F(CliTest, PutParamsSendsOnlyAFileThatFitsTheDeviceAndChecksWhatItStored) {
         device.Faults().failControlCalls = c.failedCalls;
         std::vector<std::string> args = {"put-params", WriteFile("file.prm", c.file)};
         args.insert(args.end(), c.options.begin(), c.options.end());
-        EXPECT_EQ(Run(args, [&](const std::optional<std::string>&) {
+        EXPECT_EQ(Run(args, [&](const std::optional<Simulation>&) {
                       return std::make_unique<BorrowedWorld>(world);
                   }),
                   c.status);
@@ -829,7 +830,7 @@ TEST_F(CliTest, FirmwareIsCheckedAgainstTheDeviceAsItWasBefore) {
                                          WriteFile("fw.kvf", std::vector<std::uint8_t>(10, 1))};
         args.insert(args.end(), c.options.begin(), c.options.end());
         SimDevice* another = nullptr;
-        const int status = Run(args, [&](const std::optional<std::string>&) {
+        const int status = Run(args, [&](const std::optional<Simulation>&) {
             // The technician: update mode when asked; after the job, the
             // unit comes back, or another takes its printer's name.
             struct Technician : BorrowedWorld {
