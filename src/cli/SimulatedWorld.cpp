@@ -2,6 +2,7 @@
 // model named installed as a printer, opened through the same spooler and
 // registry walks as a real one. With a state file the units outlive the
 // command: read at its start, written at its end, the file locked between.
+#include <cstdint>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -20,6 +21,9 @@ namespace {
 // How long a command waits for another that works on the same state file.
 // A firmware job waits for its technician, so the wait is generous.
 constexpr unsigned kStateLockWaitMs = 120000;
+
+// Far beyond what any number of units takes: a larger file is not a state.
+constexpr std::uint64_t kMaxStateBytes = 16 * 1024 * 1024;
 
 class SimulatedWorld : public DeviceWorld {
 public:
@@ -104,7 +108,12 @@ SimState ReadState(IFileSystem& files, const std::string& path, const std::strin
     }
     CFile file(files);
     file.OpenReadShared(path);
-    std::string text(static_cast<std::size_t>(file.GetLength()), '\0');
+    const std::uint64_t length = file.GetLength();
+    if (length > kMaxStateBytes) {
+        throw std::invalid_argument("The simulation state " + path +
+                                    " is too large to be one. Remove it to start afresh.");
+    }
+    std::string text(static_cast<std::size_t>(length), '\0');
     file.ReadExactly(text.data(), static_cast<DWORD>(text.size()));
     file.Close();
     SimState state;

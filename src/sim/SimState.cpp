@@ -223,7 +223,8 @@ bool ParseSimState(const std::string& text, SimState* state, std::string* error)
         return false;
     }
     const auto schema = root.find("schema");
-    if (schema == root.end() || !schema->is_number_integer() || schema->get<int>() != kSchema) {
+    if (schema == root.end() || !schema->is_number_integer() ||
+        schema->get<std::int64_t>() != kSchema) {
         *error = "its \"schema\" is not 1";
         return false;
     }
