@@ -14,8 +14,9 @@ namespace marnel {
 
 namespace {
 
-// Written in the order a reader expects: the unit's names before its data.
-using Json = nlohmann::ordered_json;
+// The tool's one JSON type (keys sorted): a second, ordered one would cost
+// the Windows console program room it does not have.
+using Json = nlohmann::json;
 
 constexpr int kSchema = 1;
 constexpr std::uint8_t kStatusRefused = 0x01;
