@@ -11,6 +11,7 @@
 #include "cli/ExitStatus.h"
 #include "cli/StateCommands.h"
 #include "cli/SupportBundle.h"
+#include "files/FileException.h"
 
 namespace marnel::cli {
 
@@ -90,7 +91,8 @@ void SuggestForTypos(const CLI::App& app, int argc, const char* const* argv, std
             }
         } else if (!commandSeen && !word.empty() && word[0] != '-' &&
                    (i == 1 || (std::string(argv[i - 1]) != "--printer" &&
-                               std::string(argv[i - 1]) != "--serial"))) {
+                               std::string(argv[i - 1]) != "--serial" &&
+                               std::string(argv[i - 1]) != "--simulate-state"))) {
             commandSeen = true;
             if (std::find(commands.begin(), commands.end(), word) == commands.end()) {
                 const std::string meant = Nearest(word, commands);
@@ -130,6 +132,7 @@ struct ParsedCommand {
     std::string outputFile;
     std::string helpTopic;
     std::string simulateModel;
+    std::string simulateState;
     CLI::Option* simulate = nullptr;
     GlobalOptions options;
     DeviceCommands::PutParamsOptions putOptions;
@@ -156,10 +159,15 @@ void AddGlobalOptions(CLI::App& app, Console& console, ParsedCommand& command) {
         ->type_name("SN");
     command.simulate =
         app.add_option("--simulate", command.simulateModel,
-                       "Use the built-in simulated device instead of real hardware; MODEL is one "
-                       "of " + SimulatedModelNames() + " (default " + kDefaultModel + ")")
+                       "Use the built-in simulated devices instead of real hardware, one per MODEL "
+                       "named (" + SimulatedModelNames() + "; default " + kDefaultModel + ")")
             ->expected(0, 1)
-            ->type_name("[=MODEL]");
+            ->type_name("[=MODEL[,MODEL...]]");
+    app.add_option("--simulate-state", command.simulateState,
+                   "Keep the simulated devices in FILE from one command to the next (implies "
+                   "--simulate; a missing FILE starts with the models --simulate names)")
+        ->check(kNamedFile)
+        ->type_name("FILE");
     app.add_flag("--json", console.json, "Print each result as one JSON object");
     app.add_flag("--trace", command.options.trace,
                  "Print every vendor request and reply in hex on standard error");
@@ -314,9 +322,10 @@ int Dispatch(const CLI::App& app, Console& console, IFileSystem& files,
     if (const int refused = RefuseConflicts(console, command)) {
         return refused;
     }
-    if (command.simulate->count() > 0) {
+    if (command.simulate->count() > 0 || !command.simulateState.empty()) {
         command.options.simulateModel =
             command.simulateModel.empty() ? std::string(kDefaultModel) : command.simulateModel;
+        command.options.simulateState = command.simulateState;
     }
     if (command.name == "inspect") {
         return InspectParameterFile(console, files, command.file);
@@ -327,18 +336,35 @@ int Dispatch(const CLI::App& app, Console& console, IFileSystem& files,
     if (command.name == "backups") {
         return ListBackups(console, files, environment, &hashing);
     }
+    std::optional<Simulation> simulation;
+    if (command.options.simulateModel) {
+        simulation = Simulation{*command.options.simulateModel, command.options.simulateState};
+    }
     std::unique_ptr<DeviceWorld> world;
     try {
-        world = makeWorld(command.options.simulateModel);
+        world = makeWorld(simulation);
     } catch (const std::invalid_argument& e) {
         console.Failure(e.what());
         return kExitUsage;
+    } catch (const CFileException& e) {
+        console.FileFailure(e, "the simulated devices' state could not be read");
+        return kExitUsage;
     }
     if (command.name == "support-bundle") {
+        // Its own commands open the world again, state file and all.
+        world.reset();
         return MakeSupportBundle(console, files, environment, command.options, command.file);
     }
     DeviceCommands commands(console, *world, files, environment, command.options);
-    return RunDeviceCommand(commands, command);
+    int status = RunDeviceCommand(commands, command);
+    // Also after a failure: a unit may have changed before it.
+    try {
+        world->Keep();
+    } catch (const CFileException& e) {
+        console.FileFailure(e, "the simulated devices' state was not kept");
+        status = status == kExitSuccess ? kExitUsage : status;
+    }
+    return status;
 }
 
 int RunCommand(int argc, const char* const* argv, Console& console, IFileSystem& files,

@@ -23,7 +23,8 @@ constexpr const char* kStandardOutput = "-";
 struct GlobalOptions {
     std::string printer;                       // --printer; empty: the selection rule chooses
     std::string serial;                        // --serial; empty: by --printer or the rule
-    std::optional<std::string> simulateModel;  // --simulate[=MODEL]
+    std::optional<std::string> simulateModel;  // --simulate[=MODEL[,MODEL...]]
+    std::string simulateState;                 // --simulate-state; empty: none
     bool trace = false;                        // --trace
 };
 

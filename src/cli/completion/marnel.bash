@@ -3,7 +3,7 @@
 
 _marnel_commands="help list report get-params put-params version self-test firmware history
     backups inspect doctor support-bundle"
-_marnel_global_options="-h --printer --serial --simulate --json --trace --help --help-all --version"
+_marnel_global_options="-h --printer --serial --simulate --simulate-state --json --trace --help --help-all --version"
 
 # The options of one command, beside the global ones.
 _marnel_command_options() {
@@ -17,7 +17,7 @@ _marnel_command_options() {
 # Whether the option $1 takes the next word as its value.
 _marnel_takes_value() {
     case $1 in
-    --printer | --serial | -o | --output | --timeout | --verify-timeout) return 0 ;;
+    --printer | --serial | --simulate-state | -o | --output | --timeout | --verify-timeout) return 0 ;;
     esac
     return 1
 }
@@ -43,7 +43,7 @@ _marnel() {
         mapfile -t COMPREPLY < <(compgen -W "$(lpstat -e 2>/dev/null)" -- "$cur")
         return
         ;;
-    -o | --output)
+    -o | --output | --simulate-state)
         _marnel_files "$cur"
         return
         ;;
