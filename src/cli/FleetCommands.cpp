@@ -97,12 +97,12 @@ bool DeviceCommands::SurveyOrSay(CDeviceAccess& access, std::vector<SurveyedUnit
                           "'marnel list')");
     }
     if (survey.units.empty()) {
-        m_console.Failure(LoadString(IDS_NO_DEVICE), "no qualifying printer" +
-                                                         std::string(Scope().printer.empty() &&
-                                                                             Scope().serial.empty()
-                                                                         ? ""
-                                                                         : " matches") +
-                                                         " on " + m_world.Description());
+        const bool narrowed = !m_options.printer.empty() || !m_options.serial.empty();
+        m_console.Failure("No Zarvel unit found.",
+                          std::string(narrowed ? "no qualifying printer matches --printer or "
+                                                 "--serial on "
+                                               : "no qualifying printer on ") +
+                              m_world.Description());
         return false;
     }
     *units = std::move(survey.units);
@@ -200,7 +200,8 @@ int DeviceCommands::Apply(const std::string& profilePath, const ApplyOptions& ap
 int DeviceCommands::CaptureProfile(const std::string& file) {
     const std::string printer = ChoosePrinter();
     if (printer.empty()) {
-        m_console.Failure(LoadString(IDS_NO_DEVICE));
+        m_console.Failure(LoadString(IDS_FAILED_CONNECT),
+                          "no Zarvel device found on " + m_world.Description());
         return kExitNoDevice;
     }
     CDeviceAccess access = MakeAccess();
