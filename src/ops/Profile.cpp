@@ -233,16 +233,15 @@ bool LoadProfile(IFileSystem& files, IHashing& hashing, char separator, const st
 }
 
 std::string ProfileText(const Profile& profile) {
-    // In the order a reader looks for: schema, name, models.
-    nlohmann::ordered_json models = nlohmann::ordered_json::object();
+    json models = json::object();
     for (const auto& [model, entry] : profile.models) {
-        nlohmann::ordered_json out = nlohmann::ordered_json::object();
+        json out = json::object();
         if (entry.parameters) {
             out["parameters"] = {{"file", entry.parameters->name},
                                  {"sha256", entry.parameters->sha256}};
         }
         if (entry.firmware) {
-            nlohmann::ordered_json firmware{{"version", entry.firmware->version}};
+            json firmware{{"version", entry.firmware->version}};
             if (entry.firmware->image) {
                 firmware["file"] = entry.firmware->image->name;
                 firmware["sha256"] = entry.firmware->image->sha256;
@@ -251,13 +250,13 @@ std::string ProfileText(const Profile& profile) {
         }
         models[model] = out;
     }
-    nlohmann::ordered_json document{{"schema", kProfileSchema}};
+    json document{{"schema", kProfileSchema}};
     if (!profile.name.empty()) {
         document["name"] = profile.name;
     }
     document["models"] = models;
     // A version the unit gave need not be UTF-8: such bytes are replaced, never thrown on.
-    return document.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
+    return document.dump(2, ' ', false, json::error_handler_t::replace) + "\n";
 }
 
 }  // namespace marnel
