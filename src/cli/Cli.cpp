@@ -131,12 +131,14 @@ struct ParsedCommand {
     std::string file;
     std::string outputFile;
     std::string helpTopic;
+    std::string profile;
     std::string simulateModel;
     std::string simulateState;
     CLI::Option* simulate = nullptr;
     GlobalOptions options;
     DeviceCommands::PutParamsOptions putOptions;
     DeviceCommands::FirmwareOptions firmwareOptions;
+    DeviceCommands::ApplyOptions applyOptions;
 };
 
 void AddGlobalOptions(CLI::App& app, Console& console, ParsedCommand& command) {
@@ -149,7 +151,9 @@ void AddGlobalOptions(CLI::App& app, Console& console, ParsedCommand& command) {
         "Exit status: 0 success, 1 the device refused or a transfer failed,\n"
         "2 usage or file error, 3 no device could be opened.\n"
         "list: 1 when CUPS or the USB bus could not be read. doctor: 1 when a check failed.\n"
-        "inspect: 0 valid, 1 invalid, 2 file error.");
+        "inspect: 0 valid, 1 invalid, 2 file error.\n"
+        "check: 1 when a unit differs from the profile or could not be read; apply: 1 when a "
+        "unit failed.");
     app.add_option("--printer", command.options.printer,
                    "Printer (queue) name of the device; default: the first Zarvel device found")
         ->check(kNamedPrinter);
@@ -231,6 +235,37 @@ void AddFirmwareCommand(CLI::App& app, ParsedCommand& command) {
                        "Put back parameters that the upgrade changed, without asking");
 }
 
+void AddFleetCommands(CLI::App& app, ParsedCommand& command) {
+    app.add_subcommand("check",
+                       "Compare every unit (or the one --printer or --serial names) with a "
+                       "profile; writes nothing")
+        ->add_option("--profile", command.profile, "Profile FILE (see docs/PROFILE.md)")
+        ->required()
+        ->check(kNamedFile)
+        ->type_name("FILE");
+    auto* apply = app.add_subcommand(
+        "apply",
+        "Bring every unit (or the one --printer or --serial names) to a profile: firmware "
+        "first, then parameters, each backed up, verified and recorded");
+    apply->add_option("--profile", command.profile, "Profile FILE (see docs/PROFILE.md)")
+        ->required()
+        ->check(kNamedFile)
+        ->type_name("FILE");
+    apply->add_option("--timeout", command.applyOptions.timeoutSeconds,
+                      "How long each unit's update mode is polled for, in seconds (default 60)")
+        ->check(kSeconds)
+        ->type_name("SECONDS");
+    auto* profile = app.add_subcommand("profile", "Make a profile");
+    profile->require_subcommand(1);
+    profile
+        ->add_subcommand("capture",
+                         "Write a profile FILE of the chosen unit: its firmware version, and its "
+                         "parameter block as <model>.prm beside FILE")
+        ->add_option("FILE", command.file, "Profile to write; an existing file is not replaced")
+        ->required()
+        ->check(kNamedFile);
+}
+
 void AddStateCommands(CLI::App& app, ParsedCommand& command) {
     app.add_subcommand("history",
                        "List every change made to a device, oldest first, from the history");
@@ -309,6 +344,15 @@ int RunDeviceCommand(DeviceCommands& commands, const ParsedCommand& command) {
     if (name == "self-test") {
         return commands.SelfTest();
     }
+    if (name == "check") {
+        return commands.Check(command.profile);
+    }
+    if (name == "apply") {
+        return commands.Apply(command.profile, command.applyOptions);
+    }
+    if (name == "profile") {
+        return commands.CaptureProfile(command.file);
+    }
     return commands.Version();
 }
 
@@ -381,6 +425,7 @@ int RunCommand(int argc, const char* const* argv, Console& console, IFileSystem&
     AddGlobalOptions(app, console, command);
     AddDeviceCommands(app, command);
     AddFirmwareCommand(app, command);
+    AddFleetCommands(app, command);
     AddStateCommands(app, command);
     try {
         app.parse(argc, argv);
