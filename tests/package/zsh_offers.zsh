@@ -13,7 +13,10 @@ shift 2
 run() {
     local before=$(grep -c '^@@' $out)
     zpty -w z "$1; print -r -- '@@ $2' >>$out"
+    local echoed
     repeat 200; do
+        # What the shell echoes is read away: a full terminal would stop it.
+        while zpty -r -t z echoed; do :; done
         (( $(grep -c '^@@' $out) > before )) && return 0
         sleep 0.05
     done

@@ -1,8 +1,8 @@
 # bash completion for marnel: commands, options, printer names for
 # --printer (from lpstat), simulated models and file names.
 
-_marnel_commands="help list report get-params put-params version self-test firmware history
-    backups inspect doctor support-bundle"
+_marnel_commands="help list report get-params put-params version self-test firmware inventory
+    metrics history backups inspect doctor support-bundle"
 _marnel_global_options="-h --printer --serial --simulate --json --trace --help --help-all --version"
 
 # The options of one command, beside the global ones.
@@ -11,13 +11,14 @@ _marnel_command_options() {
     report) echo "-o --output" ;;
     put-params) echo "--force --no-backup" ;;
     firmware) echo "--yes --timeout --verify --no-verify --verify-timeout --restore-params" ;;
+    metrics) echo "--textfile" ;;
     esac
 }
 
 # Whether the option $1 takes the next word as its value.
 _marnel_takes_value() {
     case $1 in
-    --printer | --serial | -o | --output | --timeout | --verify-timeout) return 0 ;;
+    --printer | --serial | -o | --output | --timeout | --verify-timeout | --textfile) return 0 ;;
     esac
     return 1
 }
@@ -45,6 +46,11 @@ _marnel() {
         ;;
     -o | --output)
         _marnel_files "$cur"
+        return
+        ;;
+    --textfile)
+        compopt -o filenames 2>/dev/null
+        mapfile -t COMPREPLY < <(compgen -d -- "$cur")
         return
         ;;
     --serial | --timeout | --verify-timeout) return ;;
