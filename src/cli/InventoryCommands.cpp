@@ -25,9 +25,10 @@ namespace {
 
 constexpr const char* kMetricsFile = "marnel.prom";
 
-// The last entry that names `unit`: by its serial when it has one, else by
-// its printer among the entries that name no serial (one that does was made
-// on another unit). A simulated unit's changes never stand for a real one's.
+// The last entry that names `unit`: by its serial when it has one (letter
+// case ignored, as the system may change it), else by its printer among the
+// entries that name no serial (one that does was made on another unit). A
+// simulated unit's changes never stand for a real one's.
 nlohmann::json LastChangeOf(const std::vector<nlohmann::json>& entries, const SurveyedUnit& unit,
                             bool simulated, const ICodePage& codePage) {
     for (auto it = entries.rbegin(); it != entries.rend(); ++it) {
@@ -36,7 +37,7 @@ nlohmann::json LastChangeOf(const std::vector<nlohmann::json>& entries, const Su
             unit.serial.empty()
                 ? serial.empty() &&
                       AnsiEqualsNoCase(codePage, unit.printer, it->value("printer", std::string()))
-                : serial == unit.serial;
+                : AnsiEqualsNoCase(codePage, unit.serial, serial);
         if (same && it->value("simulated", false) == simulated) {
             return *it;
         }
