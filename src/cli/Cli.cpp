@@ -11,8 +11,8 @@
 #include "cli/ExitStatus.h"
 #include "cli/StateCommands.h"
 #include "cli/SupportBundle.h"
-#include "files/FileException.h"
 #include "cli/ToolVersion.h"
+#include "files/FileException.h"
 
 namespace marnel::cli {
 
@@ -31,8 +31,8 @@ std::size_t Distance(const std::string& a, const std::string& b) {
         row[0] = i;
         for (std::size_t j = 1; j <= b.size(); ++j) {
             const std::size_t above = row[j];
-            row[j] = std::min({row[j] + 1, row[j - 1] + 1,
-                               diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
+            row[j] =
+                std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
             diagonal = above;
         }
     }
@@ -167,7 +167,8 @@ void AddGlobalOptions(CLI::App& app, Console& console, ParsedCommand& command) {
     command.simulate =
         app.add_option("--simulate", command.simulateModel,
                        "Use the built-in simulated devices instead of real hardware, one per MODEL "
-                       "named (" + SimulatedModelNames() + "; default " + kDefaultModel + ")")
+                       "named (" +
+                           SimulatedModelNames() + "; default " + kDefaultModel + ")")
             ->expected(0, 1)
             ->type_name("[=MODEL[,MODEL...]]");
     app.add_option("--simulate-state", command.simulateState,
@@ -223,15 +224,17 @@ void AddFirmwareCommand(CLI::App& app, ParsedCommand& command) {
     firmware->add_flag("--yes", options.yes,
                        "Do not wait for Enter: poll every second until the device leaves service "
                        "mode");
-    firmware->add_option("--timeout", options.timeoutSeconds,
-                         "How long --yes waits for the update mode, in seconds (default 60)")
+    firmware
+        ->add_option("--timeout", options.timeoutSeconds,
+                     "How long --yes waits for the update mode, in seconds (default 60)")
         ->check(kSeconds)
         ->type_name("SECONDS");
     firmware->add_flag("--verify,!--no-verify", options.verify,
                        "After the job, wait for the device in service mode and compare its "
                        "version and parameters with those before (default on)");
-    firmware->add_option("--verify-timeout", options.verifyTimeoutSeconds,
-                         "How long the check waits for the service mode, in seconds (default 180)")
+    firmware
+        ->add_option("--verify-timeout", options.verifyTimeoutSeconds,
+                     "How long the check waits for the service mode, in seconds (default 180)")
         ->check(kSeconds)
         ->type_name("SECONDS");
     firmware->add_flag("--restore-params", options.restoreParams,
@@ -254,8 +257,9 @@ void AddFleetCommands(CLI::App& app, ParsedCommand& command) {
         ->required()
         ->check(kNamedFile)
         ->type_name("FILE");
-    apply->add_option("--timeout", command.applyOptions.timeoutSeconds,
-                      "How long each unit's update mode is polled for, in seconds (default 60)")
+    apply
+        ->add_option("--timeout", command.applyOptions.timeoutSeconds,
+                     "How long each unit's update mode is polled for, in seconds (default 60)")
         ->check(kSeconds)
         ->type_name("SECONDS");
     auto* profile = app.add_subcommand("profile", "Make a profile");
@@ -270,23 +274,30 @@ void AddFleetCommands(CLI::App& app, ParsedCommand& command) {
 }
 
 void AddInventoryCommands(CLI::App& app, ParsedCommand& command) {
-    app.add_subcommand("inventory",
-                       "List every unit with its model, serial, mode, firmware, the SHA-256 of its "
-                       "parameters and its last recorded change, with the host and the time");
-    app.add_subcommand("metrics",
-                       "Write every unit's metrics to DIR/marnel.prom for a monitoring system's "
-                       "textfile collector, replacing the file whole")
-        ->add_option("--textfile", command.textfileFolder, "The collector's folder")
+    auto* inventory = app.add_subcommand(
+        "inventory",
+        "List every unit with its model, serial, mode, firmware, the SHA-256 of its "
+        "parameters and its last recorded change, with the host and the time");
+    auto* metrics = app.add_subcommand(
+        "metrics",
+        "Write every unit's metrics to DIR/marnel.prom for a monitoring system's "
+        "textfile collector, replacing the file whole");
+    metrics->add_option("--textfile", command.textfileFolder, "The collector's folder")
         ->required()
         ->check(NotEmpty("an empty folder name", "DIR"))
         ->type_name("DIR");
+    for (CLI::App* sub : {inventory, metrics}) {
+        sub->add_option("--profile", command.profile,
+                        "Also judge each unit against the profile FILE (see docs/PROFILE.md)")
+            ->check(kNamedFile)
+            ->type_name("FILE");
+    }
 }
 
 void AddStateCommands(CLI::App& app, ParsedCommand& command) {
     app.add_subcommand("history",
                        "List every change made to a device, oldest first, from the history");
-    app.add_subcommand("backups",
-                       "List the parameter backups kept before each change to a device");
+    app.add_subcommand("backups", "List the parameter backups kept before each change to a device");
     app.add_subcommand("inspect",
                        "Check a parameter FILE without a device: layout, model, checksum")
         ->add_option("FILE", command.file, "Parameter file to check")
@@ -326,7 +337,8 @@ int PrintHelp(const CLI::App& app, const Console& console, const std::string& to
 
 // Options that cannot go together; 0 when they can.
 int RefuseConflicts(const Console& console, const ParsedCommand& command) {
-    if (console.json && (command.file == kStandardOutput || command.outputFile == kStandardOutput)) {
+    if (console.json &&
+        (command.file == kStandardOutput || command.outputFile == kStandardOutput)) {
         console.Failure("--json and - cannot share standard output; name a file");
         return kExitUsage;
     }
@@ -370,18 +382,17 @@ int RunDeviceCommand(DeviceCommands& commands, const ParsedCommand& command) {
         return commands.CaptureProfile(command.file);
     }
     if (name == "inventory") {
-        return commands.Inventory();
+        return commands.Inventory(command.profile);
     }
     if (name == "metrics") {
-        return commands.Metrics(command.textfileFolder);
+        return commands.Metrics(command.textfileFolder, command.profile);
     }
     return commands.Version();
 }
 
 // Runs a parsed command line.
-int Dispatch(const CLI::App& app, Console& console, IFileSystem& files,
-             IEnvironment& environment, IHashing& hashing, const WorldFactory& makeWorld,
-             ParsedCommand& command) {
+int Dispatch(const CLI::App& app, Console& console, IFileSystem& files, IEnvironment& environment,
+             IHashing& hashing, const WorldFactory& makeWorld, ParsedCommand& command) {
     if (command.name == "help") {
         return PrintHelp(app, console, command.helpTopic);
     }
@@ -475,8 +486,7 @@ int RunCommand(int argc, const char* const* argv, Console& console, IFileSystem&
 
 int RunCli(int argc, const char* const* argv, Console& console, IFileSystem& files,
            IEnvironment& environment, IHashing& hashing, const WorldFactory& makeWorld) {
-    return console.Finish(
-        RunCommand(argc, argv, console, files, environment, hashing, makeWorld));
+    return console.Finish(RunCommand(argc, argv, console, files, environment, hashing, makeWorld));
 }
 
 }  // namespace marnel::cli

@@ -10,6 +10,7 @@
 
 #include "cli/Console.h"
 #include "cli/DeviceWorld.h"
+#include "ops/Compliance.h"
 #include "ops/DeviceAccess.h"
 #include "ops/FirmwareUpgrade.h"
 #include "ops/Profile.h"
@@ -34,8 +35,7 @@ struct GlobalOptions {
 class DeviceCommands {
 public:
     DeviceCommands(const Console& console, DeviceWorld& world, IFileSystem& files,
-                   IEnvironment& environment,
-                   const GlobalOptions& options);
+                   IEnvironment& environment, const GlobalOptions& options);
 
     // Every printer with its verdict, and each device's serial and mode;
     // 1 when a source of printers could not be read.
@@ -53,11 +53,11 @@ public:
     int SelfTest();
 
     struct FirmwareOptions {
-        bool yes = false;             // poll for the update mode instead of waiting for Enter
+        bool yes = false;              // poll for the update mode instead of waiting for Enter
         unsigned timeoutSeconds = 60;  // how long --yes polls
         bool verify = true;            // check the device once it runs the new firmware
         unsigned verifyTimeoutSeconds = 180;  // how long the check waits for the service mode
-        bool restoreParams = false;    // put back parameters the upgrade changed
+        bool restoreParams = false;           // put back parameters the upgrade changed
     };
     int Firmware(const std::string& file, const FirmwareOptions& firmwareOptions);
 
@@ -75,10 +75,12 @@ public:
     // Every qualifying unit (or the one --printer or --serial names): what it
     // is, runs and holds, and its last change in the history. 1 when a
     // source of printers could not be read.
-    int Inventory();
+    // With a profile (a path; empty: none) each unit is also judged against it;
+    // a profile that cannot be used is 2.
+    int Inventory(const std::string& profile);
     // The same units' metrics written to `folder`/marnel.prom, replacing it
     // whole. 2 when the file cannot be written, 1 as Inventory.
-    int Metrics(const std::string& folder);
+    int Metrics(const std::string& folder, const std::string& profile);
 
 private:
     // The units Inventory and Metrics report, each with its last history
@@ -86,8 +88,10 @@ private:
     struct UnitsRead {
         UnitSurvey survey;
         std::vector<nlohmann::json> lastChanges;
+        std::vector<UnitCompliance> compliance;  // one a unit when a profile was given
     };
-    UnitsRead ReadUnits();
+    // False after saying why the profile at `profilePath` (when given) cannot be used.
+    bool ReadUnits(const std::string& profilePath, UnitsRead* read);
 
     // The printer to work with: --printer, the one whose device carries
     // --serial, or the first qualifying one. Empty when there is none.

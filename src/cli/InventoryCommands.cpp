@@ -12,6 +12,7 @@
 #include "cli/StateCommands.h"
 #include "cli/ToolVersion.h"
 #include "cli/Trace.h"
+#include "cli/UnitRecord.h"
 #include "device/AnsiText.h"
 #include "files/File.h"
 #include "ops/History.h"
@@ -49,6 +50,17 @@ nlohmann::json TextOrNull(const std::string& text) {
     return text.empty() ? nlohmann::json(nullptr) : nlohmann::json(text);
 }
 
+// "compliant", "drift", "not in profile", "not read": the table's word for a judged unit.
+std::string ComplianceWord(const UnitCompliance& unit) {
+    if (!unit.error.empty()) {
+        return "not read";
+    }
+    if (!unit.covered) {
+        return "not in profile";
+    }
+    return unit.compliant ? "compliant" : "drift";
+}
+
 nlohmann::json UnitRecord(const SurveyedUnit& unit, const nlohmann::json& lastChange) {
     nlohmann::json record{{"printer", unit.printer},
                           {"model", unit.model},
@@ -76,9 +88,14 @@ std::string ChangeText(const nlohmann::json& entry) {
 // The units as a table, one line each, columns as wide as their widest
 // cell; why a unit could not be read follows the table.
 void PrintTable(std::ostream& out, const std::vector<SurveyedUnit>& units,
-                const std::vector<nlohmann::json>& lastChanges) {
+                const std::vector<nlohmann::json>& lastChanges,
+                const std::vector<UnitCompliance>& compliance) {
+    const bool judged = !compliance.empty();
     std::vector<std::vector<std::string>> rows{
         {"PRINTER", "SERIAL", "MODEL", "MODE", "FIRMWARE", "PARAMETERS", "LAST CHANGE"}};
+    if (judged) {
+        rows[0].push_back("PROFILE");
+    }
     for (std::size_t i = 0; i < units.size(); ++i) {
         const SurveyedUnit& unit = units[i];
         auto cell = [](const std::string& text) {
@@ -89,6 +106,9 @@ void PrintTable(std::ostream& out, const std::vector<SurveyedUnit>& units,
                         DeviceModeName(unit.mode), cell(unit.firmware),
                         cell(unit.blockSha256.substr(0, 12)),
                         PrintableLine(ChangeText(lastChanges[i]))});
+        if (judged) {
+            rows.back().push_back(ComplianceWord(compliance[i]));
+        }
     }
     std::vector<std::size_t> widths(rows[0].size(), 0);
     for (const auto& row : rows) {
@@ -114,32 +134,44 @@ void PrintTable(std::ostream& out, const std::vector<SurveyedUnit>& units,
 
 }  // namespace
 
-DeviceCommands::UnitsRead DeviceCommands::ReadUnits() {
+bool DeviceCommands::ReadUnits(const std::string& profilePath, UnitsRead* read) {
+    // The profile first: a bad one is refused before any unit is opened.
+    Profile profile;
+    if (!profilePath.empty() && !LoadProfileOrSay(profilePath, &profile)) {
+        return false;
+    }
     const PlatformServices& services = m_world.Services();
     CDeviceAccess access = MakeAccess();
-    UnitsRead read;
-    read.survey =
-        SurveyUnits(access, SurveyScope{m_options.printer, m_options.serial}, services.hashing);
-    if (read.survey.incomplete) {
+    read->survey = SurveyUnits(access, Scope(), services.hashing);
+    if (read->survey.incomplete) {
         m_console.Warning("a source of printers could not be read: units may be missing");
     }
     const std::vector<nlohmann::json> history = HistoryForReport(m_console, m_files, m_environment);
-    for (const SurveyedUnit& unit : read.survey.units) {
-        read.lastChanges.push_back(
+    for (const SurveyedUnit& unit : read->survey.units) {
+        read->lastChanges.push_back(
             LastChangeOf(history, unit, m_options.simulateModel.has_value(), services.codePage));
+        if (!profilePath.empty()) {
+            read->compliance.push_back(CompareUnit(unit, profile));
+        }
     }
-    return read;
+    return true;
 }
 
-int DeviceCommands::Inventory() {
+int DeviceCommands::Inventory(const std::string& profilePath) {
     const std::string time = UtcTimestamp(m_environment.UtcSeconds(), false);
-    const UnitsRead read = ReadUnits();
+    UnitsRead read;
+    if (!ReadUnits(profilePath, &read)) {
+        return kExitUsage;
+    }
     const std::string host = m_environment.HostName();
     const int status = read.survey.incomplete ? kExitIncomplete : kExitSuccess;
     if (m_console.json) {
         nlohmann::json units = nlohmann::json::array();
         for (std::size_t i = 0; i < read.survey.units.size(); ++i) {
             units.push_back(UnitRecord(read.survey.units[i], read.lastChanges[i]));
+            if (!read.compliance.empty()) {
+                units.back()["compliance"] = UnitRecordJson(read.compliance[i]);
+            }
         }
         m_console.Result({{"schema", 1},
                           {"host", host},
@@ -154,16 +186,20 @@ int DeviceCommands::Inventory() {
         m_console.out << "No units found.\n";
         return status;
     }
-    PrintTable(m_console.out, read.survey.units, read.lastChanges);
+    PrintTable(m_console.out, read.survey.units, read.lastChanges, read.compliance);
     return status;
 }
 
-int DeviceCommands::Metrics(const std::string& folder) {
+int DeviceCommands::Metrics(const std::string& folder, const std::string& profilePath) {
     IClock& clock = m_world.Services().clock;
     const std::uint64_t started = clock.NowMs();
     RunMetrics run;
     run.timestamp = m_environment.UtcSeconds();
-    const UnitsRead read = ReadUnits();
+    run.profiled = !profilePath.empty();
+    UnitsRead read;
+    if (!ReadUnits(profilePath, &read)) {
+        return kExitUsage;
+    }
     run.durationSeconds = static_cast<double>(clock.NowMs() - started) / 1000.0;
     // Labels are UTF-8: the system's own text is turned into it first.
     auto utf8 = [this](const std::string& text) {
@@ -174,9 +210,13 @@ int DeviceCommands::Metrics(const std::string& folder) {
         const SurveyedUnit& unit = read.survey.units[i];
         const nlohmann::json& change = read.lastChanges[i];
         UnitMetrics metrics{utf8(unit.printer),  utf8(unit.serial), utf8(unit.model),
-                            utf8(unit.firmware), unit.Read(),       std::nullopt};
+                            utf8(unit.firmware), unit.Read(),       std::nullopt,
+                            std::nullopt};
         if (!change.is_null()) {
             metrics.lastChange = ParseUtcTimestamp(change.value("time", std::string()));
+        }
+        if (run.profiled && (read.compliance[i].covered || !read.compliance[i].error.empty())) {
+            metrics.compliant = !read.compliance[i].Drifted();
         }
         up += metrics.up ? 1 : 0;
         run.units.push_back(metrics);

@@ -63,6 +63,17 @@ std::string MetricsText(const RunMetrics& run) {
     Family(text, "marnel_unit_up",
            "1 when the unit answered in service mode and was read whole, else 0.", run.units,
            [](const UnitMetrics& unit) { return Labels(unit, false) + (unit.up ? "1" : "0"); });
+    if (run.profiled) {
+        Family(text, "marnel_unit_compliant",
+               "1 when the unit holds what the profile names for its model, 0 when it drifts or "
+               "could not be read; no sample for a model the profile does not name.",
+               run.units, [](const UnitMetrics& unit) -> std::optional<std::string> {
+                   if (!unit.compliant) {
+                       return std::nullopt;
+                   }
+                   return Labels(unit, false) + (*unit.compliant ? "1" : "0");
+               });
+    }
     Family(text, "marnel_unit_last_change_timestamp_seconds",
            "When the history last recorded a change to the unit, seconds since 1970.", run.units,
            [](const UnitMetrics& unit) -> std::optional<std::string> {

@@ -16,12 +16,15 @@ struct UnitMetrics {
     std::string firmware;
     bool up = false;                         // read whole
     std::optional<std::int64_t> lastChange;  // the last history entry's time
+    // Judged against a profile that covers its model (or not read); none otherwise.
+    std::optional<bool> compliant;
 };
 
 struct RunMetrics {
     std::vector<UnitMetrics> units;
     double durationSeconds = 0;
     std::int64_t timestamp = 0;  // when the run began, seconds since 1970
+    bool profiled = false;       // a profile was given: the compliance family is written
 };
 
 // A label's value between its quotes: backslash, double quote and line feed

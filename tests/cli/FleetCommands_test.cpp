@@ -3,6 +3,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <nlohmann/json.hpp>
 
 #include "CliFixture.h"
@@ -12,10 +14,10 @@
 namespace marnel::cli {
 namespace {
 
+using nlohmann::json;
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
 using ::testing::Not;
-using nlohmann::json;
 
 class FleetTest : public CliTest {
 protected:
@@ -79,18 +81,24 @@ TEST_F(FleetTest, CheckJudgesEveryUnitAndNeverWrites) {
         std::function<json()> models;
         std::vector<std::string> options;
         int status;
-        std::size_t unit;   // the unit whose record is looked at
-        json expected;      // keys of its record that must hold these values
+        std::size_t unit;  // the unit whose record is looked at
+        json expected;     // keys of its record that must hold these values
     } cases[] = {
-        {"compliant, ZT-5 uncovered", [this] { return CompliantModels(); }, {},
-         kExitSuccess, 2, {{"covered", false}, {"compliant", false}, {"firmware", nullptr}}},
+        {"compliant, ZT-5 uncovered",
+         [this] { return CompliantModels(); },
+         {},
+         kExitSuccess,
+         2,
+         {{"covered", false}, {"compliant", false}, {"firmware", nullptr}}},
         {"version drift",
          [&] {
              json models = CompliantModels();
              models["KQ-10"]["firmware"] = kq10Firmware106;
              return models;
          },
-         {}, kExitDrift, 0,
+         {},
+         kExitDrift,
+         0,
          {{"compliant", false},
           {"firmware", {{"current", "1.05"}, {"wanted", "1.06"}, {"compliant", false}}}}},
         {"block drift with its ranges",
@@ -99,15 +107,20 @@ TEST_F(FleetTest, CheckJudgesEveryUnitAndNeverWrites) {
              models["KQ-10"]["parameters"] = FileEntry("KQ-10.prm", DriftedKq10Block());
              return models;
          },
-         {}, kExitDrift, 0,
+         {},
+         kExitDrift,
+         0,
          {{"compliant", false},
           {"parameters",
            {{"compliant", false},
             {"currentSha256", Sha(DefaultParameterBlock(SimModel::kKQ10))},
             {"wantedSha256", Sha(DriftedKq10Block())},
             {"differences", {{{"first", 10}, {"last", 13}}, {{"first", 200}, {"last", 200}}}}}}}},
-        {"narrowed by serial", [this] { return CompliantModels(); },
-         {"--serial", "KQ20SN0002"}, kExitSuccess, 0,
+        {"narrowed by serial",
+         [this] { return CompliantModels(); },
+         {"--serial", "KQ20SN0002"},
+         kExitSuccess,
+         0,
          {{"printer", "Zarvel KQ-20"}, {"model", "KQ-20"}, {"covered", true}, {"compliant", true}}},
     };
     for (const auto& c : cases) {
@@ -183,15 +196,16 @@ TEST_F(FleetTest, ABadProfileIsRefusedNamingTheFileAndWhatIsWrong) {
 }
 
 TEST_F(FleetTest, CheckWithoutAUnitExitsThree) {
-    EXPECT_EQ(RunOnWorld({"--serial", "NOSUCH", "check", "--profile",
-                          WriteProfile(CompliantModels())}),
-              kExitNoDevice);
+    EXPECT_EQ(
+        RunOnWorld({"--serial", "NOSUCH", "check", "--profile", WriteProfile(CompliantModels())}),
+        kExitNoDevice);
 }
 
 // The simulated technician restarts whichever unit the prompt names; the
 // unit comes back running the version the test gave it.
 struct Technician : BorrowedWorld {
-    Technician(SimWorld& w, std::vector<std::string>& p) : BorrowedWorld(w), world(w), prompted(p) {}
+    Technician(SimWorld& w, std::vector<std::string>& p)
+        : BorrowedWorld(w), world(w), prompted(p) {}
     void OnVersionUpPrompt(const std::string& printer) override {
         prompted.push_back(printer);
         SimDevice& device = world.Find(printer)->device;
@@ -211,10 +225,10 @@ TEST_F(FleetTest, ApplyChangesFirmwareThenParametersAndASecondRunChangesNothing)
     const std::string profile = WriteProfile(models);
     std::vector<std::string> prompted;
     const auto apply = [&] {
-        m_status = Run({"--json", "apply", "--profile", profile},
-                       [&](const std::optional<Simulation>&) {
-                           return std::make_unique<Technician>(m_world, prompted);
-                       });
+        m_status =
+            Run({"--json", "apply", "--profile", profile}, [&](const std::optional<Simulation>&) {
+                return std::make_unique<Technician>(m_world, prompted);
+            });
         return json::parse(Out().substr(Out().rfind('\n', Out().size() - 2) + 1));
     };
 
@@ -297,6 +311,42 @@ TEST_F(FleetTest, ACapturedProfileIsCompliantAndNeverReplacesAFile) {
     EXPECT_EQ(RunOnWorld({"--serial", "KQ20SN0002", "profile", "capture", profile}), kExitUsage);
     EXPECT_THAT(Err(), HasSubstr("exists already"));
     EXPECT_EQ(ReadFile(profile), before);
+}
+
+// With a profile, the inventory carries each unit's judgement and the
+// metrics a compliance series for every covered unit; a bad profile reads
+// no unit.
+TEST_F(FleetTest, InventoryAndMetricsJudgeUnitsAgainstAProfile) {
+    json models = CompliantModels();
+    models["KQ-20"]["firmware"] = {{"version", "2.40"}};
+    const std::string profile = WriteProfile(models);
+
+    const json inventory = RunJson({"inventory", "--profile", profile});
+    EXPECT_EQ(m_status, kExitSuccess);
+    ASSERT_EQ(inventory["units"].size(), 3u);
+    const bool compliant[] = {true, false, false};
+    const bool covered[] = {true, true, false};
+    for (std::size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(inventory["units"][i]["compliance"]["compliant"], compliant[i]) << i;
+        EXPECT_EQ(inventory["units"][i]["compliance"]["covered"], covered[i]) << i;
+    }
+
+    ASSERT_EQ(mkdir(PathOf("prom").c_str(), 0755), 0);
+    EXPECT_EQ(RunOnWorld({"metrics", "--textfile", PathOf("prom"), "--profile", profile}),
+              kExitSuccess);
+    const std::vector<std::uint8_t> bytes = ReadFile(PathOf("prom/marnel.prom"));
+    const std::string text(bytes.begin(), bytes.end());
+    EXPECT_THAT(
+        text,
+        HasSubstr("marnel_unit_compliant{printer=\"Zarvel KQ-10\",serial=\"KQ10SN0001\"} 1\n"));
+    EXPECT_THAT(
+        text,
+        HasSubstr("marnel_unit_compliant{printer=\"Zarvel KQ-20\",serial=\"KQ20SN0002\"} 0\n"));
+    EXPECT_THAT(text, Not(HasSubstr("marnel_unit_compliant{printer=\"Zarvel ZT-5\"")));
+
+    WriteFile("KQ-10.prm", {1, 2, 3});
+    EXPECT_EQ(RunOnWorld({"inventory", "--profile", profile}), kExitUsage);
+    EXPECT_THAT(Err(), HasSubstr("KQ-10.prm"));
 }
 
 }  // namespace

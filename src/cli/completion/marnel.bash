@@ -13,7 +13,8 @@ _marnel_command_options() {
     firmware) echo "--yes --timeout --verify --no-verify --verify-timeout --restore-params" ;;
     check) echo "--profile" ;;
     apply) echo "--profile --timeout" ;;
-    metrics) echo "--textfile" ;;
+    inventory) echo "--profile" ;;
+    metrics) echo "--textfile --profile" ;;
     esac
 }
 
