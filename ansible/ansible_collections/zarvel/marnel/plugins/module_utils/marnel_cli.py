@@ -151,8 +151,9 @@ def judge_profile(command, rc, stdout, stderr, diff=False):
     else:
         result['changed'] = bool(output.get('changed'))
         failed = rc != 0
+    # Said even when false: Ansible takes a result with a non-zero rc as failed.
+    result['failed'] = bool(failed)
     if failed:
-        result['failed'] = True
         result['msg'] = _failure_message(output, rc, failed_units)
         result['stderr'] = stderr
     if diff:
@@ -172,4 +173,4 @@ def judge_inventory(rc, stdout, stderr):
     facts = dict((key, value) for key, value in output.items()
                  if key not in ('ok', 'exitStatus', 'error', 'detail'))
     facts.setdefault('units', [])
-    return dict(changed=False, rc=rc, ansible_facts=dict(marnel=facts))
+    return dict(changed=False, failed=False, rc=rc, ansible_facts=dict(marnel=facts))

@@ -79,7 +79,7 @@ def main():
     argv = build_command('inventory', module.params)
     rc, stdout, stderr = module.run_command(argv)
     result = judge_inventory(rc, stdout, stderr)
-    if result.pop('failed', False):
+    if result['failed']:
         module.fail_json(cmd=argv, **result)
     module.exit_json(**result)
 

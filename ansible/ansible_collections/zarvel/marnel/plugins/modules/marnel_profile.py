@@ -118,7 +118,7 @@ def main():
     rc, stdout, stderr = module.run_command(argv)
     result = judge_profile(command, rc, stdout, stderr, diff=module._diff)
     result['cmd'] = argv
-    if result.pop('failed', False):
+    if result['failed']:
         module.fail_json(**result)
     module.exit_json(**result)
 

@@ -14,7 +14,7 @@ echo '[marnel]' >"$inventory"
 for host in wave1 wave2 wave3; do
     # The unit exists before the play, so that "untouched" can be seen.
     MARNEL_STATE_DIR=$work/scratch marnel --simulate=KQ-10 --simulate-state "$work/$host.json" --json list >/dev/null
-    echo "$host ansible_connection=local ansible_python_interpreter=$(command -v python3)" \
+    echo "$host ansible_connection=local ansible_python_interpreter=\"{{ ansible_playbook_python }}\"" \
         "marnel_simulate=KQ-10 marnel_simulate_state=$work/$host.json marnel_state_dir=$work/$host" >>"$inventory"
 done
 python3 - "$work/wave2.json" <<'PYTHON'
@@ -34,6 +34,6 @@ if ansible-playbook -i "$inventory" zarvel.marnel.rollout \
 fi
 
 grep -q '"operation"' "$work/history/wave1.jsonl"
-grep -q '"outcome":"failed"' "$work/wave2/history.jsonl"
+grep -q '"outcome":"failed"' "$work/history/wave2.jsonl"
 test "$(sha256sum <"$work/wave3.json")" = "$untouched"
 test ! -e "$work/wave3/history.jsonl"

@@ -28,7 +28,7 @@ def run(monkeypatch, module, args, rc, stdout):
     monkeypatch.setattr(basic, '_ANSIBLE_ARGS', to_bytes(json.dumps({'ANSIBLE_MODULE_ARGS': args})))
     monkeypatch.setattr(basic.AnsibleModule, 'run_command', run_command)
     monkeypatch.setattr(basic.AnsibleModule, 'exit_json', leave)
-    monkeypatch.setattr(basic.AnsibleModule, 'fail_json', lambda self, **result: leave(self, failed=True, **result))
+    monkeypatch.setattr(basic.AnsibleModule, 'fail_json', lambda self, **result: leave(self, **dict(result, failed=True)))
     with pytest.raises(Exited) as exited:
         module.main()
     return calls, exited.value.args[0]
@@ -49,7 +49,7 @@ def test_modules_run_the_tool_and_judge(monkeypatch, module, extra, rc, stdout, 
     args.update(extra)
     calls, result = run(monkeypatch, module, args, rc, stdout)
     assert calls[0][:3] == ['marnel', verb, '--json']
-    assert result.get('failed', False) is failed
+    assert result['failed'] is failed  # said when false too: a non-zero rc alone reads as failed
     assert result['changed'] is changed
     if extra.get('_ansible_diff'):
         assert result['diff'][0]['after'] == 'firmware: 1.06\n'
