@@ -15,6 +15,20 @@
 
 namespace marnel {
 
+// The maker's USB vendor id: the back ends tell its devices from others' by it.
+constexpr std::uint16_t kMakerVendorId = 0x1a2b;
+
+// The vendor id as udev rules and Windows device node names write it: four
+// lower-case hex digits.
+inline std::string MakerVendorIdHex() {
+    const char* digits = "0123456789abcdef";
+    std::string hex;
+    for (int shift = 12; shift >= 0; shift -= 4) {
+        hex += digits[(kMakerVendorId >> shift) & 0xF];
+    }
+    return hex;
+}
+
 // The step of opening a printer's unit that failed. The steps between the
 // printer and the unit are the registry walks'; a bus that finds units
 // another way fails at the nearest of them.

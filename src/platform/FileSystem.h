@@ -6,6 +6,7 @@
 // win32/Win32FileErrorCauses).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -38,6 +39,24 @@ struct FileError {
     long osError = 0;  // errno or the Win32 error code, for diagnostics only
 };
 
+// One line of a back end's table from its system's error codes to causes.
+template <typename Code>
+struct FileErrorCode {
+    Code code;
+    FileErrorCause cause;
+};
+
+// The cause a back end's table gives `code`; kGeneric for a code it lacks.
+template <typename Code, std::size_t N>
+FileErrorCause FileErrorCauseIn(const FileErrorCode<Code> (&table)[N], Code code) {
+    for (const FileErrorCode<Code>& entry : table) {
+        if (entry.code == code) {
+            return entry.cause;
+        }
+    }
+    return FileErrorCause::kGeneric;
+}
+
 using FileHandle = void*;
 
 // What a save finds at the path it was given.
@@ -56,8 +75,8 @@ struct SaveTarget {
 enum class PathKind {
     kNothing,  // also when a folder on the way is missing
     kFolder,
-    kFile,     // a regular file
-    kOther,    // a device, FIFO or socket, or a path that leads through a file
+    kFile,   // a regular file
+    kOther,  // a device, FIFO or socket, or a path that leads through a file
 };
 
 class IFileSystem {

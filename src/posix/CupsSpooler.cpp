@@ -1,7 +1,5 @@
 #include "posix/CupsSpooler.h"
 
-#include "platform/AsciiCase.h"
-
 #include <cups/cups.h>
 
 #include <cctype>
@@ -14,9 +12,9 @@ namespace {
 constexpr int kStateStopped = 5;  // IPP_PSTATE_STOPPED
 constexpr int kConnectTimeoutMs = 30000;
 
-const char* const kQueueAttributes[] = {"printer-name",  "printer-make-and-model",
-                                        "device-uri",    "printer-state",
-                                        "printer-type",  "printer-is-accepting-jobs"};
+const char* const kQueueAttributes[] = {"printer-name", "printer-make-and-model",
+                                        "device-uri",   "printer-state",
+                                        "printer-type", "printer-is-accepting-jobs"};
 
 std::string StringAttr(ipp_attribute_t* attr) {
     const char* text = ippGetString(attr, 0, nullptr);
@@ -50,17 +48,16 @@ ipp_attribute_t* ReadQueue(ipp_t* response, ipp_attribute_t* attr, CupsSpooler::
     return attr;
 }
 
-}  // namespace
+// The server's message, and the status it came with when the message does
+// not name it already.
+std::string Failure(const std::string& what) {
+    const std::string message = cupsLastErrorString();
+    const std::string status = ippErrorString(cupsLastError());
+    return what + ": " + message +
+           (message.find(status) == std::string::npos ? " (" + status + ")" : "");
+}
 
-// An open printer and, between StartDocPrinter and EndDocPrinter, its job on
-// a connection of its own, so that a cancel can go over the default one.
-struct CupsSpooler::Printer {
-    std::string name;
-    http_t* http = nullptr;
-    int jobId = 0;
-    unsigned long long bytesSent = 0;
-    bool failed = false;
-};
+}  // namespace
 
 CupsSpooler::CupsSpooler(const std::string& server) {
     if (!server.empty()) {
@@ -68,20 +65,7 @@ CupsSpooler::CupsSpooler(const std::string& server) {
     }
 }
 
-CupsSpooler::~CupsSpooler() = default;
-
-void CupsSpooler::Fail(const std::string& what) {
-    // The server's message, and the status it came with when the message
-    // does not name it already.
-    const std::string message = cupsLastErrorString();
-    const std::string status = ippErrorString(cupsLastError());
-    m_strLastError = what + ": " + message;
-    if (message.find(status) == std::string::npos) {
-        m_strLastError += " (" + status + ")";
-    }
-}
-
-bool CupsSpooler::ListQueues(std::vector<Queue>* queues) {
+bool CupsSpooler::ListQueues(std::vector<Queue>* queues, std::string* error) {
     ipp_t* request = ippNewRequest(IPP_OP_CUPS_GET_PRINTERS);
     ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes",
                   static_cast<int>(sizeof kQueueAttributes / sizeof *kQueueAttributes), nullptr,
@@ -90,7 +74,7 @@ bool CupsSpooler::ListQueues(std::vector<Queue>* queues) {
     // A server without queues answers "not found".
     if (!response || (ippGetStatusCode(response) > IPP_STATUS_OK_EVENTS_COMPLETE &&
                       ippGetStatusCode(response) != IPP_STATUS_ERROR_NOT_FOUND)) {
-        Fail("listing the CUPS queues");
+        *error = Failure("listing the CUPS queues");
         ippDelete(response);
         return false;
     }
@@ -111,21 +95,6 @@ bool CupsSpooler::ListQueues(std::vector<Queue>* queues) {
     ippDelete(response);
     *queues = std::move(found);
     return true;
-}
-
-bool CupsSpooler::FindQueue(const std::string& name, Queue* queue) {
-    std::vector<Queue> queues;
-    if (!ListQueues(&queues)) {
-        return false;
-    }
-    for (const Queue& found : queues) {
-        if (AsciiEqualsNoCase(found.name, name)) {  // as CUPS finds its queues
-            *queue = found;
-            return true;
-        }
-    }
-    m_strLastError = "no local CUPS queue " + name;
-    return false;
 }
 
 PrinterInfo CupsSpooler::ToPrinterInfo(const Queue& queue) {
@@ -164,8 +133,8 @@ OfflineReason CupsSpooler::OfflineReasonOf(const Queue& queue) {
     OfflineReason why;
     auto add = [&why, &queue](const char* reason, const char* command) {
         why.reason += (why.reason.empty() ? "" : " and ") + std::string(reason);
-        why.fix += (why.fix.empty() ? "" : " && ") + std::string(command) + " " +
-                   ShellWord(queue.name);
+        why.fix +=
+            (why.fix.empty() ? "" : " && ") + std::string(command) + " " + ShellWord(queue.name);
     };
     if (queue.state == kStateStopped) {
         add("paused", "cupsenable");
@@ -176,178 +145,87 @@ OfflineReason CupsSpooler::OfflineReasonOf(const Queue& queue) {
     return why;
 }
 
-PrinterList CupsSpooler::EnumLocalPrinters() {
-    PrinterList list;
-    std::vector<Queue> queues;
-    if (!ListQueues(&queues)) {
-        list.status = SpoolerQueryStatus::kSizeQueryFailed;
-        return list;
+bool CupsSpooler::CancelJob(const std::string& queue, int jobId, std::string* error) {
+    if (cupsCancelJob2(CUPS_HTTP_DEFAULT, queue.c_str(), jobId, 0) != IPP_STATUS_OK) {
+        *error = Failure("cancelling job " + std::to_string(jobId));
+        return false;
     }
-    for (const Queue& queue : queues) {
-        list.printers.push_back(ToPrinterInfo(queue));
-    }
-    list.status = SpoolerQueryStatus::kOk;
-    return list;
+    return true;
 }
 
-BOOL CupsSpooler::OpenPrinter(const std::string& printerName, PrinterHandle* printer) {
-    Queue queue;
-    if (printerName.empty() || !FindQueue(printerName, &queue)) {
-        return 0;
-    }
-    auto* opened = new Printer;
-    opened->name = queue.name;
-    *printer = opened;
-    return 1;
+CupsJob::CupsJob(std::string queue, http_t* http, int id)
+    : m_queue(std::move(queue)), m_http(http), m_nId(id) {}
+
+CupsJob::~CupsJob() {
+    Abandon();  // never leave a job half sent
 }
 
-PrinterQuery CupsSpooler::GetPrinter(PrinterHandle printer) {
-    PrinterQuery query;
-    Queue queue;
-    if (!printer || !FindQueue(static_cast<Printer*>(printer)->name, &queue)) {
-        query.status = SpoolerQueryStatus::kSizeQueryFailed;
-        return query;
+std::unique_ptr<CupsJob> CupsJob::Start(const std::string& queue, const std::string& docName,
+                                        std::string* error) {
+    http_t* http = httpConnect2(cupsServer(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1,
+                                kConnectTimeoutMs, nullptr);
+    if (!http) {
+        *error = Failure("connecting to the CUPS server");
+        return nullptr;
     }
-    query.info = ToPrinterInfo(queue);
-    query.status = SpoolerQueryStatus::kOk;
-    return query;
-}
-
-BOOL CupsSpooler::ClosePrinter(PrinterHandle printer) {
-    auto* p = static_cast<Printer*>(printer);
-    if (!p) {
-        return 0;
+    const int id = cupsCreateJob(http, queue.c_str(), docName.c_str(), 0, nullptr);
+    if (!id) {
+        *error = Failure("creating the job on " + queue);
+        httpClose(http);
+        return nullptr;
     }
-    if (p->http) {
-        AbandonJob(p);  // never leave a job half sent
-    }
-    delete p;
-    return 1;
-}
-
-DWORD CupsSpooler::StartDocPrinter(PrinterHandle printer, const DocInfo& doc) {
-    auto* p = static_cast<Printer*>(printer);
-    if (!p || p->http || p->jobId) {
-        m_strLastError = "a job is already open on this printer";
-        return 0;
-    }
-    if (doc.dataType != "RAW" || doc.outputFile) {
-        m_strLastError = "only raw jobs to the queue are supported";
-        return 0;
-    }
-    p->http = httpConnect2(cupsServer(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1,
-                           kConnectTimeoutMs, nullptr);
-    if (!p->http) {
-        Fail("connecting to the CUPS server");
-        return 0;
-    }
-    p->jobId = cupsCreateJob(p->http, p->name.c_str(), doc.docName.c_str(), 0, nullptr);
-    if (!p->jobId) {
-        Fail("creating the job on " + p->name);
-        httpClose(p->http);
-        p->http = nullptr;
-        return 0;
-    }
-    if (cupsStartDocument(p->http, p->name.c_str(), p->jobId, doc.docName.c_str(),
-                          CUPS_FORMAT_RAW, 1) != HTTP_STATUS_CONTINUE) {
-        Fail("starting the document of job " + std::to_string(p->jobId));
-        AbandonJob(p);
-        return 0;
-    }
-    p->bytesSent = 0;
-    p->failed = false;
-    return static_cast<DWORD>(p->jobId);
-}
-
-BOOL CupsSpooler::StartPagePrinter(PrinterHandle printer) {
-    if (!printer || !static_cast<Printer*>(printer)->http) {
-        m_strLastError = "no open job to start a page of";
-        return 0;
-    }
-    return 1;
-}
-
-BOOL CupsSpooler::WritePrinter(PrinterHandle printer, const void* data, DWORD size,
-                               DWORD* written) {
-    auto* p = static_cast<Printer*>(printer);
-    if (written) {
-        *written = 0;
-    }
-    if (!p || !p->http || p->failed) {
-        m_strLastError = "no open job to write to";
-        return 0;
-    }
-    if (size == 0) {
-        return 1;
-    }
-    if (cupsWriteRequestData(p->http, static_cast<const char*>(data), size) !=
+    std::unique_ptr<CupsJob> job(new CupsJob(queue, http, id));
+    if (cupsStartDocument(http, queue.c_str(), id, docName.c_str(), CUPS_FORMAT_RAW, 1) !=
         HTTP_STATUS_CONTINUE) {
-        Fail("sending job " + std::to_string(p->jobId));
-        p->failed = true;  // whatever follows, this job is not finished
-        return 0;
+        *error = Failure("starting the document of job " + std::to_string(id));
+        return nullptr;  // cancelled as it goes
     }
-    p->bytesSent += size;
-    if (written) {
-        *written = size;
-    }
-    return 1;
+    return job;
 }
 
-BOOL CupsSpooler::EndPagePrinter(PrinterHandle printer) {
-    if (!printer || !static_cast<Printer*>(printer)->http) {
-        m_strLastError = "no open job to end a page of";
-        return 0;
+bool CupsJob::Write(const std::uint8_t* data, std::size_t size, std::string* error) {
+    if (m_bFailed || !m_http) {
+        *error = "no open job to write to";
+        return false;
     }
-    return 1;
+    if (size != 0 && cupsWriteRequestData(m_http, reinterpret_cast<const char*>(data), size) !=
+                         HTTP_STATUS_CONTINUE) {
+        *error = Failure("sending job " + std::to_string(m_nId));
+        m_bFailed = true;  // whatever follows, this job is not finished
+        return false;
+    }
+    m_nSent += size;
+    return true;
 }
 
-BOOL CupsSpooler::EndDocPrinter(PrinterHandle printer) {
-    auto* p = static_cast<Printer*>(printer);
-    if (!p || !p->http) {
-        m_strLastError = "no open job to end";
-        return 0;
-    }
-    if (p->failed || p->bytesSent == 0) {
-        // CUPS does not finish a document without bytes and holds its job until
-        // it is cancelled; a failed one must not print.
-        const std::string why = p->failed ? m_strLastError : "CUPS refuses an empty document";
-        AbandonJob(p);
-        m_strLastError = why;
-        return 0;
-    }
-    if (cupsFinishDocument(p->http, p->name.c_str()) > IPP_STATUS_OK_EVENTS_COMPLETE) {
-        Fail("finishing job " + std::to_string(p->jobId));
-        const std::string why = m_strLastError;
-        AbandonJob(p);
-        m_strLastError = why;
-        return 0;
-    }
-    httpClose(p->http);
-    p->http = nullptr;
-    p->jobId = 0;
-    return 1;
-}
-
-BOOL CupsSpooler::CancelJob(PrinterHandle printer, DWORD jobId) {
-    auto* p = static_cast<Printer*>(printer);
-    if (!p || !jobId) {
-        return 0;
-    }
-    const bool cancelled =
-        cupsCancelJob2(CUPS_HTTP_DEFAULT, p->name.c_str(), static_cast<int>(jobId), 0) ==
-        IPP_STATUS_OK;
-    if (!cancelled) {
-        Fail("cancelling job " + std::to_string(jobId));
-    }
-    if (p->jobId == static_cast<int>(jobId)) {
-        if (p->http) {
-            httpClose(p->http);
+bool CupsJob::Finish(std::string* error) {
+    if (m_bFailed || m_nSent == 0) {
+        // CUPS does not finish a document without bytes and holds its job
+        // until it is cancelled; a failed one must not print.
+        if (!m_bFailed) {
+            *error = "CUPS refuses an empty document";
         }
-        p->http = nullptr;
-        p->jobId = 0;
-        p->failed = false;
+        Abandon();
+        return false;
     }
-    return cancelled ? 1 : 0;
+    if (cupsFinishDocument(m_http, m_queue.c_str()) > IPP_STATUS_OK_EVENTS_COMPLETE) {
+        *error = Failure("finishing job " + std::to_string(m_nId));
+        Abandon();
+        return false;
+    }
+    httpClose(m_http);
+    m_http = nullptr;
+    return true;
+}
+
+void CupsJob::Abandon() {
+    // Cancel over the default connection while the document request is still
+    // open, then drop the job's own connection: nothing reaches the device.
+    if (m_http) {
+        cupsCancelJob2(CUPS_HTTP_DEFAULT, m_queue.c_str(), m_nId, 0);
+        httpClose(m_http);
+        m_http = nullptr;
+    }
 }
 
 namespace {
@@ -398,17 +276,12 @@ std::string ReasonOf(ipp_t* response, bool* holdSpecified) {
 
 }  // namespace
 
-JobStatus CupsSpooler::GetJob(PrinterHandle printer, DWORD jobId) {
-    auto* p = static_cast<Printer*>(printer);
+JobStatus CupsSpooler::GetJob(const Queue& queue, int jobId, std::string* error) {
     JobStatus status;
-    if (!p || !jobId) {
-        m_strLastError = "no such job";
-        return status;
-    }
     ipp_t* request = ippNewRequest(IPP_OP_GET_JOB_ATTRIBUTES);
     char uri[HTTP_MAX_URI];
     httpAssembleURIf(HTTP_URI_CODING_ALL, uri, sizeof uri, "ipp", nullptr, "localhost", 0,
-                     "/jobs/%u", static_cast<unsigned>(jobId));
+                     "/jobs/%d", jobId);
     ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "job-uri", nullptr, uri);
     ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr,
                  cupsUser());
@@ -422,7 +295,7 @@ JobStatus CupsSpooler::GetJob(PrinterHandle printer, DWORD jobId) {
         return status;
     }
     if (!response || ippGetStatusCode(response) > IPP_STATUS_OK_EVENTS_COMPLETE) {
-        Fail("asking CUPS for job " + std::to_string(jobId));
+        *error = Failure("asking CUPS for job " + std::to_string(jobId));
         ippDelete(response);
         return status;
     }
@@ -435,32 +308,14 @@ JobStatus CupsSpooler::GetJob(PrinterHandle printer, DWORD jobId) {
     }
     // The job asked for no hold: one that holds it came from the queue's default.
     if (holdSpecified) {
-        status.fix = "lpadmin -p " + ShellWord(p->name) + " -o job-hold-until-default=no-hold";
+        status.fix = "lpadmin -p " + ShellWord(queue.name) + " -o job-hold-until-default=no-hold";
     }
-    Queue queue;
-    if (FindQueue(p->name, &queue)) {
-        status.queueStopped = queue.state == kStateStopped;
-        const std::string resume = OfflineReasonOf(queue).fix;
-        if (!resume.empty()) {
-            status.fix += (status.fix.empty() ? "" : " && ") + resume;
-        }
+    status.queueStopped = queue.state == kStateStopped;
+    const std::string resume = OfflineReasonOf(queue).fix;
+    if (!resume.empty()) {
+        status.fix += (status.fix.empty() ? "" : " && ") + resume;
     }
     return status;
-}
-
-void CupsSpooler::AbandonJob(Printer* p) {
-    // Cancel over the default connection while the document request is still
-    // open, then drop the job's own connection: nothing reaches the device.
-    if (p->jobId && cupsCancelJob2(CUPS_HTTP_DEFAULT, p->name.c_str(), p->jobId, 0) !=
-                        IPP_STATUS_OK) {
-        Fail("cancelling job " + std::to_string(p->jobId));
-    }
-    if (p->http) {
-        httpClose(p->http);
-    }
-    p->http = nullptr;
-    p->jobId = 0;
-    p->failed = false;
 }
 
 }  // namespace marnel

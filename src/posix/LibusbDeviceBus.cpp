@@ -6,7 +6,6 @@
 #include <deque>
 #include <vector>
 
-#include "platform/AsciiCase.h"
 #include "posix/UsbDiscovery.h"
 
 namespace marnel {
@@ -14,14 +13,6 @@ namespace marnel {
 namespace {
 
 constexpr unsigned kReadChunkBytes = 4096;  // rounded down to whole packets
-
-std::string DeviceName(const UsbPrinterDevice& device) {
-    return std::to_string(device.busNumber) + ":" + std::to_string(device.address);
-}
-
-std::string LocationOf(const UsbPrinterDevice& device) {
-    return device.portPath.empty() ? "bus " + DeviceName(device) : device.portPath;
-}
 
 class LibusbLink : public IDeviceLink {
 public:
@@ -116,51 +107,8 @@ LibusbDeviceBus::LibusbDeviceBus(PrinterLooker look, const Timeouts& timeouts)
 
 bool LibusbDeviceBus::Locate(const PrinterInfo& printer, DeviceRef* ref, LocateFailure* failure) {
     const PrinterLook& look = m_look();
-    const std::string& uri = printer.portName;
-    auto fail = [failure](OpenStep step, const std::string& cause, const std::string& detail) {
-        *failure = LocateFailure{step, cause, detail};
-        return false;
-    };
-    if (!AsciiEqualsNoCase(uri.substr(0, 6), "usb://")) {
-        return fail(OpenStep::kPrinterNode, "the port is no USB printer's",
-                    "the printer " + printer.printerName + " is not on a USB port (" + uri + ")");
-    }
-    if (!look.usbOk) {
-        return fail(OpenStep::kUsbDevice, "the USB devices cannot be listed",
-                    "USB devices cannot be listed: " + look.usbError);
-    }
-    // The printer as this look lists it; a record from an older look is matched afresh.
-    UsbMatchedPrinter match = MatchUsbPrinters(look.devices, {printer}).printers[0];
-    for (const UsbMatchedPrinter& listed : look.match.printers) {
-        if (listed.info.printerName == printer.printerName && listed.info.portName == uri) {
-            match = listed;
-        }
-    }
-    if (!match.leftOut.empty()) {
-        return fail(OpenStep::kPrinterNode, "the USB printer is left out",
-                    "the USB printer " + uri + " is left out: " + match.leftOut);
-    }
-    if (match.device < 0) {
-        std::string unopened;
-        for (const UsbPrinterDevice& device : look.devices) {
-            if (!device.openError.empty()) {
-                unopened += (unopened.empty() ? "" : ", ") + UsbDeviceKeyName(device) + " on bus " +
-                            std::to_string(device.busNumber) + ": " + device.openError;
-            }
-        }
-        return fail(OpenStep::kUsbDevice, "no attached USB printer matches " + uri,
-                    "no attached USB printer matches " + uri +
-                        (unopened.empty()
-                             ? std::string()
-                             : "; printers that could not be asked who they are: " + unopened));
-    }
-    const std::size_t at = static_cast<std::size_t>(match.device);
-    const UsbPrinterDevice& device = look.devices[at];
-    ref->id = DeviceName(device);
-    ref->model = device.model;
-    ref->serial = look.match.serialNamesIt[at] ? device.serial : std::string();
-    ref->location = LocationOf(device);
-    return true;
+    return LocateUsbPrinter(printer, look.devices, look.match,
+                            look.usbOk ? nullptr : &look.usbError, ref, failure);
 }
 
 std::unique_ptr<IDeviceLink> LibusbDeviceBus::Open(const DeviceRef& ref, std::string* error) {
@@ -169,7 +117,8 @@ std::unique_ptr<IDeviceLink> LibusbDeviceBus::Open(const DeviceRef& ref, std::st
                              ref.location;
     for (const UsbPrinterDevice& device : m_look().devices) {
         // An address may be given again to another device plugged in since.
-        if (DeviceName(device) == ref.id && LocationOf(device) == ref.location) {
+        const DeviceRef listed = UsbDeviceRef(device, false);
+        if (listed.id == ref.id && listed.location == ref.location) {
             std::unique_ptr<UsbPrinterHandle> usb = UsbPrinterHandle::Open(device, error);
             if (!usb) {
                 *error = unit + " is attached but could not be used: " + *error;

@@ -34,9 +34,7 @@ public:
 
     LibusbDeviceBus(PrinterLooker look, const Timeouts& timeouts);
 
-    // The reference's id is the device's bus and address ("1:5"), its
-    // location its USB port path ("1-2.3"), its serial the device's own when
-    // that names it alone (else empty: a serial that twins share is no identity).
+    // The unit as device/UsbPrinterMatch finds it in the current look.
     bool Locate(const PrinterInfo& printer, DeviceRef* ref, LocateFailure* failure) override;
     std::unique_ptr<IDeviceLink> Open(const DeviceRef& ref, std::string* error) override;
 

@@ -12,8 +12,11 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <sstream>
 
 #include <cups/cups.h>
+
+#include "platform/DeviceBus.h"
 
 namespace marnel {
 
@@ -43,23 +46,6 @@ std::string Describe(const UsbPrinterDevice& device) {
     return text + " at " + DeviceNode(device);
 }
 
-std::vector<std::string> Split(const std::string& text, char separator) {
-    std::vector<std::string> parts;
-    std::size_t start = 0;
-    while (start <= text.size()) {
-        const std::size_t end = text.find(separator, start);
-        const std::string part = text.substr(start, end == std::string::npos ? end : end - start);
-        if (!part.empty()) {
-            parts.push_back(part);
-        }
-        if (end == std::string::npos) {
-            break;
-        }
-        start = end + 1;
-    }
-    return parts;
-}
-
 std::string Joined(const std::vector<std::string>& parts) {
     std::string text;
     for (const std::string& part : parts) {
@@ -84,14 +70,15 @@ std::string RuleFault(const std::string& path) {
             continue;
         }
         vendor = vendor || (line.find("idVendor}") != std::string::npos &&
-                            line.find("\"1a2b\"") != std::string::npos);
+                            line.find('"' + MakerVendorIdHex() + '"') != std::string::npos);
         group = group || line.find("GROUP=\"lp\"") != std::string::npos ||
                 line.find("GROUP:=\"lp\"") != std::string::npos;
     }
     if (!vendor && !group) {
-        return "it holds no rule for the maker's devices (vendor 1a2b, group lp)";
+        return "it holds no rule for the maker's devices (vendor " + MakerVendorIdHex() +
+               ", group lp)";
     }
-    return !vendor ? "it names no devices of vendor 1a2b"
+    return !vendor ? "it names no devices of vendor " + MakerVendorIdHex()
            : !group ? "it gives the devices to no group lp"
                     : std::string();
 }
@@ -115,6 +102,7 @@ std::string SocketFault(const std::string& server) {
     return connected ? std::string() : std::strerror(cause);
 }
 
+// In the order of the checks' table in DeviceChecks.
 enum class GroupState { kRoot, kMember, kAddedNotLoggedIn, kNotMember, kNoGroup };
 
 // Whether this process may use what group lp may, and why not.
@@ -153,10 +141,17 @@ GroupState DeviceGroupState(std::string* user) {
 
 std::vector<std::string> DefaultUdevRuleFolders() {
     const char* folders = std::getenv(kUdevRuleFoldersVariable);
-    if (folders && *folders) {
-        return Split(folders, ':');
+    if (!folders || !*folders) {
+        return {"/etc/udev/rules.d", "/lib/udev/rules.d", "/usr/lib/udev/rules.d"};
     }
-    return {"/etc/udev/rules.d", "/lib/udev/rules.d", "/usr/lib/udev/rules.d"};
+    std::vector<std::string> parts;
+    std::istringstream list(folders);
+    for (std::string folder; std::getline(list, folder, ':');) {
+        if (!folder.empty()) {
+            parts.push_back(folder);
+        }
+    }
+    return parts;
 }
 
 PosixCheckup::PosixCheckup(PrinterLooker look, std::vector<std::string> ruleFolders)
@@ -216,11 +211,10 @@ std::vector<MachineCheck> PosixCheckup::DeviceChecks() {
         for (const UsbPrinterDevice& device : devices) {
             names.push_back(Describe(device));
         }
-        char vendor[8];
-        std::snprintf(vendor, sizeof vendor, "%04x", kMakerVendorId);
+        const std::string vendor = MakerVendorIdHex();
         checks.push_back(devices.empty()
                              ? MachineCheck{"usb-devices", CheckStatus::kWarn,
-                                            std::string("no device of vendor ") + vendor +
+                                            "no device of vendor " + vendor +
                                                 " is attached; plug one in and switch it on",
                                             ""}
                              : MachineCheck{"usb-devices", CheckStatus::kOk, Joined(names), ""});
@@ -234,10 +228,10 @@ std::vector<MachineCheck> PosixCheckup::DeviceChecks() {
                               ": device nodes stay root's alone",
                           kRuleFix});
     } else if (!ruleFault.empty()) {
-        checks.push_back({"udev-rule", CheckStatus::kFail,
-                          rule + " is not Marnel's rule: " + ruleFault +
-                              "; device nodes stay root's alone",
-                          kRuleFix});
+        checks.push_back(
+            {"udev-rule", CheckStatus::kFail,
+             rule + " is not Marnel's rule: " + ruleFault + "; device nodes stay root's alone",
+             kRuleFix});
         rule.clear();  // as good as none, for the fixes below
     } else {
         checks.push_back({"udev-rule", CheckStatus::kOk, "installed: " + rule, ""});
@@ -245,29 +239,24 @@ std::vector<MachineCheck> PosixCheckup::DeviceChecks() {
 
     std::string user;
     const GroupState group = DeviceGroupState(&user);
-    switch (group) {
-        case GroupState::kRoot:
-            checks.push_back({"lp-group", CheckStatus::kOk,
-                              "running as root, which may open every device node", ""});
-            break;
-        case GroupState::kMember:
-            checks.push_back({"lp-group", CheckStatus::kOk, user + " is in group lp", ""});
-            break;
-        case GroupState::kAddedNotLoggedIn:
-            checks.push_back({"lp-group", CheckStatus::kFail,
-                              user + " was added to group lp after this session began",
-                              "log in again"});
-            break;
-        case GroupState::kNotMember:
-            checks.push_back(
-                {"lp-group", CheckStatus::kFail, user + " is not in group lp", kGroupFix});
-            break;
-        case GroupState::kNoGroup:
-            checks.push_back({"lp-group", CheckStatus::kFail,
-                              "this machine has no group lp, which the rule gives the devices to",
-                              "sudo groupadd -r lp && " + std::string(kGroupFix)});
-            break;
-    }
+    // Per group state: the check, and the fix for a device node this user may not open.
+    const struct {
+        CheckStatus status;
+        std::string detail;
+        std::string fix;
+        std::string accessFix;
+    } groupChecks[] = {
+        {CheckStatus::kOk, "running as root, which may open every device node", "",
+         "sudo udevadm trigger"},
+        {CheckStatus::kOk, user + " is in group lp", "", "sudo udevadm trigger"},
+        {CheckStatus::kFail, user + " was added to group lp after this session began",
+         "log in again", "log in again"},
+        {CheckStatus::kFail, user + " is not in group lp", kGroupFix, kGroupFix},
+        {CheckStatus::kFail, "this machine has no group lp, which the rule gives the devices to",
+         "sudo groupadd -r lp && " + std::string(kGroupFix), kGroupFix},
+    };
+    const auto& state = groupChecks[static_cast<int>(group)];
+    checks.push_back({"lp-group", state.status, state.detail, state.fix});
 
     for (const UsbPrinterDevice& device : devices) {
         const std::string node = DeviceNode(device);
@@ -276,13 +265,9 @@ std::vector<MachineCheck> PosixCheckup::DeviceChecks() {
                 {"device-access", CheckStatus::kOk, "this user may read and write " + node, ""});
         } else {
             const std::string cause = std::strerror(errno);
-            const std::string fix = rule.empty() ? kRuleFix
-                                    : group == GroupState::kMember || group == GroupState::kRoot
-                                        ? "sudo udevadm trigger"
-                                    : group == GroupState::kAddedNotLoggedIn ? "log in again"
-                                                                             : kGroupFix;
             checks.push_back({"device-access", CheckStatus::kFail,
-                              "this user may not read and write " + node + ": " + cause, fix});
+                              "this user may not read and write " + node + ": " + cause,
+                              rule.empty() ? kRuleFix : state.accessFix});
         }
         const std::string held =
             device.kernelDriver == 1   ? "the kernel printer driver (usblp) holds"

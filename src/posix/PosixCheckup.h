@@ -12,8 +12,6 @@
 
 namespace marnel {
 
-// The maker's USB vendor id, as the udev rule names it.
-constexpr std::uint16_t kMakerVendorId = 0x1a2b;
 // The rule's file name and the folders udev reads rules from.
 constexpr const char* kUdevRuleName = "60-marnel.rules";
 // Overrides the folders, separated by ':'; meant for tests.

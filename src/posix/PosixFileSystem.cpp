@@ -39,23 +39,15 @@ PosixFile* AsFile(FileHandle file) {
     return static_cast<PosixFile*>(file);
 }
 
-// Takes the exclusive lock that other users of this tool (and of flock)
-// respect; an open file that another program holds is a sharing violation.
-bool LockOrClose(int fd, FileError* error) {
-    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        int saved = errno;
-        close(fd);
-        return FailErrno(error, saved);
-    }
-    return true;
-}
-
-// The exclusive lock, waited for up to `waitMilliseconds` in short naps: a
-// blocking flock could not be given up in time without a signal.
-bool LockWaitingOrClose(int fd, unsigned waitMilliseconds, FileError* error) {
+// Takes the advisory lock of `lockKind` (LOCK_EX or LOCK_SH) that other
+// users of this tool (and of flock) respect, or closes the file: one that
+// another program holds is a sharing violation. The lock is waited for up
+// to `waitMilliseconds` in short naps: a blocking flock could not be given
+// up in time without a signal.
+bool LockOrClose(int fd, int lockKind, unsigned waitMilliseconds, FileError* error) {
     using Clock = std::chrono::steady_clock;
     const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(waitMilliseconds);
-    while (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    while (flock(fd, lockKind | LOCK_NB) != 0) {
         const int saved = errno;
         const Clock::duration left = deadline - Clock::now();
         if ((saved != EWOULDBLOCK && saved != EINTR) || left <= Clock::duration::zero()) {
@@ -67,9 +59,36 @@ bool LockWaitingOrClose(int fd, unsigned waitMilliseconds, FileError* error) {
     return true;
 }
 
+// Reads or writes the whole `count` unless the file ends: a short count is
+// not the end, and a call a signal broke is made again.
+template <typename Io, typename Byte>
+bool Transfer(Io io, int fd, Byte* bytes, DWORD count, DWORD* done, FileError* error) {
+    *done = 0;
+    while (*done < count) {
+        const ssize_t moved = io(fd, bytes + *done, count - *done);
+        if (moved < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return FailErrno(error, errno);
+        }
+        if (moved == 0) {
+            break;
+        }
+        *done += static_cast<DWORD>(moved);
+    }
+    return true;
+}
+
 bool Wrap(int fd, bool writing, FileHandle* file) {
     *file = new PosixFile{fd, writing};
     return true;
+}
+
+// The folder part of a path, with its slash; empty for a bare name.
+std::string FolderPart(const std::string& path) {
+    std::size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 
 // A missing folder is a bad path, as on Windows; only a missing file in an
@@ -79,19 +98,12 @@ bool FailOpen(FileError* error, const std::string& path, int errnoValue) {
     if (errnoValue != ENOENT || error == nullptr) {
         return false;
     }
-    std::size_t slash = path.find_last_of('/');
-    std::string folder = slash == std::string::npos ? "." : path.substr(0, slash == 0 ? 1 : slash);
+    const std::string folder = FolderPart(path);
     struct stat st {};
-    if (stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+    if (stat(folder.empty() ? "." : folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
         error->cause = FileErrorCause::kBadPath;
     }
     return false;
-}
-
-// The folder part of a path, with its slash; empty for a bare name.
-std::string FolderPart(const std::string& path) {
-    std::size_t slash = path.find_last_of('/');
-    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 
 // The temporary files of saves in progress. A signal that would end the
@@ -107,8 +119,7 @@ constexpr std::size_t kSlots = 4;  // saves open at once
 constexpr std::size_t kLongestPath = 4096;
 
 char g_paths[kSlots][kLongestPath];
-volatile std::sig_atomic_t g_used[kSlots];
-bool g_taken[kSlots];  // which signals this code took over, outside the handler
+volatile std::sig_atomic_t g_used[kSlots];  // changed only with the signals blocked
 struct sigaction g_previous[kSignalCount];
 bool g_installed[kSignalCount];
 
@@ -176,9 +187,8 @@ void Uninstall() {
 void Record(const char* path) {
     const std::size_t length = std::strlen(path);
     for (std::size_t i = 0; i < kSlots; ++i) {
-        if (!g_taken[i] && length < kLongestPath) {
+        if (g_used[i] == 0 && length < kLongestPath) {
             std::memcpy(g_paths[i], path, length + 1);
-            g_taken[i] = true;
             g_used[i] = 1;
             Install();
             return;
@@ -191,11 +201,10 @@ void Forget(const std::string& path) {
     const Blocked blocked;
     bool any = false;
     for (std::size_t i = 0; i < kSlots; ++i) {
-        if (g_taken[i] && path == g_paths[i]) {
+        if (g_used[i] != 0 && path == g_paths[i]) {
             g_used[i] = 0;
-            g_taken[i] = false;
         }
-        any = any || g_taken[i];
+        any = any || g_used[i] != 0;
     }
     if (!any) {
         Uninstall();
@@ -227,10 +236,8 @@ bool OpenForReading(const std::string& path, int lockKind, FileHandle* file, Fil
         close(fd);
         return FailErrno(error, saved);
     }
-    if (lockKind != LOCK_UN && flock(fd, lockKind | LOCK_NB) != 0) {
-        int saved = errno;
-        close(fd);
-        return FailErrno(error, saved);
+    if (lockKind != LOCK_UN && !LockOrClose(fd, lockKind, 0, error)) {
+        return false;
     }
     return Wrap(fd, false, file);
 }
@@ -241,8 +248,7 @@ bool PosixFileSystem::OpenRead(const std::string& path, FileHandle* file, FileEr
     return OpenForReading(path, LOCK_EX, file, error);
 }
 
-bool PosixFileSystem::OpenReadShared(const std::string& path, FileHandle* file,
-                                     FileError* error) {
+bool PosixFileSystem::OpenReadShared(const std::string& path, FileHandle* file, FileError* error) {
     return OpenForReading(path, LOCK_SH, file, error);
 }
 
@@ -257,7 +263,7 @@ bool PosixFileSystem::Create(const std::string& path, FileHandle* file, FileErro
     if (fd < 0) {
         return FailOpen(error, path, errno);
     }
-    if (!LockOrClose(fd, error)) {
+    if (!LockOrClose(fd, LOCK_EX, 0, error)) {
         return false;
     }
     if (ftruncate(fd, 0) != 0) {
@@ -292,15 +298,9 @@ bool PosixFileSystem::CreateTemporaryBeside(const std::string& target, std::stri
     // privileged process may give a file away: otherwise it stays ours.
     struct stat st {};
     const bool hadTarget = stat(target.c_str(), &st) == 0;
-    if (hadTarget && fchown(fd, st.st_uid, st.st_gid) != 0 && errno != EPERM) {
-        int saved = errno;
-        close(fd);
-        unlink(name.data());
-        temporaries::Forget(name.data());
-        return FailErrno(error, saved);
-    }
-    mode_t mode = hadTarget ? (st.st_mode & 07777) : NewFileMode();
-    if (fchmod(fd, mode) != 0 || flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    const mode_t mode = hadTarget ? (st.st_mode & 07777) : NewFileMode();
+    if ((hadTarget && fchown(fd, st.st_uid, st.st_gid) != 0 && errno != EPERM) ||
+        fchmod(fd, mode) != 0 || flock(fd, LOCK_EX | LOCK_NB) != 0) {
         int saved = errno;
         close(fd);
         unlink(name.data());
@@ -336,8 +336,8 @@ bool PosixFileSystem::InspectSaveTarget(const std::string& path, SaveTarget* tar
         const std::string next(link, static_cast<std::size_t>(length));
         at = next.compare(0, 1, "/") == 0 ? next : FolderPart(at) + next;
     }
-    const bool special = S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode) || S_ISFIFO(st.st_mode) ||
-                         S_ISSOCK(st.st_mode);
+    const bool special =
+        S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode) || S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode);
     const bool readOnly = S_ISREG(st.st_mode) && access(at.c_str(), W_OK) != 0 && errno == EACCES;
     *target = SaveTarget{at, special, readOnly};
     return true;
@@ -385,7 +385,7 @@ bool PosixFileSystem::CreateNew(const std::string& path, FileHandle* file, bool*
         *exists = errno == EEXIST;
         return FailOpen(error, path, errno);
     }
-    if (!LockOrClose(fd, error)) {
+    if (!LockOrClose(fd, LOCK_EX, 0, error)) {
         return false;
     }
     return Wrap(fd, true, file);
@@ -397,7 +397,7 @@ bool PosixFileSystem::OpenAppend(const std::string& path, unsigned waitMilliseco
     if (fd < 0) {
         return FailOpen(error, path, errno);
     }
-    if (!LockWaitingOrClose(fd, waitMilliseconds, error)) {
+    if (!LockOrClose(fd, LOCK_EX, waitMilliseconds, error)) {
         return false;
     }
     return Wrap(fd, true, file);
@@ -454,43 +454,13 @@ bool PosixFileSystem::GetLength(FileHandle file, std::uint64_t* length, FileErro
 
 bool PosixFileSystem::Read(FileHandle file, void* buffer, DWORD count, DWORD* bytesRead,
                            FileError* error) {
-    *bytesRead = 0;
-    auto* out = static_cast<char*>(buffer);
-    // Fill the request unless the file ends: a short read is not the end.
-    while (*bytesRead < count) {
-        ssize_t got = read(AsFile(file)->fd, out + *bytesRead, count - *bytesRead);
-        if (got < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return FailErrno(error, errno);
-        }
-        if (got == 0) {
-            break;
-        }
-        *bytesRead += static_cast<DWORD>(got);
-    }
-    return true;
+    return Transfer(::read, AsFile(file)->fd, static_cast<char*>(buffer), count, bytesRead, error);
 }
 
 bool PosixFileSystem::Write(FileHandle file, const void* data, DWORD count, DWORD* written,
                             FileError* error) {
-    *written = 0;
-    const auto* in = static_cast<const char*>(data);
-    while (*written < count) {
-        ssize_t put = write(AsFile(file)->fd, in + *written, count - *written);
-        if (put < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return FailErrno(error, errno);
-        }
-        if (put == 0) {
-            break;
-        }
-        *written += static_cast<DWORD>(put);
-    }
-    return true;
+    return Transfer(::write, AsFile(file)->fd, static_cast<const char*>(data), count, written,
+                    error);
 }
 
 bool PosixFileSystem::Close(FileHandle file, FileError* error) {

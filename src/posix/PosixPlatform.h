@@ -21,9 +21,7 @@
 
 namespace marnel {
 
-class CupsSpooler;
 class IMachineCheckup;
-class LibusbSession;
 class PosixCheckup;
 class PosixEnvironment;
 class PosixFileSystem;

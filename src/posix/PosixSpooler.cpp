@@ -31,14 +31,18 @@ PrinterInfo Present(const PrinterLook& look, const UsbMatchedPrinter& printer,
 
 }  // namespace
 
+// An open printer and its job: a queue's goes to CUPS, a queue-less device's
+// straight to the device.
 struct PosixSpooler::Handle {
     std::string name;
     bool queue = false;
-    PrinterHandle cups = nullptr;  // a queue's, once a job starts
-    UsbPrinterDevice device;       // a queue-less device's
-    std::unique_ptr<UsbDeviceJob> job;
+    UsbPrinterDevice device;  // a queue-less device's
+    std::unique_ptr<CupsJob> cupsJob;
+    std::unique_ptr<UsbDeviceJob> deviceJob;
     DWORD jobId = 0;
     bool failed = false;
+
+    bool Open() const { return cupsJob || deviceJob; }
 };
 
 PosixSpooler::PosixSpooler(CupsSpooler& cups, PrinterLooker look,
@@ -46,10 +50,6 @@ PosixSpooler::PosixSpooler(CupsSpooler& cups, PrinterLooker look,
     : m_cups(cups), m_look(std::move(look)), m_jobOptions(jobOptions) {}
 
 PosixSpooler::~PosixSpooler() = default;
-
-std::string PosixSpooler::LastError() const {
-    return m_strLastError.empty() ? m_cups.LastError() : m_strLastError;
-}
 
 const UsbMatchedPrinter* PosixSpooler::Find(const PrinterLook& look,
                                             const std::string& printerName) {
@@ -123,12 +123,8 @@ PrinterQuery PosixSpooler::GetPrinter(PrinterHandle printer) {
 
 BOOL PosixSpooler::ClosePrinter(PrinterHandle printer) {
     auto* h = static_cast<Handle*>(printer);
-    if (!h) {
-        return 0;
-    }
-    const BOOL ok = h->cups ? m_cups.ClosePrinter(h->cups) : 1;
-    delete h;  // a device's unfinished job ends where it stopped
-    return ok;
+    delete h;  // a queue's open job is cancelled; a device's ends where it stopped
+    return h ? 1 : 0;
 }
 
 DWORD PosixSpooler::StartDocPrinter(PrinterHandle printer, const DocInfo& doc) {
@@ -137,35 +133,32 @@ DWORD PosixSpooler::StartDocPrinter(PrinterHandle printer, const DocInfo& doc) {
     if (!h) {
         return 0;
     }
+    if (h->Open() || doc.dataType != "RAW" || doc.outputFile) {
+        m_strLastError = h->Open()  ? "a job is already open on this printer"
+                         : h->queue ? "only raw jobs to the queue are supported"
+                                    : "only raw jobs to the device are supported";
+        return 0;
+    }
     if (h->queue) {
-        // The queue is asked for only now: listing and probing ask CUPS nothing more.
-        if (!h->cups && !m_cups.OpenPrinter(h->name, &h->cups)) {
-            return 0;
-        }
-        return m_cups.StartDocPrinter(h->cups, doc);
-    }
-    if (h->job || doc.dataType != "RAW" || doc.outputFile) {
-        m_strLastError = h->job ? "a job is already open on this printer"
-                                : "only raw jobs to the device are supported";
-        return 0;
-    }
-    if (!h->device.usb) {
+        h->cupsJob = CupsJob::Start(h->name, doc.docName, &m_strLastError);
+    } else if (!h->device.usb) {
         m_strLastError = "the printer leads to no device";
-        return 0;
+    } else {
+        h->deviceJob = UsbDeviceJob::Start(h->device, m_jobOptions, &m_strLastError);
+        if (!h->deviceJob) {
+            m_strLastError = "starting the job on the printer: " + m_strLastError;
+        }
     }
-    h->job = UsbDeviceJob::Start(h->device, m_jobOptions, &m_strLastError);
-    if (!h->job) {
-        m_strLastError = "starting the job on the printer: " + m_strLastError;
+    if (!h->Open()) {
         return 0;
     }
     h->failed = false;
-    h->jobId = m_nNextJobId++;
+    h->jobId = h->queue ? static_cast<DWORD>(h->cupsJob->Id()) : m_nNextJobId++;
     return h->jobId;
 }
 
 BOOL PosixSpooler::StartPagePrinter(PrinterHandle printer) {
-    auto* h = static_cast<Handle*>(printer);
-    return !h ? 0 : h->queue ? m_cups.StartPagePrinter(h->cups) : (h->job ? 1 : 0);
+    return PageStep(printer, "no open job to start a page of");
 }
 
 BOOL PosixSpooler::WritePrinter(PrinterHandle printer, const void* data, DWORD size,
@@ -174,78 +167,94 @@ BOOL PosixSpooler::WritePrinter(PrinterHandle printer, const void* data, DWORD s
     if (written) {
         *written = 0;
     }
-    if (!h) {
-        return 0;
-    }
-    if (h->queue) {
-        return m_cups.WritePrinter(h->cups, data, size, written);
-    }
-    if (!h->job || h->failed) {
+    if (!h || !h->Open() || h->failed) {
         m_strLastError = "no open job to write to";
         return 0;
     }
+    const auto* bytes = static_cast<const std::uint8_t*>(data);
     std::size_t taken = 0;
-    h->failed =
-        !h->job->Write(static_cast<const std::uint8_t*>(data), size, &taken, &m_strLastError);
+    if (h->cupsJob) {
+        h->failed = !h->cupsJob->Write(bytes, size, &m_strLastError);
+        taken = h->failed ? 0 : size;
+    } else if (!h->deviceJob->Write(bytes, size, &taken, &m_strLastError)) {
+        h->failed = true;
+        m_strLastError = "sending to the printer: " + m_strLastError;
+    }
     if (written) {
         *written = static_cast<DWORD>(taken);
-    }
-    if (h->failed) {
-        m_strLastError = "sending to the printer: " + m_strLastError;
     }
     return h->failed ? 0 : 1;
 }
 
 BOOL PosixSpooler::EndPagePrinter(PrinterHandle printer) {
+    return PageStep(printer, "no open job to end a page of");
+}
+
+BOOL PosixSpooler::PageStep(PrinterHandle printer, const char* noJob) {
     auto* h = static_cast<Handle*>(printer);
-    return !h ? 0 : h->queue ? m_cups.EndPagePrinter(h->cups) : (h->job ? 1 : 0);
+    if (!h || !h->Open()) {
+        m_strLastError = noJob;
+        return 0;
+    }
+    return 1;
 }
 
 BOOL PosixSpooler::EndDocPrinter(PrinterHandle printer) {
     auto* h = static_cast<Handle*>(printer);
-    if (!h) {
-        return 0;
-    }
-    if (h->queue) {
-        return m_cups.EndDocPrinter(h->cups);
-    }
-    if (!h->job) {
+    if (!h || !h->Open()) {
         m_strLastError = "no open job to end";
         return 0;
     }
-    const bool empty = h->job->Taken() == 0;
+    if (h->cupsJob) {
+        const bool finished = h->cupsJob->Finish(&m_strLastError);
+        h->cupsJob.reset();
+        return finished ? 1 : 0;
+    }
+    const bool empty = h->deviceJob->Taken() == 0;
     if (empty && !h->failed) {
         m_strLastError = "an empty job is not sent";
     }
-    const bool ok = !h->failed && !empty;
-    h->job.reset();  // gives the interface back to the kernel driver
-    return ok ? 1 : 0;
+    h->deviceJob.reset();  // gives the interface back to the kernel driver
+    return h->failed || empty ? 0 : 1;
 }
 
 BOOL PosixSpooler::CancelJob(PrinterHandle printer, DWORD jobId) {
     auto* h = static_cast<Handle*>(printer);
-    if (!h) {
+    if (!h || !jobId) {
         return 0;
     }
     if (h->queue) {
-        return h->cups ? m_cups.CancelJob(h->cups, jobId) : 0;
+        // A job that ended on our side may still wait in the queue.
+        const bool cancelled = m_cups.CancelJob(h->name, static_cast<int>(jobId), &m_strLastError);
+        if (h->cupsJob && h->jobId == jobId) {
+            h->cupsJob.reset();
+        }
+        return cancelled ? 1 : 0;
     }
-    if (!h->job || h->jobId != jobId) {
+    if (!h->deviceJob || h->jobId != jobId) {
         m_strLastError = "no such job";
         return 0;
     }
-    h->job.reset();  // what the device took stays taken
+    h->deviceJob.reset();  // what the device took stays taken
     return 1;
 }
 
 JobStatus PosixSpooler::GetJob(PrinterHandle printer, DWORD jobId) {
     auto* h = static_cast<Handle*>(printer);
-    if (h && h->cups) {
-        return m_cups.GetJob(h->cups, jobId);
+    if (!h || !h->queue) {
+        JobStatus status;
+        status.state = h ? JobState::kDone : JobState::kUnknown;
+        return status;
     }
-    JobStatus status;
-    status.state = h ? JobState::kDone : JobState::kUnknown;
-    return status;
+    // The queue as last looked at; one the look lacks is taken as working.
+    const PrinterLook& look = m_look();
+    CupsSpooler::Queue queue{h->name, "", "", 3, true};
+    for (const UsbMatchedPrinter& listed : look.match.printers) {
+        if (listed.queue >= 0 && listed.info.printerName == h->name) {
+            queue = look.queues[static_cast<std::size_t>(listed.queue)];
+        }
+    }
+    return m_cups.GetJob(queue, static_cast<int>(jobId), &m_strLastError);
 }
 
 }  // namespace marnel

@@ -14,8 +14,6 @@
 
 namespace marnel {
 
-class CupsSpooler;
-
 class PosixSpooler : public ISpooler {
 public:
     PosixSpooler(CupsSpooler& cups, PrinterLooker look, const UsbDeviceJob::Options& jobOptions);
@@ -44,11 +42,13 @@ public:
     // it was written, so once it ended it is done.
     JobStatus GetJob(PrinterHandle printer, DWORD jobId) override;
 
-    std::string LastError() const override;
+    std::string LastError() const override { return m_strLastError; }
 
 private:
     struct Handle;
 
+    // Non-zero when the printer has a job open; else `noJob` is the error.
+    BOOL PageStep(PrinterHandle printer, const char* noJob);
     // The printer of this name in `look`; null, with the cause, when there is none.
     const UsbMatchedPrinter* Find(const PrinterLook& look, const std::string& printerName);
 

@@ -6,8 +6,7 @@ namespace marnel {
 
 PrinterLook TakePrinterLook(CupsSpooler& cups, LibusbSession& session, unsigned timeoutMs) {
     PrinterLook look;
-    look.cupsOk = cups.ListQueues(&look.queues);
-    look.cupsError = look.cupsOk ? std::string() : cups.LastError();
+    look.cupsOk = cups.ListQueues(&look.queues, &look.cupsError);
     look.usbOk = ListUsbPrinters(session, timeoutMs, &look.devices, &look.usbError);
     std::vector<PrinterInfo> records;
     for (const CupsSpooler::Queue& queue : look.queues) {

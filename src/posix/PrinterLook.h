@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "device/UsbPrinterMatch.h"
+#include "device/UsbPrinterNames.h"
 #include "posix/CupsSpooler.h"
-#include "posix/UsbPrinterMatch.h"
-#include "posix/UsbPrinterNames.h"
 
 namespace marnel {
 

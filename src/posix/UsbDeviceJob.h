@@ -16,7 +16,7 @@
 #include <memory>
 #include <string>
 
-#include "posix/UsbPrinterNames.h"
+#include "device/UsbPrinterNames.h"
 
 namespace marnel {
 

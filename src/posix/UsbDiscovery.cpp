@@ -33,7 +33,8 @@ bool FindPrinterInterface(libusb_device* device, PrinterInterface* found) {
         const libusb_interface& iface = config->interface[i];
         for (int a = 0; a < iface.num_altsetting && !ok; ++a) {
             const libusb_interface_descriptor& alt = iface.altsetting[a];
-            if (alt.bInterfaceClass != kClassPrinter || alt.bInterfaceSubClass != kSubclassPrinter) {
+            if (alt.bInterfaceClass != kClassPrinter ||
+                alt.bInterfaceSubClass != kSubclassPrinter) {
                 continue;
             }
             PrinterInterface p;
@@ -84,10 +85,10 @@ std::string PortPathOf(libusb_device* device) {
 std::string ReadDeviceId(libusb_device_handle* handle, const PrinterInterface& iface,
                          unsigned timeoutMs) {
     unsigned char reply[kDeviceIdCapacity] = {};
-    const int n = libusb_control_transfer(
-        handle, kClassInterfaceIn, kRequestGetDeviceId, 0,
-        static_cast<std::uint16_t>((iface.number << 8) | iface.altSetting), reply,
-        sizeof reply, timeoutMs);
+    const int n =
+        libusb_control_transfer(handle, kClassInterfaceIn, kRequestGetDeviceId, 0,
+                                static_cast<std::uint16_t>((iface.number << 8) | iface.altSetting),
+                                reply, sizeof reply, timeoutMs);
     return n < 2 ? std::string() : DeviceIdFromReply(reply, static_cast<std::size_t>(n));
 }
 
@@ -120,18 +121,18 @@ LibusbSession::~LibusbSession() {
 std::string LibusbErrorText(int code) {
     std::string text = libusb_error_name(code);
     switch (code) {
-    case LIBUSB_ERROR_PIPE:
-        return text + " (the device stalled the request)";
-    case LIBUSB_ERROR_TIMEOUT:
-        return text + " (the device did not answer in time)";
-    case LIBUSB_ERROR_NO_DEVICE:
-        return text + " (the device was disconnected)";
-    case LIBUSB_ERROR_ACCESS:
-        return text + " (no permission to open the device)";
-    case LIBUSB_ERROR_BUSY:
-        return text + " (the interface is held by another program)";
-    default:
-        return text;
+        case LIBUSB_ERROR_PIPE:
+            return text + " (the device stalled the request)";
+        case LIBUSB_ERROR_TIMEOUT:
+            return text + " (the device did not answer in time)";
+        case LIBUSB_ERROR_NO_DEVICE:
+            return text + " (the device was disconnected)";
+        case LIBUSB_ERROR_ACCESS:
+            return text + " (no permission to open the device)";
+        case LIBUSB_ERROR_BUSY:
+            return text + " (the interface is held by another program)";
+        default:
+            return text;
     }
 }
 
@@ -190,12 +191,13 @@ bool ListUsbPrinters(LibusbSession& session, unsigned timeoutMs,
 std::unique_ptr<UsbPrinterHandle> UsbPrinterHandle::Open(const UsbPrinterDevice& device,
                                                          std::string* error) {
     PrinterInterface iface;
-    if (!device.usb || !FindPrinterInterface(device.usb.get(), &iface)) {
+    auto* usb = static_cast<libusb_device*>(device.usb.get());
+    if (!usb || !FindPrinterInterface(usb, &iface)) {
         *error = "the device has no printer interface";
         return nullptr;
     }
     std::unique_ptr<UsbPrinterHandle> printer(new UsbPrinterHandle);
-    const int r = libusb_open(device.usb.get(), &printer->m_pHandle);
+    const int r = libusb_open(usb, &printer->m_pHandle);
     if (r != 0) {
         *error = "opening it: " + LibusbErrorText(r);
         return nullptr;

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "posix/UsbPrinterNames.h"
+#include "device/UsbPrinterNames.h"
 
 struct libusb_context;
 struct libusb_device_handle;

@@ -1,15 +1,13 @@
 #include "win32/Win32Checkup.h"
 
 #include "platform/AsciiCase.h"
+#include "platform/DeviceBus.h"
 #include "platform/RegistryLayout.h"
 #include "win32/WindowsApi.h"
 
 namespace marnel {
 
 namespace {
-
-// The maker's USB vendor id as Windows names its device nodes.
-constexpr char kMakerDevicePrefix[] = "vid_1a2b&";
 
 constexpr char kStartSpooler[] =
     "Start it as an administrator: net start spooler (and set it to start automatically: "
@@ -68,12 +66,14 @@ std::vector<MachineCheck> Win32Checkup::DeviceChecks() {
     if (!m_registry.OpenKey(kLocalMachine, kUsbKeyNt, &usb)) {
         return {{"devices", CheckStatus::kWarn, "the USB device nodes cannot be read", ""}};
     }
+    // Windows names the maker's device nodes vid_1a2b&pid_....
+    const std::string prefix = "vid_" + MakerVendorIdHex() + "&";
     std::vector<std::string> models;
     std::string name;
     DWORD error = 0;
     for (DWORD index = 0; m_registry.EnumKey(usb, index, &name, &error) == RegEnumStatus::kOk;
          ++index) {
-        if (AsciiLowered(name).compare(0, sizeof kMakerDevicePrefix - 1, kMakerDevicePrefix) == 0) {
+        if (AsciiLowered(name).compare(0, prefix.size(), prefix) == 0) {
             models.push_back(name);
         }
     }

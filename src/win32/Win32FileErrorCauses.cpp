@@ -4,13 +4,8 @@ namespace marnel {
 
 namespace {
 
-struct CodeCause {
-    unsigned long code;
-    FileErrorCause cause;
-};
-
 // Win32 error codes by number (winerror.h), so the table builds anywhere.
-const CodeCause kWin32Causes[] = {
+const FileErrorCode<unsigned long> kWin32Causes[] = {
     {0, FileErrorCause::kNone},               // ERROR_SUCCESS
     {2, FileErrorCause::kFileNotFound},       // ERROR_FILE_NOT_FOUND
     {3, FileErrorCause::kBadPath},            // ERROR_PATH_NOT_FOUND
@@ -50,12 +45,7 @@ const CodeCause kWin32Causes[] = {
 }  // namespace
 
 FileErrorCause FileErrorCauseFromWin32(unsigned long errorCode) {
-    for (const CodeCause& entry : kWin32Causes) {
-        if (entry.code == errorCode) {
-            return entry.cause;
-        }
-    }
-    return FileErrorCause::kGeneric;
+    return FileErrorCauseIn(kWin32Causes, errorCode);
 }
 
 }  // namespace marnel

@@ -1,5 +1,6 @@
 #include "win32/Win32Spooler.h"
 
+#include "win32/Win32SystemMessage.h"
 #include "win32/WindowsApi.h"
 
 #include <vector>
@@ -24,22 +25,6 @@ template <typename Record>
 std::vector<Record> RecordBuffer(::DWORD bytes) {
     const std::size_t count = (bytes + sizeof(Record) - 1) / sizeof(Record);
     return std::vector<Record>(count > 0 ? count : 1);
-}
-
-// "The printer name is invalid. (error 1801)".
-std::string SystemMessage(::DWORD error) {
-    char* text = nullptr;
-    const ::DWORD length = FormatMessageA(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, error, 0, reinterpret_cast<LPSTR>(&text), 0, nullptr);
-    std::string message = length != 0 && text != nullptr ? std::string(text, length) : "";
-    LocalFree(text);
-    while (!message.empty() &&
-           (message.back() == '\n' || message.back() == '\r' || message.back() == ' ')) {
-        message.pop_back();
-    }
-    const std::string code = "error " + std::to_string(error);
-    return message.empty() ? code : message + " (" + code + ")";
 }
 
 JobState StateOf(::DWORD status) {

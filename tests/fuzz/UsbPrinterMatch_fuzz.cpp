@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "FuzzCheck.h"
-#include "posix/UsbPrinterMatch.h"
+#include "device/UsbPrinterMatch.h"
 
 namespace {
 

@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "FuzzCheck.h"
+#include "device/UsbPrinterNames.h"
 #include "platform/AsciiCase.h"
-#include "posix/UsbPrinterNames.h"
 
 namespace {
 

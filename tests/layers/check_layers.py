@@ -30,7 +30,9 @@ RULES = {
              "device/RegistryDeviceBus.h"],
             "a back end implements seams; the simulator also speaks the device's side of the wire "
             "and finds its units by the Windows locator"),
-    "posix": (["platform"], "a back end implements seams and decides nothing"),
+    "posix": (["platform", "device/UsbPrinterMatch.h", "device/UsbPrinterNames.h"],
+              "a back end implements seams and decides nothing; the URI matching it finds units "
+              "by is the core's"),
     "win32": (["platform", "device/RegistryDeviceBus.h"],
               "a back end implements seams and decides nothing; the walks it finds units by are "
               "the core's"),

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "posix/ChildProcess.h"
+#include "platform/ChildProcess.h"
 
 namespace marnel {
 namespace {

@@ -1,6 +1,6 @@
-// The CUPS spooler against a private CUPS server started by the test fixture
-// (cups_server.sh): listing, offline states and raw jobs that land whole or
-// not at all.
+// The Linux spooler's CUPS side against a private CUPS server started by the
+// test fixture (cups_server.sh): listing, offline states and raw jobs that
+// land whole or not at all.
 #include "posix/CupsSpooler.h"
 
 #include <cups/cups.h>
@@ -15,6 +15,8 @@
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "posix/PosixPlatform.h"
 
 namespace marnel {
 namespace {
@@ -31,12 +33,14 @@ bool ServerRunning() {
     return !dir.empty() && std::ifstream(dir + "/cupsd.pid").good();
 }
 
-#define REQUIRE_CUPS_SERVER()                                                    \
-    if (!ServerRunning()) {                                                      \
+#define REQUIRE_CUPS_SERVER()                                                      \
+    if (!ServerRunning()) {                                                        \
         GTEST_SKIP() << "no private CUPS server (cupsd or lpadmin not installed)"; \
     }
 
-std::string OutputFile(const std::string& queue) { return ServerDir() + "/out/" + queue + ".bin"; }
+std::string OutputFile(const std::string& queue) {
+    return ServerDir() + "/out/" + queue + ".bin";
+}
 
 bool ReadFile(const std::string& path, std::vector<std::uint8_t>* bytes) {
     std::ifstream in(path, std::ios::binary);
@@ -61,8 +65,7 @@ std::vector<std::uint8_t> Pattern(std::size_t size) {
 
 ipp_jstate_t JobState(const std::string& queue, int jobId) {
     cups_job_t* jobs = nullptr;
-    const int count =
-        cupsGetJobs2(CUPS_HTTP_DEFAULT, &jobs, queue.c_str(), 0, CUPS_WHICHJOBS_ALL);
+    const int count = cupsGetJobs2(CUPS_HTTP_DEFAULT, &jobs, queue.c_str(), 0, CUPS_WHICHJOBS_ALL);
     ipp_jstate_t state = IPP_JSTATE_PENDING;
     for (int i = 0; i < count; ++i) {
         if (jobs[i].id == jobId) {
@@ -90,7 +93,11 @@ class CupsSpoolerTest : public ::testing::Test {
 protected:
     void SetUp() override {
         REQUIRE_CUPS_SERVER();
-        m_spooler = std::make_unique<CupsSpooler>(ServerDir() + "/cups.sock");
+        PosixPlatform::Options options;
+        options.cupsServer = ServerDir() + "/cups.sock";
+        options.refreshInterval = std::chrono::milliseconds(0);
+        m_platform = std::make_unique<PosixPlatform>(options);
+        m_spooler = &m_platform->Services().spooler;
     }
 
     // Sends `bytes` the way the firmware download does: pieces of at most 1 MiB.
@@ -102,7 +109,8 @@ protected:
         EXPECT_NE(jobId, 0u) << m_spooler->LastError();
         EXPECT_TRUE(m_spooler->StartPagePrinter(printer));
         for (std::size_t at = 0; at < bytes.size(); at += kPiece) {
-            const DWORD piece = static_cast<DWORD>(std::min<std::size_t>(kPiece, bytes.size() - at));
+            const DWORD piece =
+                static_cast<DWORD>(std::min<std::size_t>(kPiece, bytes.size() - at));
             DWORD written = 0;
             EXPECT_TRUE(m_spooler->WritePrinter(printer, bytes.data() + at, piece, &written))
                 << m_spooler->LastError();
@@ -115,7 +123,8 @@ protected:
         return static_cast<int>(jobId);
     }
 
-    std::unique_ptr<CupsSpooler> m_spooler;
+    std::unique_ptr<PosixPlatform> m_platform;
+    ISpooler* m_spooler = nullptr;
 };
 
 TEST_F(CupsSpoolerTest, ListsLocalQueuesWithDriverPortAndOfflineState) {
@@ -146,26 +155,6 @@ TEST_F(CupsSpoolerTest, ListsLocalQueuesWithDriverPortAndOfflineState) {
         EXPECT_EQ(p.portName, "file:" + OutputFile(e.name));
         EXPECT_EQ(p.attributes, e.attributes);
     }
-}
-
-TEST_F(CupsSpoolerTest, OpenAndGetPrinterReadTheQueueAfresh) {
-    PrinterHandle printer = nullptr;
-    ASSERT_TRUE(m_spooler->OpenPrinter("Zarvel_stopped", &printer));
-    PrinterQuery query = m_spooler->GetPrinter(printer);
-    ASSERT_EQ(query.status, SpoolerQueryStatus::kOk);
-    EXPECT_EQ(query.info.printerName, "Zarvel_stopped");
-    EXPECT_EQ(query.info.driverName, "Zarvel KQ-30");
-    EXPECT_EQ(query.info.attributes, kPrinterAttributeWorkOffline);
-    EXPECT_TRUE(m_spooler->ClosePrinter(printer));
-
-    ASSERT_TRUE(m_spooler->OpenPrinter("Zarvel_ZT-5", &printer));
-    query = m_spooler->GetPrinter(printer);
-    EXPECT_EQ(query.info.attributes, 0u);
-    EXPECT_EQ(query.info.portName, "file:" + OutputFile("Zarvel_ZT-5"));
-    m_spooler->ClosePrinter(printer);
-
-    EXPECT_FALSE(m_spooler->OpenPrinter("No_such_queue", &printer));
-    EXPECT_FALSE(m_spooler->OpenPrinter("", &printer));
 }
 
 TEST_F(CupsSpoolerTest, JobsLandByteIdenticalInOneOrTwoPieces) {
@@ -285,13 +274,12 @@ TEST_F(CupsSpoolerTest, AJobThatEndedIsToldAsCupsHasIt) {
 }
 
 TEST(CupsSpoolerNoServer, ListingFailsWhenNoServerAnswers) {
-    CupsSpooler spooler("/nonexistent/cups.sock");
-    const PrinterList list = spooler.EnumLocalPrinters();
-    EXPECT_NE(list.status, SpoolerQueryStatus::kOk);
-    EXPECT_TRUE(list.printers.empty());
-    EXPECT_FALSE(spooler.LastError().empty());
-    PrinterHandle printer = nullptr;
-    EXPECT_FALSE(spooler.OpenPrinter("Zarvel_KQ-10", &printer));
+    CupsSpooler cups("/nonexistent/cups.sock");
+    std::vector<CupsSpooler::Queue> queues;
+    std::string error;
+    EXPECT_FALSE(cups.ListQueues(&queues, &error));
+    EXPECT_TRUE(queues.empty());
+    EXPECT_NE(error.find("listing the CUPS queues"), std::string::npos) << error;
 }
 
 // The reason names every state that keeps jobs from the device, and the fix
@@ -318,8 +306,8 @@ TEST(CupsSpoolerOffline, ReasonAndFixFollowTheQueuesState) {
         const OfflineReason why = CupsSpooler::OfflineReasonOf(queue);
         EXPECT_EQ(why.reason, c.reason) << c.name << " " << c.state;
         EXPECT_EQ(why.fix, c.fix) << c.name << " " << c.state;
-        EXPECT_EQ(why.reason.empty(),
-                  (CupsSpooler::ToPrinterInfo(queue).attributes & kPrinterAttributeWorkOffline) == 0);
+        EXPECT_EQ(why.reason.empty(), (CupsSpooler::ToPrinterInfo(queue).attributes &
+                                       kPrinterAttributeWorkOffline) == 0);
     }
 }
 

@@ -18,6 +18,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/DeviceBus.h"
+
 typedef struct _UMockdevTestbed UMockdevTestbed;
 typedef struct _UMockdevIoctlBase UMockdevIoctlBase;
 typedef struct _UMockdevIoctlClient UMockdevIoctlClient;
@@ -40,7 +42,7 @@ class UsbTestbed;
 class EmulatedPrinter {
 public:
     struct Identity {
-        std::uint16_t vendorId = 0x1a2b;
+        std::uint16_t vendorId = kMakerVendorId;
         std::uint16_t productId = 0x0010;
         std::string manufacturer = "Zarvel";
         std::string model = "KQ-10";

@@ -3,15 +3,15 @@
 // warning, and a queue stopped later hands the choice on.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
 #include <cstdlib>
 #include <fstream>
 #include <string>
-#include <unistd.h>
 
 #include "ScriptedUi.h"
 #include "app/MainDlg.h"
 #include "device/RegistryDeviceBus.h"
-#include "posix/CupsSpooler.h"
+#include "posix/PosixPlatform.h"
 #include "sim/MemoryRegistry.h"
 #include "sim/SimDeviceFile.h"
 #include "sim/SimPlatform.h"
@@ -25,13 +25,15 @@ class SelectionOnCupsTest : public ::testing::Test {
 protected:
     void SetUp() override {
         m_dir = "/tmp/marnel-select-" + std::to_string(getpid());
-        if (!Run("start " + m_dir + " selection") ||
-            !std::ifstream(m_dir + "/cupsd.pid").good()) {
+        if (!Run("start " + m_dir + " selection") || !std::ifstream(m_dir + "/cupsd.pid").good()) {
             GTEST_SKIP() << "no private CUPS server (cupsd or lpadmin not installed)";
         }
-        m_spooler = std::make_unique<CupsSpooler>(m_dir + "/cups.sock");
+        PosixPlatform::Options options;
+        options.cupsServer = m_dir + "/cups.sock";
+        options.refreshInterval = std::chrono::milliseconds(0);  // each check asks CUPS anew
+        m_platform = std::make_unique<PosixPlatform>(options);
         m_services = std::make_unique<PlatformServices>(
-            PlatformServices{*m_spooler, m_devices, m_clock, m_codePage});
+            PlatformServices{m_platform->Services().spooler, m_devices, m_clock, m_codePage});
         m_dlg = std::make_unique<CQuillKQDlg>(*m_services, m_ui, m_ui);
     }
 
@@ -53,7 +55,7 @@ protected:
     std::string m_dir;
     VirtualClock m_clock;
     ScriptedUi m_ui{m_clock};
-    std::unique_ptr<CupsSpooler> m_spooler;
+    std::unique_ptr<PosixPlatform> m_platform;
     MemoryRegistry m_registry;
     SimDeviceFile m_deviceFile;
     SimPlatformVersion m_version;

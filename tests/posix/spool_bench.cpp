@@ -1,4 +1,4 @@
-// Sends a file through the CUPS spooler back end with the core's firmware
+// Sends a file through the Linux spooler to a CUPS queue with the core's firmware
 // job (raw job "Updater", pieces of at most 1 MiB from one buffer), exactly
 // as `marnel firmware` does once the device is in its update mode, and waits
 // until CUPS has finished the job, for timing against `lp -o raw`.
@@ -11,8 +11,8 @@
 
 #include "files/File.h"
 #include "ops/FirmwareJob.h"
-#include "posix/CupsSpooler.h"
 #include "posix/PosixFileSystem.h"
+#include "posix/PosixPlatform.h"
 
 int main(int argc, char** argv) {
     if (argc != 3) {
@@ -24,15 +24,16 @@ int main(int argc, char** argv) {
     marnel::CFile file(files);
     file.OpenRead(argv[2]);
     const std::uint64_t length = file.GetLength();
-    marnel::CupsSpooler spooler;
+    marnel::PosixPlatform platform;
+    marnel::ISpooler& spooler = platform.Services().spooler;
     marnel::PrinterHandle printer = nullptr;
     if (!spooler.OpenPrinter(argv[1], &printer)) {
         std::fprintf(stderr, "%s\n", spooler.LastError().c_str());
         return 1;
     }
     int jobId = 0;
-    const bool ok = marnel::SendFirmwareJob(spooler, printer, file, length) ==
-                    marnel::FirmwareJobResult::kSent;
+    const bool ok =
+        marnel::SendFirmwareJob(spooler, printer, file, length) == marnel::FirmwareJobResult::kSent;
     if (!ok) {
         std::fprintf(stderr, "%s\n", spooler.LastError().c_str());
     }

@@ -14,8 +14,9 @@
 #include <string>
 #include <vector>
 
+#include "device/UsbPrinterNames.h"
+#include "platform/DeviceBus.h"
 #include "platform/Spooler.h"
-#include "posix/UsbPrinterNames.h"
 
 namespace marnel {
 
@@ -42,5 +43,20 @@ UsbPrinterMatch MatchUsbPrinters(const std::vector<UsbPrinterDevice>& devices,
 // The devices `uri` names, in listing order.
 std::vector<int> DevicesNamedBy(const std::string& uri,
                                 const std::vector<UsbPrinterDevice>& devices);
+
+// A listed device as a unit: its id the bus and address ("1:5"), its
+// location its USB port path ("1-2.3", else "bus 1:5"), its serial the
+// device's own when `serialNamesIt` (else empty: a serial that twins share
+// is no identity).
+DeviceRef UsbDeviceRef(const UsbPrinterDevice& device, bool serialNamesIt);
+
+// The unit behind `printer` in one listing of the bus, `devices` matched as
+// `match` (a record from an older listing is matched afresh); `busError` is
+// why the bus could not be read, null when it was. False, with the step and
+// why, for a printer that is not on a USB port, is left out, or leads to no
+// attached device (naming the devices that could not be asked who they are).
+bool LocateUsbPrinter(const PrinterInfo& printer, const std::vector<UsbPrinterDevice>& devices,
+                      const UsbPrinterMatch& match, const std::string* busError, DeviceRef* ref,
+                      LocateFailure* failure);
 
 }  // namespace marnel

@@ -1,4 +1,4 @@
-#include "posix/ChildProcess.h"
+#include "platform/ChildProcess.h"
 
 #include <fcntl.h>
 #include <ftw.h>
@@ -131,15 +131,6 @@ void RemoveFolderTree(const std::string& folder) {
             return 0;
         },
         16, FTW_DEPTH | FTW_PHYS);
-}
-
-std::string AbsolutePath(const std::string& path) {
-    if (!path.empty() && path[0] == '/') {
-        return path;
-    }
-    std::vector<char> here(4096);
-    return getcwd(here.data(), here.size()) != nullptr ? std::string(here.data()) + "/" + path
-                                                       : path;
 }
 
 }  // namespace marnel

@@ -1,4 +1,4 @@
-#include "posix/UsbPrinterMatch.h"
+#include "device/UsbPrinterMatch.h"
 
 #include "platform/AsciiCase.h"
 
@@ -76,6 +76,57 @@ UsbPrinterMatch MatchUsbPrinters(const std::vector<UsbPrinterDevice>& devices,
         match.printers.push_back(p);
     }
     return match;
+}
+
+DeviceRef UsbDeviceRef(const UsbPrinterDevice& device, bool serialNamesIt) {
+    const std::string id = std::to_string(device.busNumber) + ":" + std::to_string(device.address);
+    return DeviceRef{id, device.model, serialNamesIt ? device.serial : std::string(),
+                     device.portPath.empty() ? "bus " + id : device.portPath};
+}
+
+bool LocateUsbPrinter(const PrinterInfo& printer, const std::vector<UsbPrinterDevice>& devices,
+                      const UsbPrinterMatch& match, const std::string* busError, DeviceRef* ref,
+                      LocateFailure* failure) {
+    const std::string& uri = printer.portName;
+    auto fail = [failure](OpenStep step, const std::string& cause, const std::string& detail) {
+        *failure = LocateFailure{step, cause, detail};
+        return false;
+    };
+    if (!AsciiEqualsNoCase(uri.substr(0, 6), "usb://")) {
+        return fail(OpenStep::kPrinterNode, "the port is no USB printer's",
+                    "the printer " + printer.printerName + " is not on a USB port (" + uri + ")");
+    }
+    if (busError != nullptr) {
+        return fail(OpenStep::kUsbDevice, "the USB devices cannot be listed",
+                    "USB devices cannot be listed: " + *busError);
+    }
+    UsbMatchedPrinter found = MatchUsbPrinters(devices, {printer}).printers[0];
+    for (const UsbMatchedPrinter& listed : match.printers) {
+        if (listed.info.printerName == printer.printerName && listed.info.portName == uri) {
+            found = listed;
+        }
+    }
+    if (!found.leftOut.empty()) {
+        return fail(OpenStep::kPrinterNode, "the USB printer is left out",
+                    "the USB printer " + uri + " is left out: " + found.leftOut);
+    }
+    if (found.device < 0) {
+        std::string unopened;
+        for (const UsbPrinterDevice& device : devices) {
+            if (!device.openError.empty()) {
+                unopened += (unopened.empty() ? "" : ", ") + UsbDeviceKeyName(device) + " on bus " +
+                            std::to_string(device.busNumber) + ": " + device.openError;
+            }
+        }
+        return fail(OpenStep::kUsbDevice, "no attached USB printer matches " + uri,
+                    "no attached USB printer matches " + uri +
+                        (unopened.empty()
+                             ? std::string()
+                             : "; printers that could not be asked who they are: " + unopened));
+    }
+    const std::size_t at = static_cast<std::size_t>(found.device);
+    *ref = UsbDeviceRef(devices[at], match.serialNamesIt[at]);
+    return true;
 }
 
 }  // namespace marnel

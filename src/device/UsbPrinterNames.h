@@ -9,8 +9,6 @@
 #include <string>
 #include <vector>
 
-struct libusb_device;
-
 namespace marnel {
 
 // One attached USB printer-class device, as discovery found it.
@@ -27,7 +25,7 @@ struct UsbPrinterDevice {
     std::string model;                 // MDL of the device ID (or the product string)
     std::string openError;             // why the device could not be opened to ask
     int kernelDriver = -1;  // 1: a kernel driver holds the printer interface, 0: none, -1: unknown
-    std::shared_ptr<libusb_device> usb;  // the device itself, to open it by; null in tests
+    std::shared_ptr<void> usb;  // the back end's own device, to open it by; null in tests
 };
 
 // The value of `key` (MFG, MDL, ...) in an IEEE 1284 device ID, or of its long

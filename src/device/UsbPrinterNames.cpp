@@ -1,4 +1,4 @@
-#include "posix/UsbPrinterNames.h"
+#include "device/UsbPrinterNames.h"
 
 #include "platform/AsciiCase.h"
 

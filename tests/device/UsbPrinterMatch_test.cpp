@@ -1,13 +1,13 @@
 // The names Linux reads from a USB printer and the printers it makes of the
 // CUPS queues and the USB bus: which device each printer leads to, or why none.
-#include "posix/UsbPrinterMatch.h"
+#include "device/UsbPrinterMatch.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "posix/UsbPrinterNames.h"
+#include "device/UsbPrinterNames.h"
 
 namespace marnel {
 namespace {
@@ -167,6 +167,52 @@ TEST(UsbPrinterMatch, EachPrinterLeadsToTheOneDeviceItsUriNames) {
     for (const auto& w : worlds) {
         EXPECT_EQ(Listed(w.devices, w.queues), w.listed) << w.what;
     }
+}
+
+TEST(UsbPrinterMatch, LocateSaysWhyAPrinterLeadsToNoUnit) {
+    std::vector<UsbPrinterDevice> devices = {Device("KQ-10", "SN1", "1-2"),
+                                             Device("KQ-10", "SN1", "1-3"), Device("", "")};
+    devices[2].vendorId = 0x1a2b;
+    devices[2].productId = 0x10;
+    devices[2].busNumber = 1;
+    devices[2].openError = "LIBUSB_ERROR_ACCESS";
+    const std::string busError = "LIBUSB_ERROR_IO";
+    const struct {
+        PrinterInfo printer;
+        const std::string* busError;
+        const char* detail;
+    } cases[] = {
+        {{"Q", "", "usb://Zarvel/KQ-10?serial=SN1", 0},
+         nullptr,
+         "the USB printer usb://Zarvel/KQ-10?serial=SN1 is left out: 2 attached USB printers "
+         "match its device URI and CUPS cannot tell them apart"},
+        {{"Q", "", "usb://Zarvel/KQ-10?serial=GONE", 0},
+         nullptr,
+         "no attached USB printer matches usb://Zarvel/KQ-10?serial=GONE; printers that could "
+         "not be asked who they are: VID_1A2B&PID_0010 on bus 1: LIBUSB_ERROR_ACCESS"},
+        {{"laser", "", "socket://laser:9100", 0},
+         nullptr,
+         "the printer laser is not on a USB port (socket://laser:9100)"},
+        {{"Q", "", "usb://Zarvel/KQ-10?location=1-3", 0},
+         &busError,
+         "USB devices cannot be listed: LIBUSB_ERROR_IO"},
+    };
+    const UsbPrinterMatch match = MatchUsbPrinters(devices, {});
+    for (const auto& c : cases) {
+        DeviceRef ref;
+        LocateFailure failure;
+        EXPECT_FALSE(LocateUsbPrinter(c.printer, devices, match, c.busError, &ref, &failure));
+        EXPECT_EQ(failure.detail, c.detail);
+    }
+    // A unit without a port path is where the bus put it.
+    std::vector<UsbPrinterDevice> alone = {Device("KQ-10", "SN7", "")};
+    alone[0].busNumber = 2;
+    alone[0].address = 5;
+    DeviceRef ref;
+    LocateFailure failure;
+    ASSERT_TRUE(LocateUsbPrinter({"Q", "", "usb://Zarvel/KQ-10?serial=SN7", 0}, alone,
+                                 MatchUsbPrinters(alone, {}), nullptr, &ref, &failure));
+    EXPECT_EQ(ref.id + " " + ref.serial + " " + ref.location, "2:5 SN7 bus 2:5");
 }
 
 }  // namespace
