@@ -11,6 +11,7 @@
 #include "cli/ExitStatus.h"
 #include "cli/StateCommands.h"
 #include "cli/SupportBundle.h"
+#include "files/FileException.h"
 
 namespace marnel::cli {
 
@@ -90,7 +91,8 @@ void SuggestForTypos(const CLI::App& app, int argc, const char* const* argv, std
             }
         } else if (!commandSeen && !word.empty() && word[0] != '-' &&
                    (i == 1 || (std::string(argv[i - 1]) != "--printer" &&
-                               std::string(argv[i - 1]) != "--serial"))) {
+                               std::string(argv[i - 1]) != "--serial" &&
+                               std::string(argv[i - 1]) != "--simulate-state"))) {
             commandSeen = true;
             if (std::find(commands.begin(), commands.end(), word) == commands.end()) {
                 const std::string meant = Nearest(word, commands);
@@ -129,11 +131,14 @@ struct ParsedCommand {
     std::string file;
     std::string outputFile;
     std::string helpTopic;
+    std::string profile;
     std::string simulateModel;
+    std::string simulateState;
     CLI::Option* simulate = nullptr;
     GlobalOptions options;
     DeviceCommands::PutParamsOptions putOptions;
     DeviceCommands::FirmwareOptions firmwareOptions;
+    DeviceCommands::ApplyOptions applyOptions;
 };
 
 void AddGlobalOptions(CLI::App& app, Console& console, ParsedCommand& command) {
@@ -146,7 +151,9 @@ void AddGlobalOptions(CLI::App& app, Console& console, ParsedCommand& command) {
         "Exit status: 0 success, 1 the device refused or a transfer failed,\n"
         "2 usage or file error, 3 no device could be opened.\n"
         "list: 1 when CUPS or the USB bus could not be read. doctor: 1 when a check failed.\n"
-        "inspect: 0 valid, 1 invalid, 2 file error.");
+        "inspect: 0 valid, 1 invalid, 2 file error.\n"
+        "check: 1 when a unit differs from the profile or could not be read; apply: 1 when a "
+        "unit failed.");
     app.add_option("--printer", command.options.printer,
                    "Printer (queue) name of the device; default: the first Zarvel device found")
         ->check(kNamedPrinter);
@@ -156,10 +163,15 @@ void AddGlobalOptions(CLI::App& app, Console& console, ParsedCommand& command) {
         ->type_name("SN");
     command.simulate =
         app.add_option("--simulate", command.simulateModel,
-                       "Use the built-in simulated device instead of real hardware; MODEL is one "
-                       "of " + SimulatedModelNames() + " (default " + kDefaultModel + ")")
+                       "Use the built-in simulated devices instead of real hardware, one per MODEL "
+                       "named (" + SimulatedModelNames() + "; default " + kDefaultModel + ")")
             ->expected(0, 1)
-            ->type_name("[=MODEL]");
+            ->type_name("[=MODEL[,MODEL...]]");
+    app.add_option("--simulate-state", command.simulateState,
+                   "Keep the simulated devices in FILE from one command to the next (implies "
+                   "--simulate; a missing FILE starts with the models --simulate names)")
+        ->check(kNamedFile)
+        ->type_name("FILE");
     app.add_flag("--json", console.json, "Print each result as one JSON object");
     app.add_flag("--trace", command.options.trace,
                  "Print every vendor request and reply in hex on standard error");
@@ -221,6 +233,37 @@ void AddFirmwareCommand(CLI::App& app, ParsedCommand& command) {
         ->type_name("SECONDS");
     firmware->add_flag("--restore-params", options.restoreParams,
                        "Put back parameters that the upgrade changed, without asking");
+}
+
+void AddFleetCommands(CLI::App& app, ParsedCommand& command) {
+    app.add_subcommand("check",
+                       "Compare every unit (or the one --printer or --serial names) with a "
+                       "profile; writes nothing")
+        ->add_option("--profile", command.profile, "Profile FILE (see docs/PROFILE.md)")
+        ->required()
+        ->check(kNamedFile)
+        ->type_name("FILE");
+    auto* apply = app.add_subcommand(
+        "apply",
+        "Bring every unit (or the one --printer or --serial names) to a profile: firmware "
+        "first, then parameters, each backed up, verified and recorded");
+    apply->add_option("--profile", command.profile, "Profile FILE (see docs/PROFILE.md)")
+        ->required()
+        ->check(kNamedFile)
+        ->type_name("FILE");
+    apply->add_option("--timeout", command.applyOptions.timeoutSeconds,
+                      "How long each unit's update mode is polled for, in seconds (default 60)")
+        ->check(kSeconds)
+        ->type_name("SECONDS");
+    auto* profile = app.add_subcommand("profile", "Make a profile");
+    profile->require_subcommand(1);
+    profile
+        ->add_subcommand("capture",
+                         "Write a profile FILE of the chosen unit: its firmware version, and its "
+                         "parameter block as <model>.prm beside FILE")
+        ->add_option("FILE", command.file, "Profile to write; an existing file is not replaced")
+        ->required()
+        ->check(kNamedFile);
 }
 
 void AddStateCommands(CLI::App& app, ParsedCommand& command) {
@@ -301,6 +344,15 @@ int RunDeviceCommand(DeviceCommands& commands, const ParsedCommand& command) {
     if (name == "self-test") {
         return commands.SelfTest();
     }
+    if (name == "check") {
+        return commands.Check(command.profile);
+    }
+    if (name == "apply") {
+        return commands.Apply(command.profile, command.applyOptions);
+    }
+    if (name == "profile") {
+        return commands.CaptureProfile(command.file);
+    }
     return commands.Version();
 }
 
@@ -314,9 +366,10 @@ int Dispatch(const CLI::App& app, Console& console, IFileSystem& files,
     if (const int refused = RefuseConflicts(console, command)) {
         return refused;
     }
-    if (command.simulate->count() > 0) {
+    if (command.simulate->count() > 0 || !command.simulateState.empty()) {
         command.options.simulateModel =
             command.simulateModel.empty() ? std::string(kDefaultModel) : command.simulateModel;
+        command.options.simulateState = command.simulateState;
     }
     if (command.name == "inspect") {
         return InspectParameterFile(console, files, command.file);
@@ -327,18 +380,35 @@ int Dispatch(const CLI::App& app, Console& console, IFileSystem& files,
     if (command.name == "backups") {
         return ListBackups(console, files, environment, &hashing);
     }
+    std::optional<Simulation> simulation;
+    if (command.options.simulateModel) {
+        simulation = Simulation{*command.options.simulateModel, command.options.simulateState};
+    }
     std::unique_ptr<DeviceWorld> world;
     try {
-        world = makeWorld(command.options.simulateModel);
+        world = makeWorld(simulation);
     } catch (const std::invalid_argument& e) {
         console.Failure(e.what());
         return kExitUsage;
+    } catch (const CFileException& e) {
+        console.FileFailure(e, "the simulated devices' state could not be read");
+        return kExitUsage;
     }
     if (command.name == "support-bundle") {
+        // Its own commands open the world again, state file and all.
+        world.reset();
         return MakeSupportBundle(console, files, environment, command.options, command.file);
     }
     DeviceCommands commands(console, *world, files, environment, command.options);
-    return RunDeviceCommand(commands, command);
+    int status = RunDeviceCommand(commands, command);
+    // Also after a failure: a unit may have changed before it.
+    try {
+        world->Keep();
+    } catch (const CFileException& e) {
+        console.FileFailure(e, "the simulated devices' state was not kept");
+        status = status == kExitSuccess ? kExitUsage : status;
+    }
+    return status;
 }
 
 int RunCommand(int argc, const char* const* argv, Console& console, IFileSystem& files,
@@ -355,6 +425,7 @@ int RunCommand(int argc, const char* const* argv, Console& console, IFileSystem&
     AddGlobalOptions(app, console, command);
     AddDeviceCommands(app, command);
     AddFirmwareCommand(app, command);
+    AddFleetCommands(app, command);
     AddStateCommands(app, command);
     try {
         app.parse(argc, argv);

@@ -18,9 +18,9 @@ class IHashing;
 
 namespace marnel::cli {
 
-// Makes the world: the simulated one for a model, or this machine for none.
+// Makes the world: the simulated one when asked for, or this machine.
 using WorldFactory =
-    std::function<std::unique_ptr<DeviceWorld>(const std::optional<std::string>& simulateModel)>;
+    std::function<std::unique_ptr<DeviceWorld>(const std::optional<Simulation>& simulation)>;
 
 // Runs the tool and returns its exit status. `files` and `environment` are
 // this machine's, whatever the world: the user's files and the backups live

@@ -438,7 +438,9 @@ void DeviceCommands::RenderSelfTestEnd(const SelfTestOutcome& outcome, const std
 std::string DeviceCommands::RestoreCommand(const std::string& backup, const std::string& printer,
                                            const DeviceIdentity& unit) const {
     std::string command = "marnel";
-    if (m_options.simulateModel) {
+    if (!m_options.simulateState.empty()) {
+        command += " --simulate-state " + ShellQuoted(m_options.simulateState);
+    } else if (m_options.simulateModel) {
         command += " --simulate=" + ShellQuoted(*m_options.simulateModel);
     }
     command += unit.serial.empty() ? " --printer " + ShellQuoted(printer)

@@ -6,13 +6,16 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "cli/Console.h"
 #include "cli/DeviceWorld.h"
 #include "ops/DeviceAccess.h"
 #include "ops/FirmwareUpgrade.h"
+#include "ops/Profile.h"
 #include "ops/PutParameters.h"
 #include "ops/SelfTest.h"
+#include "ops/UnitSurvey.h"
 #include "platform/Spooler.h"
 
 namespace marnel::cli {
@@ -23,7 +26,8 @@ constexpr const char* kStandardOutput = "-";
 struct GlobalOptions {
     std::string printer;                       // --printer; empty: the selection rule chooses
     std::string serial;                        // --serial; empty: by --printer or the rule
-    std::optional<std::string> simulateModel;  // --simulate[=MODEL]
+    std::optional<std::string> simulateModel;  // --simulate[=MODEL[,MODEL...]]
+    std::string simulateState;                 // --simulate-state; empty: none
     bool trace = false;                        // --trace
 };
 
@@ -57,10 +61,29 @@ public:
     };
     int Firmware(const std::string& file, const FirmwareOptions& firmwareOptions);
 
+    // Every chosen unit against the profile at `profile`; writes nothing.
+    // 0 every unit complies, 1 drift or a unit not read, 2 bad profile, 3 no unit.
+    int Check(const std::string& profile);
+    struct ApplyOptions {
+        unsigned timeoutSeconds = 60;  // how long each unit's update mode is polled for
+    };
+    // Brings every chosen unit to the profile. 0 none failed, 1 some failed,
+    // 2 bad profile, 3 no unit.
+    int Apply(const std::string& profile, const ApplyOptions& applyOptions);
+    // Writes a profile of the chosen unit to `file`, its block beside it.
+    int CaptureProfile(const std::string& file);
+
 private:
     // The printer to work with: --printer, the one whose device carries
     // --serial, or the first qualifying one. Empty when there is none.
     std::string ChoosePrinter();
+
+    // The units --printer or --serial narrow a fleet command to.
+    SurveyScope Scope() const;
+    // The profile at `path`, loaded and checked; false after saying why not.
+    bool LoadProfileOrSay(const std::string& path, Profile* profile);
+    // The chosen units, read; false after saying that there are none.
+    bool SurveyOrSay(CDeviceAccess& access, std::vector<SurveyedUnit>* units);
 
     // Opens the chosen printer's unit into *device; false after "Failed to connect.".
     bool OpenDevice(OpenedDevice* device);

@@ -8,6 +8,7 @@
 #include "platform/Services.h"
 
 namespace marnel {
+class IFileSystem;
 class IHashing;
 class IMachineCheckup;
 }
@@ -32,13 +33,27 @@ public:
     virtual void OnVersionUpPrompt(const std::string& /*printer*/) {}
     // And back in its service mode when asked to, after the upgrade.
     virtual void OnServiceModePrompt(const std::string& /*printer*/) {}
+
+    // Once the command is done, whatever its outcome: a world whose units
+    // outlive the command writes them down. Raises CFileException.
+    virtual void Keep() {}
 };
 
-// The simulated world with one device of `model` ("KQ-10", "ZT-5", ...).
-// Throws std::invalid_argument for a model the simulator does not know.
-// `hashing` is the build's own (its history records digests), and outlives
-// the world.
-std::unique_ptr<DeviceWorld> MakeSimulatedWorld(const std::string& model, IHashing& hashing);
+// What --simulate and --simulate-state ask for.
+struct Simulation {
+    std::string models;     // "KQ-10", or several: "KQ-10,ZT-5,KQ-10"
+    std::string stateFile;  // empty: the units live for one command
+};
+
+// The simulated world with one device per model named ("KQ-10", "ZT-5", ...).
+// With a state file, its units are those of the file, which is locked until
+// the world is gone and rewritten by Keep; a missing file is seeded with the
+// models. Throws std::invalid_argument for a model the simulator does not
+// know or a state file it cannot read as one, CFileException when the file
+// cannot be read or locked. `files` and `hashing` are the build's own (its
+// history records digests), and outlive the world.
+std::unique_ptr<DeviceWorld> MakeSimulatedWorld(const Simulation& simulation, IFileSystem& files,
+                                                IHashing& hashing);
 
 // The models MakeSimulatedWorld knows, for --help.
 std::string SimulatedModelNames();

@@ -11,6 +11,9 @@ constexpr int kExitNoDevice = 3;      // no device could be opened
 // list: a source of printers could not be read; doctor: a check failed.
 constexpr int kExitIncomplete = 1;
 
+// check: a unit differs from the profile or could not be read.
+constexpr int kExitDrift = 1;
+
 // inspect: 0 valid, 1 invalid, 2 file error.
 constexpr int kExitInvalidBlock = 1;
 

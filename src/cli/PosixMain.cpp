@@ -14,9 +14,9 @@ int main(int argc, char** argv) {
     marnel::PosixHashing hashing;
     const int status = marnel::cli::RunCli(
         argc, argv, console, files, environment, hashing,
-        [&hashing](const std::optional<std::string>& simulateModel) {
-            return simulateModel ? marnel::cli::MakeSimulatedWorld(*simulateModel, hashing)
-                                 : marnel::cli::MakeMachineWorld();
+        [&files, &hashing](const std::optional<marnel::cli::Simulation>& simulation) {
+            return simulation ? marnel::cli::MakeSimulatedWorld(*simulation, files, hashing)
+                              : marnel::cli::MakeMachineWorld();
         });
     return marnel::cli::FinishOutput(std::cout, std::cerr, status);
 }

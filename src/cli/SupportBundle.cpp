@@ -82,7 +82,9 @@ std::string OutcomeOf(const ChildOutcome& child) {
 
 std::vector<std::string> ForwardedOptions(const GlobalOptions& options) {
     std::vector<std::string> forwarded;
-    if (options.simulateModel) {
+    if (!options.simulateState.empty()) {
+        forwarded.push_back("--simulate-state=" + options.simulateState);
+    } else if (options.simulateModel) {
         forwarded.push_back("--simulate=" + *options.simulateModel);
     }
     if (!options.printer.empty()) {

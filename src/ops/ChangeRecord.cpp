@@ -20,7 +20,10 @@ std::optional<CFileException> CChangeRecord::Write(const Outcome& outcome) {
         m_entry.exitStatus = m_log.exitStatusFor(outcome);
     }
     try {
-        CHistory(*m_log.fileSystem, *m_log.environment).Append(m_entry);
+        const std::string line = CHistory(*m_log.fileSystem, *m_log.environment).Append(m_entry);
+        if (m_log.recorded) {
+            m_log.recorded(line);
+        }
     } catch (const CFileException& error) {
         return error;
     }

@@ -383,20 +383,7 @@ FirmwareOutcome UpgradeFirmware(CDeviceAccess& access, const std::string& printe
 }
 
 std::string ChangedRanges(const ParameterBlockBytes& before, const ParameterBlockBytes& after) {
-    std::string ranges;
-    for (std::size_t i = 0; i < before.size(); ++i) {
-        if (before[i] == after[i]) {
-            continue;
-        }
-        std::size_t last = i;
-        while (last + 1 < before.size() && before[last + 1] != after[last + 1]) {
-            ++last;
-        }
-        ranges += (ranges.empty() ? "" : ", ") + std::to_string(i) +
-                  (last > i ? "-" + std::to_string(last) : std::string());
-        i = last;
-    }
-    return ranges;
+    return RangesText(DifferingBytes(before, after));
 }
 
 }  // namespace marnel

@@ -114,7 +114,7 @@ std::string CHistory::Path() {
                          : state + m_environment.PathSeparator() + "history.jsonl";
 }
 
-void CHistory::Append(const HistoryEntry& entry) {
+std::string CHistory::Append(const HistoryEntry& entry) {
     const std::string path = Path();
     if (path.empty()) {
         throw CFileException(FileErrorCause::kBadPath, "history.jsonl");
@@ -145,7 +145,9 @@ void CHistory::Append(const HistoryEntry& entry) {
     if (entry.simulated) {
         line += ",\"simulated\":true";
     }
-    line += "}\n";
+    line += "}";
+    const std::string written = line;
+    line += '\n';
     // Writers take turns: the file is held from the check of its end until
     // the line is on the disk (closing a written file puts it there first).
     CFile file(m_fileSystem);
@@ -155,6 +157,7 @@ void CHistory::Append(const HistoryEntry& entry) {
     }
     file.Write(line.data(), static_cast<DWORD>(line.size()));
     file.Close();
+    return written;
 }
 
 std::string ReadHistoryText(IFileSystem& fileSystem, const std::string& path,

@@ -43,8 +43,9 @@ public:
 
     // Appends `entry` with the current UTC time, on the disk when it returns.
     // Another writer's line is waited for, up to kHistoryWaitMs; a reader
-    // never holds it up. Raises CFileException.
-    void Append(const HistoryEntry& entry);
+    // never holds it up. Returns the line as written, without its line end.
+    // Raises CFileException.
+    std::string Append(const HistoryEntry& entry);
 
 private:
     IFileSystem& m_fileSystem;

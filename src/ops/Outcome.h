@@ -69,6 +69,8 @@ struct ChangeLog {
     bool simulated = false;       // the built-in simulated device
     // The front end's exit status for an outcome; none: not recorded.
     std::function<std::optional<int>(const Outcome&)> exitStatusFor;
+    // Sees each line once it is in the history (a fleet run reports them).
+    std::function<void(const std::string& line)> recorded;
 };
 
 }  // namespace marnel

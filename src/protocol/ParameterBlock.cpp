@@ -110,4 +110,28 @@ const char* ParameterLayoutName(ParameterLayout layout) {
     return layout == ParameterLayout::kFixed ? "fixed" : "counted";
 }
 
+std::vector<ByteRange> DifferingBytes(const ParameterBlockBytes& a, const ParameterBlockBytes& b) {
+    std::vector<ByteRange> ranges;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (a[i] == b[i]) {
+            continue;
+        }
+        if (!ranges.empty() && ranges.back().last + 1 == i) {
+            ranges.back().last = i;
+        } else {
+            ranges.push_back({i, i});
+        }
+    }
+    return ranges;
+}
+
+std::string RangesText(const std::vector<ByteRange>& ranges) {
+    std::string text;
+    for (const ByteRange& range : ranges) {
+        text += (text.empty() ? "" : ", ") + std::to_string(range.first) +
+                (range.last > range.first ? "-" + std::to_string(range.last) : std::string());
+    }
+    return text;
+}
+
 }  // namespace marnel

@@ -15,6 +15,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "protocol/VendorRequests.h"
 
@@ -79,6 +80,18 @@ inline ParameterBlockInfo DescribeParameterBlock(const ParameterBlockBytes& bloc
 inline bool StoreParameterChecksum(ParameterBlockBytes& block) {
     return StoreParameterChecksum(block.data());
 }
+
+// A run of bytes, both ends included, where two blocks differ.
+struct ByteRange {
+    std::size_t first = 0;
+    std::size_t last = 0;
+};
+
+// Where `a` and `b` differ, in order; none when they are equal.
+std::vector<ByteRange> DifferingBytes(const ParameterBlockBytes& a, const ParameterBlockBytes& b);
+
+// "8-11, 40": the ranges as text; empty for none.
+std::string RangesText(const std::vector<ByteRange>& ranges);
 
 // Text for the layout, as tools print it: "fixed" or "counted".
 const char* ParameterLayoutName(ParameterLayout layout);

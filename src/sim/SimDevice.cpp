@@ -88,13 +88,39 @@ std::uint32_t Crc32(const std::uint8_t* data, std::size_t size, std::uint32_t cr
     return ~crc;
 }
 
+std::optional<std::string> SimulatedVersionIn(const std::uint8_t* image, std::size_t size) {
+    static const std::string kMarker = "SIMULATED-VERSION=";
+    const std::size_t scanned = std::min(size, kSimulatedVersionWindow);
+    const std::string head(reinterpret_cast<const char*>(image), scanned);
+    const std::size_t at = head.find(kMarker);
+    if (at == std::string::npos || at >= 4096) {
+        return std::nullopt;
+    }
+    const std::size_t start = at + kMarker.size();
+    std::string version = head.substr(start, head.find('\n', start) - start);
+    if (!version.empty() && version.back() == '\r') {
+        version.pop_back();
+    }
+    const bool printable =
+        std::all_of(version.begin(), version.end(), [](char c) { return c >= 0x20 && c <= 0x7E; });
+    if (version.empty() || version.size() >= kVersionBufferSize || !printable) {
+        return std::nullopt;
+    }
+    return version;
+}
+
 void SimDevice::ReceiveJobData(const std::uint8_t* data, std::size_t size) {
     if (m_jobs.empty() || m_jobs.back().complete) {
         SimJob job;
         job.modeOnArrival = m_mode;
         m_jobs.push_back(std::move(job));
+        m_jobHead.clear();
     }
     SimJob& job = m_jobs.back();
+    const std::size_t headRoom = kSimulatedVersionWindow - m_jobHead.size();
+    if (size != 0 && headRoom != 0) {
+        m_jobHead.insert(m_jobHead.end(), data, data + std::min(size, headRoom));
+    }
     job.size += size;
     job.crc32 = Crc32(data, size, job.crc32);
     if (m_keepJobBytes && size != 0) {
@@ -107,7 +133,8 @@ void SimDevice::EndJob() {
     SimJob& job = m_jobs.back();
     job.complete = true;
     if (job.modeOnArrival == SimMode::kUpdate && m_versionAfterFirmware) {
-        SetVersion(*m_versionAfterFirmware);
+        SetVersion(SimulatedVersionIn(m_jobHead.data(), m_jobHead.size())
+                       .value_or(*m_versionAfterFirmware));
         if (!m_blockAfterFirmware.empty()) {
             m_block = m_blockAfterFirmware;
         }

@@ -138,7 +138,8 @@ public:
     // CRC-32, and its bytes unless told not to (a very large job need not be
     // held in memory to be checked). When a job ends in update mode and a
     // restart version was set, the device comes back in service mode with
-    // that version, as after a firmware update.
+    // that version, as after a firmware update; or with the one the image
+    // names, when its first bytes hold SimulatedVersionIn's text.
     void ReceiveJobData(const std::uint8_t* data, std::size_t size);
     void EndJob();
     void ReceiveJob(const std::vector<std::uint8_t>& job);  // one whole job
@@ -209,12 +210,23 @@ private:
     std::vector<SimJob> m_jobs;
     bool m_keepJobBytes = true;
     std::optional<std::string> m_versionAfterFirmware;
+    std::vector<std::uint8_t> m_jobHead;  // the current job's first bytes, for the version
     std::vector<std::uint8_t> m_blockAfterFirmware;
 
     std::vector<SimLogEntry> m_log;
     int m_controlCalls = 0;
     std::size_t m_unexpected = 0;
 };
+
+// The version a simulated firmware image names: the ASCII text
+// "SIMULATED-VERSION=<version>" starting in its first 4096 bytes, the version
+// ended by a line end or the end of `size` (the whole image). None when the
+// image names none, or names one a device could not hand out (empty, longer
+// than its version reply holds, or not printable).
+std::optional<std::string> SimulatedVersionIn(const std::uint8_t* image, std::size_t size);
+// How much of an image SimulatedVersionIn needs to see: the marker's last
+// start, the marker, the longest version and a CR LF.
+constexpr std::size_t kSimulatedVersionWindow = 4096 + 32;
 
 // A valid default parameter block for a model (fixed layout for the KQ-10,
 // counted for the others), as a factory-set device holds it.

@@ -82,7 +82,9 @@ SimInstalledDevice& SimWorld::AddDevice(const SimDeviceSetup& setup) {
         }
     }
     printer.attributes = 0x40 | (setup.offline ? kPrinterAttributeWorkOffline : 0);  // local
-    installed.serial = WithoutDash(model) + "SN" + std::to_string(10000 + number).substr(1);
+    installed.serial = setup.serial.empty()
+                           ? WithoutDash(model) + "SN" + std::to_string(10000 + number).substr(1)
+                           : setup.serial;
 
     const std::string usbId = UsbId(setup.model);
     installed.devicePath =

@@ -43,6 +43,7 @@ struct SimDeviceSetup {
     std::string driverName;
     std::string portName;
     bool offline = false;  // the printer is set to work offline
+    std::string serial;    // empty: the model's and the device's number, "KQ10SN0001"
 };
 
 // One installed device and the names the machine knows it by.

@@ -19,7 +19,7 @@
 #include <sstream>
 #include <vector>
 
-#include "UnexpectedRequests.h"
+#include "CliFixture.h"
 #include "cli/Cli.h"
 #include "cli/ExitStatus.h"
 #include "posix/PosixFileSystem.h"
@@ -32,99 +32,6 @@ namespace {
 
 using ::testing::HasSubstr;
 using ::testing::Not;
-
-// A world the test keeps hold of, to set up faults and look at the device.
-// When the command is done, its devices must have refused nothing.
-class BorrowedWorld : public DeviceWorld {
-public:
-    explicit BorrowedWorld(SimWorld& world) : m_world(world) {}
-    ~BorrowedWorld() override { test::ExpectUnexpectedRequests(m_world, 0); }
-    const PlatformServices& Services() override { return m_world.Services(); }
-    std::string Description() const override { return "the test's machine"; }
-
-private:
-    SimWorld& m_world;
-};
-
-class CliTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/marnel-cli-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        m_dir = pattern;
-        m_environment.SetVariable("MARNEL_STATE_DIR", m_dir + "/state");
-    }
-    void TearDown() override {
-        ASSERT_EQ(std::system(("rm -rf '" + m_dir + "'").c_str()), 0);
-    }
-
-    std::string PathOf(const std::string& name) {
-        return m_dir + "/" + name;
-    }
-
-    std::string WriteFile(const std::string& name, const std::vector<std::uint8_t>& bytes) {
-        const std::string path = PathOf(name);
-        std::ofstream(path, std::ios::binary)
-            .write(reinterpret_cast<const char*>(bytes.data()),
-                   static_cast<std::streamsize>(bytes.size()));
-        return path;
-    }
-
-    static std::vector<std::uint8_t> ReadFile(const std::string& path) {
-        std::ifstream in(path, std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    }
-
-    int Run(std::vector<std::string> args, const WorldFactory& makeWorld = nullptr) {
-        args.insert(args.begin(), "marnel");
-        std::vector<const char*> argv;
-        for (const std::string& arg : args) {
-            argv.push_back(arg.c_str());
-        }
-        m_out.str("");
-        m_err.str("");
-        m_in.clear();
-        Console console{m_out, m_err, m_in};
-        const WorldFactory factory =
-            makeWorld ? makeWorld : [this](const std::optional<std::string>& model) {
-                return MakeSimulatedWorld(model.value_or("KQ-10"), m_hashing);
-            };
-        return RunCli(static_cast<int>(argv.size()), argv.data(), console, m_fileSystem,
-                      m_environment, m_hashing, factory);
-    }
-
-    // Runs against m_world instead of a fresh simulated one.
-    int RunOnWorld(std::vector<std::string> args) {
-        return Run(std::move(args), [this](const std::optional<std::string>&) {
-            return std::make_unique<BorrowedWorld>(m_world);
-        });
-    }
-
-    std::string Out() const { return m_out.str(); }
-    std::string Err() const { return m_err.str(); }
-
-    // A fixed-layout block with a valid checksum and one data byte set.
-    static std::vector<std::uint8_t> ValidBlock() {
-        ParameterBlockBytes block{};
-        const char tag[] = "KQ-10   ";
-        std::copy(tag, tag + 8, block.begin());
-        block[8] = 0x01;
-        block[9] = 0x02;
-        StoreParameterChecksum(block);
-        return {block.begin(), block.end()};
-    }
-
-    PosixHashing m_hashing;
-    SimWorld m_world{&m_hashing};
-    std::string m_dir;
-    std::istringstream m_in;
-    PosixFileSystem m_fileSystem;
-    SimEnvironment m_environment;
-
-private:
-    std::ostringstream m_out;
-    std::ostringstream m_err;
-};
 
 TEST_F(CliTest, InspectTellsLayoutModelLengthAndBothChecksums) {
     const std::string file = WriteFile("good.prm", ValidBlock());
@@ -311,7 +218,7 @@ TEST_F(CliTest, PutParamsSendsOnlyAFileThatFitsTheDeviceAndChecksWhatItStored) {
         device.Faults().failControlCalls = c.failedCalls;
         std::vector<std::string> args = {"put-params", WriteFile("file.prm", c.file)};
         args.insert(args.end(), c.options.begin(), c.options.end());
-        EXPECT_EQ(Run(args, [&](const std::optional<std::string>&) {
+        EXPECT_EQ(Run(args, [&](const std::optional<Simulation>&) {
                       return std::make_unique<BorrowedWorld>(world);
                   }),
                   c.status);
@@ -622,6 +529,62 @@ TEST_F(CliTest, SimulateTakesAModelAndRefusesAnUnknownOne) {
     EXPECT_THAT(Err(), HasSubstr("QQ-1"));
 }
 
+TEST_F(CliTest, SimulatedUnitsKeepTheirStateFromOneCommandToTheNext) {
+    const std::string state = PathOf("units.json");
+    EXPECT_EQ(Run({"--simulate=KQ-10,ZT-5,KQ-10", "--simulate-state", state, "--json", "list"}),
+              kExitSuccess);
+    for (const char* unit :
+         {"\"name\":\"Zarvel KQ-10\"", "\"serial\":\"KQ10SN0001\"", "\"serial\":\"ZT5SN0002\"",
+          "\"name\":\"Zarvel KQ-10 (2)\"", "\"serial\":\"KQ10SN0003\""}) {
+        EXPECT_THAT(Out(), HasSubstr(unit));
+    }
+
+    const std::string block = WriteFile("block.prm", ValidBlock());
+    EXPECT_EQ(Run({"--simulate-state", state, "--serial", "KQ10SN0003", "put-params", block}),
+              kExitSuccess);
+    for (const char* serial : {"KQ10SN0003", "KQ10SN0001"}) {
+        const std::string saved = PathOf(std::string(serial) + ".prm");
+        EXPECT_EQ(Run({"--simulate-state", state, "--serial", serial, "get-params", saved}),
+                  kExitSuccess);
+        EXPECT_EQ(ReadFile(saved) == ValidBlock(), std::string(serial) == "KQ10SN0003") << serial;
+    }
+
+    const std::string image = "KVF\nSIMULATED-VERSION=1.06\n";
+    const std::string firmware =
+        WriteFile("fw.kvf", std::vector<std::uint8_t>(image.begin(), image.end()));
+    EXPECT_EQ(
+        Run({"--simulate-state", state, "--serial", "ZT5SN0002", "firmware", "--yes", firmware}),
+        kExitSuccess);
+    EXPECT_EQ(Run({"--simulate-state", state, "--serial", "ZT5SN0002", "version"}), kExitSuccess);
+    EXPECT_EQ(Out(), "1.06\n");
+}
+
+TEST_F(CliTest, AStateFileThatCannotBeReadIsAUsageErrorAndStaysAsItWas) {
+    ASSERT_EQ(mkdir(PathOf("folder").c_str(), 0700), 0);
+    const struct {
+        std::string file;
+        std::string content;  // empty: none written
+        const char* said;
+    } cases[] = {
+        {PathOf("cut.json"), "{\"schema\": 1, \"units\": [", "not valid JSON"},
+        {PathOf("old.json"), "{\"schema\": 0, \"units\": []}", "\"schema\" is not 1"},
+        {PathOf("folder"), "", "is not a file"},
+        {PathOf("missing/units.json"), "", "missing/units.json"},
+    };
+    for (const auto& c : cases) {
+        if (!c.content.empty()) {
+            WriteFile(c.file.substr(m_dir.size() + 1),
+                      std::vector<std::uint8_t>(c.content.begin(), c.content.end()));
+        }
+        EXPECT_EQ(Run({"--simulate-state", c.file, "version"}), kExitUsage) << c.file;
+        EXPECT_THAT(Err(), HasSubstr(c.said));
+        if (!c.content.empty()) {
+            const std::vector<std::uint8_t> after = ReadFile(c.file);
+            EXPECT_EQ(std::string(after.begin(), after.end()), c.content);
+        }
+    }
+}
+
 TEST_F(CliTest, SelfTestShowsItsStepsInOrder) {
     m_world.AddDevice();
     EXPECT_EQ(RunOnWorld({"self-test"}), kExitSuccess);
@@ -829,7 +792,7 @@ TEST_F(CliTest, FirmwareIsCheckedAgainstTheDeviceAsItWasBefore) {
                                          WriteFile("fw.kvf", std::vector<std::uint8_t>(10, 1))};
         args.insert(args.end(), c.options.begin(), c.options.end());
         SimDevice* another = nullptr;
-        const int status = Run(args, [&](const std::optional<std::string>&) {
+        const int status = Run(args, [&](const std::optional<Simulation>&) {
             // The technician: update mode when asked; after the job, the
             // unit comes back, or another takes its printer's name.
             struct Technician : BorrowedWorld {

@@ -12,8 +12,12 @@ shift 2
 # the shell would lose keys.
 run() {
     local before=$(grep -c '^@@' $out)
+    local echoed
     zpty -w z "$1; print -r -- '@@ $2' >>$out"
     repeat 200; do
+        # What the shell echoes is read and dropped: a full terminal would
+        # stop it once enough lines were typed.
+        while zpty -rt z echoed 2>/dev/null; do :; done
         (( $(grep -c '^@@' $out) > before )) && return 0
         sleep 0.05
     done

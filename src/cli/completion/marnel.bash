@@ -1,9 +1,9 @@
 # bash completion for marnel: commands, options, printer names for
 # --printer (from lpstat), simulated models and file names.
 
-_marnel_commands="help list report get-params put-params version self-test firmware history
-    backups inspect doctor support-bundle"
-_marnel_global_options="-h --printer --serial --simulate --json --trace --help --help-all --version"
+_marnel_commands="help list report get-params put-params version self-test firmware check apply
+    profile history backups inspect doctor support-bundle"
+_marnel_global_options="-h --printer --serial --simulate --simulate-state --json --trace --help --help-all --version"
 
 # The options of one command, beside the global ones.
 _marnel_command_options() {
@@ -11,13 +11,15 @@ _marnel_command_options() {
     report) echo "-o --output" ;;
     put-params) echo "--force --no-backup" ;;
     firmware) echo "--yes --timeout --verify --no-verify --verify-timeout --restore-params" ;;
+    check) echo "--profile" ;;
+    apply) echo "--profile --timeout" ;;
     esac
 }
 
 # Whether the option $1 takes the next word as its value.
 _marnel_takes_value() {
     case $1 in
-    --printer | --serial | -o | --output | --timeout | --verify-timeout) return 0 ;;
+    --printer | --serial | --simulate-state | -o | --output | --timeout | --verify-timeout | --profile) return 0 ;;
     esac
     return 1
 }
@@ -43,7 +45,7 @@ _marnel() {
         mapfile -t COMPREPLY < <(compgen -W "$(lpstat -e 2>/dev/null)" -- "$cur")
         return
         ;;
-    -o | --output)
+    -o | --output | --profile | --simulate-state)
         _marnel_files "$cur"
         return
         ;;
@@ -74,6 +76,13 @@ _marnel() {
     help) ((arguments == 0)) && mapfile -t COMPREPLY < <(compgen -W "$_marnel_commands" -- "$cur") ;;
     get-params | put-params | firmware | inspect | support-bundle)
         ((arguments == 0)) && _marnel_files "$cur"
+        ;;
+    profile)
+        if ((arguments == 0)); then
+            mapfile -t COMPREPLY < <(compgen -W "capture" -- "$cur")
+        elif ((arguments == 1)); then
+            _marnel_files "$cur"
+        fi
         ;;
     esac
 }
