@@ -37,7 +37,8 @@ else()
 a CUPS printer, prints its report, backs up and restores its parameter
 block, sends it new firmware and runs its self test. `marnel doctor` checks
 what keeps a device from being reached. A udev rule lets members of the lp
-group use the devices without root.")
+group use the devices without root. A systemd timer, once enabled, writes
+the units' metrics for the node exporter every 5 minutes.")
     # postinst reloads the udev rules for the vendor id that the rule names.
     file(STRINGS ${PROJECT_SOURCE_DIR}/src/posix/60-marnel.rules vendor_line
         REGEX "ATTR\\{idVendor\\}")

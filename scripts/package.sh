@@ -41,7 +41,8 @@ build_deb() {
     # The package needs the tool and its page, not the tests: cpack's
     # install then builds nothing more.
     cmake -S "$top" -B "$tree" -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
-        -DMARNEL_UDEV_RULES_DIR=/lib/udev/rules.d -DCMAKE_SKIP_INSTALL_ALL_DEPENDENCY=ON \
+        -DMARNEL_UDEV_RULES_DIR=/lib/udev/rules.d -DMARNEL_SYSTEMD_UNIT_DIR=/lib/systemd/system \
+        -DCMAKE_SKIP_INSTALL_ALL_DEPENDENCY=ON \
         -DMARNEL_TESTS=OFF >/dev/null
     cmake --build "$tree" -j "$jobs" --target marnel marnel_manpage
     rm -f "$out"/marnel_*.deb

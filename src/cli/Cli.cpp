@@ -12,6 +12,7 @@
 #include "cli/StateCommands.h"
 #include "cli/SupportBundle.h"
 #include "files/FileException.h"
+#include "cli/ToolVersion.h"
 
 namespace marnel::cli {
 
@@ -132,6 +133,7 @@ struct ParsedCommand {
     std::string outputFile;
     std::string helpTopic;
     std::string profile;
+    std::string textfileFolder;
     std::string simulateModel;
     std::string simulateState;
     CLI::Option* simulate = nullptr;
@@ -145,12 +147,13 @@ void AddGlobalOptions(CLI::App& app, Console& console, ParsedCommand& command) {
     app.require_subcommand(1);
     // Global options may follow the command too: "marnel report --json".
     app.fallthrough();
-    app.set_version_flag("--version", "marnel 2.01");
+    app.set_version_flag("--version", std::string(kToolName) + " " + kToolVersion);
     app.set_help_all_flag("--help-all", "Print this help and the help of every command");
     app.footer(
         "Exit status: 0 success, 1 the device refused or a transfer failed,\n"
         "2 usage or file error, 3 no device could be opened.\n"
-        "list: 1 when CUPS or the USB bus could not be read. doctor: 1 when a check failed.\n"
+        "list, inventory, metrics: 1 when CUPS or the USB bus could not be read.\n"
+        "doctor: 1 when a check failed. metrics: 2 when the file cannot be written.\n"
         "inspect: 0 valid, 1 invalid, 2 file error.\n"
         "check: 1 when a unit differs from the profile or could not be read; apply: 1 when a "
         "unit failed.");
@@ -266,6 +269,19 @@ void AddFleetCommands(CLI::App& app, ParsedCommand& command) {
         ->check(kNamedFile);
 }
 
+void AddInventoryCommands(CLI::App& app, ParsedCommand& command) {
+    app.add_subcommand("inventory",
+                       "List every unit with its model, serial, mode, firmware, the SHA-256 of its "
+                       "parameters and its last recorded change, with the host and the time");
+    app.add_subcommand("metrics",
+                       "Write every unit's metrics to DIR/marnel.prom for a monitoring system's "
+                       "textfile collector, replacing the file whole")
+        ->add_option("--textfile", command.textfileFolder, "The collector's folder")
+        ->required()
+        ->check(NotEmpty("an empty folder name", "DIR"))
+        ->type_name("DIR");
+}
+
 void AddStateCommands(CLI::App& app, ParsedCommand& command) {
     app.add_subcommand("history",
                        "List every change made to a device, oldest first, from the history");
@@ -353,6 +369,12 @@ int RunDeviceCommand(DeviceCommands& commands, const ParsedCommand& command) {
     if (name == "profile") {
         return commands.CaptureProfile(command.file);
     }
+    if (name == "inventory") {
+        return commands.Inventory();
+    }
+    if (name == "metrics") {
+        return commands.Metrics(command.textfileFolder);
+    }
     return commands.Version();
 }
 
@@ -426,6 +448,7 @@ int RunCommand(int argc, const char* const* argv, Console& console, IFileSystem&
     AddDeviceCommands(app, command);
     AddFirmwareCommand(app, command);
     AddFleetCommands(app, command);
+    AddInventoryCommands(app, command);
     AddStateCommands(app, command);
     try {
         app.parse(argc, argv);

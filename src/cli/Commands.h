@@ -72,8 +72,23 @@ public:
     int Apply(const std::string& profile, const ApplyOptions& applyOptions);
     // Writes a profile of the chosen unit to `file`, its block beside it.
     int CaptureProfile(const std::string& file);
+    // Every qualifying unit (or the one --printer or --serial names): what it
+    // is, runs and holds, and its last change in the history. 1 when a
+    // source of printers could not be read.
+    int Inventory();
+    // The same units' metrics written to `folder`/marnel.prom, replacing it
+    // whole. 2 when the file cannot be written, 1 as Inventory.
+    int Metrics(const std::string& folder);
 
 private:
+    // The units Inventory and Metrics report, each with its last history
+    // entry (null when none).
+    struct UnitsRead {
+        UnitSurvey survey;
+        std::vector<nlohmann::json> lastChanges;
+    };
+    UnitsRead ReadUnits();
+
     // The printer to work with: --printer, the one whose device carries
     // --serial, or the first qualifying one. Empty when there is none.
     std::string ChoosePrinter();

@@ -8,7 +8,8 @@ constexpr int kExitDeviceFailed = 1;  // the device refused or a transfer failed
 constexpr int kExitUsage = 2;         // usage or file error
 constexpr int kExitNoDevice = 3;      // no device could be opened
 
-// list: a source of printers could not be read; doctor: a check failed.
+// list, inventory, metrics: a source of printers could not be read; doctor:
+// a check failed.
 constexpr int kExitIncomplete = 1;
 
 // check: a unit differs from the profile or could not be read.

@@ -255,6 +255,25 @@ int ShowHistory(const Console& console, IFileSystem& files, IEnvironment& enviro
     return kExitSuccess;
 }
 
+std::vector<nlohmann::json> HistoryForReport(const Console& console, IFileSystem& files,
+                                             IEnvironment& environment) {
+    bool absent = false;
+    if (const auto problem = CheckStateFolderForReading(files, environment, "", &absent)) {
+        console.Warning(StateFolderProblemText(environment, *problem));
+        return {};
+    }
+    if (absent) {
+        return {};
+    }
+    const std::string path = CHistory(files, environment).Path();
+    try {
+        return ParseHistory(&console, path, ReadHistoryText(files, path)).entries;
+    } catch (const CFileException& error) {
+        console.Warning("the history could not be read: " + DescribeFileError(error).Said());
+    }
+    return {};
+}
+
 int ListBackups(const Console& console, IFileSystem& files, IEnvironment& environment,
                 IHashing* hashing) {
     bool absent = false;

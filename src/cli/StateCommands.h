@@ -2,6 +2,8 @@
 // devices and the backups made before them. Neither needs a device.
 #pragma once
 
+#include <vector>
+
 #include "cli/Console.h"
 #include "platform/MachineCheckup.h"
 
@@ -15,6 +17,12 @@ namespace marnel::cli {
 // The history's lines, oldest first. 0, or 2 for a history that cannot be
 // read or a state folder that cannot be used.
 int ShowHistory(const Console& console, IFileSystem& files, IEnvironment& environment);
+
+// The history's records, oldest first, for a command that shows them beside
+// what it reads from the units: a history that cannot be read is a warning
+// and gives none, as does a state folder with nothing kept yet.
+std::vector<nlohmann::json> HistoryForReport(const Console& console, IFileSystem& files,
+                                             IEnvironment& environment);
 
 // The complete backups' paths, oldest first for each printer; a damaged
 // one (cut short, or changed since the history recorded its digest) is

@@ -134,4 +134,34 @@ std::string UtcTimestamp(std::int64_t seconds, bool compact) {
     return stamp;
 }
 
+std::optional<std::int64_t> ParseUtcTimestamp(const std::string& stamp) {
+    static const char kShape[] = "0000-00-00T00:00:00Z";
+    if (stamp.size() != sizeof kShape - 1) {
+        return std::nullopt;
+    }
+    for (std::size_t i = 0; i < stamp.size(); ++i) {
+        const bool digit = stamp[i] >= '0' && stamp[i] <= '9';
+        if (kShape[i] == '0' ? !digit : stamp[i] != kShape[i]) {
+            return std::nullopt;
+        }
+    }
+    auto number = [&stamp](std::size_t at, std::size_t length) {
+        return static_cast<std::int64_t>(std::stoi(stamp.substr(at, length)));
+    };
+    const std::int64_t month = number(5, 2);
+    const std::int64_t day = number(8, 2);
+    if (number(0, 4) < 1970 || month < 1 || month > 12 || day < 1 || day > 31 ||
+        number(11, 2) > 23 || number(14, 2) > 59 || number(17, 2) > 60) {
+        return std::nullopt;
+    }
+    // The day count of a civil date, UtcTimestamp's rule turned round.
+    const std::int64_t year = number(0, 4) - (month <= 2 ? 1 : 0);
+    const std::int64_t era = year / 400;
+    const std::int64_t yearOfEra = year - era * 400;
+    const std::int64_t dayOfYear = (153 * (month > 2 ? month - 3 : month + 9) + 2) / 5 + day - 1;
+    const std::int64_t dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+    const std::int64_t days = era * 146097 + dayOfEra - 719468;
+    return days * 86400 + number(11, 2) * 3600 + number(14, 2) * 60 + number(17, 2);
+}
+
 }  // namespace marnel

@@ -50,4 +50,8 @@ std::optional<StateFolderProblem> CheckStateFolderForReading(IFileSystem& fileSy
 // name, "20261207T120000Z".
 std::string UtcTimestamp(std::int64_t seconds, bool compact);
 
+// The seconds since 1970 of a stamp UtcTimestamp wrote (not compact);
+// nothing for any other text.
+std::optional<std::int64_t> ParseUtcTimestamp(const std::string& stamp);
+
 }  // namespace marnel

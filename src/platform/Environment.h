@@ -1,6 +1,6 @@
 // The user's surroundings that a record of the device's changes needs: the
 // environment's variables, the platform's folder for an application's
-// state, and the wall-clock time.
+// state, the wall-clock time and the machine's name.
 #pragma once
 
 #include <cstdint>
@@ -29,6 +29,10 @@ public:
 
     // Seconds since 1970-01-01 00:00 UTC.
     virtual std::int64_t UtcSeconds() = 0;
+
+    // This machine's name on the network, as the system gives it; empty
+    // when it gives none.
+    virtual std::string HostName() = 0;
 };
 
 }  // namespace marnel

@@ -44,4 +44,13 @@ std::int64_t PosixEnvironment::UtcSeconds() {
     return static_cast<std::int64_t>(std::time(nullptr));
 }
 
+std::string PosixEnvironment::HostName() {
+    // HOST_NAME_MAX is 64 on Linux; a longer name is cut, and terminated here.
+    char name[256] = {};
+    if (gethostname(name, sizeof name - 1) != 0) {
+        return std::string();
+    }
+    return name;
+}
+
 }  // namespace marnel

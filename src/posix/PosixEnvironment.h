@@ -15,6 +15,8 @@ public:
     std::string AbsolutePath(const std::string& path) override;
     char PathSeparator() const override { return '/'; }
     std::int64_t UtcSeconds() override;
+    // gethostname.
+    std::string HostName() override;
 };
 
 }  // namespace marnel

@@ -90,6 +90,7 @@ public:
     }
     char PathSeparator() const override { return '/'; }
     std::int64_t UtcSeconds() override { return m_utcSeconds; }
+    std::string HostName() override { return "service-bench"; }
 
 private:
     std::map<std::string, std::string> m_variables;

@@ -83,4 +83,16 @@ std::string Win32Environment::AbsolutePath(const std::string& path) {
 
 std::int64_t Win32Environment::UtcSeconds() { return static_cast<std::int64_t>(std::time(nullptr)); }
 
+std::string Win32Environment::HostName() {
+    ::DWORD size = 0;
+    GetComputerNameExA(ComputerNameDnsHostname, nullptr, &size);
+    if (size == 0) {
+        return std::string();
+    }
+    std::vector<char> name(size, '\0');
+    return GetComputerNameExA(ComputerNameDnsHostname, name.data(), &size) != 0
+               ? std::string(name.data(), size)
+               : std::string();
+}
+
 }  // namespace marnel

@@ -45,6 +45,8 @@ public:
     std::string AbsolutePath(const std::string& path) override;
     char PathSeparator() const override { return '\\'; }
     std::int64_t UtcSeconds() override;
+    // The DNS host name (GetComputerNameExA).
+    std::string HostName() override;
 };
 
 }  // namespace marnel

@@ -892,5 +892,95 @@ TEST_F(CliTest, ASpoolerFailureCancelsTheJobAndSaysSo) {
     EXPECT_TRUE(device.Jobs().empty());
 }
 
+// Each unit's facts as read, and its last change: the newest entry of its
+// serial, never one recorded on a simulated unit for a real one.
+TEST_F(CliTest, InventoryReportsEachUnitWithItsLastChange) {
+    m_world.AddDevice(SimDeviceSetup(SimModel::kKQ10));
+    m_world.AddDevice(SimDeviceSetup(SimModel::kZT5));
+    m_world.AddDevice(SimDeviceSetup(SimModel::kKQ10, "Zarvel KQ-10 bench"));
+    m_world.Unplug("Zarvel ZT-5");
+    m_world.Device(2).device.SetMode(SimMode::kUpdate);
+    auto entry = [](const char* time, const char* serial, bool simulated) {
+        return std::string("{\"time\":\"") + time + "\",\"operation\":\"put-params\",\"serial\":\"" +
+               serial + "\",\"outcome\":\"succeeded\",\"simulated\":" +
+               (simulated ? "true" : "false") + "}\n";
+    };
+    ASSERT_EQ(mkdir(PathOf("state").c_str(), 0700), 0);
+    std::ofstream(PathOf("state/history.jsonl"))
+        << entry("2026-12-01T08:00:00Z", "KQ10SN0001", false)
+        << entry("2026-12-02T09:00:00Z", "KQ10SN0001", false)
+        << entry("2026-12-03T10:00:00Z", "KQ10SN0001", true)
+        << entry("2026-12-04T11:00:00Z", "ZT5SN0002", false);
+
+    EXPECT_EQ(RunOnWorld({"--json", "inventory"}), kExitSuccess);
+    const nlohmann::json result = nlohmann::json::parse(Out());
+    EXPECT_EQ(result["schema"], 1);
+    EXPECT_EQ(result["host"], "service-bench");
+    EXPECT_EQ(result["tool"], nlohmann::json({{"name", "marnel"}, {"version", "2.01"}}));
+    EXPECT_EQ(result["time"], "2026-12-07T12:00:00Z");
+    const struct {
+        const char* serial;
+        const char* mode;
+        bool read;  // firmware and parameters' digest known
+        const char* lastChange;
+    } units[] = {
+        {"KQ10SN0001", "service", true, "2026-12-02T09:00:00Z"},
+        {"ZT5SN0002", "not answering", false, "2026-12-04T11:00:00Z"},
+        {"KQ10SN0003", "update", false, nullptr},
+    };
+    ASSERT_EQ(result["units"].size(), 3u) << Out();
+    for (std::size_t i = 0; i < 3; ++i) {
+        const nlohmann::json& unit = result["units"][i];
+        EXPECT_EQ(unit["serial"], units[i].serial);
+        EXPECT_EQ(unit["mode"], units[i].mode) << units[i].serial;
+        EXPECT_EQ(unit["firmware"].is_string(), units[i].read) << units[i].serial;
+        EXPECT_EQ(unit["parametersSha256"].is_string(), units[i].read) << units[i].serial;
+        EXPECT_EQ(unit.contains("error"), !units[i].read) << units[i].serial;
+        EXPECT_EQ(unit["lastChange"].is_null() ? nlohmann::json(nullptr)
+                                                : unit["lastChange"]["time"],
+                  units[i].lastChange ? nlohmann::json(units[i].lastChange)
+                                      : nlohmann::json(nullptr))
+            << units[i].serial;
+    }
+    EXPECT_EQ(result["units"][0]["firmware"], "1.05");
+}
+
+// A unit that does not answer is still listed, as down; label values are
+// escaped; the file replaces the earlier one whole and nothing else stays.
+TEST_F(CliTest, MetricsWriteEveryUnitToTheCollectorsFolder) {
+    m_world.AddDevice(SimDeviceSetup(SimModel::kKQ10, "Lab \"A\\1\"\nKQ"));
+    m_world.AddDevice(SimDeviceSetup(SimModel::kZT5));
+    m_world.Unplug("Zarvel ZT-5");
+    ASSERT_EQ(mkdir(PathOf("state").c_str(), 0700), 0);
+    std::ofstream(PathOf("state/history.jsonl"))
+        << "{\"time\":\"2026-12-01T08:30:00Z\",\"operation\":\"firmware\","
+           "\"serial\":\"ZT5SN0002\",\"outcome\":\"succeeded\"}\n";
+    ASSERT_EQ(mkdir(PathOf("prom").c_str(), 0755), 0);
+    WriteFile("prom/marnel.prom", {'o', 'l', 'd'});
+
+    EXPECT_EQ(RunOnWorld({"metrics", "--textfile", PathOf("prom")}), kExitSuccess) << Err();
+    const std::vector<std::uint8_t> bytes = ReadFile(PathOf("prom/marnel.prom"));
+    const std::string text(bytes.begin(), bytes.end());
+    for (const char* line : {
+             "# TYPE marnel_unit_info gauge\n",
+             "marnel_unit_info{printer=\"Lab \\\"A\\\\1\\\"\\nKQ\",serial=\"KQ10SN0001\","
+             "model=\"KQ-10\",firmware=\"1.05\"} 1\n",
+             "marnel_unit_info{printer=\"Zarvel ZT-5\",serial=\"ZT5SN0002\",model=\"\","
+             "firmware=\"\"} 1\n",
+             "marnel_unit_up{printer=\"Lab \\\"A\\\\1\\\"\\nKQ\",serial=\"KQ10SN0001\"} 1\n",
+             "marnel_unit_up{printer=\"Zarvel ZT-5\",serial=\"ZT5SN0002\"} 0\n",
+             "marnel_unit_last_change_timestamp_seconds{printer=\"Zarvel ZT-5\","
+             "serial=\"ZT5SN0002\"} 1796113800\n",
+             "marnel_run_timestamp_seconds 1796644800\n",
+         }) {
+        EXPECT_THAT(text, HasSubstr(line));
+    }
+    EXPECT_THAT(text, Not(HasSubstr("last_change_timestamp_seconds{printer=\"Lab")));
+    EXPECT_EQ(std::system(("test \"$(ls -A '" + PathOf("prom") + "')\" = marnel.prom").c_str()), 0);
+
+    EXPECT_EQ(RunOnWorld({"metrics", "--textfile", PathOf("missing")}), kExitUsage);
+    EXPECT_THAT(Err(), HasSubstr("missing/marnel.prom"));
+}
+
 }  // namespace
 }  // namespace marnel::cli

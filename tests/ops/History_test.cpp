@@ -5,11 +5,25 @@
 #include <vector>
 
 #include "ops/History.h"
+#include "ops/StateFolder.h"
 #include "sim/MemoryFileSystem.h"
 #include "sim/SimPlatform.h"
 
 namespace marnel {
 namespace {
+
+// A stamp read back gives the seconds it was written from; any other text
+// gives none.
+TEST(History, TimestampsReadBackAsWritten) {
+    for (std::int64_t seconds : {0LL, 951782400LL, 1709164800LL, 1796644800LL, 4102444799LL}) {
+        EXPECT_EQ(ParseUtcTimestamp(UtcTimestamp(seconds, false)), seconds) << seconds;
+    }
+    for (const char* text : {"", "2026-12-07T12:00:00", "2026-12-07 12:00:00Z",
+                             "2026-13-07T12:00:00Z", "2026-12-07T24:00:00Z", "1969-12-31T23:59:59Z",
+                             "20261207T120000Z", "2026-1a-07T12:00:00Z"}) {
+        EXPECT_EQ(ParseUtcTimestamp(text), std::nullopt) << text;
+    }
+}
 
 TEST(History, JsonStringsAreValidWhateverTheBytes) {
     const struct {

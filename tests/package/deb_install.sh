@@ -25,7 +25,9 @@ done
 dpkg-deb -I "$deb" | grep -qE '^ +[0-9]+ bytes, +[0-9]+ lines +\* +postinst ' ||
     fail "no executable postinst: $(dpkg-deb -I "$deb" | grep postinst)"
 
-expected="./lib/udev/rules.d/60-marnel.rules
+expected="./lib/systemd/system/marnel-metrics.service
+./lib/systemd/system/marnel-metrics.timer
+./lib/udev/rules.d/60-marnel.rules
 ./usr/bin/marnel
 ./usr/share/bash-completion/completions/marnel
 ./usr/share/man/man1/marnel.1.gz

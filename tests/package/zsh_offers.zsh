@@ -14,6 +14,7 @@ run() {
     local before=$(grep -c '^@@' $out)
     local echoed
     zpty -w z "$1; print -r -- '@@ $2' >>$out"
+    local echoed
     repeat 200; do
         # What the shell echoes is read and dropped: a full terminal would
         # stop it once enough lines were typed.

@@ -34,6 +34,8 @@ cases='0|--simulate --json list
 0|--simulate --json firmware fw.kvf --yes --timeout 5 --verify-timeout 5
 0|--json history
 0|--json backups
+0|--simulate --json inventory
+0|--simulate --json metrics --textfile .
 1|--json inspect bad.prm
 2|--json inspect short.prm
 2|--simulate --json firmware empty.kvf --yes
@@ -55,6 +57,18 @@ assert result["ok"] == (result["exitStatus"] == 0), result
 ' "$got" <out.json || fail "marnel $arguments: $(cat out.json)"
     echo "ok $want marnel $arguments"
 done <<<"$cases"
+
+# The inventory names the host as Windows does; the metrics file was put in
+# place whole, with nothing left beside it.
+wine "$marnel" --simulate --json inventory >out.json 2>err.txt
+python3 -c '
+import json, sys
+result = json.loads(sys.stdin.read())
+assert result["host"] and result["units"][0]["mode"] == "service", result
+' <out.json || fail "inventory: $(cat out.json)"
+grep -q '^marnel_unit_up{printer="Zarvel KQ-10",serial="KQ10SN0001"} 1' marnel.prom ||
+    fail "marnel.prom: $(cat marnel.prom)"
+! ls -A | grep -q mrn || fail "a temporary file stayed: $(ls -A)"
 
 # The default state folder is %LOCALAPPDATA%\Marnel: what changed a unit is
 # recorded there, one line per change (put-params, self-test, firmware).

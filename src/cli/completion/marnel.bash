@@ -2,7 +2,7 @@
 # --printer (from lpstat), simulated models and file names.
 
 _marnel_commands="help list report get-params put-params version self-test firmware check apply
-    profile history backups inspect doctor support-bundle"
+    profile inventory metrics history backups inspect doctor support-bundle"
 _marnel_global_options="-h --printer --serial --simulate --simulate-state --json --trace --help --help-all --version"
 
 # The options of one command, beside the global ones.
@@ -13,13 +13,14 @@ _marnel_command_options() {
     firmware) echo "--yes --timeout --verify --no-verify --verify-timeout --restore-params" ;;
     check) echo "--profile" ;;
     apply) echo "--profile --timeout" ;;
+    metrics) echo "--textfile" ;;
     esac
 }
 
 # Whether the option $1 takes the next word as its value.
 _marnel_takes_value() {
     case $1 in
-    --printer | --serial | --simulate-state | -o | --output | --timeout | --verify-timeout | --profile) return 0 ;;
+    --printer | --serial | --simulate-state | -o | --output | --timeout | --verify-timeout | --profile | --textfile) return 0 ;;
     esac
     return 1
 }
@@ -47,6 +48,11 @@ _marnel() {
         ;;
     -o | --output | --profile | --simulate-state)
         _marnel_files "$cur"
+        return
+        ;;
+    --textfile)
+        compopt -o filenames 2>/dev/null
+        mapfile -t COMPREPLY < <(compgen -d -- "$cur")
         return
         ;;
     --serial | --timeout | --verify-timeout) return ;;
