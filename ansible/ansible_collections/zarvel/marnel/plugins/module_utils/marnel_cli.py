@@ -162,15 +162,12 @@ def judge_profile(command, rc, stdout, stderr, diff=False):
 
 
 def judge_inventory(rc, stdout, stderr):
-    """The task result of `marnel inventory`: the object as ansible_facts.marnel.
-    A host without units is a fact (exit status 3), not a failure."""
+    """The task result of `marnel inventory`: the object as ansible_facts.marnel."""
     try:
         output = parse_output(stdout)
     except ValueError:
         return _unreadable(rc, stdout, stderr)
-    if rc not in (0, 3):
+    if rc != 0:
         return dict(changed=False, failed=True, rc=rc, stderr=stderr, msg=_tool_message(output, rc))
-    facts = dict((key, value) for key, value in output.items()
-                 if key not in ('ok', 'exitStatus', 'error', 'detail'))
-    facts.setdefault('units', [])
+    facts = dict((key, value) for key, value in output.items() if key not in ('ok', 'exitStatus'))
     return dict(changed=False, failed=False, rc=rc, ansible_facts=dict(marnel=facts))

@@ -11,7 +11,8 @@ description:
   - Runs C(marnel inventory --json) on the host and returns its object as the fact C(marnel),
     which holds the host, the tool's version and one record per unit (model, serial, mode, firmware,
     parameter checksum, last change).
-  - With I(profile), each unit's record also tells whether it complies with the profile.
+  - With I(profile), each unit's record also tells whether it complies with the profile
+    (where the tool's inventory takes a profile).
   - A host without units gives an empty C(units) list, not a failure.
 version_added: 2.1.0
 author: Zarvel service tools team (!UNKNOWN)

@@ -85,7 +85,7 @@ def test_build_command(command, params, argv):
 
 @pytest.mark.parametrize('rc, stdout, facts, failed', [
     (0, out(ok=True, exitStatus=0, schema=1, host='h', units=[unit('A')]), dict(schema=1, host='h', units=[unit('A')]), False),
-    (3, out(ok=False, exitStatus=3, error='no unit found'), dict(units=[]), False),
+    (1, out(ok=False, exitStatus=1, error='CUPS could not be read', units=[]), None, True),
     (2, out(ok=False, exitStatus=2, error='profile unreadable'), None, True),
     (0, '', None, True),
 ])
