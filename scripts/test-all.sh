@@ -14,6 +14,11 @@ echo "== native build and tests"
 "$top/scripts/build.sh" native
 ctest --test-dir "$top/build/native" --output-on-failure -j "$(nproc)"
 
+echo "== Ansible collection: sanity, units, and integration against the native build's marnel"
+for stage in sanity units integration; do
+    "$top/scripts/ansible-test.sh" "$stage"
+done
+
 echo "== sanitizer build and tests (ASan + UBSan)"
 "$top/scripts/build.sh" asan
 ctest --test-dir "$top/build/asan" --output-on-failure -j "$(nproc)"
