@@ -11,8 +11,7 @@ description:
   - Runs C(marnel inventory --json) on the host and returns its object as the fact C(marnel),
     which holds the host, the tool's version and one record per unit (model, serial, mode, firmware,
     parameter checksum, last change).
-  - With I(profile), each unit's record also tells whether it complies with the profile
-    (where the tool's inventory takes a profile).
+  - With I(profile), each unit's record also tells whether it complies with the profile.
   - A host without units gives an empty C(units) list, not a failure.
 version_added: 2.1.0
 author: Zarvel service tools team (!UNKNOWN)
@@ -24,18 +23,8 @@ options:
     description: The marnel program, a name found on C(PATH) or a path.
     type: str
     default: marnel
-  serial:
-    description: Only the unit with this USB serial number.
-    type: str
-  printer:
-    description: Only the unit of this printer (queue).
-    type: str
-  simulate:
-    description: Simulated units instead of real ones, one per model named, comma-separated. For tests.
-    type: str
-  simulate_state:
-    description: File that keeps the simulated units between runs; implies I(simulate). For tests.
-    type: path
+extends_documentation_fragment:
+  - zarvel.marnel.units
 attributes:
   check_mode:
     description: Can run in check mode and tell whether a change would be made.

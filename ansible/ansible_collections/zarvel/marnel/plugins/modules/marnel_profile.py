@@ -29,23 +29,11 @@ options:
       - On Windows hosts the default is C(marnel.com).
     type: str
     default: marnel
-  serial:
-    description: Only the unit with this USB serial number.
-    type: str
-  printer:
-    description: Only the unit of this printer (queue).
-    type: str
   timeout:
     description: Seconds to wait for a unit to reach its update mode before its firmware is sent.
     type: int
-  simulate:
-    description:
-      - Simulated units instead of real ones, one per model named, comma-separated
-        (C(KQ-10,KQ-10,ZT-5)). For tests.
-    type: str
-  simulate_state:
-    description: File that keeps the simulated units between runs; implies I(simulate). For tests.
-    type: path
+extends_documentation_fragment:
+  - zarvel.marnel.units
 attributes:
   action:
     description: An action plugin runs the console program on Windows hosts.
