@@ -21,6 +21,7 @@ printf 'FIRMWARE' >fw.kvf
 : >empty.kvf
 python3 -c 'import sys; sys.stdout.buffer.write(b"KQ-10   \x01\x02" + bytes(256))' >bad.prm
 printf '0123456789' >short.prm
+mkdir prof
 
 # status | arguments (get-params before the commands that read its file)
 cases='0|--simulate --json list
@@ -36,6 +37,13 @@ cases='0|--simulate --json list
 0|--json backups
 0|--simulate --json inventory
 0|--simulate --json metrics --textfile .
+0|--simulate --json profile capture prof/site.json
+0|--simulate --json check --profile prof/site.json
+0|--simulate --json apply --profile prof/site.json
+0|--simulate --json inventory --profile prof/site.json
+0|--simulate=KQ-10,ZT-5 --simulate-state units.json --json --serial ZT5SN0002 version
+2|--simulate --json check --profile missing.json
+3|--simulate --json --serial NOSUCHSERIAL check --profile prof/site.json
 1|--json inspect bad.prm
 2|--json inspect short.prm
 2|--simulate --json firmware empty.kvf --yes
