@@ -12,7 +12,7 @@ from subprocess import list2cmdline
 from ansible.plugins.action import ActionBase
 from ansible.utils.vars import merge_hash
 from ansible_collections.zarvel.marnel.plugins.module_utils.marnel_cli import (
-    argument_spec, build_command, judge_profile)
+    module_options, build_command, judge_profile)
 
 WINDOWS_EXECUTABLE = 'marnel.com'
 
@@ -29,8 +29,8 @@ class ActionModule(ActionBase):
 
     def _run_on_windows(self, task_vars):
         # Paths are the Windows host's: read as text, not expanded here.
-        spec = argument_spec(None, path_type='str', profile_required=True, timeout=True)
-        dummy, params = self.validate_argument_spec(argument_spec=spec)
+        options = module_options(None, path_type='str', profile_required=True, timeout=True)
+        dummy, params = self.validate_argument_spec(argument_spec=options)
         params['executable'] = params['executable'] or WINDOWS_EXECUTABLE
         checking = self._task.check_mode
         command = 'check' if checking else 'apply'

@@ -24,10 +24,10 @@ _STATUS_TEXT = {
 }
 
 
-def argument_spec(executable, path_type='path', profile_required=False, timeout=False):
+def module_options(executable, path_type='path', profile_required=False, timeout=False):
     """The options a command takes. `path_type` is 'str' where paths are the
     managed host's but the options are read on the controller."""
-    spec = dict(
+    options = dict(
         executable=dict(type='str', default=executable),
         profile=dict(type=path_type, required=profile_required),
         serial=dict(type='str'),
@@ -36,8 +36,8 @@ def argument_spec(executable, path_type='path', profile_required=False, timeout=
         simulate_state=dict(type=path_type),
     )
     if timeout:
-        spec['timeout'] = dict(type='int')
-    return spec
+        options['timeout'] = dict(type='int')
+    return options
 
 
 def build_command(command, params):

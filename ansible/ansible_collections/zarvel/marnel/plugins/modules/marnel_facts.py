@@ -61,11 +61,11 @@ ansible_facts:
 
 from ansible.module_utils.basic import AnsibleModule
 from ansible_collections.zarvel.marnel.plugins.module_utils.marnel_cli import (
-    argument_spec, build_command, judge_inventory)
+    module_options, build_command, judge_inventory)
 
 
 def main():
-    module = AnsibleModule(argument_spec=argument_spec('marnel'), supports_check_mode=True)
+    module = AnsibleModule(argument_spec=module_options('marnel'), supports_check_mode=True)
     argv = build_command('inventory', module.params)
     rc, stdout, stderr = module.run_command(argv)
     result = judge_inventory(rc, stdout, stderr)

@@ -93,12 +93,12 @@ rc:
 
 from ansible.module_utils.basic import AnsibleModule
 from ansible_collections.zarvel.marnel.plugins.module_utils.marnel_cli import (
-    argument_spec, build_command, judge_profile)
+    module_options, build_command, judge_profile)
 
 
 def main():
     module = AnsibleModule(
-        argument_spec=argument_spec('marnel', profile_required=True, timeout=True),
+        argument_spec=module_options('marnel', profile_required=True, timeout=True),
         supports_check_mode=True,
     )
     command = 'check' if module.check_mode else 'apply'
