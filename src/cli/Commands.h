@@ -103,6 +103,9 @@ private:
     bool LoadProfileOrSay(const std::string& path, Profile* profile);
     // The chosen units, read; false after saying that there are none.
     bool SurveyOrSay(CDeviceAccess& access, std::vector<SurveyedUnit>* units);
+    // The units in scope, with a warning when a source of printers could not
+    // be read.
+    UnitSurvey SurveyAndWarn(CDeviceAccess& access);
 
     // Opens the chosen printer's unit into *device; false after "Failed to connect.".
     bool OpenDevice(OpenedDevice* device);

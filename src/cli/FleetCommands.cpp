@@ -11,6 +11,7 @@
 #include "cli/UnitRecord.h"
 #include "files/File.h"
 #include "files/Sha256.h"
+#include "ops/BackupStore.h"
 #include "ops/FleetApply.h"
 #include "ops/History.h"
 #include "platform/Environment.h"
@@ -61,20 +62,11 @@ nlohmann::json HistoryLines(const std::vector<std::string>& lines) {
     return objects;
 }
 
-// A file name fit to stand in a folder: a model tag's '/' or ':' would not.
-std::string FileNameFor(const std::string& model) {
-    std::string name;
-    for (char c : model) {
-        const bool plain = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
-                           (c >= '0' && c <= '9') || c == '-' || c == '.' || c == '_';
-        name += plain ? c : '_';
-    }
-    return name + ".prm";
-}
-
 }  // namespace
 
-SurveyScope DeviceCommands::Scope() const { return SurveyScope{m_options.printer, m_options.serial}; }
+SurveyScope DeviceCommands::Scope() const {
+    return SurveyScope{m_options.printer, m_options.serial};
+}
 
 bool DeviceCommands::LoadProfileOrSay(const std::string& path, Profile* profile) {
     ProfileProblem problem;
@@ -90,12 +82,18 @@ bool DeviceCommands::LoadProfileOrSay(const std::string& path, Profile* profile)
     return false;
 }
 
-bool DeviceCommands::SurveyOrSay(CDeviceAccess& access, std::vector<SurveyedUnit>* units) {
+UnitSurvey DeviceCommands::SurveyAndWarn(CDeviceAccess& access) {
     UnitSurvey survey = SurveyUnits(access, Scope(), m_world.Services().hashing);
     if (survey.incomplete) {
-        m_console.Warning("a source of printers could not be read; units may be missing (see "
-                          "'marnel list')");
+        m_console.Warning(
+            "a source of printers could not be read; units may be missing (see "
+            "'marnel list')");
     }
+    return survey;
+}
+
+bool DeviceCommands::SurveyOrSay(CDeviceAccess& access, std::vector<SurveyedUnit>* units) {
+    UnitSurvey survey = SurveyAndWarn(access);
     if (survey.units.empty()) {
         const bool narrowed = !m_options.printer.empty() || !m_options.serial.empty();
         m_console.Failure("No Zarvel unit found.",
@@ -216,7 +214,7 @@ int DeviceCommands::CaptureProfile(const std::string& file) {
     }
     const std::string separator(1, m_environment.PathSeparator());
     const std::size_t folderEnd = file.find_last_of("/" + separator);
-    const std::string name = FileNameFor(unit.model);
+    const std::string name = FileNamePart(unit.model) + ".prm";
     const std::string blockPath =
         folderEnd == std::string::npos ? name : file.substr(0, folderEnd + 1) + name;
     Profile profile;

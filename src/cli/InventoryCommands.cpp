@@ -142,10 +142,7 @@ bool DeviceCommands::ReadUnits(const std::string& profilePath, UnitsRead* read) 
     }
     const PlatformServices& services = m_world.Services();
     CDeviceAccess access = MakeAccess();
-    read->survey = SurveyUnits(access, Scope(), services.hashing);
-    if (read->survey.incomplete) {
-        m_console.Warning("a source of printers could not be read: units may be missing");
-    }
+    read->survey = SurveyAndWarn(access);
     const std::vector<nlohmann::json> history = HistoryForReport(m_console, m_files, m_environment);
     for (const SurveyedUnit& unit : read->survey.units) {
         read->lastChanges.push_back(

@@ -27,17 +27,6 @@ std::string Trimmed(std::string part) {
     return part.empty() ? std::string("unknown") : part;
 }
 
-// A name part that is safe in a file name on every platform.
-std::string FileNamePart(const std::string& text) {
-    std::string part;
-    for (char c : text) {
-        const bool plain = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
-                           (c >= '0' && c <= '9') || c == '-' || c == '.';
-        part += plain ? c : '-';
-    }
-    return Trimmed(part);
-}
-
 // The name without the folder, extension and count, and the count (1 for
 // the first backup of a second): "..._20261207T120000Z-2.prm" -> 2.
 std::pair<std::string, unsigned long> NameAndCount(const std::string& name) {
@@ -52,10 +41,21 @@ std::pair<std::string, unsigned long> NameAndCount(const std::string& name) {
 }
 
 bool EndsWith(const std::string& text, const std::string& end) {
-    return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+    return text.size() >= end.size() &&
+           text.compare(text.size() - end.size(), end.size(), end) == 0;
 }
 
 }  // namespace
+
+std::string FileNamePart(const std::string& text) {
+    std::string part;
+    for (char c : text) {
+        const bool plain = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
+                           (c >= '0' && c <= '9') || c == '-' || c == '.';
+        part += plain ? c : '-';
+    }
+    return Trimmed(part);
+}
 
 std::string CBackupStore::Save(const std::string& deviceName, const std::string& serial,
                                const ParameterBlockBytes& block) {
@@ -78,7 +78,8 @@ std::string CBackupStore::Save(const std::string& deviceName, const std::string&
     const std::size_t fixed = model.size() + 1 + unit.size() + time.size() + kSuffixRoom;
     std::string printer = FileNamePart(deviceName);
     if (fixed + printer.size() > kLongestFileName) {
-        printer = Trimmed(printer.substr(0, fixed < kLongestFileName ? kLongestFileName - fixed : 1));
+        printer =
+            Trimmed(printer.substr(0, fixed < kLongestFileName ? kLongestFileName - fixed : 1));
     }
     const std::string stem = folder + separator + model + printer + "_" + unit + time;
     // Two backups in one second get -2, -3...: none replaces another.
@@ -139,11 +140,10 @@ std::vector<BackupFile> ListBackupFiles(
             error.cause == FileErrorCause::kNone ? FileErrorCause::kGeneric : error.cause, folder,
             error.osError);
     }
-    names.erase(std::remove_if(names.begin(), names.end(),
-                               [](const std::string& name) {
-                                   return !EndsWith(name, kBackupExtension);
-                               }),
-                names.end());
+    names.erase(
+        std::remove_if(names.begin(), names.end(),
+                       [](const std::string& name) { return !EndsWith(name, kBackupExtension); }),
+        names.end());
     std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
         return NameAndCount(a) < NameAndCount(b);
     });

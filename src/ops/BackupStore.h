@@ -46,6 +46,11 @@ private:
     IEnvironment& m_environment;
 };
 
+// `text` as a part of a file name that is safe on every platform: what is
+// not a letter, digit, '-' or '.' becomes '-', and what Windows drops from a
+// name's end goes ("unknown" when nothing is left).
+std::string FileNamePart(const std::string& text);
+
 // The SHA-256 of the backup at `path` as the history records it; empty when
 // it cannot be read or hashed.
 std::string BackupDigest(IFileSystem& fileSystem, IHashing& hashing, const std::string& path);
@@ -70,9 +75,8 @@ struct BackupFile {
 // every SHA-256 the history recorded for that file) when `hashing` is given.
 // A missing folder has none. Raises CFileException when the folder cannot
 // be listed.
-std::vector<BackupFile> ListBackupFiles(IFileSystem& fileSystem, IEnvironment& environment,
-                                        IHashing* hashing,
-                                        const std::map<std::string, std::set<std::string>>&
-                                            recordedDigests);
+std::vector<BackupFile> ListBackupFiles(
+    IFileSystem& fileSystem, IEnvironment& environment, IHashing* hashing,
+    const std::map<std::string, std::set<std::string>>& recordedDigests);
 
 }  // namespace marnel
